@@ -1,0 +1,44 @@
+# The two commands of the README: `make run` and `make test`. Both install the
+# missing Debian packages first, so they work on a fresh Debian 12 machine.
+
+BUILD      ?= build
+TSAN_BUILD ?= build-tsan
+JOBS       ?= $(shell nproc)
+
+.PHONY: deps configure build run test test-main test-tsan bench format clean
+
+deps:
+	bash tools/install-deps.sh
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/app/lumora
+
+test: test-main test-tsan
+
+test-main: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The engine and its tests once more under ThreadSanitizer, in a tree of
+# their own.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DLUMORA_ENGINE_ONLY=ON -DLUMORA_SANITIZE=thread
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+		ctest --test-dir $(TSAN_BUILD) --output-on-failure
+
+bench: deps
+	cmake -S . -B $(BUILD) -G Ninja -DLUMORA_BENCH=ON
+	cmake --build $(BUILD) -j $(JOBS)
+	$(BUILD)/bench/engine_bench
+
+format:
+	git ls-files '*.h' '*.cpp' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(TSAN_BUILD)

@@ -1,0 +1,41 @@
+#include "engine/effect_chain.h"
+
+#include <algorithm>
+
+#include "engine/scoped_lock.h"
+#include "engine/video_effect.h"
+#include "engine/video_source.h"
+
+EffectChain::EffectChain() { effects_.reserve(8); }
+
+void EffectChain::Add(VideoEffect* effect) {
+    if (effect == nullptr) {
+        return;
+    }
+    ScopedLock guard(lock_);
+    if (std::find(effects_.begin(), effects_.end(), effect) != effects_.end()) {
+        return;
+    }
+    effects_.push_back(effect);
+    std::sort(effects_.begin(), effects_.end(),
+              [](const VideoEffect* a, const VideoEffect* b) { return a->Order() < b->Order(); });
+}
+
+void EffectChain::Remove(VideoEffect* effect) {
+    ScopedLock guard(lock_);
+    std::erase(effects_, effect);
+}
+
+void EffectChain::Apply(uint8_t* data, size_t size, int32_t sourceTypeId) {
+    ScopedLock guard(lock_);
+    for (VideoEffect* effect : effects_) {
+        if (effect->Order() != EFFECT_ORDER_SKIN_COLOR || sourceTypeId == SOURCE_TYPE_CAMERA) {
+            effect->Process(data, size, VideoFrame::kWidth, VideoFrame::kHeight);
+        }
+    }
+}
+
+size_t EffectChain::Count() const {
+    ScopedLock guard(lock_);
+    return effects_.size();
+}

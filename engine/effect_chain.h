@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+class VideoEffect;
+
+// A list of effects kept sorted by their order key, applied to a frame in that
+// order. The chain holds pointers only: an owner removes its effect before
+// deleting it.
+//
+// Threads: Add and Remove come from the user-interface thread; Apply runs on
+// the thread that composes frames. The lock is held across all Process calls,
+// so Remove returns only once no effect of the chain is running.
+class EffectChain {
+public:
+    EffectChain();
+    EffectChain(const EffectChain&) = delete;
+    EffectChain& operator=(const EffectChain&) = delete;
+
+    void Add(VideoEffect* effect);
+    void Remove(VideoEffect* effect);
+    // Runs every effect; an effect of order EFFECT_ORDER_SKIN_COLOR runs only
+    // when sourceTypeId is SOURCE_TYPE_CAMERA.
+    void Apply(uint8_t* data, size_t size, int32_t sourceTypeId);
+
+    size_t Count() const;
+
+private:
+    mutable std::mutex lock_;  // guards effects_, and is held while they run
+    std::vector<VideoEffect*> effects_;
+};

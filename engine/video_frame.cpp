@@ -1,0 +1,10 @@
+#include "engine/video_frame.h"
+
+#include <cstring>
+
+void VideoFrame::CopyFlipped(const uint8_t* src, uint8_t* dst, uint32_t rowBytes, int32_t height) {
+    for (int32_t y = 0; y < height; ++y) {
+        std::memcpy(dst + static_cast<size_t>(height - 1 - y) * rowBytes,
+                    src + static_cast<size_t>(y) * rowBytes, rowBytes);
+    }
+}

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages of tools/debian-packages.txt that are missing.
+# Does nothing (and needs no network) when everything is already there.
+set -euo pipefail
+
+list="$(cd "$(dirname "$0")" && pwd)/debian-packages.txt"
+missing=()
+while read -r package; do
+    [[ -z "$package" || "$package" == \#* ]] && continue
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done <"$list"
+
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+as_root=()
+if [[ $(id -u) -ne 0 ]]; then
+    as_root=(sudo)
+fi
+"${as_root[@]}" apt-get update
+DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
