@@ -17,7 +17,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	$(BUILD)/app/lumora
+	$(BUILD)/bin/lumora
 
 test: test-main test-tsan
 
@@ -35,7 +35,7 @@ test-tsan: deps
 bench: deps
 	cmake -S . -B $(BUILD) -G Ninja -DLUMORA_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
-	$(BUILD)/bench/engine_bench
+	$(BUILD)/bin/engine_bench
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

@@ -1,18 +1,25 @@
-// Lumora's console entry point: runs the process-wide play graph and reports
-// once a second how many pictures it composed and which source is in front.
+// Lumora's console entry point: runs the process-wide play graph with its
+// placeholder picture and the virtual camera, starts the camera device feeder
+// beside itself, and reports once a second how many pictures it composed and
+// which source is in front.
 
 #include <csignal>
 #include <cstdio>
 #include <thread>
 
 #include "app/graph_status_output.h"
+#include "app/helper_process.h"
 #include "engine/play_graph.h"
 #include "engine/video_source.h"
+#include "outputs/vcam_output.h"
+#include "sources/image_video_source.h"
 
 namespace {
 volatile std::sig_atomic_t g_quit = 0;
 
 void onQuitSignal(int) { g_quit = 1; }
+
+VideoOutput* virtualCamera() { return VCamOutput::instance(); }
 
 const char* sourceName(int32_t typeId) {
     switch (typeId) {
@@ -32,17 +39,26 @@ int main() {
     std::signal(SIGINT, onQuitSignal);
     std::signal(SIGTERM, onQuitSignal);
 
+    PlayGraph::SetDefaultOutputProvider(&virtualCamera);
     PlayGraph* graph = PlayGraph::Instance();
+    static ImageVideoSource placeholder;  // outlives the graph's last tick
+    graph->SetPlaceholderSource(&placeholder);
     graph->SetFrameRate(15);
     GraphStatusOutput status;
     graph->AddOutput(&status);
     graph->Start();
 
+    HelperProcess cameraFeeder;
+    if (!cameraFeeder.start(executableDirectory() + "/lumora-vcam", {"--auto"})) {
+        std::fprintf(stderr, "lumora: could not start lumora-vcam; the camera device stays idle\n");
+    }
+
     while (!g_quit) {
         std::this_thread::sleep_for(std::chrono::seconds(1));
-        std::printf("frames %llu, front source: %s\n",
+        std::printf("frames %llu, front source: %s, virtual camera: %s\n",
                     static_cast<unsigned long long>(status.FrameCount()),
-                    sourceName(graph->FrontSourceType()));
+                    sourceName(graph->FrontSourceType()),
+                    VCamOutput::instance()->isPublishing() ? "publishing" : "off");
         std::fflush(stdout);
     }
     graph->Stop();

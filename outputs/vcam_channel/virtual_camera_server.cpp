@@ -1,0 +1,72 @@
+#include "outputs/vcam_channel/virtual_camera_server.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "engine/debug_log.h"
+#include "engine/video_frame.h"
+#include "outputs/vcam_channel/channel_names.h"
+
+namespace {
+// Numbers the writers of this process; the first writer is 1.
+std::atomic<int> g_writerCount{0};
+}  // namespace
+
+VirtualCameraServer::VirtualCameraServer() : header_{} {}
+
+VirtualCameraServer::~VirtualCameraServer() { stop(); }
+
+bool VirtualCameraServer::start(int32_t width, int32_t height) {
+    if (block_ != nullptr) {
+        return false;
+    }
+    header_ = VCamHeader{};
+    int32_t rows = std::abs(height);
+    std::string bufferName = kVCamBufferNamePrefix + std::to_string(++g_writerCount);
+    uint32_t imageSize = VideoFrame::Size24(width, rows);
+
+    block_ = std::make_unique<CSFMServer>();
+    block_->create(kVCamBlockName, imageSize + static_cast<uint32_t>(kVCamHeaderSize));
+    if (block_->view() == nullptr) {
+        debugLog("virtual camera server open virtual map file failed!!");
+        debugLog("virtual camera server failed!");
+        stop();
+        return false;
+    }
+    if (mutex_.create(kVCamMutexName) != 0) {
+        debugLog("virtual camera server create mutex failed!!");
+        debugLog("virtual camera server failed!");
+        stop();
+        return false;
+    }
+    header_.state = 1;
+    header_.width = static_cast<int16_t>(width);
+    header_.height = static_cast<int16_t>(rows);
+    header_.imageSize = imageSize;
+    header_.sequence = 0;
+    std::memcpy(header_.bufferName, bufferName.data(),
+                std::min(bufferName.size(), sizeof header_.bufferName - 1));
+    return true;
+}
+
+void VirtualCameraServer::writeFrame(const uint8_t* data, size_t length) {
+    if (block_ == nullptr || block_->view() == nullptr || data == nullptr ||
+        length > header_.imageSize) {
+        return;
+    }
+    if (mutex_.lock(std::chrono::milliseconds(1000)) != 0) {
+        return;
+    }
+    ++header_.sequence;
+    std::memcpy(block_->view(), &header_, kVCamHeaderSize);
+    std::memcpy(block_->view() + kVCamHeaderSize, data, length);
+    mutex_.unlock();
+}
+
+void VirtualCameraServer::stop() {
+    block_.reset();
+    mutex_.close(/*removeName=*/true);
+}

@@ -1,0 +1,85 @@
+// Draws the placeholder picture that Lumora shows when no source delivers:
+// the product title and a short hint, on a calm background that survives
+// video compression in a call. Run it with the output path as argument; the
+// result is committed as sources/resources/placeholder.png.
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+QString uiFamily() {
+    const QStringList preferred = {"Noto Sans CJK SC", "Source Han Sans SC",
+                                   "WenQuanYi Micro Hei"};
+    const QStringList installed = QFontDatabase::families();
+    for (const QString& family : preferred) {
+        if (installed.contains(family)) {
+            return family;
+        }
+    }
+    return QFont().family();
+}
+
+void drawCameraMark(QPainter& painter, QPointF centre) {
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 255, 40));
+    painter.drawEllipse(centre, 58, 58);
+    QPainterPath body;
+    body.addRoundedRect(QRectF(centre.x() - 34, centre.y() - 20, 50, 40), 8, 8);
+    QPainterPath lens;
+    lens.moveTo(centre.x() + 20, centre.y() - 8);
+    lens.lineTo(centre.x() + 36, centre.y() - 18);
+    lens.lineTo(centre.x() + 36, centre.y() + 18);
+    lens.lineTo(centre.x() + 20, centre.y() + 8);
+    lens.closeSubpath();
+    painter.setBrush(QColor(236, 242, 250));
+    painter.drawPath(body.united(lens));
+}
+
+void drawText(QPainter& painter, const QString& family) {
+    QFont title(family);
+    title.setPixelSize(46);
+    title.setWeight(QFont::Bold);
+    painter.setFont(title);
+    painter.setPen(QColor(255, 255, 255));
+    painter.drawText(QRect(0, 250, 640, 64), Qt::AlignCenter, QStringLiteral("Lumora直播伴侣"));
+
+    QFont hint(family);
+    hint.setPixelSize(22);
+    painter.setFont(hint);
+    painter.setPen(QColor(196, 208, 226));
+    painter.drawText(QRect(0, 322, 640, 34), Qt::AlignCenter,
+                     QStringLiteral("当前没有视频源"));
+    hint.setPixelSize(17);
+    painter.setFont(hint);
+    painter.setPen(QColor(150, 166, 190));
+    painter.drawText(QRect(0, 358, 640, 28), Qt::AlignCenter,
+                     QStringLiteral("打开摄像头、视频或图片后，画面将在这里显示"));
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    if (argc < 2) {
+        qWarning("usage: %s OUTPUT.png", argv[0]);
+        return 2;
+    }
+    QImage picture(640, 480, QImage::Format_ARGB32);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    // A vertical gradient only: every row is one colour, which keeps the
+    // background clean through chroma subsampling.
+    QLinearGradient background(0, 0, 0, 480);
+    background.setColorAt(0.0, QColor(38, 52, 78));
+    background.setColorAt(1.0, QColor(18, 24, 38));
+    painter.fillRect(picture.rect(), background);
+    drawCameraMark(painter, QPointF(320, 170));
+    drawText(painter, uiFamily());
+    painter.end();
+    return picture.save(QString::fromLocal8Bit(argv[1]), "PNG") ? 0 : 1;
+}

@@ -1,0 +1,105 @@
+#include "vcam/loopback_device.h"
+
+#include <fcntl.h>
+#include <linux/videodev2.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace {
+std::vector<std::pair<int, std::string>> videoNodesInOrder() {
+    std::vector<std::pair<int, std::string>> nodes;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev", error)) {
+        std::string name = entry.path().filename().string();
+        if (name.rfind("video", 0) == 0 && name.size() > 5 &&
+            std::all_of(name.begin() + 5, name.end(), ::isdigit)) {
+            nodes.emplace_back(std::stoi(name.substr(5)), entry.path().string());
+        }
+    }
+    std::sort(nodes.begin(), nodes.end());
+    return nodes;
+}
+
+std::string cardLabel(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    v4l2_capability capability{};
+    std::string label;
+    if (::ioctl(fd, VIDIOC_QUERYCAP, &capability) == 0) {
+        const char* card = reinterpret_cast<const char*>(capability.card);
+        label.assign(card, strnlen(card, sizeof capability.card));
+    }
+    ::close(fd);
+    return label;
+}
+
+uint32_t pixelFormatOf(OutputFormat format) {
+    switch (format) {
+        case OutputFormat::Yuyv:
+            return V4L2_PIX_FMT_YUYV;
+        case OutputFormat::Rgb24:
+            return V4L2_PIX_FMT_RGB24;
+        case OutputFormat::Bgr24:
+            return V4L2_PIX_FMT_BGR24;
+    }
+    return V4L2_PIX_FMT_YUYV;
+}
+}  // namespace
+
+std::optional<std::string> findVideoDeviceByLabel(const std::string& label) {
+    for (const auto& node : videoNodesInOrder()) {
+        if (cardLabel(node.second) == label) {
+            return node.second;
+        }
+    }
+    return std::nullopt;
+}
+
+LoopbackDevice::~LoopbackDevice() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+bool LoopbackDevice::open(const std::string& path, OutputFormat format, int width, int height,
+                          std::string* error) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        *error = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    v4l2_format settings{};
+    settings.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
+    settings.fmt.pix.width = static_cast<uint32_t>(width);
+    settings.fmt.pix.height = static_cast<uint32_t>(height);
+    settings.fmt.pix.pixelformat = pixelFormatOf(format);
+    settings.fmt.pix.field = V4L2_FIELD_NONE;
+    settings.fmt.pix.bytesperline = static_cast<uint32_t>(outputFrameSize(format, width, 1));
+    settings.fmt.pix.sizeimage = static_cast<uint32_t>(outputFrameSize(format, width, height));
+    settings.fmt.pix.colorspace =
+        format == OutputFormat::Yuyv ? V4L2_COLORSPACE_SMPTE170M : V4L2_COLORSPACE_SRGB;
+    settings.fmt.pix.quantization =
+        format == OutputFormat::Yuyv ? V4L2_QUANTIZATION_LIM_RANGE : V4L2_QUANTIZATION_FULL_RANGE;
+    if (::ioctl(fd_, VIDIOC_S_FMT, &settings) != 0) {
+        *error = path + " refused the picture format: " + std::strerror(errno);
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    return true;
+}
+
+bool LoopbackDevice::write(const uint8_t* data, size_t size) {
+    ssize_t written = ::write(fd_, data, size);
+    // A loopback device takes whole pictures; a failed write is one lost
+    // frame unless the device went away.
+    return written >= 0 || (errno != ENODEV && errno != EBADF);
+}

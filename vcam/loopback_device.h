@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "vcam/frame_converter.h"
+#include "vcam/frame_sink.h"
+
+// The first /dev/videoN, in numeric order, whose card label is `label`: the
+// loopback device made for us with card_label="...". Empty when there is none.
+std::optional<std::string> findVideoDeviceByLabel(const std::string& label);
+
+// A v4l2loopback device fed through write(): the output format is set once on
+// open, and every write is one picture.
+class LoopbackDevice : public FrameSink {
+public:
+    LoopbackDevice() = default;
+    ~LoopbackDevice() override;
+    LoopbackDevice(const LoopbackDevice&) = delete;
+    LoopbackDevice& operator=(const LoopbackDevice&) = delete;
+
+    // Opens the device for writing and sets width x height in `format`. On
+    // failure returns false and says why in `error`.
+    bool open(const std::string& path, OutputFormat format, int width, int height,
+              std::string* error);
+    bool write(const uint8_t* data, size_t size) override;
+
+private:
+    int fd_ = -1;
+};
