@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <fstream>
+
+#include "engine/video_frame.h"
+#include "sources/image_video_source.h"
+#include "tests/support/log_capture.h"
+
+namespace {
+std::vector<uint8_t> frameOf(const VideoSource& source) {
+    std::vector<uint8_t> frame(source.FrameSize());
+    if (!source.CopyFrameIfValid(frame.data(), frame.size())) {
+        frame.clear();
+    }
+    return frame;
+}
+
+// The pixel at picture position (x, y), y = 0 being the top line, of a
+// bottom-row-first 32-bit frame.
+QColor pixelAt(const std::vector<uint8_t>& frame, int x, int y) {
+    const uint8_t* row = VideoFrame::PictureRow(frame.data(), VideoFrame::kRowBytes32, 480, y);
+    const uint8_t* pixel = row + x * 4;
+    return QColor(pixel[2], pixel[1], pixel[0]);
+}
+
+// Every pixel of a different colour: red from x, green from y, blue fixed.
+QImage gradientPicture(int width, int height) {
+    QImage image(width, height, QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            image.setPixel(x, y, qRgba(x * 255 / (width - 1), y * 255 / (height - 1), 77, 255));
+        }
+    }
+    return image;
+}
+}  // namespace
+
+TEST(ImageVideoSourceTest, TheProgramsOwnPictureIsStoredBottomRowFirst) {
+    ImageVideoSource placeholder;
+    EXPECT_EQ(placeholder.TypeId(), SOURCE_TYPE_PICTURE);
+    auto frame = frameOf(placeholder);
+    ASSERT_EQ(frame.size(), VideoFrame::kSize32);
+
+    QImage picture(":/JPG/111");
+    ASSERT_EQ(picture.size(), QSize(640, 480));
+    EXPECT_TRUE(picture.hasAlphaChannel());
+    picture = picture.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < 480; ++y) {
+        // Row y of the picture is row 479 - y in memory.
+        ASSERT_EQ(std::memcmp(picture.constScanLine(y),
+                              frame.data() + static_cast<size_t>(479 - y) * 2560, 2560),
+                  0)
+            << "picture line " << y;
+    }
+    // The picture is not blank: a light mark on a dark background.
+    EXPECT_GT(pixelAt(frame, 300, 170).lightness(), 200);  // the camera mark
+    EXPECT_LT(pixelAt(frame, 10, 10).lightness(), 80);
+}
+
+TEST(ImageVideoSourceTest, PicturesOfOtherSizesAreScaledToFullSize) {
+    QTemporaryDir dir;
+    QString exact = dir.filePath("exact.png"), small = dir.filePath("small.png");
+    ASSERT_TRUE(gradientPicture(640, 480).save(exact));
+    ASSERT_TRUE(gradientPicture(64, 48).save(small));
+
+    ImageVideoSource exactSource(exact);
+    auto frame = frameOf(exactSource);
+    ASSERT_FALSE(frame.empty());
+    EXPECT_EQ(pixelAt(frame, 0, 0), QColor(0, 0, 77));
+    EXPECT_EQ(pixelAt(frame, 639, 479), QColor(255, 255, 77));
+    EXPECT_EQ(pixelAt(frame, 320, 100), QColor(320 * 255 / 639, 100 * 255 / 479, 77));
+
+    ImageVideoSource smallSource(small);
+    auto scaled = frameOf(smallSource);
+    ASSERT_EQ(scaled.size(), VideoFrame::kSize32);
+    // Bilinear scaling keeps corners and blends smoothly in between.
+    EXPECT_EQ(pixelAt(scaled, 0, 0), QColor(0, 0, 77));
+    EXPECT_EQ(pixelAt(scaled, 639, 479), QColor(255, 255, 77));
+    QColor middle = pixelAt(scaled, 320, 240);
+    EXPECT_NEAR(middle.red(), 128, 6);
+    EXPECT_NEAR(middle.green(), 128, 8);
+    EXPECT_EQ(middle.blue(), 77);
+    EXPECT_LT(std::abs(pixelAt(scaled, 101, 50).red() - pixelAt(scaled, 100, 50).red()), 5);
+}
+
+TEST(ImageVideoSourceTest, UnreadablePicturesLeaveTheSourceWithoutAFrame) {
+    QTemporaryDir dir;
+    std::string corrupt = dir.filePath("corrupt.png").toStdString();
+    std::ofstream(corrupt) << "\x89PNG\r\n\x1a\nthis is not a picture";
+    std::string empty = dir.filePath("empty.png").toStdString();
+    std::ofstream{empty};
+    // A picture that claims 60000 x 60000 pixels: refused before any memory
+    // is spent on it.
+    std::string huge = dir.filePath("huge.png").toStdString();
+    const unsigned char header[] = {0x89, 'P',  'N',  'G',  '\r', '\n', 0x1a, '\n', 0,    0,
+                                    0,    13,   'I',  'H',  'D',  'R',  0,    0,    0xEA, 0x60,
+                                    0,    0,    0xEA, 0x60, 8,    6,    0,    0,    0,    0x5B,
+                                    0x1F, 0x7C, 0x37};
+    std::ofstream(huge, std::ios::binary).write(reinterpret_cast<const char*>(header), sizeof header);
+
+    LogCapture log;
+    for (const std::string& path :
+         {corrupt, empty, huge, dir.filePath("missing.png").toStdString()}) {
+        ImageVideoSource source(QString::fromStdString(path));
+        EXPECT_FALSE(source.FrameValid()) << path;
+        EXPECT_EQ(source.FrameSize(), VideoFrame::kSize32);
+    }
+    auto lines = log.lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(lines[3].find("missing.png"), std::string::npos);
+}
+
+TEST(ImageVideoSourceTest, RunningIsOnlyReported) {
+    ImageVideoSource placeholder;
+    EXPECT_FALSE(placeholder.IsRunning());
+    EXPECT_EQ(placeholder.Start(), 0);
+    EXPECT_TRUE(placeholder.IsRunning());
+    placeholder.Stop();
+    EXPECT_FALSE(placeholder.IsRunning());
+    EXPECT_TRUE(placeholder.FrameValid()) << "the picture stays whatever the state";
+}

@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include "vcam/vcam_options.h"
+
+namespace {
+std::optional<VCamOptions> parse(std::vector<const char*> arguments, std::string* error) {
+    arguments.insert(arguments.begin(), "lumora-vcam");
+    return parseVCamOptions(static_cast<int>(arguments.size()), arguments.data(), error);
+}
+}  // namespace
+
+TEST(VCamOptionsTest, TargetsAndFormats) {
+    std::string error;
+    auto defaults = parse({}, &error);
+    ASSERT_TRUE(defaults);
+    EXPECT_EQ(defaults->target, VCamOptions::Target::AutoDevice);
+    EXPECT_EQ(defaults->format, OutputFormat::Yuyv);
+
+    auto device = parse({"--device", "/dev/video7", "--format", "rgb24"}, &error);
+    ASSERT_TRUE(device);
+    EXPECT_EQ(device->target, VCamOptions::Target::Device);
+    EXPECT_EQ(device->devicePath, "/dev/video7");
+    EXPECT_EQ(device->format, OutputFormat::Rgb24);
+
+    auto stream = parse({"--output", "-", "--format", "bgr24"}, &error);
+    ASSERT_TRUE(stream);
+    EXPECT_EQ(stream->target, VCamOptions::Target::Stream);
+    EXPECT_EQ(stream->format, OutputFormat::Bgr24);
+}
+
+TEST(VCamOptionsTest, MistakesAreExplained) {
+    std::string error;
+    EXPECT_FALSE(parse({"--format", "nv12"}, &error));
+    EXPECT_NE(error.find("nv12"), std::string::npos);
+    EXPECT_FALSE(parse({"--device"}, &error));
+    EXPECT_NE(error.find("--device"), std::string::npos);
+    EXPECT_FALSE(parse({"--output", "file.raw"}, &error));
+    EXPECT_FALSE(parse({"--format", "bgr24"}, &error)) << "devices take yuyv or rgb24";
+    EXPECT_FALSE(parse({"--frobnicate"}, &error));
+    EXPECT_NE(error.find("--frobnicate"), std::string::npos);
+}
