@@ -36,6 +36,7 @@ bench: deps
 	cmake -S . -B $(BUILD) -G Ninja -DLUMORA_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	$(BUILD)/bin/engine_bench
+	$(BUILD)/bin/vcam_bench
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i
