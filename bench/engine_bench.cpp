@@ -140,7 +140,8 @@ std::vector<TimePoint> bareTimerLoop(int fps, std::chrono::seconds duration) {
 std::vector<double> periodsMs(const std::vector<TimePoint>& stamps) {
     std::vector<double> periods;
     for (size_t i = 2; i < stamps.size(); ++i) {  // the first tick comes at once
-        periods.push_back(std::chrono::duration<double, std::milli>(stamps[i] - stamps[i - 1]).count());
+        periods.push_back(
+            std::chrono::duration<double, std::milli>(stamps[i] - stamps[i - 1]).count());
     }
     return periods;
 }

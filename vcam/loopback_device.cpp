@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "engine/debug_log.h"
+
 namespace {
 std::vector<std::pair<int, std::string>> videoNodesInOrder() {
     std::vector<std::pair<int, std::string>> nodes;
@@ -93,6 +95,10 @@ bool LoopbackDevice::open(const std::string& path, OutputFormat format, int widt
         ::close(fd_);
         fd_ = -1;
         return false;
+    }
+    if (format == OutputFormat::Rgb24) {
+        debugLog("CreateMediaTypeRgb24, imagesize:%d",
+                 static_cast<int>(settings.fmt.pix.sizeimage));
     }
     return true;
 }

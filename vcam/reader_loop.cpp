@@ -26,8 +26,8 @@ ReaderLoop::ReaderLoop(FrameSink& sink, OutputFormat format)
       format_(format),
       picture_(VideoFrame::Size24(kWidth, kHeight), 0),
       converted_(outputFrameSize(format, kWidth, kHeight)) {
-    convertChannelFrame(picture_.data(), VideoFrame::RowBytes(kWidth, 24), kWidth, kHeight,
-                        format_, converted_.data());
+    convertChannelFrame(picture_.data(), VideoFrame::RowBytes(kWidth, 24), kWidth, kHeight, format_,
+                        converted_.data());
 }
 
 bool ReaderLoop::run(const std::atomic<bool>& quit) {

@@ -50,8 +50,7 @@ std::optional<VCamOptions> parseVCamOptions(int argc, const char* const* argv, s
             return std::nullopt;
         }
     }
-    if (options.target != VCamOptions::Target::Stream &&
-        options.format == OutputFormat::Bgr24) {
+    if (options.target != VCamOptions::Target::Stream && options.format == OutputFormat::Bgr24) {
         *error = "a camera device takes yuyv or rgb24";
         return std::nullopt;
     }
@@ -60,7 +59,8 @@ std::optional<VCamOptions> parseVCamOptions(int argc, const char* const* argv, s
 
 std::string vcamUsage(const char* program) {
     std::string name = program;
-    return "Usage: " + name + " [--auto | --device /dev/videoN | --output -] [--format FORMAT]\n"
+    return "Usage: " + name +
+           " [--auto | --device /dev/videoN | --output -] [--format FORMAT]\n"
            "\n"
            "Feeds Lumora's picture to programs that open a camera. It reads the picture\n"
            "that Lumora publishes 30 times a second and writes it, top row first, to a\n"
@@ -79,6 +79,8 @@ std::string vcamUsage(const char* program) {
            "Then pick the camera \"Lumora直播伴侣\" in the browser or chat program.\n"
            "\n"
            "Raw pictures for other tools, for example:\n"
-           "  " + name + " --output - --format bgr24 | \\\n"
+           "  " +
+           name +
+           " --output - --format bgr24 | \\\n"
            "    ffplay -f rawvideo -pixel_format bgr24 -video_size 640x480 -framerate 30 -\n";
 }

@@ -26,8 +26,8 @@ void CSFMClient::open(const char* name) {
     } else if (info.st_size <= 0) {
         lastError_ = EINVAL;
     } else {
-        void* mapping = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_SHARED,
-                               fd, 0);
+        void* mapping =
+            ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_SHARED, fd, 0);
         if (mapping == MAP_FAILED) {
             lastError_ = errno;
         } else {

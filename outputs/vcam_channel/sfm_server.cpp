@@ -36,8 +36,8 @@ bool CSFMServer::makeBlock(const std::string& path) {
     }
     struct stat info {};
     bool ready = ::fchmod(fd, 0600) == 0 && ::ftruncate(fd, size_) == 0 && ::fstat(fd, &info) == 0;
-    void* mapping = ready ? ::mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
-                          : MAP_FAILED;
+    void* mapping =
+        ready ? ::mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
     if (mapping == MAP_FAILED || ::rename(temporary.c_str(), path.c_str()) != 0) {
         lastError_ = errno;
         if (mapping != MAP_FAILED) {

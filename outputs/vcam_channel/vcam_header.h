@@ -9,13 +9,13 @@
 // imageSize bytes of 24-bit B, G, R pixels, rows padded to 4 bytes, bottom row
 // first.
 struct VCamHeader {
-    uint16_t state;         // 1 while a writer runs
-    int16_t width;          // pixels
-    int16_t height;         // pixels, always positive
+    uint16_t state;  // 1 while a writer runs
+    int16_t width;   // pixels
+    int16_t height;  // pixels, always positive
     uint16_t padding0;
-    uint32_t imageSize;     // frame bytes after the header
-    uint32_t sequence;      // 0 after start, +1 before each frame is written
-    char bufferName[125];   // "FileMapKvtRpmca5eab82" + writer number, NUL-filled
+    uint32_t imageSize;    // frame bytes after the header
+    uint32_t sequence;     // 0 after start, +1 before each frame is written
+    char bufferName[125];  // "FileMapKvtRpmca5eab82" + writer number, NUL-filled
     uint8_t padding1[3];
 };
 

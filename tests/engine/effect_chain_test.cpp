@@ -58,8 +58,7 @@ TEST_F(ChainFixture, BeautifyOrderRunsOnlyOnCameraPictures) {
     chain.Add(&pendant);
     EXPECT_EQ(apply(chain, SOURCE_TYPE_PICTURE), (std::vector<std::string>{"pendant"}));
     EXPECT_EQ(apply(chain, SOURCE_TYPE_VIDEO_FILE), (std::vector<std::string>{"pendant"}));
-    EXPECT_EQ(apply(chain, SOURCE_TYPE_CAMERA),
-              (std::vector<std::string>{"beautify", "pendant"}));
+    EXPECT_EQ(apply(chain, SOURCE_TYPE_CAMERA), (std::vector<std::string>{"beautify", "pendant"}));
 }
 
 TEST_F(ChainFixture, RemoveWaitsForARunningApply) {

@@ -8,10 +8,8 @@
 
 namespace {
 struct GraphFixture : ::testing::Test {
-    std::unique_ptr<PlayGraph, void (*)(PlayGraph*)> graph{PlayGraph::Create(100),
-                                                            [](PlayGraph* g) {
-                                                                PlayGraph::Destroy(&g);
-                                                            }};
+    std::unique_ptr<PlayGraph, void (*)(PlayGraph*)> graph{
+        PlayGraph::Create(100), [](PlayGraph* g) { PlayGraph::Destroy(&g); }};
     RecordingOutput output;
 
     // Starts the graph and returns the picture of a tick that began after now.

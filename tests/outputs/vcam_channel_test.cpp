@@ -107,9 +107,9 @@ TEST(VCamChannelTest, StartRulesAndTheWriterCounter) {
     VirtualCameraServer failing;
     EXPECT_FALSE(failing.start(640, 480));
     EXPECT_FALSE(failing.isStarted());
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{
-                               "virtual camera server open virtual map file failed!!",
-                               "virtual camera server failed!"}));
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{"virtual camera server open virtual map file failed!!",
+                                        "virtual camera server failed!"}));
     setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
     VirtualCameraServer next;
     ASSERT_TRUE(next.start(640, 480));
@@ -153,9 +153,8 @@ TEST(VCamChannelTest, FilesThatAreNotPrivateToUsAreNeverUsed) {
     VCamReader reader;
     reader.poll();
     EXPECT_FALSE(reader.isOpen());
-    EXPECT_EQ(log.lines(),
-              (std::vector<std::string>{"vcam box pin, client buffer open failed " +
-                                        std::to_string(EACCES)}));
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"vcam box pin, client buffer open failed " +
+                                                     std::to_string(EACCES)}));
     chmod(runtime.file(kVCamBlockName).c_str(), 0600);
 
     // A mutex that others could lock.

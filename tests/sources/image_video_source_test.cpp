@@ -96,11 +96,11 @@ TEST(ImageVideoSourceTest, UnreadablePicturesLeaveTheSourceWithoutAFrame) {
     // A picture that claims 60000 x 60000 pixels: refused before any memory
     // is spent on it.
     std::string huge = dir.filePath("huge.png").toStdString();
-    const unsigned char header[] = {0x89, 'P',  'N',  'G',  '\r', '\n', 0x1a, '\n', 0,    0,
-                                    0,    13,   'I',  'H',  'D',  'R',  0,    0,    0xEA, 0x60,
-                                    0,    0,    0xEA, 0x60, 8,    6,    0,    0,    0,    0x5B,
-                                    0x1F, 0x7C, 0x37};
-    std::ofstream(huge, std::ios::binary).write(reinterpret_cast<const char*>(header), sizeof header);
+    const unsigned char header[] = {0x89, 'P',  'N', 'G', '\r', '\n', 0x1a, '\n', 0,    0,    0,
+                                    13,   'I',  'H', 'D', 'R',  0,    0,    0xEA, 0x60, 0,    0,
+                                    0xEA, 0x60, 8,   6,   0,    0,    0,    0x5B, 0x1F, 0x7C, 0x37};
+    std::ofstream(huge, std::ios::binary)
+        .write(reinterpret_cast<const char*>(header), sizeof header);
 
     LogCapture log;
     for (const std::string& path :

@@ -26,8 +26,7 @@ public:
     bool readExactly(void* buffer, size_t size,
                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Reads one line (without the line feed); false on end of stream or time-out.
-    bool readLine(std::string* line,
-                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    bool readLine(std::string* line, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
     void signal(int signalNumber);
     // Waits for the child to end; its exit code, 128 + signal when killed, or

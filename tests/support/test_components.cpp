@@ -46,8 +46,12 @@ void RecordingOutput::OnFrame24(const uint8_t* data, size_t size, int32_t width,
 
 void RecordingOutput::record(bool is32, const uint8_t* data, size_t size, int32_t width,
                              int32_t height) {
-    Call call{is32, std::vector<uint8_t>(data, data + size), width, height,
-              std::this_thread::get_id(), std::chrono::steady_clock::now()};
+    Call call{is32,
+              std::vector<uint8_t>(data, data + size),
+              width,
+              height,
+              std::this_thread::get_id(),
+              std::chrono::steady_clock::now()};
     std::lock_guard<std::mutex> guard(lock_);
     calls_.push_back(std::move(call));
     if (!is32) {

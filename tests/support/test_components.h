@@ -37,8 +37,7 @@ private:
 // logs its name, so tests see which effects ran and in which order.
 class MarkEffect : public VideoEffect {
 public:
-    MarkEffect(int32_t order, std::string name, std::vector<std::string>* log,
-               std::mutex* logLock);
+    MarkEffect(int32_t order, std::string name, std::vector<std::string>* log, std::mutex* logLock);
     void Process(uint8_t* data, size_t size, int32_t width, int32_t height) override;
 
 private:

@@ -7,8 +7,8 @@ namespace {
 // top row green, green, grey, grey.
 std::vector<uint8_t> smallChannelFrame() {
     return {
-        255, 255, 255, 0,   0,   0,   0,   0,   255, 255, 0, 0,      // bottom (B, G, R)
-        0,   255, 0,   0,   255, 0,   128, 128, 128, 128, 128, 128,  // top
+        255, 255, 255, 0, 0,   0, 0,   0,   255, 255, 0,   0,    // bottom (B, G, R)
+        0,   255, 0,   0, 255, 0, 128, 128, 128, 128, 128, 128,  // top
     };
 }
 }  // namespace
@@ -23,7 +23,7 @@ TEST(FrameConverterTest, Bgr24AndRgb24TurnTheRowsTopFirst) {
     std::vector<uint8_t> rgb(outputFrameSize(OutputFormat::Rgb24, 4, 2));
     convertChannelFrame(frame.data(), 12, 4, 2, OutputFormat::Rgb24, rgb.data());
     EXPECT_EQ(rgb, (std::vector<uint8_t>{0,   255, 0,   0, 255, 0, 128, 128, 128, 128, 128, 128,
-                                         255, 255, 255, 0, 0,   0, 255, 0,  0,   0,   0,   255}));
+                                         255, 255, 255, 0, 0,   0, 255, 0,   0,   0,   0,   255}));
 }
 
 namespace {

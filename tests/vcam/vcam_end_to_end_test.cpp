@@ -120,10 +120,13 @@ TEST(VCamEndToEndTest, YuyvFramesDecodeBackToThePlaceholder) {
     std::string in = scratch.file("frame.yuyv"), out = scratch.file("frame.bgr");
     std::ofstream(in, std::ios::binary)
         .write(reinterpret_cast<const char*>(yuyv.data()), static_cast<long>(yuyv.size()));
-    std::string command = "ffmpeg -loglevel error -y -f rawvideo -pixel_format yuyv422 "
-                          "-video_size 640x480 -i " + in +
-                          " -sws_flags accurate_rnd+full_chroma_int+bitexact"
-                          " -f rawvideo -pix_fmt bgr24 " + out;
+    std::string command =
+        "ffmpeg -loglevel error -y -f rawvideo -pixel_format yuyv422 "
+        "-video_size 640x480 -i " +
+        in +
+        " -sws_flags accurate_rnd+full_chroma_int+bitexact"
+        " -f rawvideo -pix_fmt bgr24 " +
+        out;
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::ifstream decodedFile(out, std::ios::binary);
     std::vector<uint8_t> decoded((std::istreambuf_iterator<char>(decodedFile)), {});

@@ -55,7 +55,7 @@ TEST(VCamProgramTest, RepeatsBlackThenTheLastPictureWhileNoWriterRuns) {
         ASSERT_TRUE(writer.start(640, 480));
         writer.writeFrame(picture.data(), picture.size());
         EXPECT_TRUE(readUntil(reader, topFirst(picture), 60)) << "the picture arrives";
-    }  // the writer stops and its block goes away
+    }                               // the writer stops and its block goes away
     for (int i = 0; i < 40; ++i) {  // past the reader's 50-repeat reopening cycle
         ASSERT_TRUE(reader.readExactly(frame.data(), frame.size()));
         ASSERT_EQ(frame, topFirst(picture)) << "frame " << i << " after the writer stopped";
@@ -80,8 +80,9 @@ TEST(VCamProgramTest, HelpExplainsTheModuleAndMistakesFail) {
         text += line + "\n";
     }
     EXPECT_EQ(help.wait(), 0);
-    EXPECT_NE(text.find("sudo modprobe v4l2loopback exclusive_caps=1 card_label=\"Lumora直播伴侣\""),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("sudo modprobe v4l2loopback exclusive_caps=1 card_label=\"Lumora直播伴侣\""),
+        std::string::npos)
         << text;
 
     ChildProcess wrong;

@@ -13,8 +13,7 @@
 
 namespace {
 QString uiFamily() {
-    const QStringList preferred = {"Noto Sans CJK SC", "Source Han Sans SC",
-                                   "WenQuanYi Micro Hei"};
+    const QStringList preferred = {"Noto Sans CJK SC", "Source Han Sans SC", "WenQuanYi Micro Hei"};
     const QStringList installed = QFontDatabase::families();
     for (const QString& family : preferred) {
         if (installed.contains(family)) {
@@ -52,8 +51,7 @@ void drawText(QPainter& painter, const QString& family) {
     hint.setPixelSize(22);
     painter.setFont(hint);
     painter.setPen(QColor(196, 208, 226));
-    painter.drawText(QRect(0, 322, 640, 34), Qt::AlignCenter,
-                     QStringLiteral("当前没有视频源"));
+    painter.drawText(QRect(0, 322, 640, 34), Qt::AlignCenter, QStringLiteral("当前没有视频源"));
     hint.setPixelSize(17);
     painter.setFont(hint);
     painter.setPen(QColor(150, 166, 190));
