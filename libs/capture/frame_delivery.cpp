@@ -1,0 +1,89 @@
+#include "libs/capture/frame_delivery.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/video/video.h>
+
+#include <cstring>
+
+#include "engine/video_frame.h"
+
+FrameDelivery::FrameDelivery(int32_t width, int32_t height)
+    : width_(width),
+      height_(height),
+      frameBytes_(VideoFrame::Size32(width, height)),
+      frame_(new uint8_t[frameBytes_]) {}
+
+void FrameDelivery::attach(GstElement* appsink) {
+    g_object_set(appsink, "emit-signals", TRUE, "max-buffers", 2, "drop", TRUE, nullptr);
+    g_signal_connect(appsink, "new-sample", G_CALLBACK(&FrameDelivery::onNewSample), this);
+}
+
+void FrameDelivery::setReceiver(ISimplyCallBack* receiver) {
+    std::lock_guard<std::mutex> guard(lock_);
+    receiver_ = receiver;
+}
+
+void FrameDelivery::setEnabled(bool enabled) {
+    std::lock_guard<std::mutex> guard(lock_);
+    enabled_ = enabled;
+}
+
+void FrameDelivery::sendMessage(int message) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (receiver_ != nullptr) {
+        receiver_->OnSimplyCallBack(message, nullptr, 0);
+    }
+}
+
+void FrameDelivery::setLatencyObserver(LatencyObserver observer, void* context) {
+    std::lock_guard<std::mutex> guard(lock_);
+    latencyObserver_ = observer;
+    latencyContext_ = context;
+}
+
+GstFlowReturn FrameDelivery::onNewSample(GstElement* sink, gpointer self) {
+    GstSample* sample = gst_app_sink_pull_sample(GST_APP_SINK(sink));
+    if (sample != nullptr) {
+        static_cast<FrameDelivery*>(self)->deliver(sample, sink);
+        gst_sample_unref(sample);
+    }
+    return GST_FLOW_OK;
+}
+
+void FrameDelivery::deliver(GstSample* sample, GstElement* sink) {
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    GstVideoInfo info;
+    if (buffer == nullptr || !gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) ||
+        GST_VIDEO_INFO_WIDTH(&info) != width_ || GST_VIDEO_INFO_HEIGHT(&info) != height_) {
+        return;
+    }
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!enabled_ || receiver_ == nullptr) {
+        return;
+    }
+    GstVideoFrame video;
+    if (!gst_video_frame_map(&video, &info, buffer, GST_MAP_READ)) {
+        return;
+    }
+    // Reversing the rows while copying gives the bottom-row-first layout for
+    // the price of the copy we make anyway.
+    const auto* source = static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&video, 0));
+    size_t stride = static_cast<size_t>(GST_VIDEO_FRAME_PLANE_STRIDE(&video, 0));
+    size_t rowBytes = static_cast<size_t>(width_) * 4;
+    for (int32_t y = 0; y < height_; ++y) {
+        std::memcpy(frame_.get() + static_cast<size_t>(height_ - 1 - y) * rowBytes,
+                    source + static_cast<size_t>(y) * stride, rowBytes);
+    }
+    gst_video_frame_unmap(&video);
+    receiver_->OnSimplyCallBack(MSG_FRAME, frame_.get(), static_cast<long>(frameBytes_));
+    ++delivered_;
+    if (latencyObserver_ != nullptr && GST_BUFFER_PTS_IS_VALID(buffer)) {
+        GstClock* clock = gst_element_get_clock(sink);
+        if (clock != nullptr) {
+            GstClockTime shown = gst_element_get_base_time(sink) + GST_BUFFER_PTS(buffer);
+            latencyObserver_(latencyContext_, static_cast<int64_t>(gst_clock_get_time(clock)) -
+                                                  static_cast<int64_t>(shown));
+            gst_object_unref(clock);
+        }
+    }
+}

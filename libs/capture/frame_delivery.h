@@ -1,0 +1,56 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "engine/simply_callback.h"
+
+// Hands the frames of an appsink to a receiver: each sample (BGRx at the
+// output size, top row first) is copied row-reversed into a buffer made once,
+// so the receiver gets the engine's bottom-row-first layout and may change the
+// bytes in place.
+//
+// Threads: the appsink's streaming thread delivers; setReceiver, setEnabled
+// and sendMessage come from control threads. One lock serialises delivery
+// against them, so once setEnabled(false) returns no frame is being delivered
+// and none will be until it is enabled again.
+class FrameDelivery {
+public:
+    // Called after each delivered frame with how long after its capture or
+    // presentation time (pipeline clock) the receiver returned.
+    using LatencyObserver = void (*)(void* context, int64_t nanoseconds);
+
+    FrameDelivery(int32_t width, int32_t height);
+    FrameDelivery(const FrameDelivery&) = delete;
+    FrameDelivery& operator=(const FrameDelivery&) = delete;
+
+    // Makes `appsink` deliver here; the sink must outlive its pipeline's run.
+    void attach(GstElement* appsink);
+    void setReceiver(ISimplyCallBack* receiver);
+    void setEnabled(bool enabled);
+    // Sends a message without data (MSG_STREAM_END) to the receiver.
+    void sendMessage(int message);
+    void setLatencyObserver(LatencyObserver observer, void* context);
+
+    uint64_t deliveredFrames() const { return delivered_.load(); }
+    size_t frameBytes() const { return frameBytes_; }
+
+private:
+    static GstFlowReturn onNewSample(GstElement* sink, gpointer self);
+    void deliver(GstSample* sample, GstElement* sink);
+
+    int32_t width_;
+    int32_t height_;
+    size_t frameBytes_;
+    std::unique_ptr<uint8_t[]> frame_;
+    std::mutex lock_;  // serialises delivery with the control calls
+    ISimplyCallBack* receiver_ = nullptr;
+    bool enabled_ = false;
+    LatencyObserver latencyObserver_ = nullptr;
+    void* latencyContext_ = nullptr;
+    std::atomic<uint64_t> delivered_{0};
+};

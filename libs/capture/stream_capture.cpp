@@ -1,0 +1,301 @@
+#include "libs/capture/stream_capture.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/debug_log.h"
+#include "libs/capture/filter_description.h"
+#include "libs/capture/gst_runtime.h"
+
+bool StreamCapture::SetFilterDescXml(const std::string& path) {
+    if (!ensureGStreamer()) {
+        return false;
+    }
+    std::string error;
+    auto ranks = readFilterDescription(path, &error);
+    if (!ranks) {
+        debugLog("StreamCapture, filter description %s not used: %s", path.c_str(), error.c_str());
+        return false;
+    }
+    applyFilterRanks(*ranks);
+    return true;
+}
+
+StreamCapture::StreamCapture() { ensureGStreamer(); }
+
+StreamCapture::~StreamCapture() { Stop(); }
+
+int StreamCapture::Advise(int outWidth, int outHeight, ISimplyCallBack* receiver) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    if (!delivery_ || outWidth != outWidth_ || outHeight != outHeight_) {
+        if (playing_) {
+            return -1;  // the size is fixed while playing
+        }
+        outWidth_ = outWidth;
+        outHeight_ = outHeight;
+        delivery_ = std::make_unique<FrameDelivery>(outWidth, outHeight);
+        delivery_->setLatencyObserver(latencyObserver_, latencyContext_);
+    }
+    delivery_->setReceiver(receiver);
+    return 0;
+}
+
+bool StreamCapture::newPlayer() {
+    std::string description =
+        "videoscale ! videoconvert ! video/x-raw,format=BGRx,width=" + std::to_string(outWidth_) +
+        ",height=" + std::to_string(outHeight_) + ",pixel-aspect-ratio=1/1 ! appsink name=sink";
+    GError* error = nullptr;
+    GstElement* videoBin = gst_parse_bin_from_description(description.c_str(), TRUE, &error);
+    GstElement* player = gst_element_factory_make("playbin", nullptr);
+    GstElement* speaker =
+        gst_element_factory_make(audioOutput_ ? "pulsesink" : "fakesink", nullptr);
+    if (videoBin == nullptr || player == nullptr || speaker == nullptr || error != nullptr) {
+        debugLog("StreamCapture, cannot build the player: %s", error ? error->message : "?");
+        g_clear_error(&error);
+        for (GstElement* element : {videoBin, player, speaker}) {
+            if (element != nullptr) {
+                gst_object_unref(gst_object_ref_sink(element));
+            }
+        }
+        return false;
+    }
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(videoBin), "sink");
+    delivery_->attach(sink);
+    gst_object_unref(sink);
+    if (!audioOutput_) {
+        g_object_set(speaker, "sync", TRUE, nullptr);  // keeps time for the pictures
+    }
+    // Video and sound only: no subtitles or visualisations.
+    g_object_set(player, "video-sink", videoBin, "audio-sink", speaker, "flags", 0x3, nullptr);
+    player_ = GST_ELEMENT(gst_object_ref_sink(player));
+    playerBus_ = gst_element_get_bus(player_);
+    busWatcher_.setBus(playerBus_);
+    gst_object_unref(playerBus_);  // the player keeps it alive
+    applyVolume();
+    return true;
+}
+
+void StreamCapture::dropPlayer() {
+    if (player_ != nullptr) {
+        busWatcher_.setBus(nullptr);
+        gst_element_set_state(player_, GST_STATE_NULL);
+        gst_object_unref(player_);
+        player_ = nullptr;
+        playerBus_ = nullptr;
+    }
+}
+
+bool StreamCapture::speakerAnswers() {
+    GstElement* speaker = gst_element_factory_make("pulsesink", nullptr);
+    if (speaker == nullptr) {
+        return false;
+    }
+    bool answers = gst_element_set_state(speaker, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS;
+    gst_element_set_state(speaker, GST_STATE_NULL);
+    gst_object_unref(gst_object_ref_sink(speaker));
+    return answers;
+}
+
+void StreamCapture::SetPlayMode(int mode) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    list_.setMode(mode);
+}
+
+void StreamCapture::AddFile(const std::string& path) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    list_.add(path);
+}
+
+void StreamCapture::RemoveFile(const std::string& path) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    list_.remove(path);
+}
+
+void StreamCapture::RemoveAllFiles() {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    list_.clear();
+}
+
+void StreamCapture::SetCurPlay(const std::string& path) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    if (list_.setCurrent(path) && playing_) {
+        failuresInARow_ = 0;
+        playFile(path);
+    }
+}
+
+std::string StreamCapture::GetCurPlay() {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    return list_.current();
+}
+
+int StreamCapture::Start() {
+    std::unique_lock<std::mutex> guard(controlLock_);
+    if (playing_) {
+        return 0;
+    }
+    if (list_.empty()) {
+        debugLog("StreamCapture, nothing to play: the play list is empty");
+        return -1;
+    }
+    if (!delivery_ || !ensureGStreamer()) {
+        return -1;
+    }
+    // No sound server: a sink that keeps time, so pictures keep their pace.
+    audioOutput_ = speakerAnswers();
+    if (list_.current().empty()) {
+        list_.advance();
+    }
+    failuresInARow_ = 0;
+    playing_ = true;
+    delivery_->setEnabled(true);
+    busWatcher_.start([this](GstMessage* message, GstBus* from) { onBusMessage(message, from); });
+    playFile(list_.current());
+    return 0;
+}
+
+int StreamCapture::Stop() {
+    playing_ = false;
+    busWatcher_.stop();  // outside the lock: the bus thread may be waiting for it
+    std::lock_guard<std::mutex> guard(controlLock_);
+    if (delivery_) {
+        delivery_->setEnabled(false);
+    }
+    dropPlayer();
+    return 0;
+}
+
+void StreamCapture::playFile(const std::string& path) {
+    dropPlayer();
+    pendingError_.clear();
+    resting_ = false;
+    if (!newPlayer()) {
+        pendingError_ = "no player";
+        return;
+    }
+    GError* error = nullptr;
+    gchar* uri = gst_filename_to_uri(path.c_str(), &error);
+    if (uri == nullptr) {
+        g_clear_error(&error);
+        uri = g_strdup("file:///nonexistent");
+    }
+    g_object_set(player_, "uri", uri, nullptr);
+    g_free(uri);
+    gst_element_set_state(player_, GST_STATE_PLAYING);
+}
+
+void StreamCapture::onBusMessage(GstMessage* message, GstBus* from) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    if (!playing_ || from != playerBus_) {
+        return;  // a message of a player that has been replaced
+    }
+    if (message == nullptr) {
+        onQuietBus();
+    } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
+        onStreamEnd();
+    } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+        onError(message);
+    }
+}
+
+void StreamCapture::onStreamEnd() {
+    delivery_->sendMessage(MSG_STREAM_END);
+    failuresInARow_ = 0;
+    const std::string& next = list_.advance();
+    if (!next.empty()) {
+        playFile(next);
+    }
+}
+
+void StreamCapture::onError(GstMessage* message) {
+    if (resting_ || !pendingError_.empty()) {
+        return;  // a failing file posts several errors: the first one says why
+    }
+    GError* error = nullptr;
+    gst_message_parse_error(message, &error, nullptr);
+    pendingError_ = error != nullptr ? error->message : "unknown error";
+    g_clear_error(&error);
+}
+
+void StreamCapture::onQuietBus() {
+    if (pendingError_.empty()) {
+        return;
+    }
+    debugLog("StreamCapture, cannot play %s: %s", list_.current().c_str(), pendingError_.c_str());
+    pendingError_.clear();
+    if (++failuresInARow_ >= list_.size()) {
+        // Nothing in the list plays: end the stream rather than spin.
+        delivery_->sendMessage(MSG_STREAM_END);
+        dropPlayer();
+        resting_ = true;
+        return;
+    }
+    const std::string& next = list_.advance();
+    if (!next.empty()) {
+        playFile(next);
+    }
+}
+
+bool StreamCapture::GetPlayTimeInfo(int64_t* position, int64_t* duration) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    gint64 at = 0, length = 0;
+    if (player_ == nullptr || !playing_ ||
+        !gst_element_query_position(player_, GST_FORMAT_TIME, &at) ||
+        !gst_element_query_duration(player_, GST_FORMAT_TIME, &length)) {
+        return false;
+    }
+    *position = at / GST_MSECOND;
+    *duration = length / GST_MSECOND;
+    return true;
+}
+
+bool StreamCapture::SetPlayTime(int64_t milliseconds) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    if (player_ == nullptr || !playing_ || milliseconds < 0) {
+        return false;
+    }
+    auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+    return gst_element_seek_simple(player_, GST_FORMAT_TIME, flags, milliseconds * GST_MSECOND);
+}
+
+void StreamCapture::MuteAudio(bool mute) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    muted_ = mute;
+    applyVolume();
+}
+
+bool StreamCapture::GetVolume(int* level) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    *level = volumeLevel_;
+    return true;
+}
+
+int StreamCapture::AdjustRenderVolume(int level) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    volumeLevel_ = std::clamp(level, kSilent, 0);
+    applyVolume();
+    return 0;
+}
+
+void StreamCapture::applyVolume() {
+    if (player_ == nullptr) {
+        return;
+    }
+    // Hundredths of a decibel to a linear factor; the bottom of the range is
+    // true silence rather than -100 dB.
+    double linear = volumeLevel_ <= kSilent ? 0.0 : std::pow(10.0, volumeLevel_ / 2000.0);
+    g_object_set(player_, "volume", linear, "mute", muted_ ? TRUE : FALSE, nullptr);
+}
+
+uint64_t StreamCapture::DeliveredFrames() const {
+    return delivery_ ? delivery_->deliveredFrames() : 0;
+}
+
+void StreamCapture::SetLatencyObserver(FrameDelivery::LatencyObserver observer, void* context) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    latencyObserver_ = observer;
+    latencyContext_ = context;
+    if (delivery_) {
+        delivery_->setLatencyObserver(observer, context);
+    }
+}

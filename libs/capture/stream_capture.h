@@ -1,0 +1,98 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engine/simply_callback.h"
+#include "libs/capture/bus_watcher.h"
+#include "libs/capture/frame_delivery.h"
+#include "libs/capture/play_list.h"
+
+// A player of a list of video files: frames at each file's own rate, as 32-bit
+// BGRx at the advised size, bottom row first, with MSG_FRAME on the streaming
+// thread; MSG_STREAM_END at the end of each file, after which the next file
+// plays. Sound goes to the desktop's sound server, or, when none answers, to a
+// sink that only keeps the clock, so playback never fails for want of a
+// speaker. A file that cannot be played is skipped with one debug line; when
+// no file of the list can be played the player sends MSG_STREAM_END and rests.
+//
+// Threads: the calls come from one control thread; a bus thread of the
+// player's own moves from file to file; frames arrive on the streaming thread.
+// One lock (the control lock) serialises the player's state between the two.
+// Each file plays in a pipeline of its own; messages from any pipeline but the
+// current one are ignored.
+class StreamCapture {
+public:
+    static constexpr int kSilent = -10000;  // volume levels are hundredths of a decibel
+
+    // Applies the decoder preferences of a filter description file (element
+    // ranks). A missing or malformed file changes nothing and logs one line.
+    static bool SetFilterDescXml(const std::string& path);
+
+    StreamCapture();
+    ~StreamCapture();
+    StreamCapture(const StreamCapture&) = delete;
+    StreamCapture& operator=(const StreamCapture&) = delete;
+
+    // Frames of outWidth x outHeight go to receiver; null stops delivery.
+    int Advise(int outWidth, int outHeight, ISimplyCallBack* receiver);
+    void SetPlayMode(int mode);  // 1 the list in order, over and over; 0 random
+    void AddFile(const std::string& path);
+    void RemoveFile(const std::string& path);
+    void RemoveAllFiles();
+    void SetCurPlay(const std::string& path);
+    std::string GetCurPlay();
+    // 0 when playing; -1 with an empty list or no GStreamer.
+    int Start();
+    // No frame reaches the receiver after Stop returns.
+    int Stop();
+    // Milliseconds; false while unknown.
+    bool GetPlayTimeInfo(int64_t* position, int64_t* duration);
+    bool SetPlayTime(int64_t milliseconds);
+    void MuteAudio(bool mute);
+    bool GetVolume(int* level);
+    // level from kSilent (silence) to 0 (full volume).
+    int AdjustRenderVolume(int level);
+
+    uint64_t DeliveredFrames() const;
+    void SetLatencyObserver(FrameDelivery::LatencyObserver observer, void* context);
+    // Whether sound goes to a sound server (false: the clock-keeping sink).
+    bool HasAudioOutput() const { return audioOutput_.load(); }
+
+private:
+    // A fresh playbin for each file: a file's late messages then can never be
+    // taken for the next one's.
+    bool newPlayer();
+    void dropPlayer();
+    bool speakerAnswers();
+    void playFile(const std::string& path);
+    // On the bus thread; the handlers below run under the control lock.
+    void onBusMessage(GstMessage* message, GstBus* from);
+    void onStreamEnd();
+    void onError(GstMessage* message);
+    void onQuietBus();
+    void applyVolume();
+
+    std::mutex controlLock_;  // guards the player's state, the list and the pipeline
+    PlayList list_;
+    std::unique_ptr<FrameDelivery> delivery_;
+    GstElement* player_ = nullptr;
+    GstBus* playerBus_ = nullptr;  // player_'s bus, not owned
+    BusWatcher busWatcher_;
+    std::atomic<bool> playing_{false};
+    std::atomic<bool> audioOutput_{false};
+    size_t failuresInARow_ = 0;
+    std::string pendingError_;  // the first error of a burst, acted on when the bus is quiet
+    bool resting_ = false;      // nothing in the list plays: later errors are old news
+    int volumeLevel_ = 0;
+    bool muted_ = false;
+    int outWidth_ = 0;
+    int outHeight_ = 0;
+    FrameDelivery::LatencyObserver latencyObserver_ = nullptr;
+    void* latencyContext_ = nullptr;
+};

@@ -1,0 +1,189 @@
+#include "libs/capture/video_capture.h"
+
+#include <chrono>
+#include <thread>
+
+#include "engine/debug_log.h"
+#include "libs/capture/device_property_dialog.h"
+#include "libs/capture/gst_runtime.h"
+
+namespace {
+constexpr auto kStartLimit = std::chrono::milliseconds(3000);
+
+std::string sizeCaps(const char* media, int width, int height) {
+    std::string caps = media;
+    if (width > 0 && height > 0) {
+        caps += ",width=" + std::to_string(width) + ",height=" + std::to_string(height);
+    }
+    return caps;
+}
+}  // namespace
+
+VideoCapture::VideoCapture() { ensureGStreamer(); }
+
+VideoCapture::~VideoCapture() { UnInit(); }
+
+int VideoCapture::Init(int captureWidth, int captureHeight, int outWidth, int outHeight,
+                       unsigned deviceIndex) {
+    auto devices = listCaptureDevices();
+    if (deviceIndex >= devices.size()) {
+        InitDevice(captureWidth, captureHeight, outWidth, outHeight, CaptureDevice{});
+        initialised_ = false;
+        debugLog("capture, no camera number %u", deviceIndex);
+        return -1;
+    }
+    return InitDevice(captureWidth, captureHeight, outWidth, outHeight, devices[deviceIndex]);
+}
+
+int VideoCapture::InitDevice(int captureWidth, int captureHeight, int outWidth, int outHeight,
+                             const CaptureDevice& device) {
+    UnInit();
+    captureWidth_ = captureWidth;
+    captureHeight_ = captureHeight;
+    outWidth_ = outWidth;
+    outHeight_ = outHeight;
+    delivery_ = std::make_unique<FrameDelivery>(outWidth, outHeight);
+    delivery_->setLatencyObserver(latencyObserver_, latencyContext_);
+    delivery_->setReceiver(receiver_);
+    device_ = device;
+    initialised_ = true;
+    return 0;
+}
+
+int VideoCapture::Advise(ISimplyCallBack* receiver) {
+    receiver_ = receiver;
+    if (delivery_) {
+        delivery_->setReceiver(receiver);
+    }
+    return 0;
+}
+
+std::string VideoCapture::pipelineDescription() const {
+    // Scaling keeps the picture's proportions, with black borders where they differ.
+    std::string tail = " ! videoscale ! videoconvert ! video/x-raw,format=BGRx,width=" +
+                       std::to_string(outWidth_) + ",height=" + std::to_string(outHeight_) +
+                       ",pixel-aspect-ratio=1/1 ! appsink name=sink sync=false";
+    if (!device_.isTestCamera()) {
+        return "v4l2src name=src device=\"" + device_.path + "\" ! capsfilter caps=\"" +
+               sizeCaps("video/x-raw", captureWidth_, captureHeight_) + ";" +
+               sizeCaps("image/jpeg", captureWidth_, captureHeight_) + "\" ! decodebin" + tail;
+    }
+    // A test camera delivers its large size as MJPG, as USB webcams do.
+    int width = captureWidth_ > 0 ? captureWidth_ : 640;
+    int height = captureHeight_ > 0 ? captureHeight_ : 480;
+    std::string source =
+        "videotestsrc name=src is-live=true pattern=" + std::to_string(device_.testPattern) +
+        " ! video/x-raw,width=" + std::to_string(width) + ",height=" + std::to_string(height) +
+        ",framerate=30/1";
+    if (width >= 1280) {
+        // From RGB, so the encoder makes full-range JPEG as a camera does.
+        return source + ",format=RGB ! jpegenc ! image/jpeg ! jpegdec" + tail;
+    }
+    return source + ",format=YUY2" + tail;
+}
+
+int VideoCapture::Start() {
+    if (pipeline_ != nullptr) {
+        return 0;
+    }
+    if (!initialised_ || !ensureGStreamer()) {
+        return -1;
+    }
+    GError* error = nullptr;
+    pipeline_ = gst_parse_launch(pipelineDescription().c_str(), &error);
+    if (pipeline_ == nullptr || error != nullptr) {
+        debugLog("capture, cannot build the camera pipeline: %s", error ? error->message : "?");
+        g_clear_error(&error);
+        teardown();
+        return -2;
+    }
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline_), "sink");
+    delivery_->attach(sink);
+    gst_object_unref(sink);
+    failed_ = false;
+    uint64_t before = delivery_->deliveredFrames();
+    delivery_->setEnabled(true);
+    bus_.start(pipeline_, [this](GstMessage* message, GstBus*) { onBusMessage(message); });
+    if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        failed_ = true;
+    }
+    // Busy or unplugged devices fail only once streaming begins: wait for the
+    // first frame or the first error, within the limit.
+    auto deadline = std::chrono::steady_clock::now() + kStartLimit;
+    while (!failed_ && delivery_->deliveredFrames() == before && receiver_ != nullptr &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (failed_) {
+        debugLog("capture, %s could not start", device_.name.c_str());
+        teardown();
+        return -3;
+    }
+    return 0;
+}
+
+void VideoCapture::onBusMessage(GstMessage* message) {
+    if (message == nullptr || GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR) {
+        return;
+    }
+    GError* error = nullptr;
+    gst_message_parse_error(message, &error, nullptr);
+    debugLog("capture, %s: %s", device_.name.c_str(), error ? error->message : "?");
+    g_clear_error(&error);
+    // The device is gone or refuses to stream: nothing more will come.
+    failed_ = true;
+    delivery_->setEnabled(false);
+}
+
+int VideoCapture::Stop() {
+    teardown();
+    return 0;
+}
+
+void VideoCapture::teardown() {
+    if (delivery_) {
+        delivery_->setEnabled(false);
+    }
+    bus_.stop();
+    if (pipeline_ != nullptr) {
+        gst_element_set_state(pipeline_, GST_STATE_NULL);
+        gst_object_unref(pipeline_);
+        pipeline_ = nullptr;
+    }
+}
+
+int VideoCapture::UnInit() {
+    teardown();
+    initialised_ = false;
+    device_ = CaptureDevice{};
+    return 0;
+}
+
+void VideoCapture::ShowProperty(QWidget* parent) {
+    DevicePropertyDialog dialog(this, parent);
+    dialog.exec();
+}
+
+void VideoCapture::SetTestPattern(int pattern) {
+    if (!device_.isTestCamera() || pattern < 0) {
+        return;
+    }
+    device_.testPattern = pattern;
+    if (pipeline_ != nullptr) {
+        GstElement* source = gst_bin_get_by_name(GST_BIN(pipeline_), "src");
+        g_object_set(source, "pattern", pattern, nullptr);
+        gst_object_unref(source);
+    }
+}
+
+uint64_t VideoCapture::DeliveredFrames() const {
+    return delivery_ ? delivery_->deliveredFrames() : 0;
+}
+
+void VideoCapture::SetLatencyObserver(FrameDelivery::LatencyObserver observer, void* context) {
+    latencyObserver_ = observer;
+    latencyContext_ = context;
+    if (delivery_) {
+        delivery_->setLatencyObserver(observer, context);
+    }
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "engine/simply_callback.h"
+#include "libs/capture/bus_watcher.h"
+#include "libs/capture/capture_devices.h"
+#include "libs/capture/frame_delivery.h"
+
+class QWidget;
+
+// A camera: opens device number deviceIndex of listCaptureDevices() at the
+// capture size, in whatever pixel format the device offers there (MJPG is
+// decoded), and delivers every frame scaled to the output size as 32-bit BGRx,
+// bottom row first, with MSG_FRAME on the pipeline's streaming thread.
+//
+// Order: Init, Advise, then Start/Stop any number of times, Stop, UnInit.
+// Every call comes from one control thread (the user-interface thread); the
+// receiver is called on the streaming thread.
+class VideoCapture {
+public:
+    VideoCapture();
+    ~VideoCapture();
+    VideoCapture(const VideoCapture&) = delete;
+    VideoCapture& operator=(const VideoCapture&) = delete;
+
+    // 0 when the device exists; -1 otherwise (Start then fails).
+    int Init(int captureWidth, int captureHeight, int outWidth, int outHeight,
+             unsigned deviceIndex);
+    // Opens this device rather than one from the enumeration (a node that
+    // just appeared, say); 0.
+    int InitDevice(int captureWidth, int captureHeight, int outWidth, int outHeight,
+                   const CaptureDevice& device);
+    int Advise(ISimplyCallBack* receiver);
+    // 0 when frames flow; non-zero when the device cannot be opened or
+    // refuses to stream (missing, busy, unplugged). Returns within 3 s.
+    int Start();
+    // No frame reaches the receiver after Stop returns.
+    int Stop();
+    int UnInit();
+    // The device's own settings: its V4L2 controls, or a test camera's pattern.
+    void ShowProperty(QWidget* parent);
+
+    // A test camera's videotestsrc pattern, live while capturing.
+    void SetTestPattern(int pattern);
+    int TestPattern() const { return device_.testPattern; }
+    const CaptureDevice& Device() const { return device_; }
+    // Frames delivered since Init, and a failure seen since the last Start.
+    uint64_t DeliveredFrames() const;
+    bool HasFailed() const { return failed_.load(); }
+    void SetLatencyObserver(FrameDelivery::LatencyObserver observer, void* context);
+
+private:
+    std::string pipelineDescription() const;
+    void onBusMessage(GstMessage* message);
+    void teardown();
+
+    CaptureDevice device_;
+    bool initialised_ = false;
+    int captureWidth_ = 0;
+    int captureHeight_ = 0;
+    int outWidth_ = 0;
+    int outHeight_ = 0;
+    std::unique_ptr<FrameDelivery> delivery_;
+    ISimplyCallBack* receiver_ = nullptr;
+    FrameDelivery::LatencyObserver latencyObserver_ = nullptr;
+    void* latencyContext_ = nullptr;
+
+    GstElement* pipeline_ = nullptr;
+    BusWatcher bus_;
+    std::atomic<bool> failed_{false};
+};

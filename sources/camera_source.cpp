@@ -1,0 +1,55 @@
+#include "sources/camera_source.h"
+
+#include "libs/capture/video_capture.h"
+
+CameraSourcePrivate::CameraSourcePrivate(CameraSource* owner)
+    : capture(std::make_unique<VideoCapture>()), source(owner) {}
+
+CameraSourcePrivate::~CameraSourcePrivate() = default;
+
+void CameraSourcePrivate::OnSimplyCallBack(int msg, unsigned char* data, long size) {
+    if (msg != MSG_FRAME || data == nullptr || size <= 0) {
+        return;
+    }
+    source->Effects().Apply(data, static_cast<size_t>(size), SOURCE_TYPE_CAMERA);
+    source->PushFrame(data, static_cast<size_t>(size));
+}
+
+CameraSource::CameraSource(unsigned deviceIndex, int32_t captureWidth, int32_t captureHeight)
+    : private_(std::make_unique<CameraSourcePrivate>(this)) {
+    typeId_ = SOURCE_TYPE_CAMERA;
+    private_->capture->Init(captureWidth, captureHeight, Width(), Height(), deviceIndex);
+    private_->capture->Advise(private_.get());
+}
+
+CameraSource::~CameraSource() {
+    private_->running = false;
+    private_->capture->Stop();
+    private_->capture->UnInit();
+}
+
+int32_t CameraSource::Start() {
+    if (private_->capture->Start() != 0) {
+        return -1;
+    }
+    private_->running = true;
+    return 0;
+}
+
+void CameraSource::Stop() {
+    private_->running = false;
+    private_->capture->Stop();
+}
+
+bool CameraSource::IsRunning() { return private_->running; }
+
+void CameraSource::Reopen(unsigned deviceIndex, int32_t captureWidth, int32_t captureHeight) {
+    Stop();
+    private_->capture->UnInit();
+    private_->capture->Init(captureWidth, captureHeight, Width(), Height(), deviceIndex);
+    private_->capture->Advise(private_.get());
+}
+
+void CameraSource::ShowProperty(QWidget* parent) { private_->capture->ShowProperty(parent); }
+
+VideoCapture& CameraSource::Capture() { return *private_->capture; }

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+#include "engine/simply_callback.h"
+#include "engine/video_source.h"
+
+class StreamCapture;
+class VideoFileSource;
+
+// Volume as the user interface shows it, 0..100 %, and as the player keeps
+// it, -10,000 (silent) ..0 hundredths of a decibel.
+int32_t volumePercentToLevel(int32_t percent);
+int32_t volumeLevelToPercent(int32_t level);
+
+// The receiver the player calls on its streaming thread.
+class VideoFileSourcePrivate : public ISimplyCallBack {
+public:
+    explicit VideoFileSourcePrivate(VideoFileSource* source);
+    ~VideoFileSourcePrivate();
+    void OnSimplyCallBack(int msg, unsigned char* data, long size) override;
+
+    VideoFileSource* source;
+    std::unique_ptr<StreamCapture> player;
+    std::atomic<bool> running{false};
+    int32_t playMode = 0;
+};
+
+// A play list of video files as a source: a thin adapter over the player. At
+// the end of each file the frame stops being valid (the graph shows the
+// placeholder) until the next file delivers.
+//
+// Threads: every call comes from the user-interface thread; frames and the
+// stream end arrive on the player's threads.
+class VideoFileSource : public VideoSource {
+public:
+    // The decoder preferences for every player of the process.
+    static void SetFilterDescription(const QString& path);
+
+    VideoFileSource();
+    ~VideoFileSource() override;
+
+    int32_t Start() override;
+    void Stop() override;
+    bool IsRunning() override;
+
+    // 1 plays the list in order, over and over; anything else in random
+    // order. The mode is kept as given.
+    void SetPlayMode(int32_t mode);
+    int32_t PlayMode() const;
+    void AddFile(const QString& path);
+    void RemoveFile(const QString& path);
+    void RemoveAllFiles();
+    QString CurrentFile() const;
+    void SetCurrentFile(const QString& path);
+    // Milliseconds; false while unknown.
+    bool TimeInfo(int64_t* position, int64_t* duration);
+    bool Seek(int32_t milliseconds);
+    void Mute(bool mute);
+    int32_t Volume() const;
+    void SetVolume(int32_t percent);
+
+    StreamCapture& Player();
+
+private:
+    std::unique_ptr<VideoFileSourcePrivate> private_;
+};

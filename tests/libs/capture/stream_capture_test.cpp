@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "libs/capture/stream_capture.h"
+#include "tests/support/frame_log.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/test_media.h"
+
+namespace {
+using namespace std::chrono_literals;
+
+// Three one-second files, each its own colour, made once for the suite.
+class StreamCaptureTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        media_ = new ScratchDir;
+        for (const char* colour : {"red", "green", "blue"}) {
+            TestVideo video;
+            video.body = colour;
+            ASSERT_TRUE(makeTestVideo(file(colour), video));
+        }
+        TestVideo long_;
+        long_.seconds = 4;
+        long_.body = "red";
+        long_.secondHalf = "green";
+        ASSERT_TRUE(makeTestVideo(file("halves"), long_));
+    }
+    static void TearDownTestSuite() { delete media_; }
+    static std::string file(const std::string& name) { return media_->file(name + ".mp4"); }
+
+    static size_t endsIn(const FrameLog& log) { return log.streamEnds(); }
+
+    static ScratchDir* media_;
+};
+ScratchDir* StreamCaptureTest::media_ = nullptr;
+}  // namespace
+
+TEST_F(StreamCaptureTest, PlaysTheListInOrderWithStreamEndsBetweenAndStartsOver) {
+    FrameLog log;
+    StreamCapture player;
+    player.Advise(640, 480, &log);
+    player.SetPlayMode(1);
+    for (const char* colour : {"red", "green", "blue"}) {
+        player.AddFile(file(colour));
+    }
+    EXPECT_EQ(player.GetCurPlay(), "");
+    ASSERT_EQ(player.Start(), 0);
+    EXPECT_EQ(player.GetCurPlay(), file("red"));
+    ASSERT_TRUE(log.waitFor([](const FrameLog& l) {
+        return l.streamEnds() >= 3 && l.frames() > 0 && l.story().back() == "red";
+    }));
+    EXPECT_EQ(player.GetCurPlay(), file("red"));
+    player.Stop();
+
+    auto story = log.story();
+    ASSERT_GE(story.size(), 7u);
+    EXPECT_EQ(std::vector<std::string>(story.begin(), story.begin() + 7),
+              (std::vector<std::string>{"red", "END", "green", "END", "blue", "END", "red"}));
+    // Every frame has the output size and the yellow band at the picture's
+    // top, that is in the last rows of the bottom-row-first frame.
+    size_t frames = 0;
+    for (const auto& entry : log.entries()) {
+        if (!entry.streamEnd) {
+            ++frames;
+            EXPECT_EQ(entry.size, 640 * 480 * 4);
+            EXPECT_EQ(entry.top, "yellow");
+        }
+    }
+    // One second at 15 fps per file: about 15 frames each, paced, not raced.
+    EXPECT_GE(frames, 3u * 12u);
+    auto entries = log.entries();
+    auto firstEnd =
+        std::find_if(entries.begin(), entries.end(), [](auto& e) { return e.streamEnd; });
+    ASSERT_NE(firstEnd, entries.end());
+    EXPECT_GT(firstEnd->when - entries.front().when, 700ms) << "frames come at the file's rate";
+}
+
+TEST_F(StreamCaptureTest, RandomModePlaysEveryFile) {
+    FrameLog log;
+    StreamCapture player;
+    player.Advise(640, 480, &log);
+    player.SetPlayMode(0);
+    for (const char* colour : {"red", "green", "blue"}) {
+        player.AddFile(file(colour));
+    }
+    ASSERT_EQ(player.Start(), 0);
+    ASSERT_TRUE(log.waitFor([](const FrameLog& l) { return l.streamEnds() >= 3; }));
+    player.Stop();
+    std::set<std::string> played;
+    for (const auto& word : log.story()) {
+        if (word != "END") {
+            played.insert(word);
+        }
+    }
+    EXPECT_EQ(played, (std::set<std::string>{"red", "green", "blue"}));
+}
+
+TEST_F(StreamCaptureTest, PositionDurationAndSeek) {
+    FrameLog log;
+    StreamCapture player;
+    player.Advise(640, 480, &log);
+    player.SetPlayMode(1);
+    player.AddFile(file("halves"));
+    int64_t position = -1, duration = -1;
+    EXPECT_FALSE(player.GetPlayTimeInfo(&position, &duration)) << "unknown before playing";
+    ASSERT_EQ(player.Start(), 0);
+    ASSERT_TRUE(log.waitFor([](const FrameLog& l) { return l.frames() > 2; }));
+    ASSERT_TRUE(player.GetPlayTimeInfo(&position, &duration));
+    EXPECT_NEAR(duration, 4000, 200);
+
+    // The second half is green: a seek there shows green at once.
+    auto before = std::chrono::steady_clock::now();
+    ASSERT_TRUE(player.SetPlayTime(2500));
+    size_t seen = log.frames();
+    ASSERT_TRUE(log.waitFor([seen](const FrameLog& l) { return l.frames() > seen + 2; }));
+    EXPECT_EQ(log.entries().back().body, "green");
+    ASSERT_TRUE(player.GetPlayTimeInfo(&position, &duration));
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now() - before)
+                       .count();
+    EXPECT_GE(position, 2500 - 200);
+    EXPECT_LE(position, 2500 + elapsed + 200);
+
+    ASSERT_TRUE(player.SetPlayTime(300));
+    seen = log.frames();
+    ASSERT_TRUE(log.waitFor([seen](const FrameLog& l) { return l.frames() > seen + 2; }));
+    EXPECT_EQ(log.entries().back().body, "red");
+    player.Stop();
+    EXPECT_FALSE(player.SetPlayTime(1000)) << "no seek while stopped";
+}
+
+TEST_F(StreamCaptureTest, VolumeLevelsAndMuteNeverDisturbPlayback) {
+    FrameLog log;
+    StreamCapture player;
+    player.Advise(640, 480, &log);
+    player.AddFile(file("red"));
+    int level = 1;
+    ASSERT_TRUE(player.GetVolume(&level));
+    EXPECT_EQ(level, 0) << "full volume to begin with";
+    player.AdjustRenderVolume(-12345);
+    player.GetVolume(&level);
+    EXPECT_EQ(level, StreamCapture::kSilent) << "clamped to silence";
+    player.AdjustRenderVolume(50);
+    player.GetVolume(&level);
+    EXPECT_EQ(level, 0);
+    ASSERT_EQ(player.Start(), 0);
+    player.MuteAudio(true);
+    player.AdjustRenderVolume(-1980);
+    size_t seen = log.frames();
+    EXPECT_TRUE(log.waitFor([seen](const FrameLog& l) { return l.frames() > seen + 3; }));
+    player.MuteAudio(false);
+    player.GetVolume(&level);
+    EXPECT_EQ(level, -1980);
+    player.Stop();
+}
+
+TEST_F(StreamCaptureTest, UnplayableFilesAreSkippedAndAListOfThemEndsTheStream) {
+    ScratchDir dir;
+    std::ofstream(dir.file("notes.mp4")) << "this is a text file, not a video\n";
+    // A file cut in half: its index says more than the file holds.
+    auto whole = std::filesystem::file_size(file("green"));
+    std::filesystem::copy_file(file("green"), dir.file("truncated.mp4"));
+    std::filesystem::resize_file(dir.file("truncated.mp4"), whole / 2);
+
+    {
+        LogCapture messages;
+        FrameLog log;
+        StreamCapture player;
+        player.Advise(640, 480, &log);
+        player.SetPlayMode(1);
+        player.AddFile(dir.file("notes.mp4"));
+        player.AddFile(dir.file("missing.mp4"));
+        ASSERT_EQ(player.Start(), 0);
+        EXPECT_TRUE(log.waitFor([](const FrameLog& l) { return l.streamEnds() >= 1; }))
+            << "a list of only bad files ends, it does not hang";
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(log.frames(), 0u);
+        EXPECT_EQ(log.streamEnds(), 1u) << "and then rests";
+        player.Stop();
+        auto lines = messages.lines();
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_NE(lines[0].find("notes.mp4"), std::string::npos);
+        EXPECT_NE(lines[1].find("missing.mp4"), std::string::npos);
+    }
+    {
+        FrameLog log;
+        StreamCapture player;
+        player.Advise(640, 480, &log);
+        player.SetPlayMode(1);
+        player.AddFile(dir.file("notes.mp4"));
+        player.AddFile(dir.file("truncated.mp4"));
+        player.AddFile(file("blue"));
+        ASSERT_EQ(player.Start(), 0);
+        ASSERT_TRUE(log.waitFor([](const FrameLog& l) {
+            auto story = l.story();
+            return std::find(story.begin(), story.end(), "blue") != story.end();
+        })) << "bad files are passed over to the good one";
+        player.Stop();
+    }
+    StreamCapture empty;
+    FrameLog log;
+    empty.Advise(640, 480, &log);
+    EXPECT_NE(empty.Start(), 0) << "an empty list does not start";
+}
+
+TEST_F(StreamCaptureTest, AFileDeletedWhilePlayingFinishesAndThePlayerMovesOn) {
+    ScratchDir dir;
+    std::filesystem::copy_file(file("green"), dir.file("doomed.mp4"));
+    FrameLog log;
+    StreamCapture player;
+    player.Advise(640, 480, &log);
+    player.SetPlayMode(1);
+    player.AddFile(dir.file("doomed.mp4"));
+    player.AddFile(file("blue"));
+    ASSERT_EQ(player.Start(), 0);
+    ASSERT_TRUE(log.waitFor([](const FrameLog& l) { return l.frames() > 0; }));
+    std::filesystem::remove(dir.file("doomed.mp4"));
+    // Blue plays, then the deleted file fails and blue plays again.
+    EXPECT_TRUE(log.waitFor([](const FrameLog& l) { return l.streamEnds() >= 3; }));
+    player.Stop();
+    auto story = log.story();
+    EXPECT_EQ(story.front(), "green");
+    EXPECT_EQ(std::count(story.begin(), story.end(), "blue"), 2);
+}
+
+TEST_F(StreamCaptureTest, NoFrameArrivesAfterStopReturns) {
+    FrameLog log;
+    StreamCapture player;
+    player.Advise(640, 480, &log);
+    player.SetPlayMode(1);
+    player.AddFile(file("halves"));
+    for (int round = 0; round < 8; ++round) {
+        ASSERT_EQ(player.Start(), 0);
+        // Stop at different moments: before the first frame, while frames flow.
+        std::this_thread::sleep_for(std::chrono::milliseconds(round * 40));
+        player.Stop();
+        size_t atStop = log.entries().size();
+        std::this_thread::sleep_for(150ms);
+        EXPECT_EQ(log.entries().size(), atStop) << "round " << round;
+    }
+    EXPECT_GT(log.frames(), 0u);
+    player.Advise(640, 480, nullptr);
+    ASSERT_EQ(player.Start(), 0);
+    std::this_thread::sleep_for(200ms);
+    size_t before = log.frames();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(log.frames(), before) << "no receiver, no frames";
+    player.Stop();
+}

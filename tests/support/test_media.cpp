@@ -1,0 +1,52 @@
+#include "tests/support/test_media.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+std::string colourSource(const std::string& colour, double seconds, int fps) {
+    char text[256];
+    std::snprintf(text, sizeof text, "color=c=%s:s=640x480:r=%d:d=%.3f", colour.c_str(), fps,
+                  seconds);
+    return text;
+}
+}  // namespace
+
+bool makeTestVideo(const std::string& path, const TestVideo& video) {
+    std::string picture;
+    if (video.secondHalf.empty()) {
+        picture = "-f lavfi -i " + colourSource(video.body, video.seconds, video.fps);
+    } else {
+        picture = "-f lavfi -i \"" + colourSource(video.body, video.seconds / 2, video.fps) +
+                  "[a];" + colourSource(video.secondHalf, video.seconds / 2, video.fps) +
+                  "[b];[a][b]concat=n=2:v=1:a=0\"";
+    }
+    char sound[160] = "";
+    if (video.sound) {
+        std::snprintf(sound, sizeof sound,
+                      "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=%.3f",
+                      video.seconds);
+    }
+    std::string command = "ffmpeg -loglevel error -y " + picture + " " + sound +
+                          " -vf \"drawbox=x=0:y=0:w=640:h=48:color=" + video.topBand +
+                          ":t=fill\" -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g 15 " +
+                          (video.sound ? "-c:a aac -shortest " : "") + "-movflags +faststart \"" +
+                          path + "\"";
+    return std::system(command.c_str()) == 0;
+}
+
+#include <filesystem>
+#include <stdexcept>
+
+ScratchDir::ScratchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "lumora-media-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}

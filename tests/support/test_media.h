@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+// Real video files for tests, made with ffmpeg: 640 x 480 H.264 with AAC sound
+// (a 440 Hz tone) in MP4. The picture is one body colour with a band of
+// another colour along its top rows, so that a frame read upside down is told
+// apart at once; an optional second colour takes over half-way through, so a
+// seek can be checked by what the picture shows.
+struct TestVideo {
+    double seconds = 1.0;
+    int fps = 15;
+    std::string body = "red";        // ffmpeg colour names
+    std::string topBand = "yellow";  // the top 48 rows
+    std::string secondHalf;          // empty: one colour throughout
+    bool sound = true;
+};
+
+// False (with ffmpeg's complaint on stderr) when the file could not be made.
+bool makeTestVideo(const std::string& path, const TestVideo& video);
+
+// A folder of its own for a test's files, removed with everything in it.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
