@@ -37,6 +37,7 @@ bench: deps
 	cmake --build $(BUILD) -j $(JOBS)
 	$(BUILD)/bin/engine_bench
 	$(BUILD)/bin/vcam_bench
+	$(BUILD)/bin/capture_bench
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

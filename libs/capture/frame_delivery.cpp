@@ -3,6 +3,7 @@
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
 
+#include <chrono>
 #include <cstring>
 
 #include "engine/video_frame.h"
@@ -16,6 +17,34 @@ FrameDelivery::FrameDelivery(int32_t width, int32_t height)
 void FrameDelivery::attach(GstElement* appsink) {
     g_object_set(appsink, "emit-signals", TRUE, "max-buffers", 2, "drop", TRUE, nullptr);
     g_signal_connect(appsink, "new-sample", G_CALLBACK(&FrameDelivery::onNewSample), this);
+}
+
+void FrameDelivery::attachDecodeProbe(GstElement* element) {
+    GstPad* pad = gst_element_get_static_pad(element, "sink");
+    if (pad != nullptr) {
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, &FrameDelivery::onDecoded, this,
+                          nullptr);
+        gst_object_unref(pad);
+    }
+}
+
+namespace {
+int64_t steadyNowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+}  // namespace
+
+GstPadProbeReturn FrameDelivery::onDecoded(GstPad*, GstPadProbeInfo* info, gpointer self) {
+    auto* delivery = static_cast<FrameDelivery*>(self);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (buffer != nullptr) {
+        std::lock_guard<std::mutex> guard(delivery->stampsLock_);
+        delivery->stamps_[delivery->nextStamp_++ % std::size(delivery->stamps_)] = {
+            GST_BUFFER_PTS(buffer), steadyNowNs()};
+    }
+    return GST_PAD_PROBE_OK;
 }
 
 void FrameDelivery::setReceiver(ISimplyCallBack* receiver) {
@@ -77,13 +106,33 @@ void FrameDelivery::deliver(GstSample* sample, GstElement* sink) {
     gst_video_frame_unmap(&video);
     receiver_->OnSimplyCallBack(MSG_FRAME, frame_.get(), static_cast<long>(frameBytes_));
     ++delivered_;
-    if (latencyObserver_ != nullptr && GST_BUFFER_PTS_IS_VALID(buffer)) {
-        GstClock* clock = gst_element_get_clock(sink);
-        if (clock != nullptr) {
-            GstClockTime shown = gst_element_get_base_time(sink) + GST_BUFFER_PTS(buffer);
-            latencyObserver_(latencyContext_, static_cast<int64_t>(gst_clock_get_time(clock)) -
-                                                  static_cast<int64_t>(shown));
-            gst_object_unref(clock);
+    if (latencyObserver_ != nullptr) {
+        reportLatency(sample, sink);
+    }
+}
+
+void FrameDelivery::reportLatency(GstSample* sample, GstElement* sink) {
+    GstClockTime pts = GST_BUFFER_PTS(gst_sample_get_buffer(sample));
+    {
+        std::lock_guard<std::mutex> guard(stampsLock_);
+        for (const DecodeStamp& stamp : stamps_) {
+            if (stamp.pts == pts && GST_CLOCK_TIME_IS_VALID(pts)) {
+                latencyObserver_(latencyContext_, steadyNowNs() - stamp.steadyNs);
+                return;
+            }
         }
     }
+    GstClock* clock = gst_element_get_clock(sink);
+    GstSegment* segment = gst_sample_get_segment(sample);
+    if (clock == nullptr || segment == nullptr || !GST_CLOCK_TIME_IS_VALID(pts)) {
+        if (clock != nullptr) {
+            gst_object_unref(clock);
+        }
+        return;
+    }
+    GstClockTime due = gst_element_get_base_time(sink) +
+                       gst_segment_to_running_time(segment, GST_FORMAT_TIME, pts);
+    latencyObserver_(latencyContext_,
+                     static_cast<int64_t>(gst_clock_get_time(clock)) - static_cast<int64_t>(due));
+    gst_object_unref(clock);
 }

@@ -20,8 +20,10 @@
 // and none will be until it is enabled again.
 class FrameDelivery {
 public:
-    // Called after each delivered frame with how long after its capture or
-    // presentation time (pipeline clock) the receiver returned.
+    // Called after each delivered frame with how long it took the frame to
+    // reach the receiver: from leaving the decoder when a decode probe is
+    // attached (live cameras), else from its presentation time (files, whose
+    // frames wait for their moment on purpose).
     using LatencyObserver = void (*)(void* context, int64_t nanoseconds);
 
     FrameDelivery(int32_t width, int32_t height);
@@ -30,6 +32,9 @@ public:
 
     // Makes `appsink` deliver here; the sink must outlive its pipeline's run.
     void attach(GstElement* appsink);
+    // Notes when each frame enters `element` (the first element after the
+    // decoder), to time the rest of the road.
+    void attachDecodeProbe(GstElement* element);
     void setReceiver(ISimplyCallBack* receiver);
     void setEnabled(bool enabled);
     // Sends a message without data (MSG_STREAM_END) to the receiver.
@@ -41,7 +46,14 @@ public:
 
 private:
     static GstFlowReturn onNewSample(GstElement* sink, gpointer self);
+    static GstPadProbeReturn onDecoded(GstPad* pad, GstPadProbeInfo* info, gpointer self);
     void deliver(GstSample* sample, GstElement* sink);
+    void reportLatency(GstSample* sample, GstElement* sink);
+
+    struct DecodeStamp {
+        GstClockTime pts = GST_CLOCK_TIME_NONE;
+        int64_t steadyNs = 0;
+    };
 
     int32_t width_;
     int32_t height_;
@@ -53,4 +65,7 @@ private:
     LatencyObserver latencyObserver_ = nullptr;
     void* latencyContext_ = nullptr;
     std::atomic<uint64_t> delivered_{0};
+    std::mutex stampsLock_;  // guards stamps_, written by the decoder's thread
+    DecodeStamp stamps_[16];
+    size_t nextStamp_ = 0;
 };

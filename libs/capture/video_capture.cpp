@@ -60,7 +60,7 @@ int VideoCapture::Advise(ISimplyCallBack* receiver) {
 
 std::string VideoCapture::pipelineDescription() const {
     // Scaling keeps the picture's proportions, with black borders where they differ.
-    std::string tail = " ! videoscale ! videoconvert ! video/x-raw,format=BGRx,width=" +
+    std::string tail = " ! videoscale name=scale ! videoconvert ! video/x-raw,format=BGRx,width=" +
                        std::to_string(outWidth_) + ",height=" + std::to_string(outHeight_) +
                        ",pixel-aspect-ratio=1/1 ! appsink name=sink sync=false";
     if (!device_.isTestCamera()) {
@@ -100,6 +100,9 @@ int VideoCapture::Start() {
     GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline_), "sink");
     delivery_->attach(sink);
     gst_object_unref(sink);
+    GstElement* scale = gst_bin_get_by_name(GST_BIN(pipeline_), "scale");
+    delivery_->attachDecodeProbe(scale);
+    gst_object_unref(scale);
     failed_ = false;
     uint64_t before = delivery_->deliveredFrames();
     delivery_->setEnabled(true);
