@@ -65,6 +65,7 @@ TEST_F(CameraSourceTest, ATestCameraInTheProcessWideGraph) {
     CameraSource camera(firstTestCamera(), 640, 480);
     EXPECT_EQ(camera.TypeId(), SOURCE_TYPE_CAMERA);
     EXPECT_FALSE(camera.IsRunning()) << "a camera does not start by itself";
+    EXPECT_EQ(shownNow(), "yellow") << "the placeholder before the camera delivers";
     graph->SelectSource(&camera, true);
     EXPECT_TRUE(camera.IsRunning());
     EXPECT_TRUE(camera.FrameValid()) << "Start returns once the first frame is in";
