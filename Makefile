@@ -38,6 +38,7 @@ bench: deps
 	$(BUILD)/bin/engine_bench
 	$(BUILD)/bin/vcam_bench
 	$(BUILD)/bin/capture_bench
+	$(BUILD)/bin/effects_bench
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

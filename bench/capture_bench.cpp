@@ -3,9 +3,9 @@
 // receiver.
 
 #include <benchmark/benchmark.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <spawn.h>
 
 #include <algorithm>
 #include <atomic>
@@ -135,7 +135,8 @@ void BM_TestCameraMjpeg720p(benchmark::State& state) {
         double plain = plainPipelineCpuPerSecond(
             "videotestsrc is-live=true pattern=" + std::to_string(pattern) +
             " ! video/x-raw,width=1280,height=720,framerate=30/1,format=RGB ! jpegenc ! "
-            "image/jpeg ! jpegdec" + kScaleTail);
+            "image/jpeg ! jpegdec" +
+            kScaleTail);
         state.counters["fps"] = frames / std::chrono::duration<double>(kRun).count();
         state.counters["ours_cpu_per_s"] = ours;
         state.counters["plain_cpu_per_s"] = plain;
@@ -153,8 +154,10 @@ void BM_H264File15fps(benchmark::State& state) {
         return;
     }
     std::string file = dir + "/clip.mp4";
-    std::string make = "ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=640x480:rate=15:d=30 "
-                       "-c:v libx264 -preset veryfast -pix_fmt yuv420p \"" + file + "\"";
+    std::string make =
+        "ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=640x480:rate=15:d=30 "
+        "-c:v libx264 -preset veryfast -pix_fmt yuv420p \"" +
+        file + "\"";
     if (std::system(make.c_str()) != 0) {
         state.SkipWithError("ffmpeg could not make the clip");
         return;
@@ -178,7 +181,8 @@ void BM_H264File15fps(benchmark::State& state) {
         uint64_t frames = receiver.frames - framesBefore;
         player.Stop();
         double plain = plainPipelineCpuPerSecond(
-            "filesrc location=" + file + " ! qtdemux ! h264parse ! avdec_h264 ! "
+            "filesrc location=" + file +
+            " ! qtdemux ! h264parse ! avdec_h264 ! "
             "videoscale ! videoconvert ! video/x-raw,format=BGRx,width=640,height=480,"
             "pixel-aspect-ratio=1/1 ! fakesink sync=true");
         state.counters["fps"] = frames / std::chrono::duration<double>(kRun).count();

@@ -68,3 +68,12 @@ bool VideoSource::CopyFrameIfValid(uint8_t* dest, size_t capacity) const {
     std::memcpy(dest, frameData_.get(), std::min<size_t>(capacity, frameSize_));
     return true;
 }
+
+bool VideoSource::ReadFrame(FrameReader reader, void* context) const {
+    ScopedLock guard(lock_);
+    if (!frameValid_) {
+        return false;
+    }
+    reader(context, frameData_.get(), frameSize_, width_, height_);
+    return true;
+}

@@ -47,6 +47,13 @@ public:
     // returns true; otherwise leaves dest alone and returns false.
     bool CopyFrameIfValid(uint8_t* dest, size_t capacity) const;
 
+    // When a frame is valid, calls reader(context, frame, frameSize, width,
+    // height) under the source's lock and returns true. The reader must be
+    // quick and must not take any other lock.
+    using FrameReader = void (*)(void* context, const uint8_t* frame, uint32_t frameSize,
+                                 int32_t width, int32_t height);
+    bool ReadFrame(FrameReader reader, void* context) const;
+
 protected:
     int32_t typeId_ = SOURCE_TYPE_PICTURE;  // derived constructors overwrite it
 

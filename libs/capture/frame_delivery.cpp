@@ -22,8 +22,7 @@ void FrameDelivery::attach(GstElement* appsink) {
 void FrameDelivery::attachDecodeProbe(GstElement* element) {
     GstPad* pad = gst_element_get_static_pad(element, "sink");
     if (pad != nullptr) {
-        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, &FrameDelivery::onDecoded, this,
-                          nullptr);
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, &FrameDelivery::onDecoded, this, nullptr);
         gst_object_unref(pad);
     }
 }

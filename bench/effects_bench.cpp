@@ -1,0 +1,159 @@
+// Each effect's cost on one 640 x 480 frame, beside a plain copy of that
+// frame in the same run.
+
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "effects/cam_streatch_effect.h"
+#include "effects/gif_mixer_effect.h"
+#include "effects/skin_color_effect.h"
+#include "effects/text_mixer_effect.h"
+#include "effects/video_effect_small_video.h"
+#include "engine/effect_chain.h"
+#include "engine/video_source.h"
+#include "libs/overlay/text_effect32.h"
+
+namespace {
+std::vector<uint8_t> picture() {
+    std::vector<uint8_t> frame(VideoFrame::kSize32);
+    for (size_t i = 0; i < frame.size(); ++i) {
+        frame[i] = static_cast<uint8_t>(i * 2654435761u >> 13);
+    }
+    return frame;
+}
+
+class StillCamera : public VideoSource {
+public:
+    StillCamera() {
+        auto frame = picture();
+        PushFrame(frame.data(), frame.size());
+        typeId_ = SOURCE_TYPE_CAMERA;
+    }
+    int32_t Start() override { return 0; }
+    void Stop() override {}
+    bool IsRunning() override { return true; }
+};
+
+void run(benchmark::State& state, VideoEffect& effect) {
+    auto frame = picture();
+    for (auto _ : state) {
+        effect.Process(frame.data(), frame.size(), 640, 480);
+        benchmark::ClobberMemory();
+    }
+}
+
+std::wstring pendantPath() {
+    return QString::fromUtf8(LUMORA_SOURCE_DIR "/skin/effect/挂件/爱心.gif").toStdWString();
+}
+
+std::unique_ptr<TextMixerEffect> stillCaption() {
+    auto caption = std::make_unique<TextMixerEffect>();
+    static const std::u16string text = u"欢迎来到直播间 Lumora";
+    static const std::u16string font = u"Noto Sans CJK SC";
+    TextScrollInfo scroll;
+    scroll.clrBk = 0x80000000;
+    scroll.pos = 1;
+    scroll.direct = 2;
+    TextParamInfo param;
+    param.szText = text.c_str();
+    param.szFont = font.c_str();
+    param.clrText = 0xFFFFFFFF;
+    param.point = 22;
+    caption->textEffect()->setTextScroll(&scroll);
+    caption->textEffect()->setTextParam(&param);
+    return caption;
+}
+
+void BM_MemcpyOneFrame32(benchmark::State& state) {
+    auto from = picture();
+    std::vector<uint8_t> to(from.size());
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), from.size());
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_MemcpyOneFrame32);
+
+void BM_BeautifyCurve(benchmark::State& state) {
+    SkinColorEffect effect;
+    effect.setPreset(0);
+    run(state, effect);
+}
+BENCHMARK(BM_BeautifyCurve);
+
+void BM_BeautifyCurveAndBlend(benchmark::State& state) {
+    SkinColorEffect effect;
+    effect.setPreset(2);
+    run(state, effect);
+}
+BENCHMARK(BM_BeautifyCurveAndBlend);
+
+void BM_BeautifyAdd(benchmark::State& state) {
+    SkinColorEffect effect;
+    effect.setPreset(5);
+    run(state, effect);
+}
+BENCHMARK(BM_BeautifyAdd);
+
+void BM_Pendant(benchmark::State& state) {
+    GifMixerEffect effect(pendantPath());
+    run(state, effect);
+}
+BENCHMARK(BM_Pendant);
+
+void BM_Caption(benchmark::State& state) {
+    auto caption = stillCaption();
+    run(state, *caption);
+}
+BENCHMARK(BM_Caption);
+
+void BM_Stretch(benchmark::State& state) {
+    CamStreatchEffect effect(10);
+    run(state, effect);
+}
+BENCHMARK(BM_Stretch);
+
+void BM_Inset(benchmark::State& state) {
+    StillCamera second;
+    VideoEffectSmallVideo effect(&second);
+    run(state, effect);
+}
+BENCHMARK(BM_Inset);
+
+// What the graph's chain does with everything switched on: the costliest
+// beautify preset (curve and blend), the pendant, the inset and the caption.
+void BM_FullChain(benchmark::State& state) {
+    SkinColorEffect beautify;
+    beautify.setPreset(2);
+    GifMixerEffect pendant(pendantPath());
+    StillCamera second;
+    VideoEffectSmallVideo inset(&second);
+    auto caption = stillCaption();
+    EffectChain chain;
+    for (VideoEffect* effect :
+         std::initializer_list<VideoEffect*>{&beautify, &pendant, &inset, caption.get()}) {
+        chain.Add(effect);
+    }
+    auto frame = picture();
+    for (auto _ : state) {
+        chain.Apply(frame.data(), frame.size(), SOURCE_TYPE_CAMERA);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_FullChain);
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include <mutex>
+
+#include "engine/video_effect.h"
+
+// Face slimming: cuts a band out of the middle of the picture and stretches
+// it to the full height, so faces look slimmer. The value is the stretch in
+// percent; 0 or less leaves frames alone.
+//
+// Threads: Process runs on a camera's delivery thread, setValue on the
+// user-interface thread; one lock covers both.
+class CamStreatchEffect : public VideoEffect {
+public:
+    explicit CamStreatchEffect(int value);
+
+    void setValue(int value);
+    int value() const;
+    // The band that is stretched: x, y (in memory rows), width, height. Empty
+    // while inert.
+    cv::Rect band() const;
+
+    void Process(uint8_t* data, size_t size, int32_t width, int32_t height) override;
+
+private:
+    mutable std::mutex lock_;  // guards the band and the stretched image
+    int value_ = 0;
+    cv::Rect band_;
+    cv::Mat stretched_;  // 640 x 480 BGRx, kept while active
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include "engine/video_effect.h"
+
+class VideoSource;
+
+// The second camera's picture as a small inset, a third of the frame in each
+// direction, near a corner: for 640 x 480, 213 x 160 at x 415 and memory row
+// 9 (the frame is bottom row first, so on screen 9 rows above the bottom and
+// 12 columns from the right). The geometry is fixed at construction. A source
+// without a valid frame shows no inset.
+//
+// Threads: Process runs on the graph's worker and holds the second source's
+// lock only while it shrinks that source's frame.
+class VideoEffectSmallVideo : public VideoEffect {
+public:
+    explicit VideoEffectSmallVideo(VideoSource* source);
+
+    void Process(uint8_t* data, size_t size, int32_t width, int32_t height) override;
+
+    // Where the inset goes, in memory rows of the frame.
+    cv::Rect insetRect() const { return inset_; }
+
+private:
+    static void shrinkFrame(void* self, const uint8_t* frame, uint32_t frameSize, int32_t width,
+                            int32_t height);
+
+    VideoSource* source_;
+    int32_t sourceWidth_;
+    int32_t sourceHeight_;
+    cv::Rect inset_;
+    cv::Mat small_;
+    bool shrunk_ = false;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// A picture prepared for laying over frames: premultiplied B, G, R, A pixels,
+// stored bottom row first like the frames, with the runs of each row that are
+// not fully transparent, so compositing touches only what shows.
+struct OverlayImage {
+    struct Run {
+        int32_t row;    // row in the image, bottom row first
+        int32_t begin;  // first column
+        int32_t end;    // one past the last column
+    };
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint32_t> pixels;
+    std::vector<Run> runs;
+
+    bool empty() const { return width == 0 || height == 0; }
+};
+
+// Builds the runs of `image` from its pixels.
+void findVisibleRuns(OverlayImage* image);
+
+// Lays `image` with its top-left corner at picture position (left, top) over a
+// bottom-row-first 32-bit frame of frameWidth x frameHeight. Parts outside
+// the frame are cut off; the frame's fourth byte is left as it was.
+void compositeOverlay(const OverlayImage& image, int32_t left, int32_t top, uint8_t* frame,
+                      int32_t frameWidth, int32_t frameHeight);
