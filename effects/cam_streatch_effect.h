@@ -2,13 +2,17 @@
 
 #include <opencv2/core.hpp>
 
+#include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "engine/video_effect.h"
 
 // Face slimming: cuts a band out of the middle of the picture and stretches
 // it to the full height, so faces look slimmer. The value is the stretch in
-// percent; 0 or less leaves frames alone.
+// percent; 0 or less leaves frames alone. The width does not change, so the
+// stretch is a vertical bilinear interpolation (as OpenCV's linear resize
+// places its samples), with weights in 1/256 steps.
 //
 // Threads: Process runs on a camera's delivery thread, setValue on the
 // user-interface thread; one lock covers both.
@@ -25,8 +29,17 @@ public:
     void Process(uint8_t* data, size_t size, int32_t width, int32_t height) override;
 
 private:
-    mutable std::mutex lock_;  // guards the band and the stretched image
+    // For each output row: the band row above it and the weight (0..256) of
+    // the band row below it, for bilinear interpolation between the two.
+    struct RowBlend {
+        int32_t upper;
+        int32_t lower;
+        uint16_t lowerWeight;
+    };
+
+    mutable std::mutex lock_;  // guards the band, the row blends and the stretched image
     int value_ = 0;
     cv::Rect band_;
+    std::vector<RowBlend> rows_;
     cv::Mat stretched_;  // 640 x 480 BGRx, kept while active
 };

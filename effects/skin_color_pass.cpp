@@ -1,4 +1,5 @@
 #include "effects/skin_color_pass.h"
+#include "engine/simd_dispatch.h"
 
 // OpenCV's 8-bit BT.601 YUV constants, scaled by 2^14.
 namespace {
@@ -25,8 +26,8 @@ inline uint32_t packPixel(int b, int g, int r, uint32_t fourth) {
 }
 }  // namespace
 
-__attribute__((target_clones("avx2", "default"))) void applySkinCurve(
-    uint32_t* __restrict pixels, size_t count, const int32_t* __restrict curve) {
+LUMORA_VECTORISED void applySkinCurve(uint32_t* __restrict pixels, size_t count,
+                                      const int32_t* __restrict curve) {
     for (size_t i = 0; i < count; ++i) {
         uint32_t pixel = pixels[i];
         int b = static_cast<int>(pixel & 0xFF);
@@ -43,23 +44,24 @@ __attribute__((target_clones("avx2", "default"))) void applySkinCurve(
     }
 }
 
-__attribute__((target_clones("avx2", "default"))) void addSkinColour(uint32_t* __restrict pixels,
-                                                                     size_t count, uint8_t blue,
-                                                                     uint8_t green, uint8_t red) {
+LUMORA_VECTORISED void addSkinColour(uint32_t* __restrict pixels, size_t count, uint8_t blue,
+                                     uint8_t green, uint8_t red) {
+    // Four saturating byte additions at once inside each 32-bit word: add the
+    // low seven bits, put the top bits back, and turn every carry out of a
+    // byte into 0xFF.
+    const uint32_t colour = packPixel(blue, green, red, 0);
+    constexpr uint32_t kLow = 0x7F7F7F7Fu, kHigh = 0x80808080u;
     for (size_t i = 0; i < count; ++i) {
         uint32_t pixel = pixels[i];
-        int b = static_cast<int>(pixel & 0xFF) + blue;
-        int g = static_cast<int>((pixel >> 8) & 0xFF) + green;
-        int r = static_cast<int>((pixel >> 16) & 0xFF) + red;
-        pixels[i] = packPixel(b > 255 ? 255 : b, g > 255 ? 255 : g, r > 255 ? 255 : r, pixel >> 24);
+        uint32_t sum = ((pixel & kLow) + (colour & kLow)) ^ ((pixel ^ colour) & kHigh);
+        uint32_t carries = ((pixel & colour) | ((pixel | colour) & ~sum)) & kHigh;
+        pixels[i] = sum | ((carries << 1) - (carries >> 7));
     }
 }
 
-__attribute__((target_clones("avx2", "default"))) void blendSkinColour(uint32_t* __restrict pixels,
-                                                                       size_t count, uint8_t blue,
-                                                                       uint8_t green, uint8_t red,
-                                                                       float pictureWeight,
-                                                                       float colourWeight) {
+LUMORA_VECTORISED void blendSkinColour(uint32_t* __restrict pixels, size_t count, uint8_t blue,
+                                       uint8_t green, uint8_t red, float pictureWeight,
+                                       float colourWeight) {
     const float cb = blue * colourWeight, cg = green * colourWeight, cr = red * colourWeight;
     for (size_t i = 0; i < count; ++i) {
         uint32_t pixel = pixels[i];
