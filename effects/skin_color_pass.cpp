@@ -1,4 +1,5 @@
 #include "effects/skin_color_pass.h"
+#include "effects/skin_curve_avx2.h"
 #include "engine/simd_dispatch.h"
 
 // OpenCV's 8-bit BT.601 YUV constants, scaled by 2^14.
@@ -26,8 +27,8 @@ inline uint32_t packPixel(int b, int g, int r, uint32_t fourth) {
 }
 }  // namespace
 
-LUMORA_VECTORISED void applySkinCurve(uint32_t* __restrict pixels, size_t count,
-                                      const int32_t* __restrict curve) {
+LUMORA_VECTORISED void applySkinCurvePortable(uint32_t* __restrict pixels, size_t count,
+                                              const int32_t* __restrict curve) {
     for (size_t i = 0; i < count; ++i) {
         uint32_t pixel = pixels[i];
         int b = static_cast<int>(pixel & 0xFF);
@@ -41,6 +42,15 @@ LUMORA_VECTORISED void applySkinCurve(uint32_t* __restrict pixels, size_t count,
         int ng = clampByte(curved + ((u * kU2G + v * kV2G + kHalf) >> kShift));
         int nr = clampByte(curved + ((v * kV2R + kHalf) >> kShift));
         pixels[i] = packPixel(nb, ng, nr, 0xFF);
+    }
+}
+
+void applySkinCurve(uint32_t* pixels, size_t count, const int32_t* curve) {
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+    if (hasAvx2) {
+        applySkinCurveAvx2(pixels, count, curve);
+    } else {
+        applySkinCurvePortable(pixels, count, curve);
     }
 }
 

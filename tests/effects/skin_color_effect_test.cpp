@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "effects/skin_color_effect.h"
+#include "effects/skin_color_pass.h"
+#include "effects/skin_curve_avx2.h"
 #include "engine/play_graph.h"
 #include "tests/support/test_components.h"
 #include "tests/support/test_frames.h"
@@ -123,6 +125,44 @@ TEST(SkinColorEffectTest, EveryPresetGivesTheReferenceBytesExactly) {
     }
     EXPECT_EQ(beautify(input, 10), input) << "an unknown preset changes nothing";
     EXPECT_EQ(beautify(input, -1), input);
+}
+
+TEST(SkinColorEffectTest, BothCurvePassesMatchOpenCvOnEveryColour) {
+    // Every 24-bit colour once, with a fourth byte that is not 255.
+    cv::Mat all(4096, 4096, CV_8UC4);
+    auto* pixels = reinterpret_cast<uint32_t*>(all.data);
+    for (uint32_t i = 0; i < 4096u * 4096u; ++i) {
+        pixels[i] = i | 0x5A000000u;
+    }
+    uint8_t table[256];
+    buildSkinCurve(2.4f, table);
+    int32_t curve[256];
+    std::copy(table, table + 256, curve);
+
+    cv::Mat scratch, expected;
+    cv::cvtColor(all, scratch, cv::COLOR_BGRA2BGR);
+    cv::cvtColor(scratch, scratch, cv::COLOR_BGR2YUV);
+    for (int i = 0; i < 4096 * 4096; ++i) {
+        scratch.data[i * 3] = table[scratch.data[i * 3]];
+    }
+    cv::cvtColor(scratch, scratch, cv::COLOR_YUV2BGR);
+    cv::cvtColor(scratch, expected, cv::COLOR_BGR2BGRA);
+
+    cv::Mat portable = all.clone();
+    applySkinCurvePortable(reinterpret_cast<uint32_t*>(portable.data), 4096u * 4096u - 3, curve);
+    EXPECT_EQ(cv::norm(portable.reshape(1, 1).colRange(0, (4096 * 4096 - 3) * 4),
+                       expected.reshape(1, 1).colRange(0, (4096 * 4096 - 3) * 4), cv::NORM_INF),
+              0);
+    if (__builtin_cpu_supports("avx2")) {
+        cv::Mat vectorised = all.clone();
+        // An odd count also runs the padded tail.
+        applySkinCurveAvx2(reinterpret_cast<uint32_t*>(vectorised.data), 4096u * 4096u - 3, curve);
+        EXPECT_EQ(cv::norm(vectorised.reshape(1, 1).colRange(0, (4096 * 4096 - 3) * 4),
+                           expected.reshape(1, 1).colRange(0, (4096 * 4096 - 3) * 4), cv::NORM_INF),
+                  0);
+        EXPECT_EQ(vectorised.at<uint32_t>(4095, 4095), all.at<uint32_t>(4095, 4095))
+            << "pixels past the count stay";
+    }
 }
 
 TEST(SkinColorEffectTest, WhatEachKindOfPresetDoesToAPixel) {
