@@ -19,12 +19,33 @@ function(lumora_target_defaults target)
 endfunction()
 
 # A GoogleTest program registered with CTest under the given labels.
+# With NEEDS_SOUND the tests run against the private sound server fixture.
 function(lumora_add_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "NEEDS_SOUND" "" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     lumora_target_defaults(${name})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
-    gtest_discover_tests(${name}
-        PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 120
-        DISCOVERY_TIMEOUT 60)
+    set(properties LABELS "${ARG_LABELS}" TIMEOUT 120)
+    if(ARG_NEEDS_SOUND)
+        lumora_define_pulse_fixture()
+        list(APPEND properties FIXTURES_REQUIRED pulse
+            ENVIRONMENT "PULSE_SERVER=${LUMORA_PULSE_SERVER}")
+    endif()
+    gtest_discover_tests(${name} PROPERTIES ${properties} DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# The private sound server of the tests, as a CTest fixture named "pulse".
+# Tests that record sound require it and reach it through PULSE_SERVER.
+set(LUMORA_PULSE_DIR "${CMAKE_BINARY_DIR}/test-pulse")
+set(LUMORA_PULSE_SERVER "unix:${LUMORA_PULSE_DIR}/native")
+function(lumora_define_pulse_fixture)
+    if(TEST pulse_server_start)
+        return()
+    endif()
+    add_test(NAME pulse_server_start
+        COMMAND ${PROJECT_SOURCE_DIR}/tools/pulse-fixture.sh start ${LUMORA_PULSE_DIR})
+    add_test(NAME pulse_server_stop
+        COMMAND ${PROJECT_SOURCE_DIR}/tools/pulse-fixture.sh stop ${LUMORA_PULSE_DIR})
+    set_tests_properties(pulse_server_start PROPERTIES FIXTURES_SETUP pulse LABELS sound)
+    set_tests_properties(pulse_server_stop PROPERTIES FIXTURES_CLEANUP pulse LABELS sound)
 endfunction()

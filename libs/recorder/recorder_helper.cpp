@@ -1,0 +1,252 @@
+#include "libs/recorder/recorder_helper.h"
+
+#include <gst/app/gstappsrc.h>
+
+#include "engine/debug_log.h"
+
+namespace {
+constexpr auto kDrainLimit = 5 * GST_SECOND;
+
+// UTF-8 from a wide (UTF-32) path.
+std::string utf8(const wchar_t* text) {
+    std::string out;
+    for (; text != nullptr && *text != 0; ++text) {
+        auto c = static_cast<uint32_t>(*text);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+GstBufferPool* makePool(GstElement* source, int blockSize) {
+    GstBufferPool* pool = gst_buffer_pool_new();
+    GstStructure* config = gst_buffer_pool_get_config(pool);
+    GstCaps* caps = gst_app_src_get_caps(GST_APP_SRC(source));
+    gst_buffer_pool_config_set_params(config, caps, static_cast<guint>(blockSize), 8, 0);
+    if (caps != nullptr) {
+        gst_caps_unref(caps);
+    }
+    gst_buffer_pool_set_config(pool, config);
+    gst_buffer_pool_set_active(pool, TRUE);
+    return pool;
+}
+
+// Stream tags (encoder names and the like) that reach the muxer after the
+// start make it write a second script tag mid-file, which players take for a
+// subtitle stream; the file needs none of them.
+GstPadProbeReturn dropTags(GstPad*, GstPadProbeInfo* info, gpointer) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    return event != nullptr && GST_EVENT_TYPE(event) == GST_EVENT_TAG ? GST_PAD_PROBE_DROP
+                                                                      : GST_PAD_PROBE_OK;
+}
+
+void dropTagsIntoMuxer(GstElement* pipeline) {
+    GstElement* mux = gst_bin_get_by_name(GST_BIN(pipeline), "mux");
+    GstIterator* pads = gst_element_iterate_sink_pads(mux);
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(pads, &item) == GST_ITERATOR_OK) {
+        auto* pad = GST_PAD(g_value_get_object(&item));
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &dropTags, nullptr, nullptr);
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(pads);
+    gst_object_unref(mux);
+}
+
+void dropPool(GstBufferPool*& pool) {
+    if (pool != nullptr) {
+        gst_buffer_pool_set_active(pool, FALSE);
+        gst_object_unref(pool);
+        pool = nullptr;
+    }
+}
+}  // namespace
+
+RecorderHelper::RecorderHelper() { gst_init(nullptr, nullptr); }
+
+RecorderHelper::~RecorderHelper() { Stop(); }
+
+int RecorderHelper::AddAudioChannelPcm(int blockSize, int samplesPerSec, int channels,
+                                       int bitsPerSample) {
+    if (pipeline_ != nullptr || hasAudio_ || blockSize <= 0 || samplesPerSec <= 0 || channels < 1 ||
+        channels > 2 || bitsPerSample != 16) {
+        return -1;
+    }
+    hasAudio_ = true;
+    audioBlock_ = blockSize;
+    sampleRate_ = samplesPerSec;
+    channels_ = channels;
+    bytesPerFrame_ = channels * bitsPerSample / 8;
+    return kAudio;
+}
+
+int RecorderHelper::AddVideoChannelRgb24(int width, int height, int frameRate) {
+    if (pipeline_ != nullptr || hasVideo_ || width <= 0 || height <= 0 || frameRate <= 0 ||
+        (width * 3) % 4 != 0) {
+        return -1;
+    }
+    hasVideo_ = true;
+    width_ = width;
+    height_ = height;
+    frameRate_ = frameRate;
+    return kVideo;
+}
+
+std::string RecorderHelper::description() const {
+    std::string text = "flvmux name=mux streamable=true ! filesink name=file";
+    if (hasVideo_) {
+        text += " appsrc name=video format=time is-live=true caps=video/x-raw,format=BGR,width=" +
+                std::to_string(width_) + ",height=" + std::to_string(height_) +
+                ",framerate=" + std::to_string(frameRate_) +
+                "/1 ! queue ! videoflip video-direction=vert ! videoconvert !"
+                " x264enc tune=zerolatency speed-preset=veryfast key-int-max=" +
+                std::to_string(2 * frameRate_) + " ! h264parse ! queue ! mux.";
+    }
+    if (hasAudio_) {
+        text += " appsrc name=audio format=time is-live=true caps=audio/x-raw,format=S16LE,rate=" +
+                std::to_string(sampleRate_) + ",channels=" + std::to_string(channels_) +
+                ",layout=interleaved ! queue ! audioconvert ! audioresample !"
+                " audio/x-raw,rate=44100,channels=2 ! avenc_aac ! aacparse ! queue ! mux.";
+    }
+    return text;
+}
+
+bool RecorderHelper::InitChannels(const wchar_t* path) {
+    if (pipeline_ != nullptr || (!hasAudio_ && !hasVideo_) || path == nullptr) {
+        return false;
+    }
+    GError* error = nullptr;
+    pipeline_ = gst_parse_launch(description().c_str(), &error);
+    if (pipeline_ == nullptr || error != nullptr) {
+        debugLog("RecorderHelper, cannot build the recorder: %s", error ? error->message : "?");
+        g_clear_error(&error);
+        Stop();
+        return false;
+    }
+    dropTagsIntoMuxer(pipeline_);
+    GstElement* file = gst_bin_get_by_name(GST_BIN(pipeline_), "file");
+    g_object_set(file, "location", utf8(path).c_str(), nullptr);
+    gst_object_unref(file);
+    if (hasVideo_) {
+        videoSource_ = gst_bin_get_by_name(GST_BIN(pipeline_), "video");
+        videoPool_ = makePool(videoSource_, width_ * height_ * 3);
+    }
+    if (hasAudio_) {
+        audioSource_ = gst_bin_get_by_name(GST_BIN(pipeline_), "audio");
+        audioPool_ = makePool(audioSource_, audioBlock_);
+    }
+    if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        debugLog("RecorderHelper, cannot write %s", utf8(path).c_str());
+        Stop();
+        return false;
+    }
+    start_ = std::chrono::steady_clock::now();
+    running_ = true;
+    return true;
+}
+
+GstClockTime RecorderHelper::now() const {
+    return static_cast<GstClockTime>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                         std::chrono::steady_clock::now() - start_)
+                                         .count());
+}
+
+bool RecorderHelper::InputChannelData(int channel, const char* data, int size) {
+    std::shared_lock<std::shared_mutex> feeding(feedLock_);
+    if (!running_ || data == nullptr || size <= 0) {
+        return false;
+    }
+    if (channel == kVideo && hasVideo_) {
+        if (size != width_ * height_ * 3) {
+            return false;
+        }
+        return push(videoSource_, videoPool_, data, size, now(),
+                    GST_SECOND / static_cast<GstClockTime>(frameRate_));
+    }
+    if (channel == kAudio && hasAudio_ && size % bytesPerFrame_ == 0 && size <= audioBlock_) {
+        GstClockTime duration =
+            gst_util_uint64_scale(static_cast<guint64>(size / bytesPerFrame_), GST_SECOND,
+                                  static_cast<guint64>(sampleRate_));
+        GstClockTime pts;
+        {
+            std::lock_guard<std::mutex> guard(audioLock_);
+            if (!audioStarted_) {
+                // The block's first sample was heard one block's length ago.
+                GstClockTime arrived = now();
+                audioOrigin_ = arrived > duration ? arrived - duration : 0;
+                audioStarted_ = true;
+            }
+            pts = audioOrigin_ + gst_util_uint64_scale(audioFrames_, GST_SECOND,
+                                                       static_cast<guint64>(sampleRate_));
+            audioFrames_ += static_cast<uint64_t>(size / bytesPerFrame_);
+        }
+        return push(audioSource_, audioPool_, data, size, pts, duration);
+    }
+    return false;
+}
+
+bool RecorderHelper::push(GstElement* source, GstBufferPool* pool, const char* data, int size,
+                          GstClockTime pts, GstClockTime duration) {
+    GstBuffer* buffer = nullptr;
+    if (gst_buffer_pool_acquire_buffer(pool, &buffer, nullptr) != GST_FLOW_OK) {
+        return false;
+    }
+    gst_buffer_fill(buffer, 0, data, static_cast<gsize>(size));
+    gst_buffer_set_size(buffer, size);
+    GST_BUFFER_PTS(buffer) = pts;
+    GST_BUFFER_DURATION(buffer) = duration;
+    fed_ = true;
+    return gst_app_src_push_buffer(GST_APP_SRC(source), buffer) == GST_FLOW_OK;
+}
+
+void RecorderHelper::Stop() {
+    std::unique_lock<std::shared_mutex> alone(feedLock_);
+    bool wasRunning = running_.exchange(false);
+    // Nothing fed, nothing to drain: the muxer would only wait for data.
+    if (pipeline_ != nullptr && wasRunning && fed_) {
+        for (GstElement* source : {videoSource_, audioSource_}) {
+            if (source != nullptr) {
+                gst_app_src_end_of_stream(GST_APP_SRC(source));
+            }
+        }
+        // Everything queued reaches the file before it is closed.
+        GstBus* bus = gst_element_get_bus(pipeline_);
+        GstMessage* end = gst_bus_timed_pop_filtered(
+            bus, kDrainLimit, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+        if (end == nullptr) {
+            debugLog("RecorderHelper, the recording did not drain in time");
+        } else {
+            gst_message_unref(end);
+        }
+        gst_object_unref(bus);
+    }
+    if (pipeline_ != nullptr) {
+        gst_element_set_state(pipeline_, GST_STATE_NULL);
+    }
+    for (GstElement** source : {&videoSource_, &audioSource_}) {
+        if (*source != nullptr) {
+            gst_object_unref(*source);
+            *source = nullptr;
+        }
+    }
+    dropPool(videoPool_);
+    dropPool(audioPool_);
+    if (pipeline_ != nullptr) {
+        gst_object_unref(pipeline_);
+        pipeline_ = nullptr;
+    }
+}

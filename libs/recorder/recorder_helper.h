@@ -1,0 +1,77 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+
+// Records raw sound and pictures into an FLV file: H.264 (zero latency, a key
+// frame every two seconds) and AAC. Each block of data is stamped on arrival
+// from one monotonic clock shared by both channels, so sound and picture stay
+// together; sound is stamped by its sample count from the moment its first
+// block came, so it never drifts. FLV is written as a stream, so a process
+// that dies mid-recording leaves a file that plays up to its last seconds.
+//
+// Threads: InputChannelData may be called from two threads at once (the
+// graph's worker for pictures, the audio thread for sound); the other calls
+// come from one control thread.
+class RecorderHelper {
+public:
+    RecorderHelper();
+    ~RecorderHelper();
+    RecorderHelper(const RecorderHelper&) = delete;
+    RecorderHelper& operator=(const RecorderHelper&) = delete;
+
+    // Interleaved PCM; the first value is the size of the blocks that will
+    // come. A channel id >= 0, negative on failure. Before InitChannels only.
+    int AddAudioChannelPcm(int blockSize, int samplesPerSec, int channels, int bitsPerSample);
+    // Bottom-row-first 24-bit B, G, R pictures. A channel id >= 0, negative on failure.
+    int AddVideoChannelRgb24(int width, int height, int frameRate);
+    // Creates the file and starts the encoders; false when the file cannot be
+    // written or no channel was added.
+    bool InitChannels(const wchar_t* path);
+    // Appends one block (a picture, or sound) to a channel; false when it was
+    // not taken.
+    bool InputChannelData(int channel, const char* data, int size);
+    // Drains the encoders (at most a few seconds) and closes the file.
+    void Stop();
+
+private:
+    static constexpr int kAudio = 0;
+    static constexpr int kVideo = 1;
+
+    bool push(GstElement* source, GstBufferPool* pool, const char* data, int size, GstClockTime pts,
+              GstClockTime duration);
+    GstClockTime now() const;
+    std::string description() const;
+
+    GstElement* pipeline_ = nullptr;
+    GstElement* audioSource_ = nullptr;
+    GstElement* videoSource_ = nullptr;
+    // Blocks are copied into pooled buffers, so nothing is allocated per block.
+    GstBufferPool* audioPool_ = nullptr;
+    GstBufferPool* videoPool_ = nullptr;
+    bool hasAudio_ = false;
+    bool hasVideo_ = false;
+    int audioBlock_ = 0;
+    int sampleRate_ = 0;
+    int channels_ = 0;
+    int bytesPerFrame_ = 0;  // bytes of one audio sample frame (all channels)
+    int width_ = 0;
+    int height_ = 0;
+    int frameRate_ = 0;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> fed_{false};  // some block reached the encoders
+    // Feeding threads hold it shared while they push; Stop holds it alone
+    // while it takes the pipeline down, so no push meets a freed pipeline.
+    std::shared_mutex feedLock_;
+    std::chrono::steady_clock::time_point start_;
+    std::mutex audioLock_;  // guards the audio stamping below (one feeding thread, but Stop reads)
+    bool audioStarted_ = false;
+    GstClockTime audioOrigin_ = 0;
+    uint64_t audioFrames_ = 0;
+};

@@ -1,0 +1,105 @@
+#include "outputs/wmv_record_output.h"
+
+#include "libs/recorder/recorder_helper.h"
+
+WmvRecordOutputPrivate::WmvRecordOutputPrivate() { capture.SetSink(this); }
+
+WmvRecordOutputPrivate::~WmvRecordOutputPrivate() { stop(); }
+
+bool WmvRecordOutputPrivate::setup(int pictureWidth, int pictureHeight, const std::wstring& path,
+                                   int frameRate, int selection) {
+    stop();
+    width = pictureWidth;
+    height = pictureHeight;
+    channels = selection;
+    if (channels == 0) {
+        return false;
+    }
+    if (!recorder) {
+        recorder = std::make_unique<RecorderHelper>();
+    }
+    if (channels & RECORD_SOUND) {
+        if (!capture.SetWaveFormat(2, 44100, 16)) {
+            return false;
+        }
+        audioChannel = recorder->AddAudioChannelPcm(WaveAudioIn::kBufferSize, 44100, 2, 16);
+        if (audioChannel < 0) {
+            return false;
+        }
+    }
+    if (channels & RECORD_VIDEO) {
+        videoChannel = recorder->AddVideoChannelRgb24(width, height, frameRate);
+        if (videoChannel < 0) {
+            return false;
+        }
+    }
+    if (!recorder->InitChannels(path.c_str())) {
+        return false;
+    }
+    opened = true;
+    return true;
+}
+
+bool WmvRecordOutputPrivate::start() {
+    if (!opened) {
+        return false;
+    }
+    // Recording before the microphone starts: its first buffers may come at
+    // once (a source that delivers in large blocks) and must not be lost.
+    recording = true;
+    if (channels & RECORD_SOUND) {
+        if ((!capture.IsOpen() && !capture.Open(-1)) || !capture.Start()) {
+            recording = false;
+            return false;
+        }
+    }
+    return true;
+}
+
+void WmvRecordOutputPrivate::stop() {
+    // Feeding stops first, so nothing reaches the recorder while it finishes.
+    recording = false;
+    if (channels & RECORD_SOUND) {
+        capture.Stop();
+        capture.Close();
+    }
+    if (recorder) {
+        recorder->Stop();
+        recorder.reset();
+    }
+    opened = false;
+    videoChannel = -1;
+    audioChannel = -1;
+}
+
+void WmvRecordOutputPrivate::OnWaveData(int, const uint8_t* data, int size) {
+    if (recording && recorder) {
+        recorder->InputChannelData(audioChannel, reinterpret_cast<const char*>(data), size);
+    }
+}
+
+void WmvRecordOutputPrivate::feedPicture(const uint8_t* data, size_t size) {
+    if (recording && recorder) {
+        recorder->InputChannelData(videoChannel, reinterpret_cast<const char*>(data),
+                                   static_cast<int>(size));
+    }
+}
+
+WmvRecordOutput::WmvRecordOutput(const std::wstring& path, int frameRate, int channels)
+    : private_(std::make_unique<WmvRecordOutputPrivate>()) {
+    if (!private_->setup(Width(), Height(), path, frameRate, channels)) {
+        private_->stop();
+    }
+}
+
+WmvRecordOutput::~WmvRecordOutput() { stop(); }
+
+bool WmvRecordOutput::start() { return private_->start(); }
+
+void WmvRecordOutput::stop() { private_->stop(); }
+
+bool WmvRecordOutput::isOpened() const { return private_->opened; }
+
+void WmvRecordOutput::OnFrame24(const uint8_t* data, size_t size, int32_t, int32_t) {
+    private_->feedPicture(data, size);
+}

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "engine/play_graph.h"
+#include "outputs/wmv_record_output.h"
+#include "tests/support/child_process.h"
+#include "tests/support/media_probe.h"
+#include "tests/support/test_components.h"
+#include "tests/support/test_media.h"
+
+namespace {
+using namespace std::chrono_literals;
+
+// A picture whose top 48 lines are yellow and the rest blue, stored bottom
+// row first as the engine keeps frames.
+std::vector<uint8_t> bandedPicture() {
+    std::vector<uint8_t> frame(VideoFrame::kSize32);
+    for (int line = 0; line < 480; ++line) {
+        uint8_t* row = VideoFrame::PictureRow(frame.data(), VideoFrame::kRowBytes32, 480, line);
+        for (int x = 0; x < 640; ++x) {
+            bool band = line < 48;
+            row[x * 4] = band ? 0 : 200;
+            row[x * 4 + 1] = band ? 255 : 40;
+            row[x * 4 + 2] = band ? 255 : 40;
+        }
+    }
+    return frame;
+}
+
+struct RecordingTest : ::testing::Test {
+    ScratchDir dir;
+    ManualSource picture;
+    std::unique_ptr<PlayGraph, void (*)(PlayGraph*)> graph{
+        PlayGraph::Create(15), [](PlayGraph* g) { PlayGraph::Destroy(&g); }};
+
+    void SetUp() override {
+        auto frame = bandedPicture();
+        picture.PushFrame(frame.data(), frame.size());
+        graph->SetPlaceholderSource(&picture);
+    }
+
+    std::wstring widePath(const std::string& name) {
+        std::string path = dir.file(name);
+        return std::wstring(path.begin(), path.end());
+    }
+
+    // Records `seconds` through the graph; false when start failed.
+    bool record(const std::string& name, int channels, std::chrono::milliseconds length) {
+        WmvRecordOutput output(widePath(name), graph->FrameRate(), channels);
+        if (!output.start()) {
+            return false;
+        }
+        graph->AddOutput(&output);
+        graph->Start();
+        std::this_thread::sleep_for(length);
+        graph->RemoveOutput(&output);
+        graph->Stop();
+        return true;
+    }
+};
+}  // namespace
+
+TEST_F(RecordingTest, FiveSecondsOfPictureAndSound) {
+    ASSERT_TRUE(record("five.flv", RECORD_SOUND | RECORD_VIDEO, 5s));
+    std::string file = dir.file("five.flv");
+    auto streams = probeStreams(file);
+    ASSERT_EQ(streams.size(), 2u);
+    const ProbedStream& video = streams[0].type == "video" ? streams[0] : streams[1];
+    const ProbedStream& sound = streams[0].type == "video" ? streams[1] : streams[0];
+    EXPECT_EQ(video.codec, "h264");
+    EXPECT_EQ(video.width, 640);
+    EXPECT_EQ(video.height, 480);
+    EXPECT_EQ(sound.codec, "aac");
+    EXPECT_EQ(sound.sampleRate, 44100);
+    EXPECT_EQ(sound.channels, 2);
+    EXPECT_LE(std::abs(video.startTime - sound.startTime), 0.1)
+        << "first picture at " << video.startTime << " s, first sound at " << sound.startTime;
+
+    int frames = countVideoFrames(file);
+    EXPECT_NEAR(frames / 15.0, 5.0, 0.3) << frames << " frames at 15 fps";
+    auto samples = decodeSoundMono(file);
+    EXPECT_NEAR(samples.size() / 44100.0, 5.0, 0.3);
+    ASSERT_GT(samples.size(), 4u * 44100u);
+    std::vector<int16_t> middle(samples.begin() + 44100, samples.begin() + 3 * 44100);
+    EXPECT_NEAR(toneFrequency(middle, 44100), 440.0, 10.0) << "the microphone's tone";
+
+    auto rgb = decodeFrameRgb(file, 2.5);
+    ASSERT_EQ(rgb.size(), 640u * 480u * 3u);
+    const uint8_t* top = &rgb[(20 * 640 + 320) * 3];
+    const uint8_t* below = &rgb[(300 * 640 + 320) * 3];
+    EXPECT_GT(top[0], 200) << "yellow band on top: the picture is upright";
+    EXPECT_GT(top[1], 200);
+    EXPECT_LT(top[2], 80);
+    EXPECT_GT(below[2], 150) << "blue below";
+    EXPECT_LT(below[0], 100);
+}
+
+TEST_F(RecordingTest, VideoOnlyNeedsNoSoundServer) {
+    setenv("PULSE_SERVER", "unix:/nonexistent/lumora/native", 1);
+    auto started = std::chrono::steady_clock::now();
+    WmvRecordOutput output(widePath("video.flv"), 15, RECORD_VIDEO);
+    EXPECT_TRUE(output.isOpened());
+    EXPECT_TRUE(output.start());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s) << "starts at once";
+    auto frame = bandedPicture();
+    std::vector<uint8_t> frame24(VideoFrame::kSize24);
+    for (size_t i = 0, j = 0; i < frame.size(); i += 4, j += 3) {
+        std::copy_n(&frame[i], 3, &frame24[j]);
+    }
+    // Pictures before start and after stop are dropped.
+    WmvRecordOutput counted(widePath("counted.flv"), 15, RECORD_VIDEO);
+    for (int i = 0; i < 10; ++i) {
+        counted.OnFrame24(frame24.data(), frame24.size(), 640, 480);
+    }
+    ASSERT_TRUE(counted.start());
+    for (int i = 0; i < 30; ++i) {
+        counted.OnFrame24(frame24.data(), frame24.size(), 640, 480);
+        std::this_thread::sleep_for(66ms);
+    }
+    counted.stop();
+    for (int i = 0; i < 10; ++i) {
+        counted.OnFrame24(frame24.data(), frame24.size(), 640, 480);
+    }
+    EXPECT_EQ(countVideoFrames(dir.file("counted.flv")), 30);
+    auto streams = probeStreams(dir.file("counted.flv"));
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].codec, "h264");
+}
+
+TEST_F(RecordingTest, SetUpAndStartFailuresLeaveTheOutputUnopened) {
+    WmvRecordOutput nothing(widePath("nothing.flv"), 15, 0);
+    EXPECT_FALSE(nothing.isOpened());
+    EXPECT_FALSE(nothing.start());
+
+    WmvRecordOutput unwritable(L"/nonexistent/folder/rec.flv", 15, RECORD_VIDEO);
+    EXPECT_FALSE(unwritable.isOpened());
+    EXPECT_FALSE(unwritable.start());
+
+    setenv("PULSE_SERVER", "unix:/nonexistent/lumora/native", 1);
+    WmvRecordOutput deaf(widePath("deaf.flv"), 15, RECORD_SOUND | RECORD_VIDEO);
+    EXPECT_TRUE(deaf.isOpened()) << "the file is set up";
+    EXPECT_FALSE(deaf.start()) << "but there is no microphone to start";
+}
+
+TEST_F(RecordingTest, ARecordingKilledMidwayStillPlays) {
+    std::string file = dir.file("killed.flv");
+    ChildProcess recorder;
+    ASSERT_TRUE(recorder.fork([&](int out) -> int {
+        PlayGraph* own = PlayGraph::Create(15);
+        ManualSource source;
+        auto frame = bandedPicture();
+        source.PushFrame(frame.data(), frame.size());
+        own->SetPlaceholderSource(&source);
+        WmvRecordOutput output(std::wstring(file.begin(), file.end()), 15,
+                               RECORD_SOUND | RECORD_VIDEO);
+        if (!output.start()) {
+            writeAll(out, "failed\n");
+            return 1;
+        }
+        own->AddOutput(&output);
+        own->Start();
+        writeAll(out, "recording\n");
+        for (;;) {
+            pause();  // until killed
+        }
+    }));
+    std::string line;
+    ASSERT_TRUE(recorder.readLine(&line));
+    ASSERT_EQ(line, "recording");
+    std::this_thread::sleep_for(4s);
+    recorder.signal(SIGKILL);
+    EXPECT_EQ(recorder.wait(), 128 + SIGKILL);
+    int frames = countVideoFrames(file);
+    EXPECT_GE(frames, 3 * 15) << "at least three seconds decode";
+    EXPECT_GE(decodeSoundMono(file).size(), 3u * 44100u);
+}
