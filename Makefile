@@ -39,6 +39,10 @@ bench: deps
 	$(BUILD)/bin/vcam_bench
 	$(BUILD)/bin/capture_bench
 	$(BUILD)/bin/effects_bench
+	bash tools/pulse-fixture.sh start $(BUILD)/bench-pulse
+	PULSE_SERVER=unix:$(CURDIR)/$(BUILD)/bench-pulse/native $(BUILD)/bin/recorder_bench \
+		--benchmark_filter=OneMinute; status=$$?; \
+		bash tools/pulse-fixture.sh stop $(BUILD)/bench-pulse; exit $$status
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i
