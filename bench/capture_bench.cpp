@@ -3,9 +3,6 @@
 // receiver.
 
 #include <benchmark/benchmark.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,62 +13,15 @@
 #include <thread>
 #include <vector>
 
+#include "bench/plain_pipeline.h"
 #include "engine/simply_callback.h"
 #include "libs/capture/capture_devices.h"
 #include "libs/capture/stream_capture.h"
 #include "libs/capture/video_capture.h"
 
-extern char** environ;
-
 namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kRun = std::chrono::seconds(10);
-
-double cpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Runs gst-launch-1.0 with the description for `duration` and returns the
-// CPU seconds it used per second.
-double plainPipelineCpuPerSecond(const std::string& description) {
-    std::vector<std::string> words = {"gst-launch-1.0", "-q"};
-    std::string word;
-    for (char c : description) {
-        if (c == ' ') {
-            if (!word.empty()) {
-                words.push_back(word);
-            }
-            word.clear();
-        } else {
-            word += c;
-        }
-    }
-    if (!word.empty()) {
-        words.push_back(word);
-    }
-    std::vector<char*> argv;
-    for (auto& w : words) {
-        argv.push_back(w.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid;
-    if (posix_spawnp(&pid, "gst-launch-1.0", nullptr, nullptr, argv.data(), environ) != 0) {
-        return -1;
-    }
-    auto started = Clock::now();
-    std::this_thread::sleep_for(kRun);
-    kill(pid, SIGINT);
-    int status;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    double wall = std::chrono::duration<double>(Clock::now() - started).count();
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6) /
-           wall;
-}
 
 // A receiver that copies each frame, as a source's PushFrame does.
 class CopyingReceiver : public ISimplyCallBack {
@@ -110,6 +60,29 @@ const char* kScaleTail =
     " ! videoscale ! videoconvert ! video/x-raw,format=BGRx,width=640,height=480,"
     "pixel-aspect-ratio=1/1 ! fakesink sync=false";
 
+// Lets `capture` (started, delivering to `receiver`) run, then the plain
+// pipeline, and reports both and the delays.
+template <typename StopCapture>
+void report(benchmark::State& state, CopyingReceiver& receiver, Latencies& latencies,
+            StopCapture stopCapture, const std::string& plainDescription) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    double cpuBefore = processCpuSeconds();
+    auto wallBefore = Clock::now();
+    uint64_t framesBefore = receiver.frames;
+    std::this_thread::sleep_for(kRun);
+    double wall = std::chrono::duration<double>(Clock::now() - wallBefore).count();
+    double ours = (processCpuSeconds() - cpuBefore) / wall;
+    uint64_t frames = receiver.frames - framesBefore;
+    stopCapture();
+    double plain = plainPipelineCoreFraction(splitWords(plainDescription), kRun);
+    state.counters["fps"] = frames / wall;
+    state.counters["ours_cpu_per_s"] = ours;
+    state.counters["plain_cpu_per_s"] = plain;
+    state.counters["ratio"] = ours / plain;
+    state.counters["latency_p50_ms"] = latencies.percentileMs(0.5);
+    state.counters["latency_p99_ms"] = latencies.percentileMs(0.99);
+}
+
 void BM_TestCameraMjpeg720p(benchmark::State& state) {
     setenv("LUMORA_FAKE_CAMERAS", "1", 1);
     auto devices = listCaptureDevices();
@@ -123,26 +96,12 @@ void BM_TestCameraMjpeg720p(benchmark::State& state) {
         camera.Init(1280, 720, 640, 480, index);
         camera.Advise(&receiver);
         camera.Start();
-        std::this_thread::sleep_for(std::chrono::seconds(1));
-        double cpuBefore = cpuSeconds(RUSAGE_SELF);
-        auto wallBefore = Clock::now();
-        uint64_t framesBefore = receiver.frames;
-        std::this_thread::sleep_for(kRun);
-        double ours = (cpuSeconds(RUSAGE_SELF) - cpuBefore) /
-                      std::chrono::duration<double>(Clock::now() - wallBefore).count();
-        uint64_t frames = receiver.frames - framesBefore;
-        camera.Stop();
-        double plain = plainPipelineCpuPerSecond(
+        report(
+            state, receiver, latencies, [&] { camera.Stop(); },
             "videotestsrc is-live=true pattern=" + std::to_string(pattern) +
-            " ! video/x-raw,width=1280,height=720,framerate=30/1,format=RGB ! jpegenc ! "
-            "image/jpeg ! jpegdec" +
-            kScaleTail);
-        state.counters["fps"] = frames / std::chrono::duration<double>(kRun).count();
-        state.counters["ours_cpu_per_s"] = ours;
-        state.counters["plain_cpu_per_s"] = plain;
-        state.counters["ratio"] = ours / plain;
-        state.counters["latency_p50_ms"] = latencies.percentileMs(0.5);
-        state.counters["latency_p99_ms"] = latencies.percentileMs(0.99);
+                " ! video/x-raw,width=1280,height=720,framerate=30/1,format=RGB ! jpegenc !"
+                " image/jpeg ! jpegdec" +
+                kScaleTail);
     }
 }
 BENCHMARK(BM_TestCameraMjpeg720p)->Iterations(1)->Unit(benchmark::kSecond);
@@ -171,26 +130,12 @@ void BM_H264File15fps(benchmark::State& state) {
         player.SetPlayMode(1);
         player.AddFile(file);
         player.Start();
-        std::this_thread::sleep_for(std::chrono::seconds(1));
-        double cpuBefore = cpuSeconds(RUSAGE_SELF);
-        auto wallBefore = Clock::now();
-        uint64_t framesBefore = receiver.frames;
-        std::this_thread::sleep_for(kRun);
-        double ours = (cpuSeconds(RUSAGE_SELF) - cpuBefore) /
-                      std::chrono::duration<double>(Clock::now() - wallBefore).count();
-        uint64_t frames = receiver.frames - framesBefore;
-        player.Stop();
-        double plain = plainPipelineCpuPerSecond(
+        report(
+            state, receiver, latencies, [&] { player.Stop(); },
             "filesrc location=" + file +
-            " ! qtdemux ! h264parse ! avdec_h264 ! "
-            "videoscale ! videoconvert ! video/x-raw,format=BGRx,width=640,height=480,"
-            "pixel-aspect-ratio=1/1 ! fakesink sync=true");
-        state.counters["fps"] = frames / std::chrono::duration<double>(kRun).count();
-        state.counters["ours_cpu_per_s"] = ours;
-        state.counters["plain_cpu_per_s"] = plain;
-        state.counters["ratio"] = ours / plain;
-        state.counters["latency_p50_ms"] = latencies.percentileMs(0.5);
-        state.counters["latency_p99_ms"] = latencies.percentileMs(0.99);
+                " ! qtdemux ! h264parse ! avdec_h264 ! videoscale ! videoconvert !"
+                " video/x-raw,format=BGRx,width=640,height=480,pixel-aspect-ratio=1/1 !"
+                " fakesink sync=true");
     }
     std::filesystem::remove_all(dir);
 }

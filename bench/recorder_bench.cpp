@@ -4,9 +4,6 @@
 // (the tests' one: tools/pulse-fixture.sh start DIR, then PULSE_SERVER).
 
 #include <benchmark/benchmark.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,22 +15,14 @@
 #include <thread>
 #include <vector>
 
+#include "bench/plain_pipeline.h"
 #include "engine/play_graph.h"
 #include "engine/video_effect.h"
 #include "engine/video_source.h"
 #include "outputs/wmv_record_output.h"
 
-extern char** environ;
-
 namespace {
 using Clock = std::chrono::steady_clock;
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 std::string scratchFile(const char* name) {
     return (std::filesystem::temp_directory_path() / name).string();
@@ -87,10 +76,10 @@ double recordOurs(const std::string& file, std::chrono::seconds length) {
         if (output.start()) {
             graph->AddOutput(&output);
             graph->Start();
-            double before = cpuSeconds();
+            double before = processCpuSeconds();
             auto started = Clock::now();
             std::this_thread::sleep_for(length);
-            cpu = (cpuSeconds() - before) /
+            cpu = (processCpuSeconds() - before) /
                   std::chrono::duration<double>(Clock::now() - started).count();
             graph->RemoveOutput(&output);
             graph->Stop();
@@ -102,75 +91,16 @@ double recordOurs(const std::string& file, std::chrono::seconds length) {
 }
 
 double recordPlain(const std::string& file, std::chrono::seconds length) {
-    std::vector<std::string> words = {"gst-launch-1.0",
-                                      "-q",
-                                      "-e",
-                                      "flvmux",
-                                      "name=mux",
-                                      "streamable=true",
-                                      "!",
-                                      "filesink",
-                                      "location=" + file,
-                                      "videotestsrc",
-                                      "is-live=true",
-                                      "pattern=ball",
-                                      "!",
-                                      "video/x-raw,format=BGR,width=640,height=480,framerate=15/1",
-                                      "!",
-                                      "queue",
-                                      "!",
-                                      "videoflip",
-                                      "video-direction=vert",
-                                      "!",
-                                      "videoconvert",
-                                      "!",
-                                      "x264enc",
-                                      "tune=zerolatency",
-                                      "speed-preset=veryfast",
-                                      "key-int-max=30",
-                                      "!",
-                                      "h264parse",
-                                      "!",
-                                      "queue",
-                                      "!",
-                                      "mux.",
-                                      "audiotestsrc",
-                                      "is-live=true",
-                                      "freq=440",
-                                      "!",
-                                      "audio/x-raw,format=S16LE,rate=44100,channels=2",
-                                      "!",
-                                      "queue",
-                                      "!",
-                                      "audioconvert",
-                                      "!",
-                                      "audioresample",
-                                      "!",
-                                      "avenc_aac",
-                                      "!",
-                                      "aacparse",
-                                      "!",
-                                      "queue",
-                                      "!",
-                                      "mux."};
-    std::vector<char*> argv;
-    for (auto& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid;
-    if (posix_spawnp(&pid, "gst-launch-1.0", nullptr, nullptr, argv.data(), environ) != 0) {
-        return -1;
-    }
-    auto started = Clock::now();
-    std::this_thread::sleep_for(length);
-    kill(pid, SIGINT);
-    int status;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6) /
-           std::chrono::duration<double>(Clock::now() - started).count();
+    return plainPipelineCoreFraction(
+        splitWords("flvmux name=mux streamable=true ! filesink location=" + file +
+                   " videotestsrc is-live=true pattern=ball !"
+                   " video/x-raw,format=BGR,width=640,height=480,framerate=15/1 ! queue !"
+                   " videoflip video-direction=vert ! videoconvert ! x264enc tune=zerolatency"
+                   " speed-preset=veryfast key-int-max=30 ! h264parse ! queue ! mux."
+                   " audiotestsrc is-live=true freq=440 !"
+                   " audio/x-raw,format=S16LE,rate=44100,channels=2 ! queue ! audioconvert !"
+                   " audioresample ! avenc_aac ! aacparse ! queue ! mux."),
+        length);
 }
 
 // Seconds of a stream of the file, from its packets' end.

@@ -1,6 +1,8 @@
 #include "libs/overlay/overlay_image.h"
 #include "engine/simd_dispatch.h"
 
+#include <QImage>
+
 #include <algorithm>
 
 void findVisibleRuns(OverlayImage* image) {
@@ -21,6 +23,22 @@ void findVisibleRuns(OverlayImage* image) {
             }
         }
     }
+}
+
+OverlayImage overlayFromImage(const QImage& picture) {
+    QImage premultiplied = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    OverlayImage image;
+    image.width = premultiplied.width();
+    image.height = premultiplied.height();
+    image.pixels.resize(static_cast<size_t>(image.width) * image.height);
+    for (int y = 0; y < image.height; ++y) {
+        const auto* line = reinterpret_cast<const uint32_t*>(premultiplied.constScanLine(y));
+        std::copy(
+            line, line + image.width,
+            image.pixels.begin() + static_cast<ptrdiff_t>(image.height - 1 - y) * image.width);
+    }
+    findVisibleRuns(&image);
+    return image;
 }
 
 namespace {

@@ -20,8 +20,14 @@ struct OverlayImage {
     bool empty() const { return width == 0 || height == 0; }
 };
 
+class QImage;
+
 // Builds the runs of `image` from its pixels.
 void findVisibleRuns(OverlayImage* image);
+
+// A picture turned into an overlay: premultiplied, bottom row first, with its
+// visible runs.
+OverlayImage overlayFromImage(const QImage& picture);
 
 // Lays `image` with its top-left corner at picture position (left, top) over a
 // bottom-row-first 32-bit frame of frameWidth x frameHeight. Parts outside

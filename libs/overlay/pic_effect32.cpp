@@ -15,23 +15,13 @@ constexpr int kDefaultDelayMs = 100;
 // At most this many bytes of prepared frames; a longer animation is cut.
 constexpr size_t kFrameBudgetBytes = 96u << 20;
 
+// A frame larger than the picture is scaled down to fit, keeping its proportions.
 OverlayImage prepare(const QImage& frame, int width, int height) {
-    QImage picture = frame.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (picture.width() > width || picture.height() > height) {
-        picture = picture.scaled(width, height, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (frame.width() > width || frame.height() > height) {
+        return overlayFromImage(
+            frame.scaled(width, height, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     }
-    OverlayImage image;
-    image.width = picture.width();
-    image.height = picture.height();
-    image.pixels.resize(static_cast<size_t>(image.width) * image.height);
-    for (int y = 0; y < image.height; ++y) {
-        const auto* line = reinterpret_cast<const uint32_t*>(picture.constScanLine(y));
-        std::copy(
-            line, line + image.width,
-            image.pixels.begin() + static_cast<ptrdiff_t>(image.height - 1 - y) * image.width);
-    }
-    findVisibleRuns(&image);
-    return image;
+    return overlayFromImage(frame);
 }
 }  // namespace
 

@@ -19,22 +19,6 @@ QColor fromArgb(uint32_t argb) {
                   static_cast<int>(argb & 0xFF), static_cast<int>(argb >> 24));
 }
 
-// A bottom-row-first premultiplied copy of a picture, with its visible runs.
-OverlayImage overlayFrom(const QImage& picture) {
-    QImage premultiplied = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    OverlayImage image;
-    image.width = premultiplied.width();
-    image.height = premultiplied.height();
-    image.pixels.resize(static_cast<size_t>(image.width) * image.height);
-    for (int y = 0; y < image.height; ++y) {
-        const auto* line = reinterpret_cast<const uint32_t*>(premultiplied.constScanLine(y));
-        std::copy(
-            line, line + image.width,
-            image.pixels.begin() + static_cast<ptrdiff_t>(image.height - 1 - y) * image.width);
-    }
-    findVisibleRuns(&image);
-    return image;
-}
 }  // namespace
 
 // What process needs: the prepared pictures and where they go.
@@ -97,11 +81,11 @@ void TextEffect32::rebuild() {
         painter.setPen(fromArgb(s.textColour));
         painter.drawText(QRect(0, 0, text.width(), bandHeight), Qt::AlignCenter, s.text);
         painter.end();
-        caption->text = overlayFrom(text);
+        caption->text = overlayFromImage(text);
         if (s.scroll.useBk) {
             QImage band(width_, bandHeight, QImage::Format_ARGB32);
             band.fill(fromArgb(s.scroll.clrBk));
-            caption->band = overlayFrom(band);
+            caption->band = overlayFromImage(band);
         }
         int32_t pos = s.scroll.pos;
         caption->top = pos == 0   ? kEdgeMargin

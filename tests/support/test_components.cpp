@@ -85,6 +85,12 @@ std::vector<uint8_t> RecordingOutput::last32() const {
     return {};
 }
 
+std::vector<uint8_t> RecordingOutput::nextPicture() {
+    clear();
+    // A tick already under way may deliver one frame; the second began later.
+    return waitForFrames(2) ? last32() : std::vector<uint8_t>{};
+}
+
 void RecordingOutput::clear() {
     std::lock_guard<std::mutex> guard(lock_);
     calls_.clear();

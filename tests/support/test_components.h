@@ -67,6 +67,9 @@ public:
     std::vector<Call> calls() const;
     // The last OnFrame32 data; empty when none came.
     std::vector<uint8_t> last32() const;
+    // Forgets what came so far and returns the 32-bit picture of a tick that
+    // began after the call: the second frame from now (empty on time-out).
+    std::vector<uint8_t> nextPicture();
     // Forgets the calls so far.
     void clear();
     // Called inside OnFrame24, after the frame was recorded (test hook).
