@@ -97,6 +97,11 @@ void SkinColorEffect::Process(uint8_t* data, size_t size, int32_t, int32_t) {
             }
             curveValid_ = true;
         }
+        if (params_.blendMode == 2) {
+            applySkinCurveAndBlend(pixels, count, curve_, params_.blue, params_.green, params_.red,
+                                   params_.pictureWeight, params_.colourWeight);
+            return;
+        }
         applySkinCurve(pixels, count, curve_);
     }
     bool hasColour = (params_.red | params_.green | params_.blue) != 0;

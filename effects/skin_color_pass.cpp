@@ -45,9 +45,27 @@ LUMORA_VECTORISED void applySkinCurvePortable(uint32_t* __restrict pixels, size_
     }
 }
 
+namespace {
+bool hasAvx2() {
+    static const bool available = __builtin_cpu_supports("avx2");
+    return available;
+}
+}  // namespace
+
+void applySkinCurveAndBlend(uint32_t* pixels, size_t count, const int32_t* curve, uint8_t blue,
+                            uint8_t green, uint8_t red, float pictureWeight, float colourWeight) {
+    if (hasAvx2()) {
+        const SkinBlend blend{
+            pictureWeight, {blue * colourWeight, green * colourWeight, red * colourWeight, 0.0f}};
+        applySkinCurveAndBlendAvx2(pixels, count, curve, blend);
+    } else {
+        applySkinCurvePortable(pixels, count, curve);
+        blendSkinColour(pixels, count, blue, green, red, pictureWeight, colourWeight);
+    }
+}
+
 void applySkinCurve(uint32_t* pixels, size_t count, const int32_t* curve) {
-    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-    if (hasAvx2) {
+    if (hasAvx2()) {
         applySkinCurveAvx2(pixels, count, curve);
     } else {
         applySkinCurvePortable(pixels, count, curve);

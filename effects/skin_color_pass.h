@@ -20,6 +20,10 @@
 // The curve is given as 256 entries of 32 bits (values 0..255): the processor
 // looks such tables up many lanes at a time.
 void applySkinCurve(uint32_t* pixels, size_t count, const int32_t* curve);
+// The curve and then the blend (the preset that does both), fused into one
+// pass where the processor has AVX2.
+void applySkinCurveAndBlend(uint32_t* pixels, size_t count, const int32_t* curve, uint8_t blue,
+                            uint8_t green, uint8_t red, float pictureWeight, float colourWeight);
 // The portable pass that applySkinCurve uses where the processor lacks AVX2.
 void applySkinCurvePortable(uint32_t* pixels, size_t count, const int32_t* curve);
 void addSkinColour(uint32_t* pixels, size_t count, uint8_t blue, uint8_t green, uint8_t red);

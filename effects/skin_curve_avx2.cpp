@@ -82,9 +82,36 @@ AVX2 inline void splitEight(__m256i pixels, int32_t* y, int32_t* u, int32_t* v,
     _mm256_store_si256(reinterpret_cast<__m256i*>(v), redDifference);
 }
 
+// The blend's factors in lanes: value * weight + colour, in single precision,
+// multiplied and added separately (no fused multiply-add) like the portable pass.
+struct BlendConstants {
+    __m256 weight, blue, green, red;
+    __m256i fourth;  // the fourth byte: 255 blended with 0, already in place
+};
+
+AVX2 BlendConstants makeBlend(const SkinBlend& blend) {
+    BlendConstants b;
+    b.weight = _mm256_set1_ps(blend.pictureWeight);
+    b.blue = _mm256_set1_ps(blend.colour[0]);
+    b.green = _mm256_set1_ps(blend.colour[1]);
+    b.red = _mm256_set1_ps(blend.colour[2]);
+    float fourth = 255.0f * blend.pictureWeight + blend.colour[3];
+    int rounded = _mm256_cvtsi256_si32(_mm256_cvtps_epi32(_mm256_set1_ps(fourth)));
+    rounded = rounded < 0 ? 0 : (rounded > 255 ? 255 : rounded);
+    b.fourth = _mm256_set1_epi32(static_cast<int>(static_cast<uint32_t>(rounded) << 24));
+    return b;
+}
+
+// Rounded half to even by the conversion's default rounding, then saturated.
+AVX2 inline __m256i blendChannel(__m256i channel, __m256 weight, __m256 colour,
+                                 const Constants& k) {
+    __m256 value = _mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(channel), weight), colour);
+    return clampByte(_mm256_cvtps_epi32(value), k);
+}
+
 // Second half: the curved luma with the chroma back to B, G, R.
 AVX2 inline __m256i joinEight(const int32_t* curved, const int32_t* u, const int32_t* v,
-                              const Constants& k) {
+                              const Constants& k, const BlendConstants* blend) {
     __m256i luma = _mm256_load_si256(reinterpret_cast<const __m256i*>(curved));
     __m256i blueDifference = _mm256_load_si256(reinterpret_cast<const __m256i*>(u));
     __m256i redDifference = _mm256_load_si256(reinterpret_cast<const __m256i*>(v));
@@ -98,15 +125,23 @@ AVX2 inline __m256i joinEight(const int32_t* curved, const int32_t* u, const int
     blue = clampByte(_mm256_add_epi32(luma, blue), k);
     green = clampByte(_mm256_add_epi32(luma, green), k);
     red = clampByte(_mm256_add_epi32(luma, red), k);
+    __m256i fourth = k.alpha;
+    if (blend != nullptr) {
+        blue = blendChannel(blue, blend->weight, blend->blue, k);
+        green = blendChannel(green, blend->weight, blend->green, k);
+        red = blendChannel(red, blend->weight, blend->red, k);
+        fourth = blend->fourth;
+    }
     return _mm256_or_si256(_mm256_or_si256(blue, _mm256_slli_epi32(green, 8)),
-                           _mm256_or_si256(_mm256_slli_epi32(red, 16), k.alpha));
+                           _mm256_or_si256(_mm256_slli_epi32(red, 16), fourth));
 }
 
 // A block of pixels in three sweeps: split, look the luma up in the curve
 // (plain loads: cheaper than gathers on many processors), join.
 constexpr size_t kBlock = 256;
 
-AVX2 void curveBlock(uint32_t* pixels, size_t count, const int32_t* curve, const Constants& k) {
+AVX2 void curveBlock(uint32_t* pixels, size_t count, const int32_t* curve, const Constants& k,
+                     const BlendConstants* blend) {
     alignas(32) int32_t y[kBlock], u[kBlock], v[kBlock];
     for (size_t i = 0; i < count; i += 8) {
         splitEight(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + i)), y + i, u + i,
@@ -117,16 +152,16 @@ AVX2 void curveBlock(uint32_t* pixels, size_t count, const int32_t* curve, const
     }
     for (size_t i = 0; i < count; i += 8) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + i),
-                            joinEight(y + i, u + i, v + i, k));
+                            joinEight(y + i, u + i, v + i, k, blend));
     }
 }
-}  // namespace
 
-AVX2 void applySkinCurveAvx2(uint32_t* pixels, size_t count, const int32_t* curve) {
+AVX2 void curvePixels(uint32_t* pixels, size_t count, const int32_t* curve,
+                      const BlendConstants* blend) {
     const Constants k = makeConstants();
     size_t i = 0;
     for (; i + kBlock <= count; i += kBlock) {
-        curveBlock(pixels + i, kBlock, curve, k);
+        curveBlock(pixels + i, kBlock, curve, k, blend);
     }
     if (i < count) {
         // The rest goes through a padded block, so every pixel gets the same bytes.
@@ -135,9 +170,20 @@ AVX2 void applySkinCurveAvx2(uint32_t* pixels, size_t count, const int32_t* curv
         for (size_t j = 0; j < rest; ++j) {
             tail[j] = pixels[i + j];
         }
-        curveBlock(tail, (rest + 7) / 8 * 8, curve, k);
+        curveBlock(tail, (rest + 7) / 8 * 8, curve, k, blend);
         for (size_t j = 0; j < rest; ++j) {
             pixels[i + j] = tail[j];
         }
     }
+}
+}  // namespace
+
+AVX2 void applySkinCurveAvx2(uint32_t* pixels, size_t count, const int32_t* curve) {
+    curvePixels(pixels, count, curve, nullptr);
+}
+
+AVX2 void applySkinCurveAndBlendAvx2(uint32_t* pixels, size_t count, const int32_t* curve,
+                                     const SkinBlend& blend) {
+    const BlendConstants constants = makeBlend(blend);
+    curvePixels(pixels, count, curve, &constants);
 }

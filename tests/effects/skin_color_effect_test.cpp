@@ -162,6 +162,20 @@ TEST(SkinColorEffectTest, BothCurvePassesMatchOpenCvOnEveryColour) {
                   0);
         EXPECT_EQ(vectorised.at<uint32_t>(4095, 4095), all.at<uint32_t>(4095, 4095))
             << "pixels past the count stay";
+
+        // Curve and blend in one pass against OpenCV's curve and weighted blend.
+        cv::Mat layer(4096, 4096, CV_8UC4, cv::Scalar(164, 181, 255, 0));
+        cv::Mat blendedExpected;
+        cv::addWeighted(expected, 0.96f, layer, 0.28f, 0, blendedExpected);
+        cv::Mat fused = all.clone();
+        applySkinCurveAndBlend(reinterpret_cast<uint32_t*>(fused.data), 4096u * 4096u, curve, 164,
+                               181, 255, 0.96f, 0.28f);
+        EXPECT_EQ(cv::norm(fused, blendedExpected, cv::NORM_INF), 0);
+        cv::Mat twoPasses = all.clone();
+        auto* pixels2 = reinterpret_cast<uint32_t*>(twoPasses.data);
+        applySkinCurvePortable(pixels2, 4096u * 4096u, curve);
+        blendSkinColour(pixels2, 4096u * 4096u, 164, 181, 255, 0.96f, 0.28f);
+        EXPECT_EQ(cv::norm(twoPasses, blendedExpected, cv::NORM_INF), 0) << "the portable way";
     }
 }
 
