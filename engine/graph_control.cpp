@@ -39,10 +39,10 @@ bool GraphControl::armRelative(int64_t dueTime100ns) {
     // Setting a timerfd also clears its expiry count, which is what makes it
     // behave like a manual-reset timer that only re-arming resets.
     int64_t nanoseconds = -dueTime100ns * 100;
-    itimerspec spec{};
-    spec.it_value.tv_sec = nanoseconds / 1'000'000'000;
-    spec.it_value.tv_nsec = nanoseconds % 1'000'000'000;
-    return ::timerfd_settime(timerFd_, 0, &spec, nullptr) == 0;
+    itimerspec expiry{};
+    expiry.it_value.tv_sec = nanoseconds / 1'000'000'000;
+    expiry.it_value.tv_nsec = nanoseconds % 1'000'000'000;
+    return ::timerfd_settime(timerFd_, 0, &expiry, nullptr) == 0;
 }
 
 GraphControl::Wake GraphControl::Wait() {

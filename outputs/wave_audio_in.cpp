@@ -175,14 +175,14 @@ bool WaveAudioIn::Open(const std::string& deviceName) {
 }
 
 bool WaveAudioIn::createStream() {
-    pa_sample_spec spec{};
-    spec.format = format_.bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-    spec.rate = format_.samplesPerSec;
-    spec.channels = static_cast<uint8_t>(format_.channels);
-    if (format_.formatTag != WAVE_FORMAT_PCM || !pa_sample_spec_valid(&spec)) {
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = format_.bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+    sampleFormat.rate = format_.samplesPerSec;
+    sampleFormat.channels = static_cast<uint8_t>(format_.channels);
+    if (format_.formatTag != WAVE_FORMAT_PCM || !pa_sample_spec_valid(&sampleFormat)) {
         return false;
     }
-    stream_ = pa_stream_new(context_, "Lumora microphone", &spec, nullptr);
+    stream_ = pa_stream_new(context_, "Lumora microphone", &sampleFormat, nullptr);
     if (stream_ == nullptr) {
         return false;
     }

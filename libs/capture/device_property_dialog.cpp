@@ -22,9 +22,9 @@ std::vector<std::pair<int, QString>> testPatterns() {
     if (source == nullptr) {
         return patterns;
     }
-    GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(source), "pattern");
-    if (spec != nullptr && G_IS_PARAM_SPEC_ENUM(spec)) {
-        GEnumClass* values = G_PARAM_SPEC_ENUM(spec)->enum_class;
+    GParamSpec* property = g_object_class_find_property(G_OBJECT_GET_CLASS(source), "pattern");
+    if (property != nullptr && G_IS_PARAM_SPEC_ENUM(property)) {
+        GEnumClass* values = G_PARAM_SPEC_ENUM(property)->enum_class;
         for (guint i = 0; i < values->n_values; ++i) {
             patterns.emplace_back(values->values[i].value,
                                   QString::fromUtf8(values->values[i].value_nick));
