@@ -1,0 +1,179 @@
+#include "libs/slideshow/pic_engine.h"
+
+#include <QImage>
+#include <QImageReader>
+#include <QPainter>
+#include <QString>
+
+#include <chrono>
+#include <cstring>
+
+#include "engine/debug_log.h"
+
+namespace {
+std::string utf8(const wchar_t* path) {
+    return path != nullptr ? QString::fromWCharArray(path).toStdString() : std::string();
+}
+
+// Reads a picture no larger than needed: huge ones at a reduced size, when the
+// format can decode that way; false when it cannot be read at all.
+bool readPicture(const QString& path, int width, int height, QImage* picture) {
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    QSize size = reader.size();
+    if (size.isValid() &&
+        static_cast<int64_t>(size.width()) * size.height() >= PicEngine::kHugePixels) {
+        if (!reader.supportsOption(QImageIOHandler::ScaledSize)) {
+            debugLog("PicEngine, %s is too large to show", qPrintable(path));
+            return false;
+        }
+        reader.setScaledSize(size.scaled(width * 2, height * 2, Qt::KeepAspectRatio));
+    }
+    *picture = reader.read();
+    if (picture->isNull()) {
+        debugLog("PicEngine, cannot show %s: %s", qPrintable(path),
+                 qPrintable(reader.errorString()));
+        return false;
+    }
+    return true;
+}
+}  // namespace
+
+PicEngine::PicEngine() = default;
+
+PicEngine::~PicEngine() { UnInit(); }
+
+void PicEngine::Init(int width, int height, ISimplyCallBack* receiver) {
+    std::lock_guard<std::mutex> guard(lock_);
+    width_ = width;
+    height_ = height;
+    receiver_ = receiver;
+    frame_.assign(static_cast<size_t>(width) * height * 4, 0);
+}
+
+void PicEngine::AddFile(const wchar_t* path) {
+    std::lock_guard<std::mutex> guard(lock_);
+    list_.add(utf8(path));
+    wake_.notify_all();
+}
+
+void PicEngine::RemoveFile(const wchar_t* path) {
+    std::lock_guard<std::mutex> guard(lock_);
+    list_.remove(utf8(path));
+}
+
+void PicEngine::RemoveAllFiles() {
+    std::lock_guard<std::mutex> guard(lock_);
+    list_.clear();
+}
+
+void PicEngine::SetCurPlay(const wchar_t* path) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (list_.setCurrent(utf8(path))) {
+        jumpNow_ = true;
+        wake_.notify_all();
+    }
+}
+
+void PicEngine::SetPlaySeq(int sequence) {
+    std::lock_guard<std::mutex> guard(lock_);
+    list_.setMode(sequence == 1 ? PlayList::kInOrder : PlayList::kRandom);
+}
+
+void PicEngine::SetKeepRatio(bool keep) {
+    std::lock_guard<std::mutex> guard(lock_);
+    keepRatio_ = keep;
+}
+
+void PicEngine::SetShowTime(int milliseconds) {
+    std::lock_guard<std::mutex> guard(lock_);
+    showTimeMs_ = milliseconds > 0 ? milliseconds : 3000;
+}
+
+int PicEngine::Start() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (running_) {
+        return 0;
+    }
+    if (receiver_ == nullptr || frame_.empty()) {
+        return -1;
+    }
+    running_ = true;
+    jumpNow_ = !list_.current().empty();
+    thread_ = std::thread(&PicEngine::run, this);
+    return 0;
+}
+
+void PicEngine::Stop() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        running_ = false;
+        wake_.notify_all();
+    }
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void PicEngine::UnInit() {
+    Stop();
+    std::lock_guard<std::mutex> guard(lock_);
+    list_.clear();
+    receiver_ = nullptr;
+}
+
+void PicEngine::run() {
+    std::unique_lock<std::mutex> lock(lock_);
+    while (running_) {
+        if (list_.empty()) {
+            wake_.wait(lock, [this] { return !running_ || !list_.empty(); });
+            continue;
+        }
+        bool shown = showNext(lock);
+        if (!running_) {
+            break;
+        }
+        // A picture that could not be shown is passed over at once, unless
+        // nothing in the list can be shown: then wait as for a picture.
+        auto wait = shown || list_.size() == 1 ? std::chrono::milliseconds(showTimeMs_)
+                                               : std::chrono::milliseconds(0);
+        wake_.wait_for(lock, wait, [this] { return !running_ || jumpNow_; });
+    }
+}
+
+bool PicEngine::showNext(std::unique_lock<std::mutex>& lock) {
+    std::string path = jumpNow_ ? list_.current() : list_.advance();
+    jumpNow_ = false;
+    bool keepRatio = keepRatio_;
+    // Decoding takes a while: the list may change meanwhile.
+    lock.unlock();
+    bool rendered = render(path, keepRatio, &frame_);
+    if (rendered) {
+        receiver_->OnSimplyCallBack(MSG_FRAME, frame_.data(), static_cast<long>(frame_.size()));
+    }
+    lock.lock();
+    return rendered;
+}
+
+bool PicEngine::render(const std::string& path, bool keepRatio, std::vector<uint8_t>* frame) const {
+    QImage picture;
+    if (!readPicture(QString::fromStdString(path), width_, height_, &picture)) {
+        return false;
+    }
+    QImage canvas(width_, height_, QImage::Format_RGB32);
+    canvas.fill(Qt::black);
+    QPainter painter(&canvas);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    QSize size = keepRatio ? picture.size().scaled(width_, height_, Qt::KeepAspectRatio)
+                           : QSize(width_, height_);
+    QRect target((width_ - size.width()) / 2, (height_ - size.height()) / 2, size.width(),
+                 size.height());
+    painter.drawImage(target, picture);
+    painter.end();
+    const size_t rowBytes = static_cast<size_t>(width_) * 4;
+    for (int y = 0; y < height_; ++y) {
+        std::memcpy(frame->data() + static_cast<size_t>(height_ - 1 - y) * rowBytes,
+                    canvas.constScanLine(y), rowBytes);
+    }
+    return true;
+}

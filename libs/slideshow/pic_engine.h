@@ -1,0 +1,68 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/simply_callback.h"
+#include "libs/capture/play_list.h"
+
+// A slideshow of still pictures on a thread of its own: each picture is
+// decoded (EXIF orientation honoured), fitted into the frame keeping its
+// proportions with black bars or stretched over it, and handed to the receiver
+// as one 32-bit frame, bottom row first, with MSG_FRAME; then the next one
+// after the show time. Pictures that cannot be decoded are skipped. Very
+// large pictures are decoded at a reduced size, never held whole.
+//
+// Threads: the calls come from one control thread; the receiver is called on
+// the slideshow's thread. One lock guards the list and the settings.
+class PicEngine {
+public:
+    PicEngine();
+    ~PicEngine();
+    PicEngine(const PicEngine&) = delete;
+    PicEngine& operator=(const PicEngine&) = delete;
+
+    void Init(int width, int height, ISimplyCallBack* receiver);
+    void AddFile(const wchar_t* path);
+    void RemoveFile(const wchar_t* path);
+    void RemoveAllFiles();
+    // Shows this picture now when running, else first when started.
+    void SetCurPlay(const wchar_t* path);
+    void SetPlaySeq(int sequence);  // 1 in list order, repeating; 0 random
+    void SetKeepRatio(bool keep);
+    void SetShowTime(int milliseconds);
+    // 0: the slideshow runs (also with an empty list: it shows what is added).
+    int Start();
+    // No frame reaches the receiver after Stop returns.
+    void Stop();
+    void UnInit();
+
+    // Pictures of at least this many pixels are decoded at a reduced size.
+    static constexpr int64_t kHugePixels = 10000LL * 10000LL;
+
+private:
+    void run();
+    bool showNext(std::unique_lock<std::mutex>& lock);
+    bool render(const std::string& path, bool keepRatio, std::vector<uint8_t>* frame) const;
+
+    int width_ = 0;
+    int height_ = 0;
+    ISimplyCallBack* receiver_ = nullptr;
+
+    std::mutex lock_;  // guards the list, the settings and the running state
+    std::condition_variable wake_;
+    PlayList list_;
+    bool keepRatio_ = true;
+    int showTimeMs_ = 3000;
+    bool jumpNow_ = false;  // a SetCurPlay wants its picture shown at once
+    bool running_ = false;
+    std::thread thread_;
+    // The frame handed over, made once by Init; written only by the
+    // slideshow's thread while it runs.
+    std::vector<uint8_t> frame_;
+};
