@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+
+#include <memory>
+#include <thread>
+
+#include "engine/play_graph.h"
+#include "outputs/video_wnd_output.h"
+#include "tests/support/frame_log.h"
+#include "tests/support/test_components.h"
+#include "tests/support/test_frames.h"
+
+namespace {
+class Gui : public ::testing::Environment {
+public:
+    void SetUp() override {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "outputs_tests";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<QApplication> app_;
+};
+const auto* const g_gui = ::testing::AddGlobalTestEnvironment(new Gui);
+
+// Four quadrants of the picture in four colours (as seen, top row first),
+// stored bottom row first.
+std::vector<uint8_t> quadrants() {
+    std::vector<uint8_t> frame(VideoFrame::kSize32);
+    const uint8_t colours[4][3] = {{0, 0, 255}, {0, 128, 0}, {255, 0, 0}, {255, 255, 255}};
+    for (int line = 0; line < 480; ++line) {
+        uint8_t* row = VideoFrame::PictureRow(frame.data(), VideoFrame::kRowBytes32, 480, line);
+        for (int x = 0; x < 640; ++x) {
+            const uint8_t* c = colours[(line >= 240) * 2 + (x >= 320)];
+            row[x * 4] = c[0];
+            row[x * 4 + 1] = c[1];
+            row[x * 4 + 2] = c[2];
+        }
+    }
+    return frame;
+}
+
+std::string colourAt(const QImage& image, int x, int y) {
+    QRgb pixel = image.pixel(x, y);
+    const uint8_t bgrx[4] = {static_cast<uint8_t>(qBlue(pixel)),
+                             static_cast<uint8_t>(qGreen(pixel)), static_cast<uint8_t>(qRed(pixel)),
+                             0};
+    return nearestColour(bgrx);
+}
+}  // namespace
+
+TEST(VideoWndOutputTest, ThePictureIsPaintedUprightAndUnscaledAtItsOwnSize) {
+    VideoWndView view;
+    view.resize(640, 480);
+    VideoWndOutput output(&view, false);
+    view.setOutput(&output);
+    auto frame = quadrants();
+    for (int i = 0; i < 5; ++i) {
+        output.OnFrame32(frame.data(), frame.size(), 640, 480);
+    }
+    EXPECT_EQ(output.repaintRequests(), 1u) << "requests wait for the pending repaint";
+    QImage shown = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), QSize(640, 480));
+    for (int line = 0; line < 480; ++line) {
+        const uint8_t* expected =
+            VideoFrame::PictureRow(frame.data(), VideoFrame::kRowBytes32, 480, line);
+        const uint8_t* got = shown.constScanLine(line);
+        for (int x = 0; x < 640; ++x) {
+            ASSERT_EQ(std::memcmp(expected + x * 4, got + x * 4, 3), 0) << x << "," << line;
+        }
+    }
+    output.OnFrame32(frame.data(), frame.size(), 640, 480);
+    EXPECT_EQ(output.repaintRequests(), 2u) << "after a paint, a new frame asks again";
+    EXPECT_EQ(output.topDownPixels(), nullptr) << "no copy unless asked for";
+}
+
+TEST(VideoWndOutputTest, OtherSizesAreStretchedOverTheWholeArea) {
+    VideoWndView view;
+    VideoWndOutput output(&view, false);
+    view.setOutput(&output);
+    auto frame = quadrants();
+    output.OnFrame32(frame.data(), frame.size(), 640, 480);
+    for (QSize size : {QSize(320, 240), QSize(1000, 400)}) {
+        view.resize(size);
+        QImage shown = view.grab().toImage();
+        int w = size.width(), h = size.height();
+        EXPECT_EQ(colourAt(shown, w / 4, h / 4), "red") << w;
+        EXPECT_EQ(colourAt(shown, 3 * w / 4, h / 4), "green") << w;
+        EXPECT_EQ(colourAt(shown, w / 4, 3 * h / 4), "blue") << w;
+        EXPECT_EQ(colourAt(shown, 3 * w / 4, 3 * h / 4), "white") << w;
+        EXPECT_EQ(colourAt(shown, w - 1, h - 1), "white") << "to the very corner";
+    }
+}
+
+TEST(VideoWndOutputTest, TheKeptCopyFollowsFramesEvenWithDrawingOff) {
+    VideoWndView view;
+    view.resize(640, 480);
+    VideoWndOutput output(&view, true);
+    view.setOutput(&output);
+    output.setDrawEnabled(false);
+    auto frame = quadrants();
+    output.OnFrame32(frame.data(), frame.size(), 640, 480);
+    EXPECT_EQ(output.repaintRequests(), 0u) << "drawing off: no repaint";
+    output.lock();
+    const uint8_t* copy = output.topDownPixels();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(nearestColour(copy + (10 * 640 + 10) * 4), "red") << "top row first";
+    EXPECT_EQ(nearestColour(copy + (470 * 640 + 630) * 4), "white");
+    output.unlock();
+
+    // Without a window the copy is still kept and nothing is drawn.
+    VideoWndOutput windowless(nullptr, true);
+    windowless.OnFrame32(frame.data(), frame.size(), 640, 480);
+    EXPECT_EQ(windowless.repaintRequests(), 0u);
+    EXPECT_EQ(nearestColour(windowless.topDownPixels() + (10 * 640 + 630) * 4), "green");
+
+    // A window that goes away before its output is no danger.
+    auto gone = std::make_unique<VideoWndView>();
+    VideoWndOutput orphan(gone.get(), false);
+    gone.reset();
+    orphan.OnFrame32(frame.data(), frame.size(), 640, 480);
+}
+
+TEST(VideoWndOutputTest, FramesFromTheGraphsWorkerReachTheWidget) {
+    VideoWndView view;
+    view.resize(640, 480);
+    VideoWndOutput output(&view, false);
+    view.setOutput(&output);
+    auto frame = quadrants();
+    ManualSource picture;
+    picture.PushFrame(frame.data(), frame.size());
+    auto graph = std::unique_ptr<PlayGraph, void (*)(PlayGraph*)>(
+        PlayGraph::Create(30), [](PlayGraph* g) { PlayGraph::Destroy(&g); });
+    graph->SetPlaceholderSource(&picture);
+    graph->AddOutput(&output);
+    graph->Start();
+    ASSERT_TRUE(eventually([&] { return output.repaintRequests() > 0; }));
+    QCoreApplication::processEvents();
+    QImage shown = view.grab().toImage();
+    graph->Stop();
+    graph->RemoveOutput(&output);
+    EXPECT_EQ(colourAt(shown, 100, 100), "red");
+    EXPECT_EQ(colourAt(shown, 500, 400), "white");
+}
