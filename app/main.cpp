@@ -1,5 +1,5 @@
-// Lumora's console entry point: runs the process-wide play graph with its
-// placeholder picture and the virtual camera, starts the camera device feeder
+// Lumora's console entry point: runs the process-wide play graph with the
+// media site's placeholder picture and the virtual camera, starts the camera device feeder
 // beside itself, and reports once a second how many pictures it composed and
 // which source is in front.
 
@@ -9,10 +9,10 @@
 
 #include "app/graph_status_output.h"
 #include "app/helper_process.h"
+#include "app/media_site.h"
 #include "engine/play_graph.h"
 #include "engine/video_source.h"
 #include "outputs/vcam_output.h"
-#include "sources/image_video_source.h"
 
 namespace {
 volatile std::sig_atomic_t g_quit = 0;
@@ -41,9 +41,7 @@ int main() {
 
     PlayGraph::SetDefaultOutputProvider(&virtualCamera);
     PlayGraph* graph = PlayGraph::Instance();
-    static ImageVideoSource placeholder;  // outlives the graph's last tick
-    graph->SetPlaceholderSource(&placeholder);
-    graph->SetFrameRate(15);
+    MediaSite::instance();  // the placeholder picture and 15 frames a second
     GraphStatusOutput status;
     graph->AddOutput(&status);
     graph->Start();

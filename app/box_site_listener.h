@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// Carries the source-change news to every panel that shows source state.
+// One per process; it has no state of its own.
+class BoxSiteListener : public QObject {
+    Q_OBJECT
+
+public:
+    static BoxSiteListener* instance();
+
+signals:
+    // The active source changed (a camera, a file, a picture list, the volume).
+    void sig_videoSrcChange();
+    // A recording was added to the video list from its preview.
+    void sig_videoFileAdd(QString path);
+    // A recording is about to be deleted from disk.
+    void sig_videoFileRemove(QString path);
+
+private:
+    BoxSiteListener() = default;
+};

@@ -1,0 +1,225 @@
+#include "app/media_site.h"
+
+#include "app/box_site_listener.h"
+#include "app/helper_process.h"
+#include "effects/cam_streatch_effect.h"
+#include "effects/video_effect_small_video.h"
+#include "engine/play_graph.h"
+#include "sources/camera_source.h"
+#include "sources/image_video_source.h"
+#include "sources/video_file_source.h"
+
+MediaSite* MediaSite::instance() {
+    static MediaSite site;
+    return &site;
+}
+
+MediaSite::MediaSite() : graph_(PlayGraph::Instance()) {
+    // A missing description file changes nothing (the capture library says so once).
+    VideoFileSource::SetFilterDescription(QString::fromStdString(executableDirectory()) +
+                                          "/filters.xml");
+    placeholder_ = std::make_unique<ImageVideoSource>();
+    graph_->SetPlaceholderSource(placeholder_.get());
+    graph_->SetFrameRate(15);
+}
+
+MediaSite::~MediaSite() {
+    graph_->Stop();
+    for (CameraSlot* slot : {&camera1_, &camera2_}) {
+        if (slot->source) {
+            graph_->RemoveSource(slot->source.get(), false);
+        }
+    }
+    if (inset_) {
+        graph_->RemoveEffect(inset_.get());
+    }
+    graph_->SetPlaceholderSource(nullptr);
+    camera1_.source.reset();
+    camera2_.source.reset();
+    inset_.reset();
+    stretch_.reset();
+}
+
+bool MediaSite::isCameraOpen() const { return camera1_.source && camera1_.source->IsRunning(); }
+
+void MediaSite::openSlot(CameraSlot& slot) {
+    if (!slot.source) {
+        slot.source = std::make_unique<CameraSource>(static_cast<unsigned>(slot.deviceIndex),
+                                                     slot.width, slot.height);
+        if (slot.source->Start() != 0) {
+            slot.source.reset();
+        }
+    } else if (!slot.source->IsRunning()) {
+        slot.source->Start();
+    }
+}
+
+void MediaSite::attachStretch() {
+    if (!stretch_) {
+        return;
+    }
+    for (CameraSlot* slot : {&camera1_, &camera2_}) {
+        if (slot->source) {
+            slot->source->Effects().Add(stretch_.get());
+        }
+    }
+}
+
+bool MediaSite::openCamera() {
+    if (isCameraOpen()) {
+        return true;
+    }
+    openSlot(camera1_);
+    if (!camera1_.source) {
+        return false;
+    }
+    attachStretch();
+    activateSource(camera1_.source.get());
+    return true;
+}
+
+void MediaSite::closeCamera() {
+    if (camera1_.source) {
+        removeSource(camera1_.source.get());
+        camera1_.source.reset();
+    }
+}
+
+void MediaSite::toggleCamera() {
+    if (isCameraOpen()) {
+        closeCamera();
+    } else {
+        openCamera();
+    }
+    emit BoxSiteListener::instance()->sig_videoSrcChange();
+}
+
+void MediaSite::setCameraFormat(int deviceIndex, int width, int height, bool second) {
+    CameraSlot& slot = second ? camera2_ : camera1_;
+    slot.deviceIndex = deviceIndex;
+    slot.width = width;
+    slot.height = height;
+    if (slot.source) {
+        slot.source->Reopen(static_cast<unsigned>(deviceIndex), width, height);
+        slot.source->Start();
+    }
+}
+
+void MediaSite::showCameraProperty(int deviceIndex) {
+    if (camera1_.deviceIndex == deviceIndex) {
+        if (!camera1_.source) {
+            camera1_.source = std::make_unique<CameraSource>(static_cast<unsigned>(deviceIndex),
+                                                             camera1_.width, camera1_.height);
+        }
+        camera1_.source->ShowProperty(nullptr);
+    }
+    if (camera2_.deviceIndex == deviceIndex && camera2_.source) {
+        camera2_.source->ShowProperty(nullptr);
+    }
+}
+
+bool MediaSite::isInsetOn() const { return camera2_.source != nullptr; }
+
+void MediaSite::toggleInset() {
+    if (camera2_.source) {
+        if (inset_) {
+            graph_->RemoveEffect(inset_.get());
+            inset_.reset();
+        }
+        camera2_.source.reset();
+        return;
+    }
+    openSlot(camera2_);
+    if (camera2_.source) {
+        attachStretch();
+        inset_ = std::make_unique<VideoEffectSmallVideo>(camera2_.source.get());
+        graph_->AddEffect(inset_.get());
+    }
+}
+
+void MediaSite::setStretch(bool on, int strength) {
+    if (on) {
+        if (!stretch_) {
+            stretch_ = std::make_unique<CamStreatchEffect>(strength);
+        } else {
+            stretch_->setValue(strength);
+        }
+        attachStretch();
+        return;
+    }
+    if (stretch_) {
+        for (CameraSlot* slot : {&camera1_, &camera2_}) {
+            if (slot->source) {
+                slot->source->Effects().Remove(stretch_.get());
+            }
+        }
+        stretch_.reset();
+    }
+}
+
+void MediaSite::activateSource(VideoSource* source) {
+    graph_->SelectSource(source, true);
+    emit BoxSiteListener::instance()->sig_videoSrcChange();
+}
+
+void MediaSite::removeSource(VideoSource* source) {
+    graph_->RemoveSource(source, false);
+    emit BoxSiteListener::instance()->sig_videoSrcChange();
+}
+
+VideoFileSource* MediaSite::videoFile() const {
+    return static_cast<VideoFileSource*>(graph_->FindSourceByType(SOURCE_TYPE_VIDEO_FILE));
+}
+
+void MediaSite::setMuted(bool muted) {
+    muted_ = muted;
+    if (VideoFileSource* file = videoFile()) {
+        file->Mute(muted);
+    }
+}
+
+void MediaSite::toggleMute() { setMuted(!muted_); }
+
+void MediaSite::setVolume(int percent) {
+    VideoFileSource* file = videoFile();
+    if (file == nullptr) {
+        return;
+    }
+    file->SetVolume(percent);
+    muted_ = percent == 0;
+    emit BoxSiteListener::instance()->sig_videoSrcChange();
+}
+
+bool MediaSite::volume(int& percent) const {
+    percent = 0;
+    VideoFileSource* file = videoFile();
+    if (file == nullptr) {
+        return false;
+    }
+    percent = file->Volume();
+    return true;
+}
+
+bool MediaSite::playTime(int& position, int& duration) const {
+    position = 0;
+    duration = 0;
+    VideoFileSource* file = videoFile();
+    if (file == nullptr) {
+        return false;
+    }
+    int64_t at = 0, length = 0;
+    bool known = file->TimeInfo(&at, &length);
+    position = static_cast<int>(at);
+    duration = static_cast<int>(length);
+    return known;
+}
+
+void MediaSite::seek(int position) {
+    if (VideoFileSource* file = videoFile()) {
+        file->Seek(position);
+    }
+}
+
+CameraSource* MediaSite::camera(bool second) const {
+    return second ? camera2_.source.get() : camera1_.source.get();
+}

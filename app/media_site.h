@@ -1,0 +1,76 @@
+#pragma once
+
+#include <memory>
+
+class CameraSource;
+class CamStreatchEffect;
+class ImageVideoSource;
+class PlayGraph;
+class VideoEffectSmallVideo;
+class VideoFileSource;
+class VideoSource;
+
+// The hub between the panels and the engine. It owns the two cameras (the
+// main one in the graph, the second one shown as an inset), the placeholder
+// picture, the inset and the face-slimming stretch; it switches sources in the
+// process-wide graph and announces every change of the active source through
+// BoxSiteListener; it passes sound and position requests on to the video file
+// source when one is in the graph.
+//
+// Threads: the user-interface thread only. Made after the process-wide graph,
+// destroyed before it; its destruction stops the graph before the cameras go.
+class MediaSite {
+public:
+    static MediaSite* instance();
+    ~MediaSite();
+    MediaSite(const MediaSite&) = delete;
+    MediaSite& operator=(const MediaSite&) = delete;
+
+    bool isCameraOpen() const;
+    bool openCamera();
+    void closeCamera();
+    void toggleCamera();
+    void setCameraFormat(int deviceIndex, int width, int height, bool second);
+    void showCameraProperty(int deviceIndex);
+
+    bool isInsetOn() const;
+    void toggleInset();
+    void setStretch(bool on, int strength);
+
+    void activateSource(VideoSource* source);
+    void removeSource(VideoSource* source);
+
+    bool isMuted() const { return muted_; }
+    void setMuted(bool muted);
+    void toggleMute();
+    void setVolume(int percent);
+    bool volume(int& percent) const;
+    bool playTime(int& position, int& duration) const;
+    void seek(int position);
+
+    // For the panels and tests: what the site holds.
+    CameraSource* camera(bool second) const;
+    VideoEffectSmallVideo* inset() const { return inset_.get(); }
+    CamStreatchEffect* stretch() const { return stretch_.get(); }
+
+private:
+    struct CameraSlot {
+        int width = 640;
+        int height = 480;
+        int deviceIndex = 0;
+        std::unique_ptr<CameraSource> source;
+    };
+
+    MediaSite();
+    void openSlot(CameraSlot& slot);
+    void attachStretch();
+    VideoFileSource* videoFile() const;
+
+    PlayGraph* graph_;
+    CameraSlot camera1_;
+    CameraSlot camera2_;
+    std::unique_ptr<VideoEffectSmallVideo> inset_;
+    bool muted_ = false;
+    std::unique_ptr<ImageVideoSource> placeholder_;
+    std::unique_ptr<CamStreatchEffect> stretch_;
+};

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "app/box_site_listener.h"
+#include "app/media_site.h"
+#include "effects/cam_streatch_effect.h"
+#include "engine/play_graph.h"
+#include "libs/capture/capture_devices.h"
+#include "sources/camera_source.h"
+#include "sources/video_file_source.h"
+#include "tests/support/test_components.h"
+#include "tests/support/test_media.h"
+
+namespace {
+// Counts sig_videoSrcChange() from the moment it is made.
+struct ChangeCounter {
+    int count = 0;
+    QMetaObject::Connection connection;
+    ChangeCounter() {
+        connection = QObject::connect(BoxSiteListener::instance(),
+                                      &BoxSiteListener::sig_videoSrcChange, [this] { ++count; });
+    }
+    ~ChangeCounter() { QObject::disconnect(connection); }
+};
+
+int firstTestCamera() {
+    int index = 0;
+    for (const auto& device : listCaptureDevices()) {
+        if (device.isTestCamera()) {
+            return index;
+        }
+        ++index;
+    }
+    return 0;
+}
+
+struct MediaSiteTest : ::testing::Test {
+    static void SetUpTestSuite() { setenv("LUMORA_FAKE_CAMERAS", "2", 1); }
+};
+}  // namespace
+
+TEST_F(MediaSiteTest, BuildingTheSiteSetsUpTheGraph) {
+    MediaSite* site = MediaSite::instance();
+    EXPECT_EQ(site, MediaSite::instance());
+    EXPECT_EQ(PlayGraph::Instance()->FrameRate(), 15);
+    RecordingOutput output;
+    PlayGraph::Instance()->AddOutput(&output);
+    PlayGraph::Instance()->Start();
+    auto picture = output.nextPicture();
+    PlayGraph::Instance()->Stop();
+    PlayGraph::Instance()->RemoveOutput(&output);
+    ASSERT_FALSE(picture.empty());
+    EXPECT_NE(picture, std::vector<uint8_t>(picture.size(), 0)) << "the placeholder picture shows";
+    EXPECT_FALSE(site->isCameraOpen());
+    EXPECT_FALSE(site->isInsetOn());
+}
+
+TEST_F(MediaSiteTest, CamerasTheInsetAndTheStretchWithTheirSignals) {
+    MediaSite* site = MediaSite::instance();
+    int camera = firstTestCamera();
+    site->setCameraFormat(camera, 640, 480, false);
+    site->setCameraFormat(camera + 1, 320, 240, true);
+
+    // The stretch made before any camera is attached to the one that opens.
+    site->setStretch(true, 10);
+    ChangeCounter changes;
+    site->toggleCamera();
+    ASSERT_TRUE(site->isCameraOpen());
+    EXPECT_EQ(changes.count, 2) << "once from activating the source, once at the end";
+    EXPECT_EQ(site->camera(false)->Effects().Count(), 1u);
+
+    site->toggleInset();
+    ASSERT_TRUE(site->isInsetOn());
+    ASSERT_NE(site->inset(), nullptr);
+    EXPECT_EQ(site->camera(true)->Effects().Count(), 1u) << "the second camera is slimmed too";
+    site->setStretch(true, 30);
+    EXPECT_EQ(site->stretch()->value(), 30);
+    site->setStretch(false, 30);
+    EXPECT_EQ(site->stretch(), nullptr);
+    EXPECT_EQ(site->camera(false)->Effects().Count(), 0u);
+    EXPECT_EQ(site->camera(true)->Effects().Count(), 0u);
+    site->toggleInset();
+    EXPECT_FALSE(site->isInsetOn());
+    EXPECT_EQ(site->inset(), nullptr);
+    EXPECT_EQ(site->camera(true), nullptr);
+
+    site->setMuted(true);
+    site->toggleMute();
+    site->setCameraFormat(camera, 480, 360, false);  // restarts the open camera
+    EXPECT_TRUE(site->isCameraOpen());
+    EXPECT_EQ(changes.count, 2) << "none of these announce anything";
+
+    site->toggleCamera();
+    EXPECT_FALSE(site->isCameraOpen());
+    EXPECT_EQ(site->camera(false), nullptr);
+    EXPECT_EQ(changes.count, 4) << "closing: once from removing the source, once at the end";
+    EXPECT_EQ(PlayGraph::Instance()->FindSourceByType(SOURCE_TYPE_CAMERA), nullptr);
+}
+
+TEST_F(MediaSiteTest, ACameraThatCannotStartLeavesItsSlotEmptyAndStillSignals) {
+    MediaSite* site = MediaSite::instance();
+    site->setCameraFormat(40, 640, 480, false);  // no such device
+    ChangeCounter changes;
+    EXPECT_FALSE(site->openCamera());
+    site->toggleCamera();
+    EXPECT_FALSE(site->isCameraOpen());
+    EXPECT_EQ(site->camera(false), nullptr);
+    EXPECT_EQ(changes.count, 1);
+    site->setCameraFormat(40, 640, 480, true);
+    site->toggleInset();
+    EXPECT_FALSE(site->isInsetOn());
+    site->showCameraProperty(12345);  // matches neither slot: nothing happens
+}
+
+TEST_F(MediaSiteTest, SoundAndPositionGoToTheVideoFileInTheGraph) {
+    MediaSite* site = MediaSite::instance();
+    int percent = -1;
+    EXPECT_FALSE(site->volume(percent)) << "no video file in the graph";
+    EXPECT_EQ(percent, 0);
+    int position = -1, duration = -1;
+    EXPECT_FALSE(site->playTime(position, duration));
+    ChangeCounter changes;
+    site->setVolume(50);
+    EXPECT_EQ(changes.count, 0) << "nothing to set, nothing announced";
+
+    ScratchDir media;
+    TestVideo clip;
+    clip.seconds = 2;
+    ASSERT_TRUE(makeTestVideo(media.file("clip.mp4"), clip));
+    VideoFileSource file;
+    file.AddFile(QString::fromStdString(media.file("clip.mp4")));
+    site->activateSource(&file);
+    EXPECT_EQ(changes.count, 1);
+
+    site->setVolume(0);
+    EXPECT_TRUE(site->isMuted());
+    EXPECT_TRUE(site->volume(percent));
+    EXPECT_EQ(percent, 0);
+    site->setVolume(50);
+    EXPECT_FALSE(site->isMuted());
+    EXPECT_TRUE(site->volume(percent));
+    EXPECT_EQ(percent, 50);
+    site->setVolume(100);
+    EXPECT_TRUE(site->volume(percent));
+    EXPECT_EQ(percent, 100);
+    EXPECT_EQ(changes.count, 4) << "each volume change is announced";
+
+    EXPECT_TRUE(eventually([&] { return site->playTime(position, duration); }));
+    EXPECT_NEAR(duration, 2000, 200);
+    site->seek(1000);
+
+    site->removeSource(&file);
+    EXPECT_EQ(changes.count, 5);
+    EXPECT_FALSE(site->volume(percent));
+}
