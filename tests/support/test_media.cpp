@@ -27,9 +27,12 @@ bool makeTestVideo(const std::string& path, const TestVideo& video) {
                       "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=%.3f",
                       video.seconds);
     }
-    std::string command = "ffmpeg -loglevel error -y " + picture + " " + sound +
-                          " -vf \"drawbox=x=0:y=0:w=640:h=48:color=" + video.topBand +
-                          ":t=fill\" -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g 15 " +
+    std::string band =
+        video.topBand.empty()
+            ? std::string()
+            : " -vf \"drawbox=x=0:y=0:w=640:h=48:color=" + video.topBand + ":t=fill\"";
+    std::string command = "ffmpeg -loglevel error -y " + picture + " " + sound + band +
+                          " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g 15 " +
                           (video.sound ? "-c:a aac -shortest " : "") + "-movflags +faststart \"" +
                           path + "\"";
     return std::system(command.c_str()) == 0;

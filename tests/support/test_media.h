@@ -11,7 +11,7 @@ struct TestVideo {
     double seconds = 1.0;
     int fps = 15;
     std::string body = "red";        // ffmpeg colour names
-    std::string topBand = "yellow";  // the top 48 rows
+    std::string topBand = "yellow";  // the top 48 rows; empty: none
     std::string secondHalf;          // empty: one colour throughout
     bool sound = true;
 };

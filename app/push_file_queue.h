@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+#include <QPixmap>
+#include <QStringList>
+
+class PushFileQueue;
+
+// The queue's timer side: hands one path at a time to the queue's handler.
+class PushFileQueuePrivate : public QObject {
+    Q_OBJECT
+
+public:
+    explicit PushFileQueuePrivate(PushFileQueue* queue) : queue_(queue) {}
+
+    QStringList paths;
+    bool busy = false;
+
+public slots:
+    void onNext();
+
+private:
+    PushFileQueue* queue_;
+};
+
+// Feeds a list of paths to handleFile one at a time, 20 ms apart, so that a
+// long list never blocks the user interface. Paths pushed while it is busy
+// join the same run. The user-interface thread only, with its event loop.
+class PushFileQueue {
+public:
+    PushFileQueue();
+    virtual ~PushFileQueue();
+
+    void push(const QStringList& paths);
+
+protected:
+    virtual void handleFile(const QString& path) = 0;
+
+private:
+    friend class PushFileQueuePrivate;
+    PushFileQueuePrivate private_;
+};
+
+// A picture file's thumbnail at width x height (scaled bilinearly), through
+// the video information cache when useCache is set; an empty pixmap when the
+// picture cannot be read.
+QPixmap loadThumbnail(const QString& path, bool useCache, int width, int height);
