@@ -40,6 +40,7 @@ bench: deps
 	$(BUILD)/bin/capture_bench
 	$(BUILD)/bin/effects_bench
 	$(BUILD)/bin/slideshow_bench
+	$(BUILD)/bin/video_info_bench
 	bash tools/pulse-fixture.sh start $(BUILD)/bench-pulse
 	PULSE_SERVER=unix:$(CURDIR)/$(BUILD)/bench-pulse/native $(BUILD)/bin/recorder_bench \
 		--benchmark_filter=OneMinute; status=$$?; \
