@@ -3,7 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
+#include <QString>
 
 #include <cstring>
 #include <memory>
@@ -148,12 +148,3 @@ void BM_FullChain(benchmark::State& state) {
 }
 BENCHMARK(BM_FullChain);
 }  // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

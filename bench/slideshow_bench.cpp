@@ -4,7 +4,6 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
-#include <QGuiApplication>
 #include <QString>
 
 #include <atomic>
@@ -61,11 +60,3 @@ void BM_Show24MegapixelJpeg(benchmark::State& state) {
 }
 BENCHMARK(BM_Show24MegapixelJpeg)->Iterations(1)->Unit(benchmark::kMillisecond);
 }  // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}

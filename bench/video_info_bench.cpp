@@ -4,8 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QGuiApplication>
 
 #include <cstdlib>
 #include <filesystem>
@@ -56,11 +56,3 @@ void BM_FirstAnswerFor10sFile(benchmark::State& state) {
 }
 BENCHMARK(BM_FirstAnswerFor10sFile)->Iterations(1)->Unit(benchmark::kMillisecond);
 }  // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
