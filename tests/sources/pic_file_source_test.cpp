@@ -2,6 +2,7 @@
 #include <sys/resource.h>
 
 #include <QImage>
+#include <QImageWriter>
 
 #include <cstdlib>
 #include <fstream>
@@ -89,6 +90,30 @@ TEST(PicFileSourceTest, KeepRatioAddsBarsAndStretchFillsTheFrame) {
     EXPECT_EQ(colourAt(stretched, 630, 240), "red");
     EXPECT_EQ(colourAt(stretched, 320, 20), "yellow");
     slideshow.Stop();
+}
+
+TEST(PicFileSourceTest, ThePicturesOwnOrientationIsHonoured) {
+    ScratchDir dir;
+    // A wide red picture stored with an EXIF note to turn it a quarter: it
+    // shows tall, between wide black bars.
+    QImage wide(400, 100, QImage::Format_RGB32);
+    wide.fill(QColor(255, 0, 0));
+    QString path = QString::fromStdString(dir.file("turned.jpg"));
+    QImageWriter writer(path);
+    writer.setTransformation(QImageIOHandler::TransformationRotate90);
+    ASSERT_TRUE(writer.write(wide));
+    PicFileSource slideshow;
+    slideshow.SetShowTime(60000);
+    slideshow.AddPicture(path);
+    ASSERT_EQ(slideshow.Start(), 0);
+    ASSERT_TRUE(showsWithin(slideshow, "red"));
+    auto frame = frameOf(slideshow);
+    slideshow.Stop();
+    // Tall 100 x 400 fitted into 480 lines: 120 columns wide, centred.
+    EXPECT_EQ(colourAt(frame, 320, 20), "red");
+    EXPECT_EQ(colourAt(frame, 320, 460), "red");
+    EXPECT_EQ(colourAt(frame, 200, 240), "black");
+    EXPECT_EQ(colourAt(frame, 440, 240), "black");
 }
 
 TEST(PicFileSourceTest, ListOrderRandomOrderAndBrokenPictures) {
