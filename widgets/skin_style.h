@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QPixmap>
+#include <QString>
+
+// Where the user interface's pictures come from: the skin folder beside the
+// program. Pictures are loaded once and kept; a state strip (the states of a
+// button side by side) is cut into equal slices once and kept too. A missing
+// file gives a null picture, which is remembered as well.
+//
+// Threads: the user-interface thread only.
+class SkinStyle {
+public:
+    static SkinStyle* instance();
+    virtual ~SkinStyle();
+
+    // The skin folder: the program's folder + "/" + name ("skin" at start-up).
+    void setSkin(const QString& name);
+    // Any folder, for tools and tests.
+    void setSkinDirectory(const QString& directory);
+    const QString& skinDirectory() const { return directory_; }
+    QString skinPath(const QString& relativePath) const;
+
+    QPixmap pixmap(const QString& relativePath);
+    // Slice `index` of `count` equal slices cut side by side from the picture.
+    QPixmap statePixmap(const QString& relativePath, int count, int index);
+    // How many files were read so far (tests).
+    int filesLoaded() const { return filesLoaded_; }
+
+private:
+    SkinStyle();
+
+    QString directory_;
+    QHash<QString, QPixmap> pictures_;
+    QHash<QString, QList<QPixmap>> strips_;  // by path and slice count
+    int filesLoaded_ = 0;
+};
