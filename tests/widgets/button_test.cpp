@@ -25,6 +25,9 @@ public:
         makeStrip("on.png", {Qt::yellow, Qt::yellow, Qt::yellow, Qt::yellow}, 20);
         makeStrip("off.png", {Qt::black, Qt::black, Qt::black, Qt::black}, 20);
         makeStrip("square.png", {Qt::red, Qt::green}, 30);  // two square states
+        makePicture("bar.png", 100, 6, Qt::darkGray);
+        makePicture("progress.png", 100, 6, Qt::cyan);
+        makePicture("handle.png", 12, 12, Qt::white);
     }
     void TearDown() override {
         app_.reset();
@@ -40,6 +43,12 @@ private:
         }
         painter.end();
         strip.save(QString::fromStdString(skin_->file(name.toStdString())));
+    }
+
+    void makePicture(const QString& name, int width, int height, QColor colour) {
+        QImage picture(width, height, QImage::Format_ARGB32);
+        picture.fill(colour);
+        picture.save(QString::fromStdString(skin_->file(name.toStdString())));
     }
 
     std::unique_ptr<QApplication> app_;
