@@ -13,6 +13,7 @@
 #include "app/push_file_queue.h"
 #include "app/video_info_request.h"
 #include "tests/support/child_process.h"
+#include "tests/support/offscreen_application.h"
 #include "tests/support/test_media.h"
 
 namespace {
@@ -23,11 +24,7 @@ public:
     void SetUp() override {
         cache_ = std::make_unique<ScratchDir>();
         setenv("XDG_CACHE_HOME", cache_->file("cache").c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "video_info_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QGuiApplication>(argc, argv);
+        app_ = makeOffscreenApplication<QGuiApplication>();
     }
     void TearDown() override {
         app_.reset();

@@ -11,6 +11,7 @@
 #include "libs/overlay/pic_effect32.h"
 #include "libs/overlay/text_effect32.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/offscreen_application.h"
 #include "tests/support/test_frames.h"
 #include "tests/support/test_media.h"
 #include "tools/pendant_art/gif_writer.h"
@@ -19,21 +20,8 @@ namespace {
 using namespace std::chrono_literals;
 
 // Text needs a graphical application; the offscreen platform is enough.
-class GuiEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "effects_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QGuiApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    std::unique_ptr<QGuiApplication> app_;
-};
-const auto* const g_gui = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+const auto* const g_gui =
+    ::testing::AddGlobalTestEnvironment(new OffscreenApplication<QGuiApplication>);
 
 // The pixel at picture position (x, y), y = 0 the top line.
 const uint8_t* at(const std::vector<uint8_t>& frame, int x, int y) {

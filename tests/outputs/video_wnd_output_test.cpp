@@ -9,25 +9,13 @@
 #include "engine/play_graph.h"
 #include "outputs/video_wnd_output.h"
 #include "tests/support/frame_log.h"
+#include "tests/support/offscreen_application.h"
 #include "tests/support/test_components.h"
 #include "tests/support/test_frames.h"
 
 namespace {
-class Gui : public ::testing::Environment {
-public:
-    void SetUp() override {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "outputs_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    std::unique_ptr<QApplication> app_;
-};
-const auto* const g_gui = ::testing::AddGlobalTestEnvironment(new Gui);
+const auto* const g_gui =
+    ::testing::AddGlobalTestEnvironment(new OffscreenApplication<QApplication>);
 
 // Four quadrants of the picture in four colours (as seen, top row first),
 // stored bottom row first.

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QTest>
 
+#include "tests/support/offscreen_application.h"
 #include "tests/support/test_media.h"
 #include "widgets/button_skin.h"
 #include "widgets/skin_style.h"
@@ -13,11 +14,7 @@ namespace {
 class Gui : public ::testing::Environment {
 public:
     void SetUp() override {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "widgets_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
+        app_ = makeOffscreenApplication<QApplication>();
         skin_ = std::make_unique<ScratchDir>();
         SkinStyle::instance()->setSkinDirectory(QString::fromStdString(skin_->file("")));
         // A strip of four 50 x 30 states: red, green, blue, grey.

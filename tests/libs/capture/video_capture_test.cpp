@@ -12,6 +12,7 @@
 #include "libs/capture/video_capture.h"
 #include "tests/support/frame_log.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/offscreen_application.h"
 
 namespace {
 using namespace std::chrono_literals;
@@ -151,11 +152,7 @@ TEST_F(VideoCaptureTest, CamerasThatCannotStreamFailWithinTheLimit) {
 }
 
 TEST_F(VideoCaptureTest, ThePropertyDialogChangesATestCamerasPatternLive) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "capture_tests";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    auto app = makeOffscreenApplication<QApplication>();
 
     PixelLog log;
     VideoCapture camera;

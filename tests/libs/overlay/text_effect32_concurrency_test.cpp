@@ -11,14 +11,11 @@
 #include <thread>
 
 #include "libs/overlay/text_effect32.h"
+#include "tests/support/offscreen_application.h"
 #include "tests/support/test_frames.h"
 
 TEST(TextEffect32ConcurrencyTest, SettingsChangeWhileFramesAreDrawn) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "overlay_tests";
-    char* argv[] = {name, nullptr};
-    QGuiApplication app(argc, argv);
+    auto app = makeOffscreenApplication<QGuiApplication>();
 
     TextEffect32 caption(640, 480);
     std::u16string text = u"并发字幕";
