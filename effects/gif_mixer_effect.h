@@ -28,6 +28,9 @@ public:
     const std::wstring& path() const { return path_; }
 
 private:
+    // Method first, then speed, to the library object when it exists.
+    void passSettings();
+
     std::unique_ptr<PicEffect32> picture_;
     std::wstring path_;
     int method_ = 1;
