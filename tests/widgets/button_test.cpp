@@ -5,57 +5,11 @@
 #include <QPainter>
 #include <QTest>
 
-#include "tests/support/offscreen_application.h"
-#include "tests/support/test_media.h"
+#include "tests/widgets/widget_test_skin.h"
 #include "widgets/button_skin.h"
 #include "widgets/skin_style.h"
 
 namespace {
-class Gui : public ::testing::Environment {
-public:
-    void SetUp() override {
-        app_ = makeOffscreenApplication<QApplication>();
-        skin_ = std::make_unique<ScratchDir>();
-        SkinStyle::instance()->setSkinDirectory(QString::fromStdString(skin_->file("")));
-        // A strip of four 50 x 30 states: red, green, blue, grey.
-        makeStrip("strip.png", {Qt::red, Qt::green, Qt::blue, Qt::gray}, 50);
-        makeStrip("on.png", {Qt::yellow, Qt::yellow, Qt::yellow, Qt::yellow}, 20);
-        makeStrip("off.png", {Qt::black, Qt::black, Qt::black, Qt::black}, 20);
-        makeStrip("square.png", {Qt::red, Qt::green}, 30);  // two square states
-        makePicture("bar.png", 100, 6, Qt::darkGray);
-        makePicture("progress.png", 100, 6, Qt::cyan);
-        makePicture("handle.png", 12, 12, Qt::white);
-    }
-    void TearDown() override {
-        app_.reset();
-        skin_.reset();
-    }
-
-private:
-    void makeStrip(const QString& name, QList<QColor> colours, int sliceWidth) {
-        QImage strip(sliceWidth * colours.size(), 30, QImage::Format_ARGB32);
-        QPainter painter(&strip);
-        for (int i = 0; i < colours.size(); ++i) {
-            painter.fillRect(i * sliceWidth, 0, sliceWidth, 30, colours[i]);
-        }
-        painter.end();
-        strip.save(QString::fromStdString(skin_->file(name.toStdString())));
-    }
-
-    void makePicture(const QString& name, int width, int height, QColor colour) {
-        QImage picture(width, height, QImage::Format_ARGB32);
-        picture.fill(colour);
-        picture.save(QString::fromStdString(skin_->file(name.toStdString())));
-    }
-
-    std::unique_ptr<QApplication> app_;
-    std::unique_ptr<ScratchDir> skin_;
-};
-const auto* const g_gui = ::testing::AddGlobalTestEnvironment(new Gui);
-
-QColor shown(QWidget& widget) {
-    return widget.grab().toImage().pixelColor(widget.width() / 2, widget.height() / 2);
-}
 
 void enter(QWidget& widget) {
     QEnterEvent event(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));

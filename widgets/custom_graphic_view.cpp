@@ -1,0 +1,57 @@
+#include "widgets/custom_graphic_view.h"
+
+#include <QGraphicsItem>
+#include <QKeyEvent>
+
+#include "engine/debug_log.h"
+
+CustomGraphicView::CustomGraphicView(QWidget* parent)
+    : QGraphicsView(parent), scene_(new QGraphicsScene) {
+    setScene(scene_);
+    setMouseTracking(true);
+    setStyleSheet("background: transparent;border:0px");
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(scene_, &QGraphicsScene::selectionChanged, this,
+            &CustomGraphicView::onSelectionChanged);
+}
+
+CustomGraphicView::~CustomGraphicView() { delete scene_; }
+
+void CustomGraphicView::onSelectionChanged() {
+    int selectable = 0;
+    int selected = 0;
+    for (QGraphicsItem* item : scene_->items()) {
+        if (item->flags() & QGraphicsItem::ItemIsSelectable) {
+            ++selectable;
+            selected += item->isSelected() ? 1 : 0;
+        }
+    }
+    allSelected_ = selectable == selected && selected > 0;
+    emit sig_itemSelectionChanged(!scene_->selectedItems().isEmpty(), allSelected_);
+}
+
+void CustomGraphicView::toggleSelectAll() {
+    bool deselect = allSelected_;
+    for (QGraphicsItem* item : scene_->items()) {
+        if (item->flags() & QGraphicsItem::ItemIsSelectable) {
+            item->setSelected(!deselect);
+        }
+    }
+}
+
+void CustomGraphicView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_A && (event->modifiers() & Qt::ControlModifier)) {
+        toggleSelectAll();
+    }
+    QGraphicsView::keyPressEvent(event);
+}
+
+void CustomGraphicView::mouseReleaseEvent(QMouseEvent* event) {
+    debugLog("before release sel count %lld",
+             static_cast<long long>(scene_->selectedItems().size()));
+    QGraphicsView::mouseReleaseEvent(event);
+}
+
+void CustomGraphicView::dragEnterEvent(QDragEnterEvent*) {}
+
+void CustomGraphicView::dropEvent(QDropEvent*) {}

@@ -1,0 +1,63 @@
+#include "widgets/pic_item.h"
+
+#include <QPainter>
+
+#include "widgets/custom_graphic_item_listener.h"
+
+namespace {
+constexpr int kInset = 8;  // the picture leaves 4 pixels of tile on every side
+constexpr int kMargin = 5;
+const QColor kTileColour("#39414B");
+}  // namespace
+
+PicItem::PicItem(int width, int height, const QPixmap& picture) : width_(width), height_(height) {
+    if (!picture.isNull()) {
+        picture_ = picture.scaled(width - kInset, height - kInset, Qt::KeepAspectRatioByExpanding,
+                                  Qt::FastTransformation);
+    }
+    setAcceptHoverEvents(true);
+    setFlag(ItemIsSelectable);
+}
+
+void PicItem::setFramePictures(const QPixmap& selected, const QPixmap& normal) {
+    selectedFrame_ = selected;
+    normalFrame_ = normal;
+    update();
+}
+
+QRectF PicItem::boundingRect() const {
+    return QRectF(0, 0, width_, height_).adjusted(-kMargin, -kMargin, kMargin, kMargin);
+}
+
+void PicItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) {
+    QRect tile(0, 0, width_, height_);
+    painter->fillRect(tile, kTileColour);
+    if (!picture_.isNull()) {
+        QSize shown = picture_.size().boundedTo(tile.size() - QSize(kInset, kInset));
+        QRect source(QPoint(0, 0), shown);
+        source.moveCenter(picture_.rect().center());
+        QRect target(QPoint(0, 0), shown);
+        target.moveCenter(tile.center());
+        painter->drawPixmap(target, picture_, source);
+    }
+    if (!selectedFrame_.isNull()) {
+        painter->drawPixmap(tile, isSelected() ? selectedFrame_ : normalFrame_);
+    }
+}
+
+void PicItem::mousePressEvent(QGraphicsSceneMouseEvent* event) {
+    QGraphicsItem::mousePressEvent(event);
+    update();
+}
+
+void PicItem::mouseReleaseEvent(QGraphicsSceneMouseEvent* event) {
+    QGraphicsItem::mouseReleaseEvent(event);
+    update();
+}
+
+void PicItem::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event) {
+    QGraphicsItem::mouseDoubleClickEvent(event);
+    if (listener_) {
+        listener_->itemDoubleClicked(QVariant());
+    }
+}
