@@ -19,3 +19,7 @@ QSize BtnHLayout::minimumSize() const {
     QSize size = QHBoxLayout::minimumSize();
     return {size.width(), qMax(size.height(), minimumHeight_)};
 }
+
+QSize BtnHLayout::maximumSize() const {
+    return {QHBoxLayout::maximumSize().width(), sizeHint().height()};
+}

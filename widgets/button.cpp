@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "widgets/skin_style.h"
+
 Button::Button(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
 
 void Button::setPictures(const QPixmap& normal, const QPixmap& pressed, const QPixmap& hover,
@@ -43,9 +45,9 @@ void Button::setAutoResize(bool autoResize) {
     const QPixmap& picture = pictureOfState();
     if (!picture.isNull()) {
         if (state_ == Normal || state_ == Released) {
-            setFixedSize(picture.size());
+            setFixedSize(logicalSize(picture));
         } else {
-            resize(picture.size());
+            resize(logicalSize(picture));
         }
     }
     update();
@@ -103,8 +105,8 @@ void Button::paintEvent(QPaintEvent*) {
     }
     const QPixmap& picture = pictureOfState();
     if (!picture.isNull()) {
-        if (autoResize_ && picture.size() != size()) {
-            resize(picture.size());
+        if (autoResize_ && logicalSize(picture) != size()) {
+            resize(logicalSize(picture));
         }
         painter.drawPixmap(rect(), picture);
         return;

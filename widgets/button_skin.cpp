@@ -31,7 +31,7 @@ void ButtonSkin::loadPictures(bool squareStates) {
         setPictures(normal, pressed, hover, disabled, pressed);
     }
     if (!normalPicture_.isNull()) {
-        setFixedSize(normalPicture_.size());
+        setFixedSize(logicalSize(normalPicture_));
     }
 }
 

@@ -2,7 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QStyle>
+#include <QPainter>
 
 #include "widgets/btn_hlayout.h"
 #include "widgets/button_skin.h"
@@ -25,17 +25,32 @@ QString pictureOf(QMessageBox::StandardButton button) {
     }
 }
 
-QStyle::StandardPixmap styleIconOf(QMessageBox::Icon icon) {
-    switch (icon) {
-        case QMessageBox::Information:
-            return QStyle::SP_MessageBoxInformation;
-        case QMessageBox::Warning:
-            return QStyle::SP_MessageBoxWarning;
-        case QMessageBox::Critical:
-            return QStyle::SP_MessageBoxCritical;
-        default:
-            return QStyle::SP_MessageBoxQuestion;
-    }
+// The icon is drawn rather than taken from the style, so it matches the
+// dark skin: a coloured disc with a white mark, sharp at any pixel ratio.
+QPixmap iconPicture(QMessageBox::Icon icon, qreal pixelRatio) {
+    struct Look {
+        QColor disc;
+        QString mark;
+    };
+    Look look = icon == QMessageBox::Warning       ? Look{QColor(0xE8, 0xA3, 0x3D), "!"}
+                : icon == QMessageBox::Critical    ? Look{QColor(0xD9, 0x45, 0x50), "×"}
+                : icon == QMessageBox::Information ? Look{QColor(0x2D, 0x8F, 0xD0), "i"}
+                                                   : Look{QColor(0x2D, 0x8F, 0xD0), "?"};
+    QPixmap picture(QSize(kIconSize, kIconSize) * pixelRatio);
+    picture.setDevicePixelRatio(pixelRatio);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(look.disc);
+    painter.drawEllipse(QRectF(1, 1, kIconSize - 2, kIconSize - 2));
+    QFont font = painter.font();
+    font.setPixelSize(20);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(0, 0, kIconSize, kIconSize), Qt::AlignCenter, look.mark);
+    return picture;
 }
 }  // namespace
 
@@ -48,7 +63,7 @@ CustomMessageBox::CustomMessageBox(QMessageBox::Icon icon, const QString& title,
     row->setContentsMargins(25, 25, 25, 25);
     iconLabel_ = new QLabel(content);
     if (icon != QMessageBox::NoIcon) {
-        iconLabel_->setPixmap(style()->standardIcon(styleIconOf(icon)).pixmap(kIconSize));
+        iconLabel_->setPixmap(iconPicture(icon, devicePixelRatioF()));
     }
     textLabel_ = new QLabel(content);
     textLabel_->setStyleSheet("color: #FFFFFF;");

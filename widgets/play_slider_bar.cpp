@@ -38,7 +38,7 @@ void PlaySliderBar::setMinimum(int minimum) {
 QSize PlaySliderBar::sizeHint() const {
     QSize hint = QWidget::sizeHint();
     if (!handlePicture_.isNull()) {
-        hint.setHeight(static_cast<int>(handlePicture_.height() * scale_));
+        hint.setHeight(static_cast<int>(logicalSize(handlePicture_).height() * scale_));
     }
     return hint;
 }
@@ -48,13 +48,13 @@ void PlaySliderBar::paintEvent(QPaintEvent*) {
         return;
     }
     QRect area = rect();
-    QSize handleSize = handlePicture_.size() * scale_;
+    QSize handleSize = logicalSize(handlePicture_) * scale_;
     area.setLeft(area.left() + handleSize.width() / 2);
     area.setRight(area.right() - handleSize.width() / 2);
     if (!area.isValid()) {
         return;
     }
-    QSize backgroundSize = background_.size() * scale_;
+    QSize backgroundSize = logicalSize(background_) * scale_;
     track_ = QRect(area.left(), area.top() + (area.height() - backgroundSize.height()) / 2,
                    area.width(), backgroundSize.height());
     double fraction = maximum_ > 0 ? static_cast<double>(value_) / maximum_ : 0.0;

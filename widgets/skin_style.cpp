@@ -1,6 +1,24 @@
 #include "widgets/skin_style.h"
 
-#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+
+namespace {
+QPixmap load(const QString& path) {
+    auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    qreal ratio = gui ? gui->devicePixelRatio() : 1.0;
+    if (ratio > 1.0) {
+        QFileInfo file(path);
+        QString sharp = file.path() + "/" + file.completeBaseName() + "@2x." + file.suffix();
+        if (QFileInfo::exists(sharp)) {
+            QPixmap picture(sharp);
+            picture.setDevicePixelRatio(2.0);
+            return picture;
+        }
+    }
+    return QPixmap(path);
+}
+}  // namespace
 
 SkinStyle* SkinStyle::instance() {
     static SkinStyle style;
@@ -32,7 +50,7 @@ QPixmap SkinStyle::pixmap(const QString& relativePath) {
         return known.value();
     }
     ++filesLoaded_;
-    QPixmap picture(skinPath(relativePath));
+    QPixmap picture = load(skinPath(relativePath));
     pictures_.insert(relativePath, picture);
     return picture;
 }
@@ -48,7 +66,9 @@ QPixmap SkinStyle::statePixmap(const QString& relativePath, int count, int index
         int width = strip.isNull() ? 0 : strip.width() / count;
         QList<QPixmap> slices;
         for (int i = 0; i < count; ++i) {
-            slices << (width > 0 ? strip.copy(i * width, 0, width, strip.height()) : QPixmap());
+            QPixmap slice = width > 0 ? strip.copy(i * width, 0, width, strip.height()) : QPixmap();
+            slice.setDevicePixelRatio(strip.devicePixelRatio());
+            slices << slice;
         }
         known = strips_.insert(key, slices);
     }

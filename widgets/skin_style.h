@@ -11,6 +11,11 @@
 // file gives a null picture, which is remembered as well.
 //
 // Threads: the user-interface thread only.
+// The size a skin picture covers on screen, whatever its pixel ratio.
+inline QSize logicalSize(const QPixmap& picture) {
+    return picture.deviceIndependentSize().toSize();
+}
+
 class SkinStyle {
 public:
     static SkinStyle* instance();
@@ -23,6 +28,8 @@ public:
     const QString& skinDirectory() const { return directory_; }
     QString skinPath(const QString& relativePath) const;
 
+    // On a screen of device pixel ratio 2 the "name@2x.png" twin is loaded
+    // when there is one; its size in device-independent pixels is the same.
     QPixmap pixmap(const QString& relativePath);
     // Slice `index` of `count` equal slices cut side by side from the picture.
     QPixmap statePixmap(const QString& relativePath, int count, int index);

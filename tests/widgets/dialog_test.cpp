@@ -267,4 +267,11 @@ TEST(DialogTest, ButtonBarNeverShorterThanItsMinimum) {
     EXPECT_EQ(row->sizeHint().height(), 40);
     EXPECT_EQ(row->minimumSize().height(), 40);
     EXPECT_EQ(row->contentsMargins(), QMargins(0, 0, 0, 0));
+
+    CustomShowDialog dialog;
+    dialog.mainLayout()->addWidget(new QLabel("content"));
+    dialog.resize(300, 400);
+    dialog.show();
+    EXPECT_EQ(dialog.titleBar()->geometry(), QRect(8, 8, 284, 40))
+        << "the spare room goes to the content, not the title bar";
 }
