@@ -1,0 +1,10 @@
+#include "tools/skin_art/skin_picture.h"
+
+QList<SkinPicture> skinCatalogue() {
+    QList<SkinPicture> all;
+    for (const auto& folder : {rootPictures, mainPictures, cameraPictures, effectPictures,
+                               videoPictures, videoPlayPictures, picPictures, recordPictures}) {
+        all += folder();
+    }
+    return all;
+}

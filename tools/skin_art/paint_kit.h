@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QBrush>
+#include <QColor>
+#include <QPainter>
+#include <QRectF>
+#include <QString>
+
+#include "tools/skin_art/glyphs.h"
+
+// Drawing steps that many pictures share.
+namespace kit {
+// A rounded face with a soft light from above and a 1-pixel border, inside `rect`.
+void face(QPainter& painter, const QRectF& rect, const QColor& fill, const QColor& border,
+          qreal radius);
+// A pill (a rectangle with fully rounded ends) filled with `brush`.
+void pill(QPainter& painter, const QRectF& rect, const QBrush& brush,
+          const QColor& border = Qt::transparent);
+// The label, with `glyph` (if any) before it, centred as one group in `rect`.
+void label(QPainter& painter, const QRectF& rect, const QString& text, const Glyph& glyph,
+           const QColor& ink, qreal pixelSize);
+// An etched separator: a dark line beside a light one, fading out at both ends.
+void etchedLine(QPainter& painter, const QRectF& rect, Qt::Orientation orientation);
+// A drop shadow under a rounded shape, `spread` logical pixels wide.
+void shadow(QPainter& painter, const QRectF& rect, qreal radius, qreal spread);
+// A small accent disc with a white tick: the mark of a selected tile.
+void selectedBadge(QPainter& painter, QPointF centre, qreal radius);
+}  // namespace kit
