@@ -5,7 +5,7 @@ BUILD      ?= build
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps configure build run test test-main test-tsan bench format clean
+.PHONY: deps configure build run test test-main test-tsan bench gallery format clean
 
 deps:
 	bash tools/install-deps.sh
@@ -45,6 +45,10 @@ bench: deps
 	PULSE_SERVER=unix:$(CURDIR)/$(BUILD)/bench-pulse/native $(BUILD)/bin/recorder_bench \
 		--benchmark_filter=OneMinute; status=$$?; \
 		bash tools/pulse-fixture.sh stop $(BUILD)/bench-pulse; exit $$status
+
+gallery: build
+	$(BUILD)/bin/lumora-skin-gallery --skin $(BUILD)/bin/skin $(BUILD)/gallery
+	$(BUILD)/bin/lumora-skin-gallery --skin $(BUILD)/bin/skin --scale 2 $(BUILD)/gallery
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i
