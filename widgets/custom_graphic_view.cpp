@@ -1,6 +1,8 @@
 #include "widgets/custom_graphic_view.h"
 
 #include <QGraphicsItem>
+#include <QGraphicsLayout>
+#include <QGraphicsWidget>
 #include <QKeyEvent>
 
 #include "engine/debug_log.h"
@@ -16,6 +18,31 @@ CustomGraphicView::CustomGraphicView(QWidget* parent)
 }
 
 CustomGraphicView::~CustomGraphicView() { delete scene_; }
+
+void CustomGraphicView::hostContainer(QGraphicsWidget* container, QPointF margin) {
+    container_ = container;
+    margin_ = margin;
+    scene_->addItem(container);
+    relayout();
+}
+
+void CustomGraphicView::relayout() {
+    if (!container_ || !container_->layout()) {
+        return;
+    }
+    // The layouts do not announce added or removed items (they place only
+    // what moved), so the cached hint is dropped before asking again.
+    QGraphicsLayout* layout = container_->layout();
+    layout->updateGeometry();
+    QSizeF size = layout->effectiveSizeHint(Qt::PreferredSize, QSizeF(viewport()->width(), -1));
+    container_->setGeometry(QRectF(QPointF(0, 0), size));
+    setSceneRect(QRectF(margin_, size));
+}
+
+void CustomGraphicView::resizeEvent(QResizeEvent* event) {
+    QGraphicsView::resizeEvent(event);
+    relayout();
+}
 
 void CustomGraphicView::onSelectionChanged() {
     int selectable = 0;

@@ -4,6 +4,8 @@
 
 #include "widgets/custom_graphic_item_listener.h"
 
+class QGraphicsWidget;
+
 // The scrolling item view of the panels: it owns its scene, reports every
 // selection change with whether all selectable items are selected, toggles
 // select-all on Control+A, scrolls only vertically and accepts no drops.
@@ -18,6 +20,15 @@ public:
 
     bool isAllSelected() const { return allSelected_; }
 
+    // Puts the panel's item container (a widget whose layout holds the
+    // items) into the scene. From then on, on every resize and whenever
+    // relayout() is called after items come or go, the container gets the
+    // layout's preferred size for the viewport's width, and the scene
+    // rectangle is that size placed at `margin` (for example (-18, -12) to
+    // start the items 18 pixels from the left and 12 from the top).
+    void hostContainer(QGraphicsWidget* container, QPointF margin);
+    void relayout();
+
 signals:
     void sig_itemSelectionChanged(bool bSelection, bool bSelectAll);
 
@@ -25,6 +36,7 @@ public slots:
     void onSelectionChanged();
 
 protected:
+    void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -35,4 +47,6 @@ private:
 
     QGraphicsScene* scene_ = nullptr;
     bool allSelected_ = false;
+    QGraphicsWidget* container_ = nullptr;
+    QPointF margin_;
 };

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QGraphicsSceneMouseEvent>
+#include <QGraphicsWidget>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "tests/support/log_capture.h"
+#include "widgets/custom_graphic_grid_layout.h"
 #include "widgets/custom_graphic_view.h"
 #include "widgets/pic_item.h"
 
@@ -93,6 +95,43 @@ TEST(GraphicViewTest, AClickSelectsTheTileUnderThePointerAndIsLogged) {
     ASSERT_FALSE(log.lines().empty());
     EXPECT_EQ(log.lines().back(), "before release sel count 1");
     EXPECT_EQ(view.view.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+TEST(GraphicViewTest, TheHostedContainerFollowsTheViewportWidth) {
+    CustomGraphicView view;
+    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.resize(313, 200);
+    auto* container = new QGraphicsWidget;
+    auto* grid = new CustomGraphicGridLayout;
+    container->setLayout(grid);
+    std::vector<PicItem*> tiles;
+    auto addTile = [&] {
+        tiles.push_back(new PicItem(80, 80, QPixmap()));  // 90 x 90 with its margin
+        grid->addItem(new CustomGraphicGridItem(tiles.back(), 4));
+    };
+    for (int i = 0; i < 7; ++i)
+        addTile();
+    view.hostContainer(container, QPointF(-18, -12));
+    view.show();
+    int width = view.viewport()->width();
+    int columns = width / 94;
+    int rows = (7 + columns - 1) / columns;
+    EXPECT_EQ(container->geometry(), QRectF(0, 0, width, 94 * rows));
+    EXPECT_EQ(view.sceneRect(), QRectF(-18, -12, width, 94 * rows));
+    EXPECT_EQ(tiles[columns]->pos(), QPointF(0, 94)) << "the second row starts at the left";
+
+    view.resize(200, 200);
+    EXPECT_EQ(view.sceneRect().width(), view.viewport()->width());
+    EXPECT_EQ(tiles[2]->pos(), QPointF(0, 94)) << "two columns after the resize";
+    for (int i = 0; i < 4; ++i)
+        addTile();
+    view.relayout();
+    EXPECT_EQ(view.sceneRect().height(), 94 * 6) << "11 tiles in two columns";
+
+    std::vector<QGraphicsLayoutItem*> items;
+    grid->takeAll(items);
+    for (QGraphicsLayoutItem* item : items)
+        delete item;
 }
 
 TEST(PicItemTest, PaintsTheMiddleOfItsPictureInsideTheFrame) {
