@@ -163,7 +163,6 @@ ContactSheet itemViewSheet(qreal scale) {
         auto* container = new QGraphicsWidget;
         auto* layout = new CustomGraphicGridLayout;
         container->setLayout(layout);
-        view.scene()->addItem(container);
         for (int i = 0; i < 7; ++i) {
             auto* tile = new PicItem(grid.tile.width(), grid.tile.height(),
                                      i == 6 ? QPixmap() : samplePicture(160, 120, i * 50));
@@ -172,9 +171,7 @@ ContactSheet itemViewSheet(qreal scale) {
             tile->setSelected(i == 1);
             layout->addItem(new CustomGraphicGridItem(tile, 6));
         }
-        QSizeF size = layout->effectiveSizeHint(Qt::PreferredSize, QSizeF(300, -1));
-        container->setGeometry(QRectF(QPointF(0, 0), size));
-        view.setSceneRect(QRectF(QPointF(-8, -8), size));
+        view.hostContainer(container, QPointF(-8, -8));
         view.show();
         sheet.add("second selected, last without picture", shot(view));
         std::vector<QGraphicsLayoutItem*> items;
