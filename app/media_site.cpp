@@ -105,6 +105,11 @@ void MediaSite::setCameraFormat(int deviceIndex, int width, int height, bool sec
     }
 }
 
+MediaSite::CameraChoice MediaSite::cameraChoice(bool second) const {
+    const CameraSlot& slot = second ? camera2_ : camera1_;
+    return {slot.deviceIndex, slot.width, slot.height};
+}
+
 void MediaSite::showCameraProperty(int deviceIndex) {
     if (camera1_.deviceIndex == deviceIndex) {
         if (!camera1_.source) {

@@ -50,6 +50,13 @@ public:
 
     // For the panels and tests: what the site holds.
     CameraSource* camera(bool second) const;
+    struct CameraChoice {
+        int deviceIndex;
+        int width;
+        int height;
+    };
+    // The device and size a camera slot opens with.
+    CameraChoice cameraChoice(bool second) const;
     VideoEffectSmallVideo* inset() const { return inset_.get(); }
     CamStreatchEffect* stretch() const { return stretch_.get(); }
 

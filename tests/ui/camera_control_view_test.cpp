@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QTest>
+#include <cstdlib>
+
+#include "app/media_site.h"
+#include "app/settings_db.h"
+#include "effects/cam_streatch_effect.h"
+#include "tests/ui/ui_test_environment.h"
+#include "ui/camera_control_view.h"
+#include "ui/camera_lists.h"
+#include "widgets/button_skin.h"
+#include "widgets/play_slider_bar.h"
+
+namespace {
+std::vector<CameraFormat> formats(std::initializer_list<std::pair<int, int>> sizes) {
+    std::vector<CameraFormat> list;
+    for (auto [width, height] : sizes)
+        list.push_back({"YUV", width, height});
+    return list;
+}
+
+const std::vector<CameraFormat> kUsual = formats({{640, 480}, {320, 240}});
+
+// A set of cameras the test can change, as if devices were plugged in.
+struct Cameras {
+    std::vector<CameraRecord> records;
+    void set(const QStringList& names) {
+        records.clear();
+        for (const QString& name : names) {
+            records.push_back({static_cast<int32_t>(records.size()), name, kUsual});
+        }
+    }
+    CameraControlView::CameraLister lister() {
+        return [this] { return records; };
+    }
+};
+
+QStringList entries(QComboBox* box) {
+    QStringList texts;
+    for (int i = 0; i < box->count(); ++i)
+        texts << box->itemText(i);
+    return texts;
+}
+
+void clearSavedChoices() { SettingsDb::instance()->saveMap(3, {{"none", "0"}}); }
+
+// Lets the panel's zero-delay loading run.
+void settle() { QApplication::processEvents(); }
+}  // namespace
+
+TEST(CameraPanelTest, OurOwnAndOtherVirtualCamerasAreNeverOffered) {
+    clearSavedChoices();
+    Cameras cameras;
+    cameras.set({"Lumora直播伴侣", "USB Camera", "Dummy virtual device"});
+    CameraControlView panel(nullptr, cameras.lister());
+    settle();
+    for (int camera : {0, 1}) {
+        EXPECT_EQ(entries(panel.deviceBox(camera)), QStringList{"USB Camera"});
+        EXPECT_EQ(panel.deviceBox(camera)->itemData(0).toInt(), 1);
+    }
+    panel.sizeBox(1)->setCurrentIndex(1);  // the user picks 320 X 240 for camera 2
+    MediaSite::CameraChoice choice = MediaSite::instance()->cameraChoice(true);
+    EXPECT_EQ(choice.deviceIndex, 1);
+    EXPECT_EQ(QSize(choice.width, choice.height), QSize(320, 240));
+
+    cameras.set({"Lumora直播伴侣"});
+    CameraControlView none(nullptr, cameras.lister());
+    settle();
+    EXPECT_EQ(entries(none.deviceBox(0)), QStringList{"未检测到设备"});
+    EXPECT_EQ(entries(none.sizeBox(0)), QStringList{"未检测到设备"});
+    MediaSite::CameraChoice before = MediaSite::instance()->cameraChoice(false);
+    none.sizeBox(0)->setCurrentIndex(0);
+    none.propertyButton(0)->click();
+    EXPECT_EQ(MediaSite::instance()->cameraChoice(false).deviceIndex, before.deviceIndex)
+        << "nothing is sent for the no-device entry";
+}
+
+TEST(CameraPanelTest, ResolutionListsKeepTheCamerasOrderAndPrefer640x480) {
+    auto offered = offeredSizes(
+        formats({{1280, 720}, {640, 480}, {320, 240}, {640, 480}, {480, 360}, {0, 0}, {-1, 240}}));
+    EXPECT_EQ(offered, (QList<QSize>{{640, 480}, {320, 240}, {480, 360}}));
+    EXPECT_EQ(offeredSizes(formats({{1280, 720}})), QList<QSize>{QSize(640, 480)});
+    EXPECT_EQ(offeredSizes({}), QList<QSize>{QSize(640, 480)});
+
+    clearSavedChoices();
+    Cameras cameras;
+    cameras.records = {{0, "Wide", formats({{320, 240}, {480, 360}, {1280, 720}})},
+                       {1, "Big", formats({{1280, 720}})}};
+    CameraControlView panel(nullptr, cameras.lister());
+    settle();
+    EXPECT_EQ(entries(panel.sizeBox(0)), (QStringList{"320 X 240", "480 X 360"}));
+    EXPECT_EQ(panel.sizeBox(0)->currentText(), "320 X 240") << "no 640 X 480: the first";
+    panel.deviceBox(0)->setCurrentIndex(1);
+    EXPECT_EQ(entries(panel.sizeBox(0)), QStringList{"640 X 480"});
+    MediaSite::CameraChoice choice = MediaSite::instance()->cameraChoice(false);
+    EXPECT_EQ(choice.deviceIndex, 1) << "choosing a camera applies its size at once";
+    EXPECT_EQ(QSize(choice.width, choice.height), QSize(640, 480));
+}
+
+TEST(CameraPanelTest, PluggingInRefillsCameraOneAndKeepsItsChoiceByName) {
+    clearSavedChoices();
+    Cameras cameras;
+    cameras.set({"Cam A", "Cam B"});
+    CameraControlView panel(nullptr, cameras.lister());
+    settle();
+    panel.deviceBox(0)->setCurrentIndex(1);
+    panel.sizeBox(0)->setCurrentIndex(1);
+
+    cameras.set({"Cam C", "Cam A", "Cam B"});
+    panel.checkCam();
+    EXPECT_EQ(entries(panel.deviceBox(0)), (QStringList{"Cam C", "Cam A", "Cam B"}));
+    EXPECT_EQ(panel.deviceBox(0)->currentText(), "Cam B");
+    EXPECT_EQ(panel.deviceBox(0)->currentData().toInt(), 2);
+    EXPECT_EQ(panel.sizeBox(0)->currentIndex(), 1) << "the size is chosen again";
+    EXPECT_EQ(entries(panel.deviceBox(1)), (QStringList{"Cam A", "Cam B"}))
+        << "camera 2's lists stay as they were";
+
+    cameras.set({"Cam D", "Cam A", "Cam B"});
+    panel.checkCam();
+    EXPECT_EQ(panel.deviceBox(0)->itemText(0), "Cam C") << "same number of devices: nothing";
+
+    cameras.set({"Cam A"});
+    WidgetHide::instance()->onDeviceChange();
+    EXPECT_EQ(panel.deviceBox(0)->count(), 3) << "the panel looks again only a second later";
+    QElapsedTimer waited;
+    waited.start();
+    while (panel.deviceBox(0)->count() != 1 && waited.elapsed() < 10000)
+        QTest::qWait(50);
+    EXPECT_EQ(entries(panel.deviceBox(0)), QStringList{"Cam A"});
+    EXPECT_GE(waited.elapsed(), 900);
+}
+
+TEST(CameraPanelTest, FaceSlimmingSwitchStepsAndEnds) {
+    clearSavedChoices();
+    Cameras cameras;
+    cameras.set({"Cam A"});
+    CameraControlView panel(nullptr, cameras.lister());
+    settle();
+    MediaSite* site = MediaSite::instance();
+    panel.faceSlider()->setValue(40);
+    QTest::mouseClick(panel.faceSwitch(), Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_TRUE(panel.faceSwitch()->isSelected());
+    ASSERT_NE(site->stretch(), nullptr);
+    EXPECT_EQ(site->stretch()->value(), 40);
+    panel.increaseButton()->click();
+    EXPECT_EQ(site->stretch()->value(), 41);
+    panel.decreaseButton()->click();
+    panel.decreaseButton()->click();
+    EXPECT_EQ(site->stretch()->value(), 39);
+
+    panel.faceSlider()->setValue(100);  // shown, not applied
+    panel.increaseButton()->click();
+    EXPECT_EQ(panel.faceSlider()->value(), 100);
+    EXPECT_EQ(site->stretch()->value(), 39) << "at the end the setting is not applied again";
+    panel.faceSlider()->setValue(0);
+    panel.decreaseButton()->click();
+    EXPECT_EQ(panel.faceSlider()->value(), 0);
+    EXPECT_EQ(site->stretch()->value(), 39);
+    QTest::mouseClick(panel.faceSwitch(), Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_FALSE(panel.faceSwitch()->isSelected());
+}
+
+TEST(CameraPanelTest, ChoicesComeBackInTheNextPanel) {
+    clearSavedChoices();
+    Cameras cameras;
+    cameras.set({"Cam A", "Cam B", "Cam C"});
+    {
+        CameraControlView panel(nullptr, cameras.lister());
+        settle();
+        panel.deviceBox(1)->setCurrentIndex(2);
+        panel.faceSlider()->setValue(37);
+        QTest::mouseClick(panel.faceSwitch(), Qt::LeftButton, {}, QPoint(3, 3));
+    }
+    QMap<QString, QString> saved;
+    SettingsDb::instance()->loadMap(3, saved);
+    EXPECT_EQ(saved["cam2"], "2");
+    EXPECT_EQ(saved["faceopen"], "1");
+    EXPECT_EQ(saved["facevalue"], "37");
+    EXPECT_EQ(saved["camsize1"], "0");
+
+    CameraControlView again(nullptr, cameras.lister());
+    settle();
+    EXPECT_EQ(again.deviceBox(1)->currentText(), "Cam C");
+    EXPECT_EQ(MediaSite::instance()->cameraChoice(true).deviceIndex, 2);
+    EXPECT_TRUE(again.faceSwitch()->isSelected());
+    EXPECT_EQ(again.faceSlider()->value(), 37);
+    EXPECT_EQ(MediaSite::instance()->stretch()->value(), 37);
+
+    SettingsDb::instance()->saveMap(3, {{"cam1", "9"}, {"faceopen", "0"}});
+    CameraControlView beyond(nullptr, cameras.lister());
+    settle();
+    EXPECT_EQ(beyond.deviceBox(0)->currentIndex(), 0) << "a stored position past the end";
+    EXPECT_FALSE(beyond.faceSwitch()->isSelected());
+}
+
+TEST(CameraPanelTest, TestCamerasComeThroughTheRealEnumeration) {
+    clearSavedChoices();
+    setenv("LUMORA_FAKE_CAMERAS", "2", 1);
+    CameraControlView panel;
+    settle();
+    EXPECT_GE(panel.deviceBox(0)->findText("Test Camera 2"), 0);
+    panel.deviceBox(0)->setCurrentIndex(panel.deviceBox(0)->findText("Test Camera 1"));
+    EXPECT_EQ(entries(panel.sizeBox(0)), (QStringList{"640 X 480", "480 X 360", "320 X 240"}));
+    unsetenv("LUMORA_FAKE_CAMERAS");
+}

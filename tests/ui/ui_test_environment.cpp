@@ -1,0 +1,33 @@
+#include "tests/ui/ui_test_environment.h"
+
+#include <QApplication>
+#include <cstdlib>
+
+#include "tests/support/offscreen_application.h"
+#include "tests/support/test_media.h"
+#include "widgets/skin_style.h"
+
+namespace {
+class PanelEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        home_ = std::make_unique<ScratchDir>();
+        setenv("HOME", home_->file("").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", home_->file("config").c_str(), 1);
+        setenv("XDG_DOCUMENTS_DIR", home_->file("Documents").c_str(), 1);
+        app_ = makeOffscreenApplication<QApplication>();
+        SkinStyle::instance()->setSkinDirectory(builtSkinFolder());
+    }
+    void TearDown() override {
+        app_.reset();
+        home_.reset();
+    }
+
+private:
+    std::unique_ptr<ScratchDir> home_;
+    std::unique_ptr<QApplication> app_;
+};
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new PanelEnvironment);
+}  // namespace
+
+QString builtSkinFolder() { return QString::fromUtf8(LUMORA_BUILT_SKIN); }
