@@ -35,6 +35,11 @@ void EffectChain::Apply(uint8_t* data, size_t size, int32_t sourceTypeId) {
     }
 }
 
+std::vector<VideoEffect*> EffectChain::Effects() const {
+    ScopedLock guard(lock_);
+    return effects_;
+}
+
 size_t EffectChain::Count() const {
     ScopedLock guard(lock_);
     return effects_.size();

@@ -27,6 +27,8 @@ public:
     void Apply(uint8_t* data, size_t size, int32_t sourceTypeId);
 
     size_t Count() const;
+    // A copy of the chain in running order, for panels and tests.
+    std::vector<VideoEffect*> Effects() const;
 
 private:
     mutable std::mutex lock_;  // guards effects_, and is held while they run

@@ -117,6 +117,8 @@ void PlayGraph::AddEffect(VideoEffect* effect) { effects_.Add(effect); }
 
 void PlayGraph::RemoveEffect(VideoEffect* effect) { effects_.Remove(effect); }
 
+std::vector<VideoEffect*> PlayGraph::Effects() const { return effects_.Effects(); }
+
 void PlayGraph::AddOutput(VideoOutput* output) {
     if (output == nullptr) {
         return;

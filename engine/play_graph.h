@@ -73,6 +73,8 @@ public:
     void AddEffect(VideoEffect* effect);
     // Returns once the effect can no longer run in this graph.
     void RemoveEffect(VideoEffect* effect);
+    // The graph's effects in running order (a copy).
+    std::vector<VideoEffect*> Effects() const;
     void AddOutput(VideoOutput* output);
     // Returns once no further frame can reach the output.
     void RemoveOutput(VideoOutput* output);

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLabel>
 #include <QMap>
 #include <QTimer>
 #include <QVBoxLayout>

@@ -30,6 +30,8 @@ TEST_F(ChainFixture, EffectsRunSortedByOrderWhateverTheOrderTheyWereAdded) {
     chain.Add(&inset);
     EXPECT_EQ(apply(chain, SOURCE_TYPE_CAMERA),
               (std::vector<std::string>{"beautify", "pendant", "inset", "caption"}));
+    EXPECT_EQ(chain.Effects(),
+              (std::vector<VideoEffect*>{&beautify, &pendant, &inset, &caption}));
     // Four effects each added one to every green byte.
     EXPECT_EQ(frame[1], 4);
     EXPECT_EQ(frame[VideoFrame::kSize32 - 3], 4);
