@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLabel>
 #include <QMap>
 #include <QTimer>
 #include <QVBoxLayout>

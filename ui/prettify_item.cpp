@@ -3,6 +3,7 @@
 #include <QGraphicsSceneMouseEvent>
 #include <QPainter>
 
+#include "ui/ui_kit.h"
 #include "widgets/custom_graphic_item_listener.h"
 #include "widgets/skin_style.h"
 
@@ -17,11 +18,7 @@ PrettifyItem::PrettifyItem(int id, const QString& name, const QPixmap& icon, con
       id_(id),
       name_(name),
       textRect_(0, 60, width, height - 60) {
-    if (!icon.isNull()) {
-        icon_ = icon.scaled(QSize(kIconSide, kIconSide) * icon.devicePixelRatio(),
-                            Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
-        icon_.setDevicePixelRatio(icon.devicePixelRatio());
-    }
+    icon_ = coveringPicture(icon, QSize(kIconSide, kIconSide));
     setPath(path);
 }
 
@@ -38,15 +35,7 @@ void PrettifyItem::paintFace(QPainter* painter) const {
         QString shown = painter->fontMetrics().elidedText(name_, Qt::ElideRight, textRect_.width());
         painter->drawText(textRect_, Qt::AlignCenter | Qt::TextSingleLine, shown);
     }
-    if (!icon_.isNull()) {
-        // The icon covers its square; what overhangs is cut off evenly.
-        QSizeF size = icon_.deviceIndependentSize();
-        QRectF source((size.width() - kIconSide) / 2, (size.height() - kIconSide) / 2, kIconSide,
-                      kIconSide);
-        qreal ratio = icon_.devicePixelRatio();
-        painter->drawPixmap(QRectF(iconRect_), icon_,
-                            QRectF(source.topLeft() * ratio, source.size() * ratio));
-    }
+    drawCovering(*painter, iconRect_, icon_);
 }
 
 void PrettifyItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) {

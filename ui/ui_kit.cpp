@@ -1,6 +1,7 @@
 #include "ui/ui_kit.h"
 
 #include <QLabel>
+#include <QPainter>
 
 #include "widgets/skin_style.h"
 
@@ -14,4 +15,35 @@ QLabel* separatorLabel(const QString& skinPicture, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setPixmap(SkinStyle::instance()->pixmap(skinPicture));
     return label;
+}
+
+QString clockText(int seconds) {
+    seconds = qMax(seconds, 0);
+    return QString("%1:%2")
+        .arg(seconds / 60, 2, 10, QChar('0'))
+        .arg(seconds % 60, 2, 10, QChar('0'));
+}
+
+QPixmap coveringPicture(const QPixmap& picture, QSize size) {
+    if (picture.isNull()) {
+        return picture;
+    }
+    qreal ratio = picture.devicePixelRatio();
+    QPixmap scaled =
+        picture.scaled(size * ratio, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    scaled.setDevicePixelRatio(ratio);
+    return scaled;
+}
+
+void drawCovering(QPainter& painter, const QRect& target, const QPixmap& picture) {
+    if (picture.isNull()) {
+        return;
+    }
+    qreal ratio = picture.devicePixelRatio();
+    QSizeF size = picture.deviceIndependentSize();
+    QRectF source((size.width() - target.width()) / 2, (size.height() - target.height()) / 2,
+                  target.width(), target.height());
+    source = source.intersected(QRectF(QPointF(0, 0), size));
+    painter.drawPixmap(QRectF(target), picture,
+                       QRectF(source.topLeft() * ratio, source.size() * ratio));
 }

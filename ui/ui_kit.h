@@ -3,6 +3,10 @@
 #include <QString>
 
 class QLabel;
+class QPainter;
+class QPixmap;
+class QSize;
+class QRect;
 class QWidget;
 
 // Small pieces every panel builds with.
@@ -11,3 +15,12 @@ class QWidget;
 QLabel* whiteLabel(const QString& text, QWidget* parent = nullptr);
 // A label showing a skin picture, such as a separator line.
 QLabel* separatorLabel(const QString& skinPicture, QWidget* parent = nullptr);
+
+// "MM:SS" for a number of seconds; minutes grow past 59 (3725 s is "62:05").
+QString clockText(int seconds);
+
+// Draws the middle of `picture` into `target`, the picture having been scaled
+// to cover the target's size; what overhangs is cut off evenly.
+void drawCovering(QPainter& painter, const QRect& target, const QPixmap& picture);
+// The picture scaled to cover `size`, keeping its proportions and its pixel ratio.
+QPixmap coveringPicture(const QPixmap& picture, QSize size);

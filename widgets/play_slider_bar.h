@@ -24,6 +24,8 @@ public:
     int maximum() const { return maximum_; }
     void setMinimum(int minimum);
     int minimum() const { return minimum_; }
+    // True from a press on the handle until the release.
+    bool isDragging() const { return dragging_; }
 
     QSize sizeHint() const override;
     // Where the last paint put the track and the handle (tests).

@@ -1,0 +1,145 @@
+#include "ui/video_graphic_view.h"
+
+#include <QFileInfo>
+#include <QGraphicsWidget>
+
+#include "app/box_site_listener.h"
+#include "app/media_site.h"
+#include "app/settings_db.h"
+#include "app/video_info_request.h"
+#include "sources/video_file_source.h"
+#include "ui/ui_kit.h"
+#include "ui/video_item.h"
+#include "widgets/custom_graphic_list_layout.h"
+#include "widgets/skin_style.h"
+
+VideoGraphicView::VideoGraphicView(QWidget* parent)
+    : CustomGraphicView(parent), source_(std::make_unique<VideoFileSource>()) {
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* container = new QGraphicsWidget;
+    list_ = new CustomGraphicListLayout(Qt::Vertical);
+    container->setLayout(list_);
+    hostContainer(container, QPointF(0, 0));
+    connect(VideoInfoRequest::instance(), &VideoInfoRequest::sig_videoInfoGet, this,
+            &VideoGraphicView::onVideoInfoGet);
+    connect(BoxSiteListener::instance(), &BoxSiteListener::sig_videoFileAdd, this,
+            &VideoGraphicView::onVideoFileAdd);
+    connect(BoxSiteListener::instance(), &BoxSiteListener::sig_videoFileRemove, this,
+            &VideoGraphicView::onVideoFileRemove);
+    connect(&playingTimer_, &QTimer::timeout, this, &VideoGraphicView::followPlayingFile);
+    playingTimer_.start(500);
+    QTimer::singleShot(0, this, &VideoGraphicView::loadFromDb);
+}
+
+VideoGraphicView::~VideoGraphicView() {
+    QStringList kept = items_.keys() + unavailable_;
+    kept.removeDuplicates();
+    kept.sort();
+    SettingsDb::instance()->saveStringList("Videos", kept);
+    clearVideos();
+    MediaSite::instance()->removeSource(source_.get());
+}
+
+VideoItem* VideoGraphicView::itemOf(const QString& path) const {
+    auto row = items_.constFind(path);
+    return row == items_.constEnd() ? nullptr : row->item;
+}
+
+void VideoGraphicView::addVideo(const QString& path) {
+    if (!QFileInfo(path).isFile() || items_.contains(path)) {
+        return;
+    }
+    auto* item =
+        new VideoItem(path, SkinStyle::instance()->pixmap("video/img_video_other.png"), this);
+    auto* cell = new CustomGraphicListItem(item);
+    list_->addItem(cell);
+    items_.insert(path, {item, cell});
+    relayout();
+    source_->AddFile(path);
+    VideoInfoRequest::instance()->request(path);
+}
+
+void VideoGraphicView::onVideoInfoGet(VideoInfoQt info) {
+    VideoItem* item = itemOf(info.path);
+    if (item == nullptr) {
+        return;
+    }
+    item->setPlayTimeText(clockText(info.playTime / 1000));
+    item->setThumbnail(QPixmap::fromImage(info.image));
+}
+
+void VideoGraphicView::removeVideo(const QString& path) {
+    auto row = items_.find(path);
+    if (row != items_.end()) {
+        list_->removeItems({row->cell});
+        delete row->cell;  // and with it the item
+        items_.erase(row);
+        relayout();
+    }
+    source_->RemoveFile(path);
+    if (items_.isEmpty()) {
+        MediaSite::instance()->removeSource(source_.get());
+    }
+}
+
+void VideoGraphicView::clearVideos() {
+    std::vector<QGraphicsLayoutItem*> cells;
+    list_->takeAll(cells);
+    for (QGraphicsLayoutItem* cell : cells) {
+        delete cell;
+    }
+    items_.clear();
+    relayout();
+    source_->RemoveAllFiles();
+    MediaSite::instance()->removeSource(source_.get());
+}
+
+QStringList VideoGraphicView::selectedPaths() const {
+    QStringList paths;
+    for (QGraphicsItem* item : scene()->selectedItems()) {
+        if (auto* video = dynamic_cast<VideoItem*>(item)) {
+            paths << video->path();
+        }
+    }
+    return paths;
+}
+
+void VideoGraphicView::playSelected() {
+    QStringList selected = selectedPaths();
+    if (!selected.isEmpty() && !selected.first().isEmpty()) {
+        source_->SetCurrentFile(selected.first());
+    }
+    MediaSite::instance()->activateSource(source_.get());
+}
+
+void VideoGraphicView::itemDoubleClicked(QVariant) { playSelected(); }
+
+void VideoGraphicView::followPlayingFile() {
+    QString now = source_->CurrentFile();
+    if (now == playing_) {
+        return;
+    }
+    if (VideoItem* before = itemOf(playing_)) {
+        before->setPlaying(false);
+    }
+    playing_ = now;
+    if (VideoItem* after = itemOf(playing_)) {
+        after->setPlaying(true);
+    }
+}
+
+void VideoGraphicView::loadFromDb() {
+    QStringList paths;
+    SettingsDb::instance()->loadStringList("Videos", paths);
+    for (const QString& path : paths) {
+        if (QFileInfo(path).isFile()) {
+            addVideo(path);
+        } else {
+            unavailable_ << path;
+        }
+    }
+}
+
+void VideoGraphicView::onVideoFileAdd(QString path) { addVideo(path); }
+
+void VideoGraphicView::onVideoFileRemove(QString path) { removeVideo(path); }
