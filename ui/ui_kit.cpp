@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPainter>
 
+#include "widgets/button_skin.h"
 #include "widgets/skin_style.h"
 
 QLabel* whiteLabel(const QString& text, QWidget* parent) {
@@ -46,4 +47,10 @@ void drawCovering(QPainter& painter, const QRect& target, const QPixmap& picture
     source = source.intersected(QRectF(QPointF(0, 0), size));
     painter.drawPixmap(QRectF(target), picture,
                        QRectF(source.topLeft() * ratio, source.size() * ratio));
+}
+
+ButtonSkin* idButton(const QString& picture, int id, QWidget* parent) {
+    auto* button = new ButtonSkin(picture, parent);
+    button->setProperty("id", id);
+    return button;
 }

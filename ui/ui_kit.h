@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class ButtonSkin;
 class QLabel;
 class QPainter;
 class QPixmap;
@@ -15,6 +16,9 @@ class QWidget;
 QLabel* whiteLabel(const QString& text, QWidget* parent = nullptr);
 // A label showing a skin picture, such as a separator line.
 QLabel* separatorLabel(const QString& skinPicture, QWidget* parent = nullptr);
+
+// A skin button carrying an "id" property, as the pages' buttons do.
+ButtonSkin* idButton(const QString& picture, int id, QWidget* parent);
 
 // "MM:SS" for a number of seconds; minutes grow past 59 (3725 s is "62:05").
 QString clockText(int seconds);

@@ -19,11 +19,6 @@
 namespace {
 constexpr int kSettingsSlot = 5;
 
-ButtonSkin* idButton(const QString& picture, int id, QWidget* parent) {
-    auto* button = new ButtonSkin(picture, parent);
-    button->setProperty("id", id);
-    return button;
-}
 }  // namespace
 
 VideoControlView::VideoControlView(QWidget* parent)

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGraphicsSceneMouseEvent>
+#include <QImage>
+#include <QTest>
+
+#include "app/media_site.h"
+#include "app/settings_db.h"
+#include "engine/play_graph.h"
+#include "sources/pic_file_source.h"
+#include "tests/support/frame_log.h"
+#include "tests/support/test_components.h"
+#include "tests/support/test_media.h"
+#include "tests/ui/ui_test_environment.h"
+#include "ui/pic_control_view.h"
+#include "ui/pic_graphic_view.h"
+#include "widgets/pic_item.h"
+
+namespace {
+void settle() {
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+}
+
+template <typename Done>
+bool waitFor(Done done, int ms = 15000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QTest::qWait(20);
+    return done();
+}
+
+QString makePicture(const ScratchDir& folder, const std::string& name, QColor colour,
+                    QSize size = {320, 240}) {
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(colour);
+    QString path = QString::fromStdString(folder.file(name));
+    EXPECT_TRUE(picture.save(path));
+    return path;
+}
+
+void forgetPictures() {
+    SettingsDb::instance()->saveStringList("Pics", {});
+    SettingsDb::instance()->saveMap(4, {{"playseq", "0"}, {"keepRatio", "0"}});
+}
+
+bool slideshowInGraph(PicFileSource* source) {
+    return PlayGraph::Instance()->FindSourceByType(SOURCE_TYPE_PICTURE) == source;
+}
+
+// The colour at the middle of the graph's next picture.
+std::string nextColourShown(RecordingOutput& output) {
+    std::vector<uint8_t> picture = output.nextPicture();
+    if (picture.empty())
+        return "none";
+    size_t middle = (240 * 640 + 320) * 4;
+    return nearestColour(picture.data() + middle);
+}
+
+void doubleClick(PicGraphicView* grid, PicItem* tile) {
+    grid->scene()->clearSelection();
+    tile->setSelected(true);
+    QGraphicsSceneMouseEvent event(QEvent::GraphicsSceneMouseDoubleClick);
+    event.setButton(Qt::LeftButton);
+    grid->scene()->sendEvent(tile, &event);
+}
+}  // namespace
+
+TEST(PicPanelTest, AHundredPicturesArriveAFewAtATimeWithoutBlocking) {
+    forgetPictures();
+    ScratchDir folder;
+    QStringList paths;
+    for (int i = 0; i < 100; ++i) {
+        paths << makePicture(folder, "p" + std::to_string(100 + i) + ".png",
+                             QColor::fromHsv(i * 3, 200, 200), {64, 48});
+    }
+    PicControlView page;
+    page.resize(316, 532);
+    page.show();
+    settle();
+    page.grid()->push(paths);
+    std::vector<int> seen;
+    QElapsedTimer clock;
+    clock.start();
+    while (page.grid()->tileCount() < 100 && clock.elapsed() < 30000) {
+        QTest::qWait(100);  // the loop runs: repaints, timers, input
+        seen.push_back(page.grid()->tileCount());
+    }
+    EXPECT_EQ(page.grid()->tileCount(), 100);
+    int partial = std::count_if(seen.begin(), seen.end(), [](int n) { return n > 0 && n < 100; });
+    EXPECT_GE(partial, 3) << "the tiles come in while the page keeps running";
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+
+    page.grid()->addPic(paths[0]);
+    page.grid()->addPic(QString::fromStdString(folder.file("missing.png")));
+    EXPECT_EQ(page.grid()->tileCount(), 100) << "listed or missing: nothing added";
+    page.grid()->clearPics();
+}
+
+TEST(PicPanelTest, DoubleClickStartsTheSlideshowAtThatPicture) {
+    forgetPictures();
+    ScratchDir folder;
+    QString red = makePicture(folder, "1 red.png", Qt::red);
+    QString blue = makePicture(folder, "2 blue.png", Qt::blue);
+    QString green = makePicture(folder, "3 green.png", QColor(0, 255, 0));
+    RecordingOutput output;
+    PlayGraph::Instance()->AddOutput(&output);
+    PlayGraph::Instance()->Start();
+    {
+        PicControlView page;
+        settle();
+        page.playOrderBox()->setCurrentIndex(1);
+        for (const QString& path : {red, blue, green})
+            page.grid()->addPic(path);
+        doubleClick(page.grid(), page.grid()->tileOf(green));
+        EXPECT_TRUE(slideshowInGraph(page.grid()->source()));
+        EXPECT_TRUE(waitFor([&] { return nextColourShown(output) == "green"; }));
+
+        page.grid()->tileOf(green)->setSelected(false);
+        page.grid()->playSelected();
+        EXPECT_TRUE(slideshowInGraph(page.grid()->source())) << "nothing selected: still plays";
+
+        for (const QString& path : {red, blue})
+            page.grid()->removePic(path);
+        EXPECT_TRUE(slideshowInGraph(page.grid()->source()));
+        page.grid()->removePic(green);
+        EXPECT_FALSE(slideshowInGraph(page.grid()->source())) << "the last picture went";
+    }
+    PlayGraph::Instance()->RemoveOutput(&output);
+}
+
+TEST(PicPanelTest, TheListOrderAndFittingComeBackEvenIfClosedEarly) {
+    forgetPictures();
+    ScratchDir folder;
+    QStringList paths;
+    for (int i = 0; i < 30; ++i) {
+        paths << makePicture(folder, "q" + std::to_string(10 + i) + ".png", Qt::gray, {32, 32});
+    }
+    {
+        PicControlView page;
+        settle();
+        page.playOrderBox()->setCurrentIndex(1);
+        page.fittingBox()->setCurrentIndex(1);
+        page.grid()->push(paths);
+        QTest::qWait(100);
+        EXPECT_LT(page.grid()->tileCount(), 30) << "closed while pictures still come in";
+    }
+    QStringList saved;
+    SettingsDb::instance()->loadStringList("Pics", saved);
+    EXPECT_EQ(saved, paths) << "the pictures on their way are saved too";
+
+    PicControlView again;
+    settle();
+    EXPECT_EQ(again.playOrderBox()->currentIndex(), 1);
+    EXPECT_EQ(again.fittingBox()->currentIndex(), 1);
+    EXPECT_EQ(again.grid()->source()->PlaySequence(), 1);
+    EXPECT_TRUE(waitFor([&] { return again.grid()->tileCount() == 30; }));
+    again.grid()->clearPics();
+}
