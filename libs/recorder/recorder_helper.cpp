@@ -107,7 +107,10 @@ int RecorderHelper::AddVideoChannelRgb24(int width, int height, int frameRate) {
 }
 
 std::string RecorderHelper::description() const {
-    std::string text = "flvmux name=mux streamable=true ! filesink name=file";
+    // Unbuffered, so what was recorded is on disk even if the program dies
+    // mid-recording: the file then lacks at most its last tag.
+    std::string text =
+        "flvmux name=mux streamable=true ! filesink name=file buffer-mode=unbuffered";
     if (hasVideo_) {
         text += " appsrc name=video format=time is-live=true caps=video/x-raw,format=BGR,width=" +
                 std::to_string(width_) + ",height=" + std::to_string(height_) +

@@ -1,0 +1,68 @@
+#include "libs/recorder/flv_repair.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+
+namespace {
+constexpr int kHeaderSize = 9;
+constexpr int kTagHeaderSize = 11;
+constexpr int kBackPointerSize = 4;
+
+uint32_t bigEndian(const uint8_t* bytes, int count) {
+    uint32_t value = 0;
+    for (int i = 0; i < count; ++i) {
+        value = (value << 8) | bytes[i];
+    }
+    return value;
+}
+
+bool readAt(int fd, int64_t offset, uint8_t* buffer, size_t size) {
+    return ::pread(fd, buffer, size, offset) == static_cast<ssize_t>(size);
+}
+
+// Walks the tags; returns the offset just past the last complete one.
+int64_t endOfCompleteTags(int fd, int64_t fileSize, FlvRepairResult* result) {
+    std::array<uint8_t, kHeaderSize> header{};
+    readAt(fd, 0, header.data(), header.size());
+    int64_t offset = bigEndian(header.data() + 5, 4) + kBackPointerSize;
+    int64_t end = offset;
+    std::array<uint8_t, kTagHeaderSize> tag{};
+    while (offset + kTagHeaderSize <= fileSize && readAt(fd, offset, tag.data(), tag.size())) {
+        int64_t dataSize = bigEndian(tag.data() + 1, 3);
+        int64_t next = offset + kTagHeaderSize + dataSize + kBackPointerSize;
+        if (next > fileSize) {
+            break;
+        }
+        uint32_t stamp = bigEndian(tag.data() + 4, 3) | (static_cast<uint32_t>(tag[7]) << 24);
+        result->lastTimestampMs = stamp;
+        ++result->tags;
+        offset = end = next;
+    }
+    return end;
+}
+}  // namespace
+
+FlvRepairResult repairFlvTail(const std::string& path) {
+    FlvRepairResult result;
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        return result;
+    }
+    struct stat info {};
+    std::array<uint8_t, kHeaderSize> header{};
+    if (::fstat(fd, &info) != 0 || !readAt(fd, 0, header.data(), header.size()) ||
+        header[0] != 'F' || header[1] != 'L' || header[2] != 'V') {
+        ::close(fd);
+        return result;
+    }
+    result.isFlv = true;
+    int64_t end = endOfCompleteTags(fd, info.st_size, &result);
+    if (end < info.st_size && ::ftruncate(fd, end) == 0) {
+        result.bytesCut = info.st_size - end;
+    }
+    ::close(fd);
+    return result;
+}

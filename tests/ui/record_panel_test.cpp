@@ -1,0 +1,305 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include "app/box_site_listener.h"
+#include "app/settings_db.h"
+#include "engine/play_graph.h"
+#include "outputs/video_wnd_output.h"
+#include "tests/support/child_process.h"
+#include "tests/support/test_media.h"
+#include "tests/ui/ui_test_environment.h"
+#include "ui/file_manager.h"
+#include "ui/record_control_view.h"
+#include "ui/record_graphic_view.h"
+#include "ui/record_item.h"
+#include "ui/timer_label.h"
+#include "ui/video_preview_dlg.h"
+#include "widgets/button_skin.h"
+#include "widgets/custom_file_dialog.h"
+#include "widgets/custom_message_box.h"
+#include "widgets/play_slider_bar.h"
+
+namespace {
+void settle() {
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+}
+
+template <typename Done>
+bool waitFor(Done done, int ms = 20000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QTest::qWait(20);
+    return done();
+}
+
+// Answers the next message box (the platform's or ours) with `button`, and
+// notes its text.
+struct MessageAnswer {
+    QString text;
+    QTimer timer;
+    explicit MessageAnswer(QMessageBox::StandardButton button) {
+        QObject::connect(&timer, &QTimer::timeout, [this, button] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (!top->isVisible())
+                    continue;
+                if (auto* box = qobject_cast<QMessageBox*>(top)) {
+                    text = box->text();
+                    box->done(button);
+                    timer.stop();
+                } else if (auto* ours = qobject_cast<CustomMessageBox*>(top)) {
+                    text = ours->textLabel()->text();
+                    ours->done(button);
+                    timer.stop();
+                }
+            }
+        });
+        timer.start(30);
+    }
+};
+
+// Saves as whatever the test says.
+struct SaveAsChooser : FileChooser {
+    QString answer;
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&,
+                         QFileDialog::Options) override {
+        return answer;
+    }
+};
+
+// Records for `seconds` through the panel and returns the preview it opens.
+VideoPreviewDlg* record(RecordControlView& panel, int seconds) {
+    VideoPreviewDlg* opened = nullptr;
+    auto connection = QObject::connect(&panel, &RecordControlView::sig_previewOpened,
+                                       [&](VideoPreviewDlg* dialog) { opened = dialog; });
+    panel.startButton()->click();
+    EXPECT_TRUE(panel.isRecording());
+    QTest::qWait(seconds * 1000 + 150);
+    panel.stopButton()->click();
+    QObject::disconnect(connection);
+    return opened;
+}
+
+struct RecordPanelTest : ::testing::Test {
+    void SetUp() override {
+        SettingsDb::instance()->saveStringList("myvideo_list", {});
+        QDir folder(RecordControlView::recordFolder());
+        for (const QString& name : folder.entryList(QDir::Files))
+            folder.remove(name);
+        PlayGraph::Instance()->Start();
+    }
+};
+}  // namespace
+
+TEST_F(RecordPanelTest, NamesAndTimesFollowTheClock) {
+    QDateTime start(QDate(2024, 3, 5), QTime(14, 7, 9, 42));
+    QString path = RecordControlView::temporaryPath(start);
+    EXPECT_TRUE(path.startsWith(SettingsDb::dataPath() + "/MyVideo/"));
+    EXPECT_TRUE(path.endsWith("/20240305140709042.flv_tmp")) << path.toStdString();
+    EXPECT_TRUE(QDir(SettingsDb::dataPath() + "/MyVideo").exists());
+
+    TimerLabel label;
+    EXPECT_EQ(label.text(), "00:00");
+    label.start();
+    label.advance(65);
+    EXPECT_EQ(label.text(), "01:05");
+    label.advance(125 * 60 - 65);
+    EXPECT_EQ(label.text(), "125:00");
+    label.stop();
+    EXPECT_EQ(label.text(), "00:00");
+    EXPECT_FALSE(label.isCounting());
+
+    VideoPreviewDlg dialog(VideoPreviewDlg::kAfterRecording, "/nowhere.flv_tmp", 65);
+    EXPECT_EQ(dialog.timeText(), "00:00/01:05");
+    EXPECT_EQ(dialog.windowTitle(), "保存视频");
+    EXPECT_NE(dialog.button("record/btn_save.png"), nullptr);
+    EXPECT_EQ(dialog.button("record/btn_addvideolist.png"), nullptr);
+}
+
+TEST_F(RecordPanelTest, AFiveSecondRecordingIsPreviewedSavedAndListed) {
+    RecordControlView panel;
+    settle();
+    VideoPreviewDlg* preview = record(panel, 5);
+    ASSERT_NE(preview, nullptr);
+    QString temporary = preview->path();
+    EXPECT_TRUE(temporary.endsWith(".flv_tmp"));
+    EXPECT_TRUE(QFile::exists(temporary));
+    EXPECT_FALSE(panel.isRecording());
+    EXPECT_TRUE(panel.startButton()->isVisible() || !panel.isVisible());
+    EXPECT_TRUE(preview->timeText() == "00:00/00:05" || preview->timeText() == "00:00/00:06")
+        << preview->timeText().toStdString();
+
+    uint64_t before = preview->output()->repaintRequests();
+    preview->button("record/btn_startplay.png")->click();
+    EXPECT_TRUE(waitFor([&] { return preview->output()->repaintRequests() > before + 10; }))
+        << "the recording plays in the dialog's own graph";
+    EXPECT_TRUE(waitFor([&] { return preview->positionSlider()->maximum() >= 4; }));
+    QPointer<VideoPreviewDlg> alive(preview);
+    preview->button("record/btn_save.png")->click();
+    EXPECT_TRUE(waitFor([&] { return alive.isNull(); })) << "saving closes the dialog";
+
+    QString kept = temporary.left(temporary.size() - 4);
+    EXPECT_TRUE(kept.endsWith(".flv"));
+    EXPECT_TRUE(QFile::exists(kept));
+    EXPECT_FALSE(QFile::exists(temporary));
+    EXPECT_EQ(panel.list()->paths(), QStringList{kept});
+    RecordItem* item = panel.list()->itemOf(kept);
+    ASSERT_NE(item, nullptr);
+    EXPECT_TRUE(waitFor([&] { return item->durationSeconds() > 0; }));
+    EXPECT_NEAR(item->durationSeconds(), 5, 1) << item->durationText().toStdString();
+    QStringList saved;
+    SettingsDb::instance()->loadStringList("myvideo_list", saved);
+    EXPECT_EQ(saved, QStringList{kept});
+
+    QString added;
+    auto connection =
+        QObject::connect(BoxSiteListener::instance(), &BoxSiteListener::sig_videoFileAdd,
+                         [&](QString path) { added = path; });
+    VideoPreviewDlg* again = nullptr;
+    QObject::connect(&panel, &RecordControlView::sig_previewOpened,
+                     [&](VideoPreviewDlg* dialog) { again = dialog; });
+    panel.list()->itemDoubleClicked(kept);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->mode(), VideoPreviewDlg::kFromList);
+    EXPECT_EQ(again->windowTitle(), "预览视频");
+    again->button("record/btn_addvideolist.png")->click();
+    EXPECT_EQ(added, kept) << "added to the video list";
+    QObject::disconnect(connection);
+    settle();
+}
+
+TEST_F(RecordPanelTest, DeletingAndSavingAsKeepEveryRecordingWhereItBelongs) {
+    ScratchDir elsewhere;
+    SaveAsChooser chooser;
+    CustomFileDialog::setChooser(&chooser);
+    RecordControlView panel;
+    settle();
+
+    VideoPreviewDlg* discarded = record(panel, 1);
+    ASSERT_NE(discarded, nullptr);
+    QString thrownAway = discarded->path();
+    discarded->button("record/btn_del.png")->click();
+    settle();
+    EXPECT_FALSE(QFile::exists(thrownAway)) << "the delete button removes the new recording";
+
+    VideoPreviewDlg* savedAs = record(panel, 1);
+    QString first = savedAs->path();
+    chooser.answer = QString::fromStdString(elsewhere.file("mine.flv"));
+    savedAs->button("record/btn_saveas.png")->click();
+    settle();
+    EXPECT_TRUE(QFile::exists(chooser.answer));
+    EXPECT_FALSE(QFile::exists(first));
+    EXPECT_TRUE(panel.list()->paths().contains(chooser.answer));
+
+    VideoPreviewDlg* clash = record(panel, 1);
+    QString second = clash->path();
+    {
+        MessageAnswer answer(QMessageBox::Ok);
+        clash->button("record/btn_saveas.png")->click();  // the same name again
+        settle();
+        EXPECT_EQ(answer.text, "另存为失败，录制文件已保留");
+    }
+    EXPECT_TRUE(QFile::exists(second)) << "a failed save-as keeps the recording";
+    ASSERT_NE(panel.list()->itemOf(second), nullptr);
+    EXPECT_TRUE(panel.list()->itemOf(second)->isUnsaved());
+
+    std::vector<QString> removed;
+    auto connection =
+        QObject::connect(BoxSiteListener::instance(), &BoxSiteListener::sig_videoFileRemove,
+                         [&](QString path) { removed.push_back(path); });
+    panel.list()->itemOf(chooser.answer)->setSelected(true);
+    panel.list()->itemOf(second)->setSelected(true);
+    {
+        MessageAnswer no(QMessageBox::No);
+        panel.deleteButton()->click();
+        EXPECT_EQ(no.text, "确定删除本地文件？");
+    }
+    EXPECT_TRUE(QFile::exists(chooser.answer)) << "No keeps the files";
+    {
+        MessageAnswer yes(QMessageBox::Yes);
+        panel.deleteButton()->click();
+    }
+    EXPECT_FALSE(QFile::exists(chooser.answer));
+    EXPECT_FALSE(QFile::exists(second));
+    EXPECT_EQ(removed, (std::vector<QString>{chooser.answer, second}));
+    EXPECT_TRUE(panel.list()->paths().isEmpty());
+    QObject::disconnect(connection);
+    CustomFileDialog::setChooser(nullptr);
+}
+
+TEST_F(RecordPanelTest, AFailedRenameOrAClosedWindowKeepsTheRecording) {
+    RecordControlView panel;
+    settle();
+    VideoPreviewDlg* preview = record(panel, 1);
+    QString temporary = preview->path();
+    QString kept = temporary.left(temporary.size() - 4);
+    QFile blocker(kept);  // a file already has the kept name
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    {
+        MessageAnswer answer(QMessageBox::Ok);
+        preview->button("record/btn_save.png")->click();
+        settle();
+        EXPECT_EQ(answer.text, "重命名录制文件失败");
+    }
+    settle();
+    EXPECT_TRUE(QFile::exists(temporary)) << "the dialog went, the recording stays";
+    ASSERT_NE(panel.list()->itemOf(temporary), nullptr);
+    EXPECT_TRUE(panel.list()->itemOf(temporary)->isUnsaved());
+
+    VideoPreviewDlg* closed = record(panel, 1);
+    QString undecided = closed->path();
+    closed->closeButton()->click();
+    settle();
+    EXPECT_TRUE(QFile::exists(undecided)) << "the window's close button decides nothing";
+    EXPECT_NE(panel.list()->itemOf(undecided), nullptr);
+
+    QString shown;
+    setFileManagerOpener([&](const QString& path) { shown = path; });
+    panel.list()->itemOf(undecided)->setSelected(true);
+    panel.openPositionButton()->click();
+    EXPECT_EQ(shown, undecided);
+    setFileManagerOpener({});
+}
+
+TEST_F(RecordPanelTest, ARecordingLeftByAKilledProgramIsOfferedAgain) {
+    QString orphan = RecordControlView::recordFolder() + "20240101080000000.flv_tmp";
+    ChildProcess recorder;
+    ASSERT_TRUE(recorder.spawn(LUMORA_RECORD_CRASH_HELPER, {orphan.toStdString()}));
+    std::string line;
+    ASSERT_TRUE(recorder.readLine(&line, std::chrono::seconds(20)));
+    ASSERT_EQ(line, "recording");
+    QTest::qWait(3000);
+    recorder.signal(SIGKILL);
+    recorder.wait();
+    ASSERT_TRUE(QFile::exists(orphan));
+
+    RecordControlView panel;
+    settle();
+    RecordItem* item = panel.list()->itemOf(orphan);
+    ASSERT_NE(item, nullptr) << "listed at the next start";
+    EXPECT_TRUE(item->isUnsaved());
+    EXPECT_TRUE(waitFor([&] { return item->durationSeconds() > 0; }))
+        << "its duration is recovered";
+    EXPECT_NEAR(item->durationSeconds(), 3, 1);
+
+    VideoPreviewDlg* preview = nullptr;
+    QObject::connect(&panel, &RecordControlView::sig_previewOpened,
+                     [&](VideoPreviewDlg* dialog) { preview = dialog; });
+    panel.list()->itemDoubleClicked(orphan);
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(preview->mode(), VideoPreviewDlg::kAfterRecording) << "it can still be saved";
+    preview->button("record/btn_save.png")->click();
+    settle();
+    EXPECT_TRUE(QFile::exists(orphan.left(orphan.size() - 4)));
+}

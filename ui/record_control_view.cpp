@@ -1,0 +1,241 @@
+#include "ui/record_control_view.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/box_site_listener.h"
+#include "app/settings_db.h"
+#include "engine/debug_log.h"
+#include "engine/play_graph.h"
+#include "libs/recorder/flv_repair.h"
+#include "outputs/wmv_record_output.h"
+#include "ui/file_manager.h"
+#include "ui/record_graphic_view.h"
+#include "ui/record_item.h"
+#include "ui/timer_label.h"
+#include "ui/video_preview_dlg.h"
+#include "widgets/button_skin.h"
+#include "widgets/custom_message_box.h"
+
+namespace {
+constexpr int kRecordSoundAndVideo = 3;
+const char* const kListKey = "myvideo_list";
+const char* const kTemporarySuffix = ".flv_tmp";
+
+void warn(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+}  // namespace
+
+RecordControlView::RecordControlView(QWidget* parent) : QWidget(parent) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 10, 0, 10);
+    column->setSpacing(10);
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(10, 0, 10, 0);
+    start_ = new ButtonSkin("record/btn_record.png", this);
+    stop_ = new ButtonSkin("record/btn_stoprecord.png", this);
+    time_ = new TimerLabel(this);
+    time_->setFixedWidth(100);
+    stop_->hide();
+    time_->hide();
+    top->addWidget(start_);
+    top->addWidget(stop_);
+    top->addWidget(time_);
+    top->addStretch();
+    column->addLayout(top);
+    list_ = new RecordGraphicView(this);
+    list_->setFixedHeight(420);
+    column->addWidget(list_);
+    auto* bottom = new QHBoxLayout;
+    bottom->setContentsMargins(10, 0, 10, 0);
+    openPosition_ = new ButtonSkin("record/btn_openfilepos.png", this);
+    delete_ = new ButtonSkin("record/btn_del.png", this);
+    bottom->addWidget(openPosition_);
+    bottom->addStretch();
+    bottom->addWidget(delete_);
+    column->addLayout(bottom);
+    column->addStretch();
+    connect(start_, &Button::clicked, this, &RecordControlView::onBtnStart);
+    connect(stop_, &Button::clicked, this, &RecordControlView::onBtnStop);
+    connect(openPosition_, &Button::clicked, this, &RecordControlView::onBtnOpenPos);
+    connect(delete_, &Button::clicked, this, &RecordControlView::onBtnDel);
+    connect(list_, &RecordGraphicView::sig_previewRequested, this,
+            &RecordControlView::onPreviewRequested);
+    QTimer::singleShot(0, this, &RecordControlView::loadFromDb);
+}
+
+RecordControlView::~RecordControlView() {
+    finishRecording();
+    saveToDb();
+}
+
+QString RecordControlView::recordFolder() {
+    QString folder = SettingsDb::dataPath() + "/MyVideo/";
+    QDir().mkpath(folder);
+    return folder;
+}
+
+QString RecordControlView::temporaryPath(const QDateTime& start) {
+    return recordFolder() + start.toString("yyyyMMddhhmmsszzz") + kTemporarySuffix;
+}
+
+void RecordControlView::onBtnStart() {
+    if (!output_) {
+        QString path = temporaryPath(QDateTime::currentDateTime());
+        auto output = std::make_unique<WmvRecordOutput>(
+            path.toStdWString(), PlayGraph::Instance()->FrameRate(), kRecordSoundAndVideo);
+        if (!output->start()) {
+            output.reset();
+            QFile::remove(path);
+            warn(this, tr("错误"), tr("录制初始化失败"));
+            return;
+        }
+        output_ = std::move(output);
+        PlayGraph::Instance()->AddOutput(output_.get());
+        temporaryPath_ = path;
+    }
+    stop_->show();
+    start_->hide();
+    time_->show();
+    time_->start();
+}
+
+void RecordControlView::finishRecording() {
+    if (output_) {
+        PlayGraph::Instance()->RemoveOutput(output_.get());
+        output_.reset();  // finishes the file
+    }
+}
+
+void RecordControlView::onBtnStop() {
+    bool wasRecording = output_ != nullptr;
+    finishRecording();
+    stop_->hide();
+    start_->show();
+    time_->hide();
+    int seconds = time_->elapsed();
+    time_->stop();
+    if (wasRecording) {
+        openPreview(VideoPreviewDlg::kAfterRecording, temporaryPath_, seconds);
+    }
+}
+
+void RecordControlView::openPreview(int mode, const QString& path, int seconds) {
+    auto* dialog = new VideoPreviewDlg(mode, path, seconds);
+    if (mode == VideoPreviewDlg::kAfterRecording) {
+        connect(dialog, &VideoPreviewDlg::sig_save, this, &RecordControlView::onDlgSave);
+        connect(dialog, &VideoPreviewDlg::sig_saveAs, this, &RecordControlView::onDlgSaveAs);
+        connect(dialog, &VideoPreviewDlg::sig_discard, this, &RecordControlView::onDlgDiscard);
+        connect(dialog, &VideoPreviewDlg::sig_keepUnsaved, this, &RecordControlView::onKeepUnsaved);
+    } else {
+        connect(dialog, &VideoPreviewDlg::sig_addVideo, BoxSiteListener::instance(),
+                &BoxSiteListener::sig_videoFileAdd);
+    }
+    dialog->showDialog();
+    emit sig_previewOpened(dialog);
+}
+
+void RecordControlView::onPreviewRequested(QString path, int seconds) {
+    bool unsaved = path.endsWith(kTemporarySuffix);
+    openPreview(unsaved ? VideoPreviewDlg::kAfterRecording : VideoPreviewDlg::kFromList, path,
+                seconds);
+}
+
+void RecordControlView::keepUnsaved(const QString& path) {
+    debugLog("recording kept unsaved: %s", qPrintable(path));
+    list_->addPath(path);
+}
+
+void RecordControlView::onKeepUnsaved(QString path) { keepUnsaved(path); }
+
+void RecordControlView::onDlgSave(QString path) {
+    QString kept = path.left(path.size() - 4);
+    if (!QFile::rename(path, kept)) {
+        warn(this, tr("出错"), tr("重命名录制文件失败"));
+        keepUnsaved(path);
+        return;
+    }
+    list_->removeItem(path);
+    list_->addPath(kept);
+    saveToDb();
+}
+
+void RecordControlView::onDlgSaveAs(QString oldPath, QString newPath) {
+    if (!QFile::copy(oldPath, newPath)) {
+        // The copy does not overwrite; the recording stays where it is.
+        warn(this, tr("出错"), tr("另存为失败，录制文件已保留"));
+        keepUnsaved(oldPath);
+        return;
+    }
+    QFile::remove(oldPath);
+    list_->removeItem(oldPath);
+    list_->addPath(newPath);
+    saveToDb();
+}
+
+void RecordControlView::onDlgDiscard(QString path) {
+    list_->removeItem(path);
+    QFile::remove(path);
+}
+
+void RecordControlView::onBtnDel() {
+    QStringList paths = list_->selectedPaths();
+    if (paths.isEmpty()) {
+        return;
+    }
+    int answer = CustomMessageBox::question(this, tr("提示"), tr("确定删除本地文件？"),
+                                            QMessageBox::Yes | QMessageBox::No);
+    if (answer != QMessageBox::Yes) {
+        return;
+    }
+    for (const QString& path : paths) {
+        list_->removeItem(path);
+        emit BoxSiteListener::instance()->sig_videoFileRemove(path);
+        QFile::remove(path);
+    }
+}
+
+void RecordControlView::onBtnOpenPos() {
+    QString path = list_->firstSelectedPath();
+    if (!path.isEmpty()) {
+        showInFileManager(path);
+    }
+}
+
+void RecordControlView::saveToDb() {
+    QStringList kept;
+    for (const QString& path : list_->paths()) {
+        if (!path.endsWith(kTemporarySuffix))
+            kept << path;
+    }
+    SettingsDb::instance()->saveStringList(kListKey, kept);
+}
+
+void RecordControlView::loadFromDb() {
+    QStringList paths;
+    SettingsDb::instance()->loadStringList(kListKey, paths);
+    for (const QString& path : paths) {
+        list_->addPath(path);
+    }
+    // Recordings a crash or a failed save left behind are offered again.
+    QDir folder(recordFolder());
+    for (const QString& name :
+         folder.entryList({QString("*") + kTemporarySuffix}, QDir::Files, QDir::Name)) {
+        QString path = folder.filePath(name);
+        if (path == temporaryPath_) {
+            continue;
+        }
+        FlvRepairResult repair = repairFlvTail(path.toStdString());
+        debugLog("unsaved recording %s: %d tags, %lld ms, %lld bytes cut", qPrintable(path),
+                 repair.tags, static_cast<long long>(repair.lastTimestampMs),
+                 static_cast<long long>(repair.bytesCut));
+        list_->addPath(path);
+    }
+}
