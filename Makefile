@@ -5,7 +5,7 @@ BUILD      ?= build
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps configure build run test test-main test-tsan bench gallery format clean
+.PHONY: deps configure build run test test-main test-tsan bench gallery shots format clean
 
 deps:
 	bash tools/install-deps.sh
@@ -49,6 +49,10 @@ bench: deps
 gallery: build
 	$(BUILD)/bin/lumora-skin-gallery --skin $(BUILD)/bin/skin $(BUILD)/gallery
 	$(BUILD)/bin/lumora-skin-gallery --skin $(BUILD)/bin/skin --scale 2 $(BUILD)/gallery
+
+# Screenshots of every panel with the skin, on a private X server.
+shots: build
+	xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/bin/lumora-panel-shots $(BUILD)/shots
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

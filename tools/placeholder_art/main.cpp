@@ -45,17 +45,17 @@ void drawText(QPainter& painter, const QString& family) {
     title.setWeight(QFont::Bold);
     painter.setFont(title);
     painter.setPen(QColor(255, 255, 255));
-    painter.drawText(QRect(0, 250, 640, 64), Qt::AlignCenter, QStringLiteral("Lumora直播伴侣"));
+    painter.drawText(QRect(0, 160, 640, 64), Qt::AlignCenter, QStringLiteral("Lumora直播伴侣"));
 
     QFont hint(family);
     hint.setPixelSize(22);
     painter.setFont(hint);
     painter.setPen(QColor(196, 208, 226));
-    painter.drawText(QRect(0, 322, 640, 34), Qt::AlignCenter, QStringLiteral("当前没有视频源"));
+    painter.drawText(QRect(0, 222, 640, 34), Qt::AlignCenter, QStringLiteral("当前没有视频源"));
     hint.setPixelSize(17);
     painter.setFont(hint);
     painter.setPen(QColor(150, 166, 190));
-    painter.drawText(QRect(0, 358, 640, 28), Qt::AlignCenter,
+    painter.drawText(QRect(0, 254, 640, 28), Qt::AlignCenter,
                      QStringLiteral("打开摄像头、视频或图片后，画面将在这里显示"));
 }
 }  // namespace
@@ -76,7 +76,9 @@ int main(int argc, char** argv) {
     background.setColorAt(0.0, QColor(38, 52, 78));
     background.setColorAt(1.0, QColor(18, 24, 38));
     painter.fillRect(picture.rect(), background);
-    drawCameraMark(painter, QPointF(320, 170));
+    // Everything sits above y = 290: the preview lays its open-camera
+    // button over the picture from there down.
+    drawCameraMark(painter, QPointF(320, 95));
     drawText(painter, uiFamily());
     painter.end();
     return picture.save(QString::fromLocal8Bit(argv[1]), "PNG") ? 0 : 1;
