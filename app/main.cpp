@@ -1,65 +1,100 @@
-// Lumora's console entry point: runs the process-wide play graph with the
-// media site's placeholder picture and the virtual camera, starts the camera device feeder
-// beside itself, and reports once a second how many pictures it composed and
-// which source is in front.
+// Lumora's entry: one copy per user, the crash reporter, the toolkit's
+// Chinese texts, the Fusion style, the skin, the interface font and style
+// sheet, then the main window until the tray's "退出" (or SIGTERM) ends the
+// event loop. The virtual camera's device feeder runs beside the program.
 
+#include <sys/socket.h>
+#include <unistd.h>
+#include <QFontDatabase>
+#include <QSocketNotifier>
+#include <QStyleFactory>
+#include <QTranslator>
 #include <csignal>
 #include <cstdio>
-#include <thread>
+#include <cstring>
 
-#include "app/graph_status_output.h"
 #include "app/helper_process.h"
-#include "app/media_site.h"
+#include "app/single_application.h"
+#include "app/startup.h"
 #include "engine/play_graph.h"
-#include "engine/video_source.h"
+#include "libs/crashreport/crash_main_installer.h"
 #include "outputs/vcam_output.h"
+#include "ui/lumora_box.h"
+#include "widgets/skin_style.h"
 
 namespace {
-volatile std::sig_atomic_t g_quit = 0;
-
-void onQuitSignal(int) { g_quit = 1; }
+constexpr int kMessageTimeoutMs = 5000;
+int g_quitPipe[2] = {-1, -1};
 
 VideoOutput* virtualCamera() { return VCamOutput::instance(); }
 
-const char* sourceName(int32_t typeId) {
-    switch (typeId) {
-        case SOURCE_TYPE_PICTURE:
-            return "picture";
-        case SOURCE_TYPE_CAMERA:
-            return "camera";
-        case SOURCE_TYPE_VIDEO_FILE:
-            return "video file";
-        default:
-            return "none (placeholder)";
+void onQuitSignal(int) {
+    char byte = 1;
+    (void)!::write(g_quitPipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT end the program as the tray's "退出" does, so the
+// panels save their state when the session ends.
+void quitOnTerminationSignals(QObject* owner) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_quitPipe) != 0) {
+        return;
     }
+    auto* notifier = new QSocketNotifier(g_quitPipe[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, [] {
+        if (LumoraBox* box = LumoraBox::instance())
+            box->onMenuQuit();
+    });
+    std::signal(SIGTERM, onQuitSignal);
+    std::signal(SIGINT, onQuitSignal);
+}
+
+bool printedInformation(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("lumora %s\n", "1.1.8");
+            return true;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::printf(
+                "usage: lumora [--version]\n"
+                "Lumora composes a live picture from a webcam, videos or pictures with\n"
+                "effects and publishes it as a virtual camera (see lumora-vcam --help).\n");
+            return true;
+        }
+    }
+    return false;
 }
 }  // namespace
 
-int main() {
-    std::signal(SIGINT, onQuitSignal);
-    std::signal(SIGTERM, onQuitSignal);
+int main(int argc, char** argv) {
+    if (printedInformation(argc, argv)) {
+        return 0;
+    }
+    SingleApplication app("LumoraBox", argc, argv);
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
+    QTranslator translator;
+    installToolkitTranslation(translator);
+    if (app.isRunning()) {
+        app.sendMessage("activate window", kMessageTimeoutMs);
+        return 0;
+    }
+    CrashMainInstaller crashReports;
+    crashReports.setAppInfo(L"Lumora直播伴侣", L"1.1.8.0");
+    crashReports.setCrashReportPath(L"lumora-bugreport", nullptr);
+    crashReports.install();
 
+    SkinStyle::instance()->setSkin("skin");
+    QApplication::setFont(interfaceFont(QFontDatabase::families()));
+    app.setStyleSheet(applicationStyleSheet(SkinStyle::instance()->skinDirectory()));
     PlayGraph::SetDefaultOutputProvider(&virtualCamera);
-    PlayGraph* graph = PlayGraph::Instance();
-    MediaSite::instance();  // the placeholder picture and 15 frames a second
-    GraphStatusOutput status;
-    graph->AddOutput(&status);
-    graph->Start();
-
     HelperProcess cameraFeeder;
-    if (!cameraFeeder.start(executableDirectory() + "/lumora-vcam", {"--auto"})) {
-        std::fprintf(stderr, "lumora: could not start lumora-vcam; the camera device stays idle\n");
-    }
+    cameraFeeder.start(executableDirectory() + "/lumora-vcam", {"--auto"});
 
-    while (!g_quit) {
-        std::this_thread::sleep_for(std::chrono::seconds(1));
-        std::printf("frames %llu, front source: %s, virtual camera: %s\n",
-                    static_cast<unsigned long long>(status.FrameCount()),
-                    sourceName(graph->FrontSourceType()),
-                    VCamOutput::instance()->isPublishing() ? "publishing" : "off");
-        std::fflush(stdout);
-    }
-    graph->Stop();
-    graph->RemoveOutput(&status);
-    return 0;
+    LumoraBox* box = LumoraBox::instance();
+    box->showDialog();
+    QObject::connect(&app, &SingleApplication::messageReceived, box, &LumoraBox::onAppMessage);
+    quitOnTerminationSignals(&app);
+    int result = app.exec();
+    LumoraBox::destroy();
+    return result;
 }

@@ -1,0 +1,136 @@
+#include "ui/lumora_box.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "engine/debug_log.h"
+#include "ui/control_view.h"
+#include "ui/full_video_view.h"
+#include "ui/player_bar_view.h"
+#include "widgets/skin_style.h"
+
+namespace {
+LumoraBox* g_box = nullptr;      // the user-interface thread only
+constexpr int kAttentionMs = 0;  // keep asking until the window is looked at
+}  // namespace
+
+LumoraBox* LumoraBox::instance() {
+    if (g_box == nullptr) {
+        g_box = new LumoraBox;
+    }
+    return g_box;
+}
+
+void LumoraBox::destroy() {
+    delete g_box;
+    g_box = nullptr;
+}
+
+QString LumoraBox::productTitle() { return tr("Lumora直播伴侣"); }
+
+LumoraBox::LumoraBox() {
+    setWindowTitle(productTitle());
+    setFixedSize(982, 648);
+    setAttribute(Qt::WA_TranslucentBackground, false);
+    setHideOnClose(true);
+    setContentsMargins(8, 8, 8, 8);
+    setWindowIcon(QIcon(SkinStyle::instance()->skinPath("app.ico")));
+    buildTray();
+    left_ = SkinStyle::instance()->pixmap("main/bg_main_left.png");
+    right_ = SkinStyle::instance()->pixmap("main/bg_main_right.png");
+
+    auto* preview = new QVBoxLayout;
+    preview->setContentsMargins(0, 0, 0, 0);
+    preview->setSpacing(0);
+    display_ = new PlayerDisplayView(this);
+    bar_ = new PlayerBarView(this);
+    preview->addWidget(display_);
+    preview->addWidget(bar_);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(0);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addLayout(preview);
+    control_ = new ControlView(this);
+    row->addWidget(control_, 1);
+    mainLayout()->addLayout(row, 1);
+    QTimer::singleShot(0, this, &LumoraBox::loadFromDb);
+}
+
+void LumoraBox::buildTray() {
+    tray_ = new QSystemTrayIcon(QIcon(SkinStyle::instance()->skinPath("app.ico")), this);
+    tray_->setToolTip(productTitle() + "v" + versionText());
+    tray_->setVisible(true);
+    connect(tray_, &QSystemTrayIcon::activated, this, &LumoraBox::onIconActivate);
+}
+
+void LumoraBox::drawBackground(QPainter& painter) {
+    painter.fillRect(rect(), Qt::black);
+    painter.drawPixmap(0, 0, left_);
+    painter.drawPixmap(logicalSize(left_).width(), 0, right_);
+}
+
+void LumoraBox::resizeEvent(QResizeEvent* event) {
+    CustomShowDialog::resizeEvent(event);
+    debugLog("lumora box rect %d x %d", width(), height());
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect().adjusted(8, 8, -10, -8)), 6, 6);
+    setMask(QRegion(path.toFillPolygon().toPolygon()));
+}
+
+void LumoraBox::closeEvent(QCloseEvent* event) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        CustomShowDialog::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    showMinimized();  // no tray to come back from
+}
+
+void LumoraBox::onIconActivate(QSystemTrayIcon::ActivationReason reason) {
+    switch (reason) {
+        case QSystemTrayIcon::Context:
+            if (menu_ == nullptr) {
+                menu_ = new QMenu(this);
+                menu_->addAction(tr("显示主窗体"), this, &LumoraBox::onMenuShowWnd);
+                menu_->addSeparator();
+                menu_->addAction(tr("退出"), this, &LumoraBox::onMenuQuit);
+            }
+            menu_->popup(QCursor::pos());
+            break;
+        case QSystemTrayIcon::DoubleClick:
+        case QSystemTrayIcon::Trigger:
+            setVisible(true);
+            break;
+        default:
+            break;
+    }
+}
+
+void LumoraBox::onMenuShowWnd() { QTimer::singleShot(0, this, &LumoraBox::onActivate); }
+
+void LumoraBox::onActivate() {
+    setVisible(true);
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void LumoraBox::onAppMessage(const QString&) {
+    if (!isVisible()) {
+        showMinimized();
+    }
+    QApplication::alert(this, kAttentionMs);
+}
+
+// exit() rather than quit(): quit() first asks the windows to close, and
+// this one only hides, which would cancel the quit.
+void LumoraBox::onMenuQuit() { QCoreApplication::exit(0); }
+
+void LumoraBox::loadFromDb() { control_->loadFromDb(); }
