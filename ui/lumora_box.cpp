@@ -86,9 +86,11 @@ void LumoraBox::resizeEvent(QResizeEvent* event) {
 
 void LumoraBox::closeEvent(QCloseEvent* event) {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        debugLog("window closed: hidden in the tray");
         CustomShowDialog::closeEvent(event);
         return;
     }
+    debugLog("window closed: minimised, the desktop has no tray");
     event->ignore();
     showMinimized();  // no tray to come back from
 }
@@ -122,7 +124,8 @@ void LumoraBox::onActivate() {
     activateWindow();
 }
 
-void LumoraBox::onAppMessage(const QString&) {
+void LumoraBox::onAppMessage(const QString& message) {
+    debugLog("app message: %s", qPrintable(message));
     if (!isVisible()) {
         showMinimized();
     }

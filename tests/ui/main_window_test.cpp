@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+
+#include "tests/ui/ui_test_environment.h"
+#include "ui/camera_control_view.h"
+#include "ui/control_view.h"
+#include "ui/effect_control_view.h"
+#include "ui/lumora_box.h"
+#include "ui/video_control_view.h"
+#include "widgets/button_skin.h"
+
+namespace {
+void settle() {
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+}
+
+struct Window {
+    LumoraBox* box = LumoraBox::instance();
+    Window() {
+        box->showDialog();
+        settle();
+    }
+    ~Window() { LumoraBox::destroy(); }
+};
+}  // namespace
+
+TEST(MainWindowTest, StartsWithTheCameraPageAndTheEffectPageOnly) {
+    Window window;
+    ControlView* control = window.box->controlView();
+    EXPECT_EQ(window.box->size(), QSize(982, 648));
+    EXPECT_EQ(window.box->windowTitle(), "Lumora直播伴侣");
+    EXPECT_TRUE(window.box->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_NE(qobject_cast<CameraControlView*>(control->page(ControlView::Camera)), nullptr);
+    EXPECT_EQ(control->currentPage(), control->page(ControlView::Camera));
+    EXPECT_TRUE(control->tabButton(ControlView::Camera)->isSelected());
+    EXPECT_NE(qobject_cast<EffectControlView*>(control->page(ControlView::Effects)), nullptr)
+        << "made by loadFromDb so saved effects return";
+    for (int tab : {ControlView::Videos, ControlView::Pictures, ControlView::Recordings}) {
+        EXPECT_EQ(control->page(tab), nullptr) << tab;
+    }
+    EXPECT_EQ(window.box->trayIcon()->toolTip(), "Lumora直播伴侣v1.1.8");
+    EXPECT_FALSE(window.box->mask().isEmpty()) << "rounded corners";
+    EXPECT_FALSE(window.box->mask().contains(QPoint(2, 2))) << "inside the shadow margin";
+}
+
+TEST(MainWindowTest, ATabKeepsItsPageAndOnlyItsButtonIsSelected) {
+    Window window;
+    ControlView* control = window.box->controlView();
+    control->tabButton(ControlView::Videos)->click();
+    QWidget* videos = control->page(ControlView::Videos);
+    ASSERT_NE(qobject_cast<VideoControlView*>(videos), nullptr);
+    EXPECT_EQ(control->currentPage(), videos);
+    EXPECT_TRUE(control->tabButton(ControlView::Videos)->isSelected());
+    EXPECT_FALSE(control->tabButton(ControlView::Camera)->isSelected());
+    control->tabButton(ControlView::Camera)->click();
+    control->tabButton(ControlView::Videos)->click();
+    EXPECT_EQ(control->page(ControlView::Videos), videos) << "the same page object";
+    control->tabButton(ControlView::Effects)->click();
+    EXPECT_EQ(control->currentPage(), control->page(ControlView::Effects));
+}
+
+TEST(MainWindowTest, TheTrayMenuAndTheCloseButton) {
+    Window window;
+    LumoraBox* box = window.box;
+    box->onIconActivate(QSystemTrayIcon::Context);
+    ASSERT_NE(box->trayMenu(), nullptr);
+    QList<QAction*> entries = box->trayMenu()->actions();
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[0]->text(), "显示主窗体");
+    EXPECT_TRUE(entries[1]->isSeparator());
+    EXPECT_EQ(entries[2]->text(), "退出");
+    box->trayMenu()->hide();
+
+    box->closeButton()->click();
+    settle();
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        EXPECT_FALSE(box->isVisible()) << "closing hides into the tray";
+    } else {
+        EXPECT_TRUE(box->isMinimized()) << "no tray: closing minimises";
+    }
+    box->onIconActivate(QSystemTrayIcon::DoubleClick);
+    box->onActivate();
+    settle();
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_FALSE(box->isMinimized());
+
+    box->hide();
+    box->onAppMessage("activate window");
+    EXPECT_TRUE(box->isVisible()) << "a second start shows the hidden window minimised";
+    EXPECT_TRUE(box->isMinimized());
+
+    int result = -1;
+    QTimer::singleShot(0, [&] { entries[2]->trigger(); });
+    result = QEventLoop().exec();
+    EXPECT_EQ(result, 0) << "退出 ends the event loop";
+}
