@@ -18,11 +18,14 @@
 
 #include "app/settings_db.h"
 #include "ui/camera_control_view.h"
+#include "ui/control_view.h"
 #include "ui/effect_control_view.h"
+#include "ui/lumora_box.h"
 #include "ui/pic_control_view.h"
 #include "ui/record_control_view.h"
 #include "ui/video_control_view.h"
 #include "ui/video_graphic_view.h"
+#include "widgets/button_skin.h"
 #include "widgets/skin_style.h"
 
 namespace {
@@ -85,6 +88,39 @@ BENCHMARK(BM_PageShown<RecordControlView>)
     ->UseManualTime()
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond);
+
+// The real thing: in the main window, from a click on each tab to the end
+// of its page's first paint (the first click builds the page), and a second
+// click that only switches.
+void BM_TabClickToPageShown(benchmark::State& state) {
+    LumoraBox* box = LumoraBox::instance();
+    box->showDialog();
+    QApplication::processEvents();
+    ControlView* control = box->controlView();
+    const char* const names[] = {"camera", "effects", "videos", "pictures", "recordings"};
+    for (auto _ : state) {
+        for (int round = 0; round < 2; ++round) {
+            for (int tab = ControlView::Recordings; tab >= ControlView::Camera; --tab) {
+                QElapsedTimer clock;
+                clock.start();
+                control->tabButton(tab)->click();
+                PaintWatch watch;
+                QWidget* page = control->currentPage();
+                page->installEventFilter(&watch);
+                page->update();
+                while (!watch.painted && clock.elapsed() < 10000) {
+                    QApplication::processEvents(QEventLoop::AllEvents, 1);
+                }
+                page->removeEventFilter(&watch);
+                std::string name =
+                    std::string(names[tab]) + (round == 0 ? "_first_ms" : "_again_ms");
+                state.counters[name] = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+            }
+        }
+    }
+    LumoraBox::destroy();
+}
+BENCHMARK(BM_TabClickToPageShown)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_VideoListOf200(benchmark::State& state) {
     QTemporaryDir folder;
