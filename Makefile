@@ -5,7 +5,7 @@ BUILD      ?= build
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps configure build run test test-main test-tsan bench gallery shots format clean
+.PHONY: deps configure build run test test-main test-tsan bench gallery shots install package package-check format clean
 
 deps:
 	bash tools/install-deps.sh
@@ -54,6 +54,19 @@ gallery: build
 # Screenshots of every panel with the skin, on a private X server.
 shots: build
 	xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/bin/lumora-panel-shots $(BUILD)/shots
+
+# Installs under PREFIX (default /usr/local).
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package in $(BUILD)/, and its check in a clean Debian 12 root
+# (downloads the root with debootstrap; not part of make test).
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+package-check: package
+	bash tools/package-check.sh $(BUILD)
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

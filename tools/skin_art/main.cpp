@@ -1,6 +1,8 @@
 // Paints every picture of the user interface into a skin folder, so the art
 // is code. The build runs it into bin/skin beside the program.
-// Usage: lumora-skin-art OUTPUT_FOLDER
+// Usage: lumora-skin-art OUTPUT_FOLDER [--icons ICON_THEME_FOLDER]
+// With --icons the program's icon is also written as the desktop's icon
+// theme wants it: ICON_THEME_FOLDER/<N>x<N>/apps/lumora.png.
 
 #include <QDir>
 #include <QGuiApplication>
@@ -25,17 +27,29 @@ bool writeSkin(const QDir& folder, QString* error) {
     }
     return writeIco(appIconImages(), folder.filePath("app.ico"), error);
 }
+bool writeThemeIcons(const QDir& theme, QString* error) {
+    for (const QImage& image : appIconImages()) {
+        QString folder = QString("%1x%1/apps").arg(image.width());
+        if (!theme.mkpath(folder) || !image.save(theme.filePath(folder + "/lumora.png"))) {
+            *error = QString("cannot write the %1 icon under %2").arg(folder, theme.path());
+            return false;
+        }
+    }
+    return true;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const QStringList arguments = app.arguments();
-    if (arguments.size() != 2) {
-        std::fprintf(stderr, "usage: lumora-skin-art OUTPUT_FOLDER\n");
+    bool withIcons = arguments.size() == 4 && arguments[2] == "--icons";
+    if (arguments.size() != 2 && !withIcons) {
+        std::fprintf(stderr, "usage: lumora-skin-art OUTPUT_FOLDER [--icons ICON_THEME_FOLDER]\n");
         return 2;
     }
     QString error;
-    if (!writeSkin(QDir(arguments[1]), &error)) {
+    if (!writeSkin(QDir(arguments[1]), &error) ||
+        (withIcons && !writeThemeIcons(QDir(arguments[3]), &error))) {
         std::fprintf(stderr, "lumora-skin-art: %s\n", qPrintable(error));
         return 1;
     }

@@ -1,0 +1,35 @@
+# `make install` and `make package`: the programs, the skin and the
+# translations go together into lib/lumora (the program finds its skin and
+# lumora-vcam beside itself), with links in bin, a desktop entry, the icon
+# in the hicolor theme and an example modprobe configuration.
+set(LUMORA_PROGRAM_DIR lib/lumora)
+
+install(TARGETS lumora lumora-vcam lumora-bugreport RUNTIME DESTINATION ${LUMORA_PROGRAM_DIR})
+install(DIRECTORY ${CMAKE_BINARY_DIR}/bin/skin/ DESTINATION ${LUMORA_PROGRAM_DIR}/skin)
+install(DIRECTORY ${CMAKE_BINARY_DIR}/bin/lang/ DESTINATION ${LUMORA_PROGRAM_DIR}/lang)
+foreach(program lumora lumora-vcam)
+    install(CODE "
+        file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
+        file(CREATE_LINK ../${LUMORA_PROGRAM_DIR}/${program}
+             \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/${program}\" SYMBOLIC)")
+endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/lumora.desktop DESTINATION share/applications)
+install(DIRECTORY ${CMAKE_BINARY_DIR}/icons/ DESTINATION share/icons/hicolor)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/lumora-v4l2loopback.conf
+        DESTINATION share/doc/lumora/examples)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME lumora)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Lumora developers <lumora@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "live video companion: effects on a webcam, published as a virtual camera")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION video)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Shared libraries are found by dpkg-shlibdeps; what is loaded at run time
+# (GStreamer elements, the Qt platform plugin, fonts) is listed here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-plugins-bad, gstreamer1.0-plugins-ugly, gstreamer1.0-libav, gstreamer1.0-pulseaudio, fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "v4l2loopback-dkms")
+include(CPack)
