@@ -1,0 +1,33 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/test_media.h"
+
+// What the tests of the real program share: a private X server for the
+// whole test program, a fresh home per test, the program started with its
+// standard error joined to the output the test reads, and xdotool.
+
+// A fresh home: settings, documents, runtime folder, crash reports.
+struct DesktopHome {
+    ScratchDir folder;
+    DesktopHome();
+    std::string settings() const;
+};
+
+std::unique_ptr<ChildProcess> startLumora();
+// The id of the visible window whose name holds `name`, or "".
+std::string visibleWindow(const std::string& name = "Lumora",
+                          std::chrono::seconds limit = std::chrono::seconds(20));
+// Reads the process's output until a line holds `wanted`.
+bool readsLine(ChildProcess& process, const std::string& wanted, std::chrono::seconds limit);
+void xdotool(const std::vector<std::string>& arguments);
+// Clicks at (x, y) of the window and lets the program react.
+void clickAt(const std::string& window, int x, int y, int settleMs = 700);
+// The whole screen as a PNG, for people to look at.
+void screenshot(const std::string& path);
+std::string contentsOf(const std::string& path);
