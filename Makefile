@@ -42,6 +42,7 @@ bench: deps
 	$(BUILD)/bin/slideshow_bench
 	$(BUILD)/bin/video_info_bench
 	$(BUILD)/bin/ui_bench
+	bash bench/whole_job.sh $(BUILD)
 	bash tools/pulse-fixture.sh start $(BUILD)/bench-pulse
 	PULSE_SERVER=unix:$(CURDIR)/$(BUILD)/bench-pulse/native $(BUILD)/bin/recorder_bench \
 		--benchmark_filter=OneMinute; status=$$?; \
