@@ -10,9 +10,10 @@ TimerLabel::TimerLabel(QWidget* parent) : QLabel(parent) {
 }
 
 void TimerLabel::start() {
-    elapsed_ = 0;
+    elapsed_ = advanced_ = 0;
+    clock_.start();
     if (timerId_ == 0) {
-        timerId_ = startTimer(1000);
+        timerId_ = startTimer(1000, Qt::PreciseTimer);
     }
     refresh();
 }
@@ -22,18 +23,25 @@ void TimerLabel::stop() {
         killTimer(timerId_);
         timerId_ = 0;
     }
-    elapsed_ = 0;
+    elapsed_ = advanced_ = 0;
+    clock_.invalidate();
     refresh();
 }
 
+int TimerLabel::elapsed() const {
+    return clock_.isValid() ? static_cast<int>(clock_.elapsed() / 1000) + advanced_ : elapsed_;
+}
+
 void TimerLabel::advance(int seconds) {
+    advanced_ += seconds;
     elapsed_ += seconds;
     refresh();
 }
 
 void TimerLabel::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == timerId_) {
-        advance(1);
+    if (event->timerId() == timerId_ && clock_.isValid()) {
+        elapsed_ = elapsed();
+        refresh();
     }
 }
 
