@@ -95,8 +95,8 @@ double recordPlain(const std::string& file, std::chrono::seconds length) {
         splitWords("flvmux name=mux streamable=true ! filesink location=" + file +
                    " videotestsrc is-live=true pattern=ball !"
                    " video/x-raw,format=BGR,width=640,height=480,framerate=15/1 ! queue !"
-                   " videoflip video-direction=vert ! videoconvert ! x264enc tune=zerolatency"
-                   " speed-preset=veryfast key-int-max=30 ! h264parse ! queue ! mux."
+                   " videoconvert ! videoflip video-direction=vert ! x264enc tune=zerolatency"
+                   " speed-preset=superfast key-int-max=30 ! h264parse ! queue ! mux."
                    " audiotestsrc is-live=true freq=440 !"
                    " audio/x-raw,format=S16LE,rate=44100,channels=2 ! queue ! audioconvert !"
                    " audioresample ! avenc_aac ! aacparse ! queue ! mux."),
