@@ -38,10 +38,14 @@ endfunction()
 # Tests that record sound require it and reach it through PULSE_SERVER.
 set(LUMORA_PULSE_DIR "${CMAKE_BINARY_DIR}/test-pulse")
 set(LUMORA_PULSE_SERVER "unix:${LUMORA_PULSE_DIR}/native")
+# Fixtures are global to the test project, so the start and stop tests are
+# added once, in the first folder that needs them: one server for all.
 function(lumora_define_pulse_fixture)
-    if(TEST pulse_server_start)
+    get_property(defined GLOBAL PROPERTY LUMORA_PULSE_FIXTURE_DEFINED)
+    if(defined)
         return()
     endif()
+    set_property(GLOBAL PROPERTY LUMORA_PULSE_FIXTURE_DEFINED TRUE)
     add_test(NAME pulse_server_start
         COMMAND ${PROJECT_SOURCE_DIR}/tools/pulse-fixture.sh start ${LUMORA_PULSE_DIR})
     add_test(NAME pulse_server_stop
