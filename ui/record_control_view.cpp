@@ -138,6 +138,10 @@ void RecordControlView::openPreview(int mode, const QString& path, int seconds) 
         connect(dialog, &VideoPreviewDlg::sig_addVideo, BoxSiteListener::instance(),
                 &BoxSiteListener::sig_videoFileAdd);
     }
+    // Over the main window, where the person is looking, and on the screen.
+    dialog->adjustSize();
+    QRect over = window()->frameGeometry();
+    dialog->move(over.center() - dialog->rect().center());
     dialog->showDialog();
     emit sig_previewOpened(dialog);
 }

@@ -143,6 +143,10 @@ TEST_F(RecordPanelTest, AFiveSecondRecordingIsPreviewedSavedAndListed) {
     EXPECT_FALSE(panel.isRecording());
     EXPECT_TRUE(panel.startButton()->isVisible() || !panel.isVisible());
     EXPECT_GE(shown, 5) << "the running time follows the clock";
+    EXPECT_LE(
+        (preview->geometry().center() - panel.window()->frameGeometry().center()).manhattanLength(),
+        2)
+        << "the preview opens over the main window";
     EXPECT_EQ(preview->timeText(), "00:00/" + clockText(shown)) << "the preview takes it over";
 
     uint64_t before = preview->output()->repaintRequests();
