@@ -45,7 +45,13 @@ now_ms() { date +%s%3N; }
 started=$(now_ms)
 "$bin/lumora" >"$work/lumora.log" 2>&1 &
 lumora=$!
-window=$(timeout 20 xdotool search --sync --onlyvisible --name Lumora | head -n1)
+# Polled every 20 ms: xdotool's own --sync waits in half-second steps.
+window=""
+for _ in $(seq 1000); do
+    window=$(xdotool search --onlyvisible --name Lumora 2>/dev/null | head -n1) || true
+    [ -n "$window" ] && break
+    sleep 0.02
+done
 shown=$(now_ms)
 # The first virtual camera picture: the reader's first bytes.
 first_vcam=$( { "$bin/lumora-vcam" --output - --format bgr24 | head -c 921600 >/dev/null; now_ms; } )
