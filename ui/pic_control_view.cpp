@@ -10,6 +10,7 @@
 
 #include "app/settings_db.h"
 #include "sources/pic_file_source.h"
+#include "ui/list_page_parts.h"
 #include "ui/pic_graphic_view.h"
 #include "ui/ui_kit.h"
 #include "widgets/button_skin.h"
@@ -25,7 +26,8 @@ PicControlView::PicControlView(QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setSpacing(0);
     column->setContentsMargins(0, 0, 0, 0);
-    column->addWidget(buildTopRow());
+    QList<ButtonSkin*> buttons;
+    column->addWidget(listTopRow(this, &buttons));
     column->addWidget(separatorLabel("video/img_line.png", this));
     grid_ = new PicGraphicView(this);
     grid_->setTileSize(80, 80);
@@ -33,54 +35,20 @@ PicControlView::PicControlView(QWidget* parent)
     grid_->setFrames(skin->statePixmap("pic/bg_pic_frame.png", 2, 1),
                      skin->statePixmap("pic/bg_pic_frame.png", 2, 0));
     column->addWidget(grid_, 1);
-    column->addWidget(buildBottomBar());
+    playOrder_ = makePlayOrderBox(this);
+    fitting_ = new QComboBox(this);
+    fitting_->addItem(tr("自适应"));
+    fitting_->addItem(tr("拉伸"));
+    column->addWidget(listBottomBar(this, playOrder_, {fitting_}, &buttons));
+    connect(playOrder_, &QComboBox::currentIndexChanged, this, &PicControlView::onPlayChanged);
+    connect(fitting_, &QComboBox::currentIndexChanged, this, &PicControlView::onRatioChanged);
+    for (ButtonSkin* button : buttons) {
+        connect(button, &Button::clicked, this, &PicControlView::onButtonClick);
+    }
     QTimer::singleShot(0, this, &PicControlView::loadFromDb);
 }
 
 PicControlView::~PicControlView() { saveToDb(); }
-
-QWidget* PicControlView::buildTopRow() {
-    auto* top = new QWidget(this);
-    auto* row = new QHBoxLayout(top);
-    row->setSpacing(10);
-    row->setContentsMargins(10, 10, 10, 10);
-    QList<ButtonSkin*> buttons = {idButton("effect/btn_add.png", 0, top),
-                                  idButton("video/btn_clear.png", 1, top),
-                                  idButton("video/btn_delete.png", 2, top)};
-    row->addWidget(buttons[0]);
-    row->addStretch();
-    row->addWidget(buttons[1]);
-    row->addWidget(separatorLabel("video/img_spacing.png", top));
-    row->addWidget(buttons[2]);
-    for (ButtonSkin* button : buttons) {
-        connect(button, &Button::clicked, this, &PicControlView::onButtonClick);
-    }
-    return top;
-}
-
-QWidget* PicControlView::buildBottomBar() {
-    auto* bar = new QWidget(this);
-    bar->setFixedSize(313, 47);
-    auto* row = new QHBoxLayout(bar);
-    row->setSpacing(0);
-    row->setContentsMargins(10, 10, 10, 10);
-    playOrder_ = new QComboBox(bar);
-    playOrder_->addItem(tr("随机播放"), 0);
-    playOrder_->addItem(tr("列表循环"), 1);
-    fitting_ = new QComboBox(bar);
-    fitting_->addItem(tr("自适应"));
-    fitting_->addItem(tr("拉伸"));
-    connect(playOrder_, &QComboBox::currentIndexChanged, this, &PicControlView::onPlayChanged);
-    connect(fitting_, &QComboBox::currentIndexChanged, this, &PicControlView::onRatioChanged);
-    ButtonSkin* play = idButton("video/btn_play.png", 3, bar);
-    connect(play, &Button::clicked, this, &PicControlView::onButtonClick);
-    row->addWidget(playOrder_);
-    row->addSpacing(20);
-    row->addWidget(fitting_);
-    row->addStretch();
-    row->addWidget(play);
-    return bar;
-}
 
 void PicControlView::onButtonClick() {
     switch (sender() ? sender()->property("id").toInt() : -1) {

@@ -31,9 +31,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QWidget* buildTopRow();
-    QWidget* buildBottomBar();
-
     QPixmap background_;
     QComboBox* playOrder_ = nullptr;
     QComboBox* fitting_ = nullptr;

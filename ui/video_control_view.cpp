@@ -10,6 +10,7 @@
 
 #include "app/settings_db.h"
 #include "sources/video_file_source.h"
+#include "ui/list_page_parts.h"
 #include "ui/ui_kit.h"
 #include "ui/video_graphic_view.h"
 #include "widgets/button_skin.h"
@@ -26,53 +27,21 @@ VideoControlView::VideoControlView(QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setSpacing(0);
     column->setContentsMargins(0, 0, 0, 0);
-    column->addWidget(buildTopRow());
+    QList<ButtonSkin*> buttons;
+    column->addWidget(listTopRow(this, &buttons));
     column->addWidget(separatorLabel("video/img_line.png", this));
     list_ = new VideoGraphicView(this);
     column->addWidget(list_, 1);
-    column->addWidget(buildBottomBar());
+    playOrder_ = makePlayOrderBox(this);
+    column->addWidget(listBottomBar(this, playOrder_, {}, &buttons));
+    connect(playOrder_, &QComboBox::currentIndexChanged, this, &VideoControlView::onPlayChanged);
+    for (ButtonSkin* button : buttons) {
+        connect(button, &Button::clicked, this, &VideoControlView::onButtonClick);
+    }
     QTimer::singleShot(0, this, &VideoControlView::loadFromDb);
 }
 
 VideoControlView::~VideoControlView() { saveToDb(); }
-
-QWidget* VideoControlView::buildTopRow() {
-    auto* top = new QWidget(this);
-    auto* row = new QHBoxLayout(top);
-    row->setSpacing(10);
-    row->setContentsMargins(10, 10, 10, 10);
-    ButtonSkin* add = idButton("effect/btn_add.png", 0, top);
-    ButtonSkin* clear = idButton("video/btn_clear.png", 1, top);
-    ButtonSkin* remove = idButton("video/btn_delete.png", 2, top);
-    row->addWidget(add);
-    row->addStretch();
-    row->addWidget(clear);
-    row->addWidget(separatorLabel("video/img_spacing.png", top));
-    row->addWidget(remove);
-    for (ButtonSkin* button : {add, clear, remove}) {
-        connect(button, &Button::clicked, this, &VideoControlView::onButtonClick);
-    }
-    return top;
-}
-
-QWidget* VideoControlView::buildBottomBar() {
-    auto* bar = new QWidget(this);
-    bar->setFixedSize(313, 47);
-    auto* row = new QHBoxLayout(bar);
-    row->setSpacing(0);
-    row->setContentsMargins(10, 10, 10, 10);
-    playOrder_ = new QComboBox(bar);
-    playOrder_->addItem(tr("随机播放"), 0);
-    playOrder_->addItem(tr("列表循环"), 1);
-    playOrder_->setCurrentIndex(0);
-    connect(playOrder_, &QComboBox::currentIndexChanged, this, &VideoControlView::onPlayChanged);
-    ButtonSkin* play = idButton("video/btn_play.png", 3, bar);
-    connect(play, &Button::clicked, this, &VideoControlView::onButtonClick);
-    row->addWidget(playOrder_);
-    row->addStretch();
-    row->addWidget(play);
-    return bar;
-}
 
 void VideoControlView::onButtonClick() {
     switch (sender() ? sender()->property("id").toInt() : -1) {

@@ -28,9 +28,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QWidget* buildTopRow();
-    QWidget* buildBottomBar();
-
     QPixmap background_;
     QComboBox* playOrder_ = nullptr;
     VideoGraphicView* list_ = nullptr;
