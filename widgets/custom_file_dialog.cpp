@@ -17,6 +17,19 @@ void rememberFolder(const QString& key, const QString& folder) {
     QSettings settings;
     settings.setValue(key, folder);
 }
+
+QString folderOfFile(const QString& file) { return QFileInfo(file).path(); }
+
+// Asks starting in the folder remembered under `key`; an answer (not a
+// cancel) leaves its folder remembered there for the next time.
+template <typename Answer, typename Ask, typename FolderOf>
+Answer askRemembering(const QString& key, Ask ask, FolderOf folderOf) {
+    Answer answer = ask(lastFolder(key));
+    if (!answer.isEmpty()) {
+        rememberFolder(key, folderOf(answer));
+    }
+    return answer;
+}
 }  // namespace
 
 QStringList FileChooser::openFileNames(QWidget* parent, const QString& caption,
@@ -45,42 +58,42 @@ void CustomFileDialog::setChooser(FileChooser* chooser) { g_chooser = chooser; }
 QStringList CustomFileDialog::getOpenFileNames_(QWidget* parent, const QString& caption,
                                                 const QString& filter, const QString& name,
                                                 QFileDialog::Options options) {
-    QString key = "getOpenFileNames_" + name;
-    QStringList files = chooser().openFileNames(parent, caption, lastFolder(key), filter, options);
-    if (!files.isEmpty()) {
-        rememberFolder(key, QFileInfo(files.first()).path());
-    }
-    return files;
+    return askRemembering<QStringList>(
+        "getOpenFileNames_" + name,
+        [&](const QString& folder) {
+            return chooser().openFileNames(parent, caption, folder, filter, options);
+        },
+        [](const QStringList& files) { return folderOfFile(files.first()); });
 }
 
 QString CustomFileDialog::getOpenFileName_(QWidget* parent, const QString& caption,
                                            const QString& filter, const QString& name,
                                            QFileDialog::Options options) {
-    QString key = "getOpenFileName_" + name;
-    QString file = chooser().openFileName(parent, caption, lastFolder(key), filter, options);
-    if (!file.isEmpty()) {
-        rememberFolder(key, QFileInfo(file).path());
-    }
-    return file;
+    return askRemembering<QString>(
+        "getOpenFileName_" + name,
+        [&](const QString& folder) {
+            return chooser().openFileName(parent, caption, folder, filter, options);
+        },
+        folderOfFile);
 }
 
 QString CustomFileDialog::getSaveFileName_(QWidget* parent, const QString& caption,
                                            const QString& filter, const QString& name,
                                            QFileDialog::Options options) {
-    QString key = "getSaveFileName_" + name;
-    QString file = chooser().saveFileName(parent, caption, lastFolder(key), filter, options);
-    if (!file.isEmpty()) {
-        rememberFolder(key, QFileInfo(file).path());
-    }
-    return file;
+    return askRemembering<QString>(
+        "getSaveFileName_" + name,
+        [&](const QString& folder) {
+            return chooser().saveFileName(parent, caption, folder, filter, options);
+        },
+        folderOfFile);
 }
 
 QString CustomFileDialog::getExistingDirectory_(QWidget* parent, const QString& caption,
                                                 const QString& name, QFileDialog::Options options) {
-    QString key = "getExistingDirectory_" + name;
-    QString folder = chooser().existingDirectory(parent, caption, lastFolder(key), options);
-    if (!folder.isEmpty()) {
-        rememberFolder(key, folder);
-    }
-    return folder;
+    return askRemembering<QString>(
+        "getExistingDirectory_" + name,
+        [&](const QString& folder) {
+            return chooser().existingDirectory(parent, caption, folder, options);
+        },
+        [](const QString& folder) { return folder; });
 }
