@@ -8,6 +8,7 @@
 #include "app/settings_db.h"
 #include "sources/pic_file_source.h"
 #include "widgets/custom_graphic_grid_layout.h"
+#include "widgets/layout_item_list.h"
 #include "widgets/pic_item.h"
 
 namespace {
@@ -87,11 +88,7 @@ void PicGraphicView::removePic(const QString& path) {
 }
 
 void PicGraphicView::clearPics() {
-    std::vector<QGraphicsLayoutItem*> cells;
-    grid_->takeAll(cells);
-    for (QGraphicsLayoutItem* cell : cells) {
-        delete cell;
-    }
+    deleteAllItems(grid_);
     cells_.clear();
     tiles_.clear();
     listed_.clear();

@@ -5,6 +5,7 @@
 
 #include "ui/prettify_item.h"
 #include "widgets/custom_graphic_grid_layout.h"
+#include "widgets/layout_item_list.h"
 #include "widgets/skin_style.h"
 
 namespace {
@@ -85,11 +86,7 @@ void PrettifyView::clearTiles() {
 }
 
 void PrettifyView::deleteAllLayoutItems() {
-    std::vector<QGraphicsLayoutItem*> cells;
-    grid_->takeAll(cells);
-    for (QGraphicsLayoutItem* cell : cells) {
-        delete cell;
-    }
+    deleteAllItems(grid_);
     tiles_.clear();
     layoutItems_.clear();
 }

@@ -6,6 +6,7 @@
 #include "app/video_info_request.h"
 #include "ui/record_item.h"
 #include "widgets/custom_graphic_list_layout.h"
+#include "widgets/layout_item_list.h"
 #include "widgets/skin_style.h"
 
 RecordGraphicView::RecordGraphicView(QWidget* parent)
@@ -19,13 +20,7 @@ RecordGraphicView::RecordGraphicView(QWidget* parent)
             &RecordGraphicView::onVideoInfoGet);
 }
 
-RecordGraphicView::~RecordGraphicView() {
-    std::vector<QGraphicsLayoutItem*> cells;
-    list_->takeAll(cells);
-    for (QGraphicsLayoutItem* cell : cells) {
-        delete cell;
-    }
-}
+RecordGraphicView::~RecordGraphicView() { deleteAllItems(list_); }
 
 RecordItem* RecordGraphicView::itemOf(const QString& path) const {
     auto row = rows_.constFind(path);

@@ -11,6 +11,7 @@
 #include "ui/ui_kit.h"
 #include "ui/video_item.h"
 #include "widgets/custom_graphic_list_layout.h"
+#include "widgets/layout_item_list.h"
 #include "widgets/skin_style.h"
 
 VideoGraphicView::VideoGraphicView(QWidget* parent)
@@ -83,11 +84,7 @@ void VideoGraphicView::removeVideo(const QString& path) {
 }
 
 void VideoGraphicView::clearVideos() {
-    std::vector<QGraphicsLayoutItem*> cells;
-    list_->takeAll(cells);
-    for (QGraphicsLayoutItem* cell : cells) {
-        delete cell;
-    }
+    deleteAllItems(list_);
     items_.clear();
     relayout();
     source_->RemoveAllFiles();

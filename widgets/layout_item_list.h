@@ -1,8 +1,7 @@
 #pragma once
 
+#include <QGraphicsLayoutItem>
 #include <vector>
-
-class QGraphicsLayoutItem;
 
 // What the grid and list layouts share about their item lists.
 
@@ -15,3 +14,14 @@ int eraseItems(std::vector<QGraphicsLayoutItem*>& list,
 // Forgets the layout as the items' parent, so an item deleted after its
 // layout does not reach back into it.
 void detachItems(const std::vector<QGraphicsLayoutItem*>& items);
+
+// Takes every item out of a grid or list layout and deletes it, and with it
+// its graphics item: how a view empties itself.
+template <typename Layout>
+void deleteAllItems(Layout* layout) {
+    std::vector<QGraphicsLayoutItem*> items;
+    layout->takeAll(items);
+    for (QGraphicsLayoutItem* item : items) {
+        delete item;
+    }
+}

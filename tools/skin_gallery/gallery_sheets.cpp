@@ -15,6 +15,7 @@
 #include "widgets/custom_graphic_view.h"
 #include "widgets/custom_message_box.h"
 #include "widgets/custom_show_dialog.h"
+#include "widgets/layout_item_list.h"
 #include "widgets/pic_item.h"
 #include "widgets/play_slider_bar.h"
 #include "widgets/skin_style.h"
@@ -91,7 +92,8 @@ QImage scaledForSheet(const QImage& picture) {
 ContactSheet buttonSheet(qreal scale) {
     ContactSheet sheet("按钮 · buttons: normal, hover, pressed, disabled, selected", scale);
     for (const QString& path : skinPictures("btn_*.png")) {
-        if (isStyleSheetArrow(path)) continue;
+        if (isStyleSheetArrow(path))
+            continue;
         sheet.startRow(path);
         for (int look = 0; look < 5; ++look) {
             ButtonSkin button(path);
@@ -174,10 +176,7 @@ ContactSheet itemViewSheet(qreal scale) {
         view.hostContainer(container, QPointF(-8, -8));
         view.show();
         sheet.add("second selected, last without picture", shot(view));
-        std::vector<QGraphicsLayoutItem*> items;
-        layout->takeAll(items);
-        for (QGraphicsLayoutItem* item : items)
-            delete item;
+        deleteAllItems(layout);
     }
     return sheet;
 }
