@@ -7,6 +7,7 @@
 
 #include "ui/caption_view.h"
 #include "ui/prettify_pendant_view.h"
+#include "ui/ui_kit.h"
 #include "widgets/button_skin.h"
 
 namespace {
@@ -23,8 +24,7 @@ EffectControlView::EffectControlView(QWidget* parent) : QWidget(parent) {
     const char* const pictures[] = {"effect/btn_prettify.png", "effect/btn_pendant.png",
                                     "effect/btn_captions.png"};
     for (int id = 0; id < 3; ++id) {
-        auto* button = new ButtonSkin(pictures[id], this);
-        button->setProperty("id", id);
+        ButtonSkin* button = idButton(pictures[id], id, this);
         connect(button, &Button::clicked, this, &EffectControlView::onButtonClicked);
         row->addWidget(button);
         buttons_.insert(id, button);

@@ -42,7 +42,7 @@ LumoraBox::LumoraBox() {
     setHideOnClose(true);
     setContentsMargins(8, 8, 8, 8);
     setWindowIcon(QIcon(SkinStyle::instance()->skinPath("app.ico")));
-    buildTray();
+    buildTray();  // with the window's icon
     left_ = SkinStyle::instance()->pixmap("main/bg_main_left.png");
     right_ = SkinStyle::instance()->pixmap("main/bg_main_right.png");
 
@@ -64,7 +64,7 @@ LumoraBox::LumoraBox() {
 }
 
 void LumoraBox::buildTray() {
-    tray_ = new QSystemTrayIcon(QIcon(SkinStyle::instance()->skinPath("app.ico")), this);
+    tray_ = new QSystemTrayIcon(windowIcon(), this);
     tray_->setToolTip(productTitle() + "v" + versionText());
     tray_->setVisible(true);
     connect(tray_, &QSystemTrayIcon::activated, this, &LumoraBox::onIconActivate);
