@@ -48,8 +48,6 @@ QStringList entries(QComboBox* box) {
 
 void clearSavedChoices() { SettingsDb::instance()->saveMap(3, {{"none", "0"}}); }
 
-// Lets the panel's zero-delay loading run.
-void settle() { QApplication::processEvents(); }
 }  // namespace
 
 TEST(CameraPanelTest, OurOwnAndOtherVirtualCamerasAreNeverOffered) {

@@ -43,11 +43,6 @@ void forgetSavedEffects() {
         SettingsDb::instance()->saveValue(slot, QVariant());
 }
 
-void settle() {
-    for (int i = 0; i < 3; ++i)
-        QApplication::processEvents();
-}
-
 // Clicks at a point of a tile, in the tile's own coordinates.
 void clickTile(PrettifyView* view, int id, QPointF at = QPointF(30, 30)) {
     PrettifyItem* tile = view->tileById(id);

@@ -14,11 +14,6 @@
 #include "widgets/button_skin.h"
 
 namespace {
-void settle() {
-    for (int i = 0; i < 3; ++i)
-        QApplication::processEvents();
-}
-
 struct Window {
     LumoraBox* box = LumoraBox::instance();
     Window() {

@@ -20,20 +20,6 @@
 #include "widgets/pic_item.h"
 
 namespace {
-void settle() {
-    for (int i = 0; i < 3; ++i)
-        QApplication::processEvents();
-}
-
-template <typename Done>
-bool waitFor(Done done, int ms = 15000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QTest::qWait(20);
-    return done();
-}
-
 QString makePicture(const ScratchDir& folder, const std::string& name, QColor colour,
                     QSize size = {320, 240}) {
     QImage picture(size, QImage::Format_RGB32);

@@ -30,19 +30,8 @@
 #include "widgets/play_slider_bar.h"
 
 namespace {
-void settle() {
-    for (int i = 0; i < 3; ++i)
-        QApplication::processEvents();
-}
-
-template <typename Done>
-bool waitFor(Done done, int ms = 20000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QTest::qWait(20);
-    return done();
-}
+// A recording and its information take longer than the default wait.
+constexpr int kRecordingPatienceMs = 20000;
 
 // Answers the next message box (the platform's or ours) with `button`, and
 // notes its text.
@@ -151,12 +140,15 @@ TEST_F(RecordPanelTest, AFiveSecondRecordingIsPreviewedSavedAndListed) {
 
     uint64_t before = preview->output()->repaintRequests();
     preview->button("record/btn_startplay.png")->click();
-    EXPECT_TRUE(waitFor([&] { return preview->output()->repaintRequests() > before + 10; }))
+    EXPECT_TRUE(waitFor([&] { return preview->output()->repaintRequests() > before + 10; },
+                        kRecordingPatienceMs))
         << "the recording plays in the dialog's own graph";
-    EXPECT_TRUE(waitFor([&] { return preview->positionSlider()->maximum() >= 4; }));
+    EXPECT_TRUE(
+        waitFor([&] { return preview->positionSlider()->maximum() >= 4; }, kRecordingPatienceMs));
     QPointer<VideoPreviewDlg> alive(preview);
     preview->button("record/btn_save.png")->click();
-    EXPECT_TRUE(waitFor([&] { return alive.isNull(); })) << "saving closes the dialog";
+    EXPECT_TRUE(waitFor([&] { return alive.isNull(); }, kRecordingPatienceMs))
+        << "saving closes the dialog";
 
     QString kept = temporary.left(temporary.size() - 4);
     EXPECT_TRUE(kept.endsWith(".flv"));
@@ -165,7 +157,7 @@ TEST_F(RecordPanelTest, AFiveSecondRecordingIsPreviewedSavedAndListed) {
     EXPECT_EQ(panel.list()->paths(), QStringList{kept});
     RecordItem* item = panel.list()->itemOf(kept);
     ASSERT_NE(item, nullptr);
-    EXPECT_TRUE(waitFor([&] { return item->durationSeconds() > 0; }));
+    EXPECT_TRUE(waitFor([&] { return item->durationSeconds() > 0; }, kRecordingPatienceMs));
     EXPECT_NEAR(item->durationSeconds(), shown, 1) << item->durationText().toStdString();
     QStringList saved;
     SettingsDb::instance()->loadStringList("myvideo_list", saved);
@@ -299,7 +291,7 @@ TEST_F(RecordPanelTest, ARecordingLeftByAKilledProgramIsOfferedAgain) {
     RecordItem* item = panel.list()->itemOf(orphan);
     ASSERT_NE(item, nullptr) << "listed at the next start";
     EXPECT_TRUE(item->isUnsaved());
-    EXPECT_TRUE(waitFor([&] { return item->durationSeconds() > 0; }))
+    EXPECT_TRUE(waitFor([&] { return item->durationSeconds() > 0; }, kRecordingPatienceMs))
         << "its duration is recovered";
     EXPECT_NEAR(item->durationSeconds(), 3, 1);
 

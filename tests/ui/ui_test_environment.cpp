@@ -31,3 +31,9 @@ const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new PanelE
 }  // namespace
 
 QString builtSkinFolder() { return QString::fromUtf8(LUMORA_BUILT_SKIN); }
+
+void settle() {
+    for (int i = 0; i < 3; ++i) {
+        QApplication::processEvents();
+    }
+}

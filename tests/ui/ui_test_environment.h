@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <ostream>
 
 // Readable failure messages for Qt strings.
@@ -13,3 +15,17 @@ inline void PrintTo(const QStringList& list, std::ostream* out) {
 // The panels' tests run in one offscreen application with a temporary home
 // (settings, documents) and the skin painted into the build tree.
 QString builtSkinFolder();
+
+// Lets a page's zero-delay loading and other posted work run.
+void settle();
+
+// Runs the event loop until `done` holds or `ms` pass; true when it held.
+template <typename Done>
+bool waitFor(Done done, int ms = 15000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QTest::qWait(20);
+    }
+    return done();
+}

@@ -23,21 +23,6 @@
 #include "widgets/play_slider_bar.h"
 
 namespace {
-void settle() {
-    for (int i = 0; i < 3; ++i)
-        QApplication::processEvents();
-}
-
-// Runs the event loop until `done` holds or `ms` pass; true when it held.
-template <typename Done>
-bool waitFor(Done done, int ms = 15000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QTest::qWait(20);
-    return done();
-}
-
 // Three one-coloured videos, made once for the whole program.
 struct Videos {
     ScratchDir folder;
