@@ -49,11 +49,6 @@ std::string DesktopHome::settings() const {
     return contentsOf(folder.file("config/LumoraBox/Lumora.conf"));
 }
 
-std::string contentsOf(const std::string& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::unique_ptr<ChildProcess> startLumora() {
     auto lumora = std::make_unique<ChildProcess>();
     EXPECT_TRUE(lumora->spawn("/bin/sh", {"-c", "exec \"$0\" 2>&1", LUMORA_PROGRAM}));

@@ -30,4 +30,3 @@ void xdotool(const std::vector<std::string>& arguments);
 void clickAt(const std::string& window, int x, int y, int settleMs = 700);
 // The whole screen as a PNG, for people to look at.
 void screenshot(const std::string& path);
-std::string contentsOf(const std::string& path);

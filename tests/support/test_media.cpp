@@ -1,5 +1,8 @@
 #include "tests/support/test_media.h"
 
+#include <fstream>
+#include <iterator>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -52,4 +55,9 @@ ScratchDir::ScratchDir() {
 ScratchDir::~ScratchDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+}
+
+std::string contentsOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

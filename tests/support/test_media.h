@@ -20,6 +20,9 @@ struct TestVideo {
 bool makeTestVideo(const std::string& path, const TestVideo& video);
 
 // A folder of its own for a test's files, removed with everything in it.
+// A file's bytes as a string; empty when it cannot be read.
+std::string contentsOf(const std::string& path);
+
 class ScratchDir {
 public:
     ScratchDir();

@@ -12,11 +12,6 @@
 #include "tests/support/test_media.h"
 
 namespace {
-std::string contentsOf(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // Runs the helper with its reports under `state`; returns how it ended.
 int crash(const std::string& how, const std::string& state, const std::string& reporter) {
     setenv("XDG_STATE_HOME", state.c_str(), 1);

@@ -8,11 +8,6 @@
 #include "tests/support/test_media.h"
 
 namespace {
-std::string contentsOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 void append(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::app);
     out << bytes;
