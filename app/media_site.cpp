@@ -20,7 +20,7 @@ MediaSite::MediaSite() : graph_(PlayGraph::Instance()) {
                                           "/filters.xml");
     placeholder_ = std::make_unique<ImageVideoSource>();
     graph_->SetPlaceholderSource(placeholder_.get());
-    graph_->SetFrameRate(15);
+    graph_->SetFrameRate(kFrameRate);
 }
 
 MediaSite::~MediaSite() {

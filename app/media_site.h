@@ -21,6 +21,9 @@ class VideoSource;
 // destroyed before it; its destruction stops the graph before the cameras go.
 class MediaSite {
 public:
+    // Pictures a second of the process-wide graph.
+    static constexpr int kFrameRate = 15;
+
     static MediaSite* instance();
     ~MediaSite();
     MediaSite(const MediaSite&) = delete;

@@ -56,6 +56,8 @@ void VideoFileSource::Stop() {
 
 bool VideoFileSource::IsRunning() { return private_->running; }
 
+void VideoFileSource::SetMaxFrameRate(int32_t fps) { private_->player->SetMaxFrameRate(fps); }
+
 void VideoFileSource::SetPlayMode(int32_t mode) {
     private_->playMode = mode;
     private_->player->SetPlayMode(mode == 1 ? 1 : 0);

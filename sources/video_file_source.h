@@ -47,6 +47,8 @@ public:
     void Stop() override;
     bool IsRunning() override;
 
+    // The player hands over at most fps frames a second (0: every frame).
+    void SetMaxFrameRate(int32_t fps);
     // 1 plays the list in order, over and over; anything else in random
     // order. The mode is kept as given.
     void SetPlayMode(int32_t mode);

@@ -16,6 +16,9 @@
 
 VideoGraphicView::VideoGraphicView(QWidget* parent)
     : CustomGraphicView(parent), source_(std::make_unique<VideoFileSource>()) {
+    // The graph samples the newest frame; frames it would never show are
+    // dropped before conversion.
+    source_->SetMaxFrameRate(MediaSite::kFrameRate);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto* container = new QGraphicsWidget;
     list_ = new CustomGraphicListLayout(Qt::Vertical);

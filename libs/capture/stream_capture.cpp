@@ -40,9 +40,18 @@ int StreamCapture::Advise(int outWidth, int outHeight, ISimplyCallBack* receiver
     return 0;
 }
 
+void StreamCapture::SetMaxFrameRate(int fps) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    maxFrameRate_ = std::max(fps, 0);
+}
+
 bool StreamCapture::newPlayer() {
+    std::string rateCap;
+    if (maxFrameRate_ > 0) {
+        rateCap = "videorate drop-only=true max-rate=" + std::to_string(maxFrameRate_) + " ! ";
+    }
     std::string description =
-        "videoscale ! videoconvert ! video/x-raw,format=BGRx,width=" + std::to_string(outWidth_) +
+        rateCap + "videoscale ! videoconvert ! video/x-raw,format=BGRx,width=" + std::to_string(outWidth_) +
         ",height=" + std::to_string(outHeight_) + ",pixel-aspect-ratio=1/1 ! appsink name=sink";
     GError* error = nullptr;
     GstElement* videoBin = gst_parse_bin_from_description(description.c_str(), TRUE, &error);

@@ -41,6 +41,11 @@ public:
 
     // Frames of outWidth x outHeight go to receiver; null stops delivery.
     int Advise(int outWidth, int outHeight, ISimplyCallBack* receiver);
+    // Frames beyond fps a second are dropped before they are scaled and
+    // converted, which saves that work when the consumer samples at a lower
+    // rate than the file's. 0 (the default) keeps every frame. Takes effect
+    // with the next file played.
+    void SetMaxFrameRate(int fps);
     void SetPlayMode(int mode);  // 1 the list in order, over and over; 0 random
     void AddFile(const std::string& path);
     void RemoveFile(const std::string& path);
@@ -93,6 +98,7 @@ private:
     bool muted_ = false;
     int outWidth_ = 0;
     int outHeight_ = 0;
+    int maxFrameRate_ = 0;
     FrameDelivery::LatencyObserver latencyObserver_ = nullptr;
     void* latencyContext_ = nullptr;
 };

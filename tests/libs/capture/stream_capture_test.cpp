@@ -251,3 +251,41 @@ TEST_F(StreamCaptureTest, NoFrameArrivesAfterStopReturns) {
     EXPECT_EQ(log.frames(), before) << "no receiver, no frames";
     player.Stop();
 }
+
+TEST_F(StreamCaptureTest, AFrameRateCapDropsFramesBeforeDeliveryAndKeepsThePicture) {
+    ScratchDir scratch;
+    TestVideo video;
+    video.seconds = 2;
+    video.fps = 25;
+    video.body = "blue";
+    ASSERT_TRUE(makeTestVideo(scratch.file("fast.mp4"), video));
+
+    auto playOnce = [&](int cap) {
+        FrameLog log;
+        StreamCapture player;
+        player.Advise(640, 480, &log);
+        player.SetMaxFrameRate(cap);
+        player.SetPlayMode(1);
+        player.AddFile(scratch.file("fast.mp4"));
+        EXPECT_EQ(player.Start(), 0);
+        EXPECT_TRUE(log.waitFor([](const FrameLog& l) { return l.streamEnds() >= 1; }));
+        player.Stop();
+        size_t frames = 0;
+        for (const auto& entry : log.entries()) {
+            if (entry.streamEnd) {
+                break;
+            }
+            ++frames;
+            EXPECT_EQ(entry.top, "yellow");
+            EXPECT_EQ(entry.body, "blue");
+        }
+        return frames;
+    };
+    // Two seconds: every one of the 50 frames without a cap, about 20 at 10 a
+    // second. The count does not depend on the machine's speed.
+    size_t uncapped = playOnce(0);
+    size_t capped = playOnce(10);
+    EXPECT_GE(uncapped, 45u);
+    EXPECT_GE(capped, 18u);
+    EXPECT_LE(capped, 22u);
+}
