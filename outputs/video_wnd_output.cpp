@@ -41,13 +41,16 @@ void VideoWndOutput::OnFrame32(const uint8_t* data, size_t size, int32_t width, 
     bool repaint = false;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        if (!topDown_.empty()) {
-            VideoFrame::CopyFlipped(data, topDown_.data(), VideoFrame::kRowBytes32, height);
-        }
+        // While drawing, the window's copy is the kept copy too: one flip a
+        // frame, not two.
         if (drawEnabled_ && !shown_.empty()) {
             VideoFrame::CopyFlipped(data, shown_.data(), VideoFrame::kRowBytes32, height);
             hasFrame_ = true;
             repaint = true;
+            keptInShown_ = true;
+        } else if (!topDown_.empty()) {
+            VideoFrame::CopyFlipped(data, topDown_.data(), VideoFrame::kRowBytes32, height);
+            keptInShown_ = false;
         }
     }
     if (repaint && !repaintPending_.exchange(true) && window_) {
@@ -62,7 +65,10 @@ void VideoWndOutput::setDrawEnabled(bool enabled) {
 }
 
 const uint8_t* VideoWndOutput::topDownPixels() const {
-    return topDown_.empty() ? nullptr : topDown_.data();
+    if (topDown_.empty()) {
+        return nullptr;
+    }
+    return keptInShown_ ? shown_.data() : topDown_.data();
 }
 
 void VideoWndOutput::paintLatest(QPainter& painter, const QRect& target) {

@@ -54,6 +54,7 @@ private:
     std::vector<uint8_t> shown_;    // what the window paints, top row first
     std::vector<uint8_t> topDown_;  // the kept copy, when asked for
     bool hasFrame_ = false;
+    bool keptInShown_ = false;  // the newest frame went to shown_ only
     bool drawEnabled_ = true;
     std::atomic<bool> repaintPending_{false};
     std::atomic<uint64_t> repaintRequests_{0};

@@ -102,6 +102,20 @@ TEST(VideoWndOutputTest, TheKeptCopyFollowsFramesEvenWithDrawingOff) {
     EXPECT_EQ(nearestColour(copy + (470 * 640 + 630) * 4), "white");
     output.unlock();
 
+    // Drawing on again: the kept copy follows the newest frame, not the last
+    // one that arrived while drawing was off.
+    output.setDrawEnabled(true);
+    auto green = makeSolidFrame32(0, 255, 0);
+    output.OnFrame32(green.data(), green.size(), 640, 480);
+    output.lock();
+    EXPECT_EQ(nearestColour(output.topDownPixels() + (10 * 640 + 10) * 4), "green");
+    output.unlock();
+    output.setDrawEnabled(false);
+    output.OnFrame32(frame.data(), frame.size(), 640, 480);
+    output.lock();
+    EXPECT_EQ(nearestColour(output.topDownPixels() + (10 * 640 + 10) * 4), "red");
+    output.unlock();
+
     // Without a window the copy is still kept and nothing is drawn.
     VideoWndOutput windowless(nullptr, true);
     windowless.OnFrame32(frame.data(), frame.size(), 640, 480);
