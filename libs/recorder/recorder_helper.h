@@ -1,6 +1,9 @@
 #pragma once
 
 #include <gst/gst.h>
+#include <gst/video/video.h>
+
+#include <opencv2/core.hpp>
 
 #include <atomic>
 #include <chrono>
@@ -29,7 +32,8 @@ public:
     // Interleaved PCM; the first value is the size of the blocks that will
     // come. A channel id >= 0, negative on failure. Before InitChannels only.
     int AddAudioChannelPcm(int blockSize, int samplesPerSec, int channels, int bitsPerSample);
-    // Bottom-row-first 24-bit B, G, R pictures. A channel id >= 0, negative on failure.
+    // Bottom-row-first 24-bit B, G, R pictures, rows of whole 32-bit words and
+    // an even height. A channel id >= 0, negative on failure.
     int AddVideoChannelRgb24(int width, int height, int frameRate);
     // Creates the file and starts the encoders; false when the file cannot be
     // written or no channel was added.
@@ -46,6 +50,8 @@ private:
 
     bool push(GstElement* source, GstBufferPool* pool, const char* data, int size, GstClockTime pts,
               GstClockTime duration);
+    // Converts a bottom-row-first BGR picture into an upright I420 buffer.
+    bool pushPicture(const uint8_t* bottomUpBgr, GstClockTime pts, GstClockTime duration);
     GstClockTime now() const;
     std::string description() const;
 
@@ -64,6 +70,8 @@ private:
     int width_ = 0;
     int height_ = 0;
     int frameRate_ = 0;
+    GstVideoInfo videoInfo_{};  // the I420 layout of the encoder's input
+    cv::Mat planes_;  // I420 scratch; only the thread that feeds pictures touches it
     std::atomic<bool> running_{false};
     std::atomic<bool> fed_{false};  // some block reached the encoders
     // Feeding threads hold it shared while they push; Stop holds it alone

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "engine/play_graph.h"
+#include "libs/recorder/recorder_helper.h"
 #include "outputs/wmv_record_output.h"
 #include "tests/support/child_process.h"
 #include "tests/support/media_probe.h"
@@ -140,6 +141,21 @@ TEST_F(RecordingTest, SetUpAndStartFailuresLeaveTheOutputUnopened) {
     WmvRecordOutput unwritable(L"/nonexistent/folder/rec.flv", 15, RECORD_VIDEO);
     EXPECT_FALSE(unwritable.isOpened());
     EXPECT_FALSE(unwritable.start());
+
+    // Pictures the encoder cannot take in whole are refused at set-up, and a
+    // wrongly sized block is refused at feeding, never half converted.
+    RecorderHelper odd;
+    EXPECT_LT(odd.AddVideoChannelRgb24(640, 479, 15), 0) << "odd height";
+    EXPECT_LT(odd.AddVideoChannelRgb24(638, 480, 15), 0) << "rows not whole words";
+    RecorderHelper helper;
+    int channel = helper.AddVideoChannelRgb24(640, 480, 15);
+    ASSERT_GE(channel, 0);
+    ASSERT_TRUE(helper.InitChannels(widePath("sizes.flv").c_str()));
+    std::vector<char> small(640 * 479 * 3);
+    EXPECT_FALSE(helper.InputChannelData(channel, small.data(), static_cast<int>(small.size())));
+    std::vector<char> whole(640 * 480 * 3, 0x40);
+    EXPECT_TRUE(helper.InputChannelData(channel, whole.data(), static_cast<int>(whole.size())));
+    helper.Stop();
 
     setenv("PULSE_SERVER", "unix:/nonexistent/lumora/native", 1);
     WmvRecordOutput deaf(widePath("deaf.flv"), 15, RECORD_SOUND | RECORD_VIDEO);
