@@ -23,6 +23,10 @@ FullVideoView::FullVideoView(QWidget* parent)
     connect(openCamera_, &Button::clicked, this, &FullVideoView::onBtnOpenCam);
     output_ = std::make_unique<VideoWndOutput>(this, true);
     setFixedSize(VideoFrame::kWidth, VideoFrame::kHeight);
+    // Every paint covers the whole view (a picture, the background or
+    // black), so the window behind it need not be painted fifteen times a
+    // second first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     PlayGraph* graph = PlayGraph::Instance();
     graph->AddOutput(output_.get());
     MediaSite::instance();
