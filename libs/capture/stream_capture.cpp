@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/debug_log.h"
+#include "libs/capture/decoder_threads.h"
 #include "libs/capture/filter_description.h"
 #include "libs/capture/gst_runtime.h"
 
@@ -74,6 +75,11 @@ bool StreamCapture::newPlayer() {
     if (!audioOutput_) {
         g_object_set(speaker, "sync", TRUE, nullptr);  // keeps time for the pictures
     }
+    g_signal_connect(player, "element-setup",
+                     G_CALLBACK(+[](GstElement*, GstElement* element, gpointer) {
+                         limitDecoderThreads(element);
+                     }),
+                     nullptr);
     // Video and sound only: no subtitles or visualisations.
     g_object_set(player, "video-sink", videoBin, "audio-sink", speaker, "flags", 0x3, nullptr);
     player_ = GST_ELEMENT(gst_object_ref_sink(player));

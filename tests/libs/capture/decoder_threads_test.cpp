@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "libs/capture/decoder_threads.h"
+#include "libs/capture/gst_runtime.h"
+#include "tests/support/test_media.h"
+
+namespace {
+// Decodes the whole file through avdec_h264 with the thread policy applied,
+// and returns the thread count the decoder ended up with.
+int threadsAfterDecoding(const std::string& file) {
+    std::string description = "filesrc location=\"" + file +
+                              "\" ! qtdemux ! h264parse ! avdec_h264 name=decoder ! "
+                              "fakesink name=sink";
+    GError* error = nullptr;
+    GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
+    EXPECT_EQ(error, nullptr);
+    if (pipeline == nullptr || error != nullptr) {
+        g_clear_error(&error);
+        return -1;
+    }
+    GstElement* decoder = gst_bin_get_by_name(GST_BIN(pipeline), "decoder");
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
+    g_object_set(decoder, "max-threads", 7, nullptr);  // a value the policy must replace
+    limitDecoderThreads(decoder);
+    limitDecoderThreads(sink);  // not a decoder: must be left alone
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    GstMessage* end = gst_bus_timed_pop_filtered(
+        bus, 20 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    EXPECT_NE(end, nullptr);
+    if (end != nullptr) {
+        EXPECT_EQ(GST_MESSAGE_TYPE(end), GST_MESSAGE_EOS);
+        gst_message_unref(end);
+    }
+    int threads = -1;
+    g_object_get(decoder, "max-threads", &threads, nullptr);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(bus);
+    gst_object_unref(decoder);
+    gst_object_unref(sink);
+    gst_object_unref(pipeline);
+    return threads;
+}
+
+bool makeClip(const std::string& path, const std::string& size) {
+    std::string command = "ffmpeg -v error -y -f lavfi -i testsrc2=s=" + size +
+                          ":r=15:d=0.4 -c:v libx264 -preset ultrafast -pix_fmt yuv420p \"" + path +
+                          "\"";
+    return std::system(command.c_str()) == 0;
+}
+}  // namespace
+
+TEST(DecoderThreadsTest, OneThreadUpTo1080pTheDecodersChoiceAbove) {
+    EXPECT_EQ(decoderThreadsFor(640, 480), 1);
+    EXPECT_EQ(decoderThreadsFor(1920, 1080), 1);
+    EXPECT_EQ(decoderThreadsFor(1920, 1088), 1) << "coded 1080p height";
+    EXPECT_EQ(decoderThreadsFor(2560, 1440), 0);
+    EXPECT_EQ(decoderThreadsFor(3840, 2160), 0);
+    EXPECT_EQ(decoderThreadsFor(0, 480), 0) << "an unknown size keeps the default";
+    EXPECT_EQ(decoderThreadsFor(100000, 100000), 0) << "no overflow";
+
+    ASSERT_TRUE(ensureGStreamer());
+    ScratchDir dir;
+    ASSERT_TRUE(makeClip(dir.file("small.mp4"), "640x480"));
+    ASSERT_TRUE(makeClip(dir.file("large.mp4"), "2560x1440"));
+    EXPECT_EQ(threadsAfterDecoding(dir.file("small.mp4")), 1);
+    EXPECT_EQ(threadsAfterDecoding(dir.file("large.mp4")), 0);
+}
