@@ -5,39 +5,38 @@
 
 #include <algorithm>
 
-void findVisibleRuns(OverlayImage* image) {
-    image->runs.clear();
-    for (int32_t row = 0; row < image->height; ++row) {
-        const uint32_t* pixels = image->pixels.data() + static_cast<size_t>(row) * image->width;
-        int32_t x = 0;
-        while (x < image->width) {
-            while (x < image->width && (pixels[x] >> 24) == 0) {
-                ++x;
-            }
-            int32_t begin = x;
-            while (x < image->width && (pixels[x] >> 24) != 0) {
-                ++x;
-            }
-            if (x > begin) {
-                image->runs.push_back({row, begin, x});
-            }
+namespace {
+// Appends the runs of one picture line that are not fully transparent.
+void takeVisibleRuns(const uint32_t* line, int32_t row, OverlayImage* image) {
+    int32_t x = 0;
+    while (x < image->width) {
+        while (x < image->width && (line[x] >> 24) == 0) {
+            ++x;
+        }
+        int32_t begin = x;
+        while (x < image->width && (line[x] >> 24) != 0) {
+            ++x;
+        }
+        if (x > begin) {
+            image->runs.push_back({row, begin, x, image->pixels.size()});
+            image->pixels.insert(image->pixels.end(), line + begin, line + x);
         }
     }
 }
+}  // namespace
 
 OverlayImage overlayFromImage(const QImage& picture) {
     QImage premultiplied = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     OverlayImage image;
     image.width = premultiplied.width();
     image.height = premultiplied.height();
-    image.pixels.resize(static_cast<size_t>(image.width) * image.height);
-    for (int y = 0; y < image.height; ++y) {
-        const auto* line = reinterpret_cast<const uint32_t*>(premultiplied.constScanLine(y));
-        std::copy(
-            line, line + image.width,
-            image.pixels.begin() + static_cast<ptrdiff_t>(image.height - 1 - y) * image.width);
+    for (int32_t row = 0; row < image.height; ++row) {
+        int32_t line = image.height - 1 - row;
+        takeVisibleRuns(reinterpret_cast<const uint32_t*>(premultiplied.constScanLine(line)), row,
+                        &image);
     }
-    findVisibleRuns(&image);
+    image.pixels.shrink_to_fit();
+    image.runs.shrink_to_fit();
     return image;
 }
 
@@ -79,7 +78,7 @@ void compositeOverlay(const OverlayImage& image, int32_t left, int32_t top, uint
         if (end <= begin) {
             continue;
         }
-        const uint32_t* source = image.pixels.data() + static_cast<size_t>(run.row) * image.width;
+        const uint32_t* source = image.pixels.data() + run.offset - run.begin;
         uint32_t* destination = target + static_cast<size_t>(frameRow) * frameWidth + left;
         blendRun(source + begin, destination + begin, end - begin);
     }

@@ -1,20 +1,24 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 // A picture prepared for laying over frames: premultiplied B, G, R, A pixels,
-// stored bottom row first like the frames, with the runs of each row that are
-// not fully transparent, so compositing touches only what shows.
+// rows bottom first like the frames, kept only for the runs of each row that
+// are not fully transparent. A pendant is mostly transparent, so this keeps a
+// small fraction of its frames' bytes, and compositing touches only what
+// shows.
 struct OverlayImage {
     struct Run {
-        int32_t row;    // row in the image, bottom row first
-        int32_t begin;  // first column
-        int32_t end;    // one past the last column
+        int32_t row;     // row in the image, bottom row first
+        int32_t begin;   // first column
+        int32_t end;     // one past the last column
+        size_t offset;   // where the run's pixels start in `pixels`
     };
     int32_t width = 0;
     int32_t height = 0;
-    std::vector<uint32_t> pixels;
+    std::vector<uint32_t> pixels;  // the runs' pixels, one run after another
     std::vector<Run> runs;
 
     bool empty() const { return width == 0 || height == 0; }
@@ -22,11 +26,8 @@ struct OverlayImage {
 
 class QImage;
 
-// Builds the runs of `image` from its pixels.
-void findVisibleRuns(OverlayImage* image);
-
-// A picture turned into an overlay: premultiplied, bottom row first, with its
-// visible runs.
+// A picture turned into an overlay: its visible runs, premultiplied, bottom
+// row first.
 OverlayImage overlayFromImage(const QImage& picture);
 
 // Lays `image` with its top-left corner at picture position (left, top) over a
