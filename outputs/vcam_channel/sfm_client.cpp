@@ -33,10 +33,23 @@ void CSFMClient::open(const char* name) {
         } else {
             view_ = static_cast<const uint8_t*>(mapping);
             size_ = static_cast<size_t>(info.st_size);
+            device_ = info.st_dev;
+            inode_ = info.st_ino;
             lastError_ = 0;
         }
     }
     ::close(fd);
+}
+
+bool CSFMClient::replaced() const {
+    if (view_ == nullptr) {
+        return false;
+    }
+    struct stat info {};
+    if (::lstat(channelObjectPath(name_).c_str(), &info) != 0) {
+        return true;
+    }
+    return info.st_dev != device_ || info.st_ino != inode_;
 }
 
 void CSFMClient::close() {

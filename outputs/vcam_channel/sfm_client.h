@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include <sys/types.h>
+
 // Opens an existing named shared-memory block read-only and maps all of it,
 // for the reader of a channel. Only a block that is a private file of this
 // user (mode 0600) is opened. The mapping stays valid after the writer removes
@@ -26,6 +28,9 @@ public:
     // EACCES when the file is not a private one of ours.
     int lastError() const { return lastError_; }
     void close();
+    // Whether the block's name now leads to another file, or to none: a new
+    // writer has put a new block in place of the one mapped here.
+    bool replaced() const;
 
 private:
     const uint8_t* view_ = nullptr;
@@ -33,4 +38,6 @@ private:
     size_t size_ = 0;
     bool opened_ = false;
     int lastError_ = 0;
+    dev_t device_ = 0;  // the mapped file, to tell a replaced block
+    ino_t inode_ = 0;
 };

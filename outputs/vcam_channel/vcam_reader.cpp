@@ -9,6 +9,10 @@
 namespace {
 constexpr int kUnchangedReadsBeforeClosing = 50;
 constexpr int kAttemptEvery = 5;
+// After this many unchanged reads the reader looks whether a new writer has
+// put a new block in place, so a restarted program is seen within a few
+// polls rather than after the long run above.
+constexpr int kUnchangedReadsBeforeLooking = 3;
 }  // namespace
 
 VCamReader::VCamReader() : header_{} {}
@@ -76,7 +80,8 @@ void VCamReader::release() {
         mutex_.unlock();
         locked_ = false;
     }
-    if (unchangedCount_ >= kUnchangedReadsBeforeClosing) {
+    if (unchangedCount_ >= kUnchangedReadsBeforeClosing ||
+        (unchangedCount_ >= kUnchangedReadsBeforeLooking && client_ && client_->replaced())) {
         closeAll();
     }
 }

@@ -12,7 +12,8 @@
 // camera device. For each picture call poll(), then acquireFrame(), then
 // release(). With no writer it retries on the first poll and then on every
 // fifth, silently; after 50 reads in a row that repeat the sequence number of
-// the read before, it closes everything and starts over.
+// the read before, it closes everything and starts over; it does so after
+// three when a new writer has meanwhile put a new block in place.
 //
 // Threads: one thread uses a reader; it has no lock of its own.
 class VCamReader {
