@@ -19,9 +19,11 @@ function(lumora_target_defaults target)
 endfunction()
 
 # A GoogleTest program registered with CTest under the given labels.
-# With NEEDS_SOUND the tests run against the private sound server fixture.
+# With NEEDS_SOUND the tests run against the private sound server fixture;
+# with NEEDS_PIPEWIRE against the private PipeWire daemon, one test at a time
+# (they publish nodes under the same name).
 function(lumora_add_test name)
-    cmake_parse_arguments(ARG "NEEDS_SOUND" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "NEEDS_SOUND;NEEDS_PIPEWIRE" "" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     lumora_target_defaults(${name})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
@@ -30,6 +32,11 @@ function(lumora_add_test name)
         lumora_define_pulse_fixture()
         list(APPEND properties FIXTURES_REQUIRED pulse
             ENVIRONMENT "PULSE_SERVER=${LUMORA_PULSE_SERVER}")
+    endif()
+    if(ARG_NEEDS_PIPEWIRE)
+        lumora_define_pipewire_fixture()
+        list(APPEND properties FIXTURES_REQUIRED pipewire RESOURCE_LOCK pipewire_node
+            ENVIRONMENT "PIPEWIRE_RUNTIME_DIR=${LUMORA_PIPEWIRE_DIR}")
     endif()
     gtest_discover_tests(${name} PROPERTIES ${properties} DISCOVERY_TIMEOUT 60)
 endfunction()
@@ -52,4 +59,21 @@ function(lumora_define_pulse_fixture)
         COMMAND ${PROJECT_SOURCE_DIR}/tools/pulse-fixture.sh stop ${LUMORA_PULSE_DIR})
     set_tests_properties(pulse_server_start PROPERTIES FIXTURES_SETUP pulse LABELS sound)
     set_tests_properties(pulse_server_stop PROPERTIES FIXTURES_CLEANUP pulse LABELS sound)
+endfunction()
+
+# The private PipeWire daemon of the tests, as a CTest fixture named
+# "pipewire", reached through PIPEWIRE_RUNTIME_DIR.
+set(LUMORA_PIPEWIRE_DIR "${CMAKE_BINARY_DIR}/test-pipewire")
+function(lumora_define_pipewire_fixture)
+    get_property(defined GLOBAL PROPERTY LUMORA_PIPEWIRE_FIXTURE_DEFINED)
+    if(defined)
+        return()
+    endif()
+    set_property(GLOBAL PROPERTY LUMORA_PIPEWIRE_FIXTURE_DEFINED TRUE)
+    add_test(NAME pipewire_daemon_start
+        COMMAND ${PROJECT_SOURCE_DIR}/tools/pipewire-fixture.sh start ${LUMORA_PIPEWIRE_DIR})
+    add_test(NAME pipewire_daemon_stop
+        COMMAND ${PROJECT_SOURCE_DIR}/tools/pipewire-fixture.sh stop ${LUMORA_PIPEWIRE_DIR})
+    set_tests_properties(pipewire_daemon_start PROPERTIES FIXTURES_SETUP pipewire LABELS vcam)
+    set_tests_properties(pipewire_daemon_stop PROPERTIES FIXTURES_CLEANUP pipewire LABELS vcam)
 endfunction()

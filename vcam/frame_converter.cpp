@@ -38,6 +38,14 @@ void rowToRgb(const uint8_t* bgr, int width, uint8_t* rgb) {
         rgb[2] = bgr[0];
     }
 }
+void rowToBgrx(const uint8_t* bgr, int width, uint8_t* bgrx) {
+    for (int x = 0; x < width; ++x, bgr += 3, bgrx += 4) {
+        bgrx[0] = bgr[0];
+        bgrx[1] = bgr[1];
+        bgrx[2] = bgr[2];
+        bgrx[3] = 255;
+    }
+}
 }  // namespace
 
 std::optional<OutputFormat> parseOutputFormat(const std::string& name) {
@@ -50,6 +58,9 @@ std::optional<OutputFormat> parseOutputFormat(const std::string& name) {
     if (name == "bgr24") {
         return OutputFormat::Bgr24;
     }
+    if (name == "bgrx") {
+        return OutputFormat::Bgrx;
+    }
     return std::nullopt;
 }
 
@@ -61,13 +72,22 @@ const char* outputFormatName(OutputFormat format) {
             return "rgb24";
         case OutputFormat::Bgr24:
             return "bgr24";
+        case OutputFormat::Bgrx:
+            return "bgrx";
     }
     return "?";
 }
 
 size_t outputFrameSize(OutputFormat format, int width, int height) {
     size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-    return format == OutputFormat::Yuyv ? pixels * 2 : pixels * 3;
+    switch (format) {
+        case OutputFormat::Yuyv:
+            return pixels * 2;
+        case OutputFormat::Bgrx:
+            return pixels * 4;
+        default:
+            return pixels * 3;
+    }
 }
 
 void convertChannelFrame(const uint8_t* source, size_t sourceRowBytes, int width, int height,
@@ -85,6 +105,9 @@ void convertChannelFrame(const uint8_t* source, size_t sourceRowBytes, int width
                 break;
             case OutputFormat::Bgr24:
                 std::memcpy(out, row, static_cast<size_t>(width) * 3);
+                break;
+            case OutputFormat::Bgrx:
+                rowToBgrx(row, width, out);
                 break;
         }
     }

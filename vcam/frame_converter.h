@@ -11,7 +11,11 @@ enum class OutputFormat {
     Yuyv,   // YUYV 4:2:2, BT.601 limited range, 2 bytes per pixel
     Rgb24,  // R, G, B
     Bgr24,  // B, G, R
+    Bgrx,   // B, G, R and an unused fourth byte (255)
 };
+
+// How many formats there are, for tables indexed by format.
+constexpr size_t kOutputFormatCount = 4;
 
 std::optional<OutputFormat> parseOutputFormat(const std::string& name);
 const char* outputFormatName(OutputFormat format);

@@ -3,10 +3,17 @@
 #include <cstddef>
 #include <cstdint>
 
-// Where the reader's pictures go: a camera device or a byte stream.
+#include "vcam/frame_converter.h"
+
+// Where the reader's pictures go: a camera device, a PipeWire node or a byte
+// stream.
 class FrameSink {
 public:
     virtual ~FrameSink() = default;
-    // Writes one whole picture; false when the consumer is gone for good.
+    // The format write() takes now. A sink may change it between writes (a
+    // PipeWire node does once a consumer has chosen).
+    virtual OutputFormat format() const = 0;
+    // Writes one whole picture in format(); false when the consumer is gone
+    // for good.
     virtual bool write(const uint8_t* data, size_t size) = 0;
 };

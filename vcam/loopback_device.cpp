@@ -51,6 +51,8 @@ uint32_t pixelFormatOf(OutputFormat format) {
             return V4L2_PIX_FMT_RGB24;
         case OutputFormat::Bgr24:
             return V4L2_PIX_FMT_BGR24;
+        case OutputFormat::Bgrx:
+            return V4L2_PIX_FMT_XBGR32;
     }
     return V4L2_PIX_FMT_YUYV;
 }
@@ -65,6 +67,18 @@ std::optional<std::string> findVideoDeviceByLabel(const std::string& label) {
     return std::nullopt;
 }
 
+std::vector<std::string> findVideoDevicesByLabelPrefix(const std::string& prefix) {
+    std::vector<std::string> found;
+    for (const auto& node : videoNodesInOrder()) {
+        if (cardLabel(node.second).rfind(prefix, 0) == 0) {
+            found.push_back(node.second);
+        }
+    }
+    return found;
+}
+
+std::string videoDeviceLabel(const std::string& path) { return cardLabel(path); }
+
 LoopbackDevice::~LoopbackDevice() {
     if (fd_ >= 0) {
         ::close(fd_);
@@ -73,6 +87,7 @@ LoopbackDevice::~LoopbackDevice() {
 
 bool LoopbackDevice::open(const std::string& path, OutputFormat format, int width, int height,
                           std::string* error) {
+    format_ = format;
     fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd_ < 0) {
         *error = "cannot open " + path + ": " + std::strerror(errno);

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "vcam/frame_converter.h"
 #include "vcam/frame_sink.h"
@@ -9,6 +10,10 @@
 // The first /dev/videoN, in numeric order, whose card label is `label`: the
 // loopback device made for us with card_label="...". Empty when there is none.
 std::optional<std::string> findVideoDeviceByLabel(const std::string& label);
+// Every /dev/videoN, in numeric order, whose card label begins with `prefix`.
+std::vector<std::string> findVideoDevicesByLabelPrefix(const std::string& prefix);
+// The card label of a video device; empty when it is not one.
+std::string videoDeviceLabel(const std::string& path);
 
 // A v4l2loopback device fed through write(): the output format is set once on
 // open, and every write is one picture.
@@ -23,8 +28,10 @@ public:
     // failure returns false and says why in `error`.
     bool open(const std::string& path, OutputFormat format, int width, int height,
               std::string* error);
+    OutputFormat format() const override { return format_; }
     bool write(const uint8_t* data, size_t size) override;
 
 private:
     int fd_ = -1;
+    OutputFormat format_ = OutputFormat::Yuyv;
 };

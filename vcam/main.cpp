@@ -7,7 +7,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "outputs/vcam_channel/reader_lock.h"
+#include "vcam/camera_check.h"
 #include "vcam/loopback_device.h"
+#include "vcam/pipewire_node.h"
 #include "vcam/reader_loop.h"
 #include "vcam/stream_sink.h"
 #include "vcam/vcam_options.h"
@@ -27,28 +30,80 @@ void installSignalHandlers() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-// The sink the options ask for; null with exit code in `exitCode` otherwise.
-std::unique_ptr<FrameSink> openSink(const VCamOptions& options, int* exitCode) {
-    if (options.target == VCamOptions::Target::Stream) {
-        return std::make_unique<StreamSink>(STDOUT_FILENO);
-    }
-    std::string path = options.devicePath;
-    if (options.target == VCamOptions::Target::AutoDevice) {
-        auto found = findVideoDeviceByLabel(kCameraLabel);
-        if (!found) {
-            *exitCode = 0;  // no loopback device set up: nothing to feed
-            return nullptr;
+struct Sinks {
+    std::vector<std::unique_ptr<FrameSink>> owned;
+    int rate = ReaderLoop::kRate;
+};
+
+bool openDevices(const std::vector<std::string>& paths, OutputFormat format, Sinks* sinks) {
+    for (const auto& path : paths) {
+        auto device = std::make_unique<LoopbackDevice>();
+        std::string error;
+        if (!device->open(path, format, ReaderLoop::kWidth, ReaderLoop::kHeight, &error)) {
+            std::fprintf(stderr, "lumora-vcam: %s\n", error.c_str());
+            return false;
         }
-        path = *found;
+        sinks->owned.push_back(std::move(device));
     }
-    auto device = std::make_unique<LoopbackDevice>();
+    return true;
+}
+
+bool openPipeWire(Sinks* sinks) {
+    auto node = std::make_unique<PipeWireNode>();
     std::string error;
-    if (!device->open(path, options.format, ReaderLoop::kWidth, ReaderLoop::kHeight, &error)) {
+    if (!node->open(&error)) {
         std::fprintf(stderr, "lumora-vcam: %s\n", error.c_str());
-        *exitCode = 1;
-        return nullptr;
+        return false;
     }
-    return device;
+    sinks->owned.push_back(std::move(node));
+    sinks->rate = PipeWireNode::kRate;
+    return true;
+}
+
+// The sinks the options ask for; empty with the exit code in `exitCode`
+// when there is nothing to feed.
+Sinks openSinks(const VCamOptions& options, int* exitCode) {
+    Sinks sinks;
+    bool opened = true;
+    switch (options.target) {
+        case VCamOptions::Target::Stream:
+            sinks.owned.push_back(std::make_unique<StreamSink>(STDOUT_FILENO, options.format));
+            break;
+        case VCamOptions::Target::Device:
+            opened = openDevices(options.devicePaths, options.format, &sinks);
+            break;
+        case VCamOptions::Target::PipeWire:
+            opened = openPipeWire(&sinks);
+            break;
+        case VCamOptions::Target::AutoDevice: {
+            auto devices = findVideoDevicesByLabelPrefix(kCameraLabel);
+            if (!devices.empty()) {
+                opened = openDevices(devices, options.format, &sinks);
+            } else if (PipeWireNode::daemonAnswers()) {
+                opened = openPipeWire(&sinks);
+            }
+            break;  // neither road: nothing to feed, and nothing wrong
+        }
+        case VCamOptions::Target::Check:
+            break;
+    }
+    if (!opened) {
+        sinks.owned.clear();
+        *exitCode = 1;
+    }
+    return sinks;
+}
+
+int runCheck(const VCamOptions& options) {
+    CameraCheckPlaces places = machineCheckPlaces();
+    places.devices = options.devicePaths;
+    auto findings = checkVirtualCamera(places);
+    if (findings.empty()) {
+        std::puts("the virtual camera can be reached");
+        return 0;
+    }
+    std::fputs(describeFindings(findings).c_str(), stdout);
+    return 1;
 }
 }  // namespace
 
@@ -63,13 +118,24 @@ int main(int argc, char** argv) {
         std::fputs(vcamUsage(argv[0]).c_str(), stdout);
         return 0;
     }
+    if (options->target == VCamOptions::Target::Check) {
+        return runCheck(*options);
+    }
     installSignalHandlers();
+    // One camera feeder per user; raw output to a pipe is anyone's to take.
+    ReaderLock lock;
+    if (options->target != VCamOptions::Target::Stream && !lock.take()) {
+        return 0;  // another lumora-vcam (the user's service, say) feeds the camera
+    }
     int exitCode = 0;
-    auto sink = openSink(*options, &exitCode);
-    if (!sink) {
+    Sinks sinks = openSinks(*options, &exitCode);
+    if (sinks.owned.empty()) {
         return exitCode;
     }
-    ReaderLoop loop(*sink, options->format);
-    loop.run(g_quit);
-    return 0;
+    std::vector<FrameSink*> targets;
+    for (auto& sink : sinks.owned) {
+        targets.push_back(sink.get());
+    }
+    ReaderLoop loop(targets, sinks.rate);
+    return loop.run(g_quit) ? 0 : 1;
 }

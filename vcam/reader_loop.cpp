@@ -6,10 +6,8 @@
 #include "engine/video_frame.h"
 
 namespace {
-constexpr long kPeriodNs = 1'000'000'000L / ReaderLoop::kRate;
-
-void advance(timespec& deadline) {
-    deadline.tv_nsec += kPeriodNs;
+void advance(timespec& deadline, long periodNs) {
+    deadline.tv_nsec += periodNs;
     if (deadline.tv_nsec >= 1'000'000'000L) {
         deadline.tv_nsec -= 1'000'000'000L;
         ++deadline.tv_sec;
@@ -19,25 +17,32 @@ void advance(timespec& deadline) {
 bool isBefore(const timespec& a, const timespec& b) {
     return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
-}  // namespace
 
-ReaderLoop::ReaderLoop(FrameSink& sink, OutputFormat format)
-    : sink_(sink),
-      format_(format),
-      picture_(VideoFrame::Size24(kWidth, kHeight), 0),
-      converted_(outputFrameSize(format, kWidth, kHeight)) {
-    convertChannelFrame(picture_.data(), VideoFrame::RowBytes(kWidth, 24), kWidth, kHeight, format_,
-                        converted_.data());
+int64_t monotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
+constexpr size_t kRowBytes = VideoFrame::RowBytes(ReaderLoop::kWidth, 24);
+}  // namespace
+
+ReaderLoop::ReaderLoop(std::vector<FrameSink*> sinks, int rate)
+    : sinks_(std::move(sinks)),
+      rate_(rate > 0 ? rate : kRate),
+      picture_(VideoFrame::Size24(kWidth, kHeight), 0),
+      card_(picture_.size(), 0),
+      lastFreshMs_(monotonicMs()) {}
+
 bool ReaderLoop::run(const std::atomic<bool>& quit) {
+    const long periodNs = 1'000'000'000L / rate_;
     timespec deadline{};
     clock_gettime(CLOCK_MONOTONIC, &deadline);
     while (!quit.load()) {
         if (!step()) {
             return false;
         }
-        advance(deadline);
+        advance(deadline, periodNs);
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC, &now);
         if (isBefore(deadline, now)) {
@@ -49,11 +54,39 @@ bool ReaderLoop::run(const std::atomic<bool>& quit) {
 }
 
 bool ReaderLoop::step() {
-    if (copyNewFrame()) {
-        convertChannelFrame(picture_.data(), VideoFrame::RowBytes(kWidth, 24), kWidth, kHeight,
-                            format_, converted_.data());
+    followWriter(copyNewFrame());
+    bool allWell = true;
+    for (FrameSink* sink : sinks_) {
+        const auto& bytes = converted(sink->format());
+        allWell = sink->write(bytes.data(), bytes.size()) && allWell;
     }
-    return sink_.write(converted_.data(), converted_.size());
+    return allWell;
+}
+
+// A fresh frame ends the pause; two seconds without one start it.
+void ReaderLoop::followWriter(bool fresh) {
+    int64_t now = monotonicMs();
+    if (fresh) {
+        lastFreshMs_ = now;
+        paused_ = false;
+        current_.fill(false);
+    } else if (!paused_ && now - lastFreshMs_ >= kPausedAfterMs) {
+        pausedCard_.paint(picture_.data(), kRowBytes, kWidth, kHeight, card_.data());
+        paused_ = true;
+        current_.fill(false);
+    }
+}
+
+const std::vector<uint8_t>& ReaderLoop::converted(OutputFormat format) {
+    auto index = static_cast<size_t>(format);
+    std::vector<uint8_t>& bytes = converted_[index];
+    if (!current_[index]) {
+        bytes.resize(outputFrameSize(format, kWidth, kHeight));  // sized once per format
+        const auto& shown = paused_ ? card_ : picture_;
+        convertChannelFrame(shown.data(), kRowBytes, kWidth, kHeight, format, bytes.data());
+        current_[index] = true;
+    }
+    return bytes;
 }
 
 bool ReaderLoop::copyNewFrame() {

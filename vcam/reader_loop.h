@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <vector>
@@ -7,33 +8,44 @@
 #include "outputs/vcam_channel/vcam_reader.h"
 #include "vcam/frame_converter.h"
 #include "vcam/frame_sink.h"
+#include "vcam/paused_card.h"
 
-// Reads the virtual camera channel 30 times a second and hands every picture
-// to a sink, top row first, in the chosen format. While no writer runs it
-// keeps handing over the last picture (black before the first), so consumers
-// never stall.
+// Reads the virtual camera channel `rate` times a second and hands every
+// picture to each sink, top row first, in the format the sink takes; each
+// format is converted once per picture however many sinks take it. While no
+// writer runs it keeps handing over the last picture (black before the
+// first), after two seconds as the paused card, so consumers never stall.
 class ReaderLoop {
 public:
     static constexpr int kWidth = 640;
     static constexpr int kHeight = 480;
     static constexpr int kRate = 30;
+    static constexpr int kPausedAfterMs = 2000;
 
-    ReaderLoop(FrameSink& sink, OutputFormat format);
+    ReaderLoop(std::vector<FrameSink*> sinks, int rate = kRate);
 
-    // Runs until `quit` becomes true (returns true) or the sink fails (false).
+    // Runs until `quit` becomes true (returns true) or a sink fails (false).
     bool run(const std::atomic<bool>& quit);
     // One round: poll, copy a new frame if there is one, convert, write.
     bool step();
 
     uint32_t lastSequence() const { return lastSequence_; }
+    bool showingPausedCard() const { return paused_; }
 
 private:
     bool copyNewFrame();
+    void followWriter(bool fresh);
+    const std::vector<uint8_t>& converted(OutputFormat format);
 
-    FrameSink& sink_;
-    OutputFormat format_;
+    std::vector<FrameSink*> sinks_;
+    int rate_;
     VCamReader reader_;
-    std::vector<uint8_t> picture_;    // the last channel frame, bottom row first
-    std::vector<uint8_t> converted_;  // picture_ in the output format
+    PausedCard pausedCard_;
+    std::vector<uint8_t> picture_;  // the last channel frame, bottom row first
+    std::vector<uint8_t> card_;     // picture_ as the paused card
+    std::array<std::vector<uint8_t>, kOutputFormatCount> converted_;
+    std::array<bool, kOutputFormatCount> current_{};  // converted_ shows the picture now shown
     uint32_t lastSequence_ = 0;
+    int64_t lastFreshMs_ = 0;
+    bool paused_ = false;
 };

@@ -6,9 +6,11 @@
 // ffmpeg or GStreamer). A consumer that closes its end ends the stream.
 class StreamSink : public FrameSink {
 public:
-    explicit StreamSink(int fd) : fd_(fd) {}
+    StreamSink(int fd, OutputFormat format) : fd_(fd), format_(format) {}
+    OutputFormat format() const override { return format_; }
     bool write(const uint8_t* data, size_t size) override;
 
 private:
     int fd_;
+    OutputFormat format_;
 };

@@ -21,10 +21,15 @@ std::optional<VCamOptions> parseVCamOptions(int argc, const char* const* argv, s
         } else if (argument == "--auto") {
             options.target = VCamOptions::Target::AutoDevice;
         } else if (argument == "--device") {
-            if (!takeValue(argc, argv, i, &options.devicePath, error)) {
+            if (!takeValue(argc, argv, i, &value, error)) {
                 return std::nullopt;
             }
+            options.devicePaths.push_back(value);
             options.target = VCamOptions::Target::Device;
+        } else if (argument == "--pipewire") {
+            options.target = VCamOptions::Target::PipeWire;
+        } else if (argument == "--check") {
+            options.target = VCamOptions::Target::Check;
         } else if (argument == "--output") {
             if (!takeValue(argc, argv, i, &value, error)) {
                 return std::nullopt;
@@ -40,7 +45,7 @@ std::optional<VCamOptions> parseVCamOptions(int argc, const char* const* argv, s
             }
             auto format = parseOutputFormat(value);
             if (!format) {
-                *error = "unknown format \"" + value + "\" (yuyv, rgb24 or bgr24)";
+                *error = "unknown format \"" + value + "\" (yuyv, rgb24, bgr24 or bgrx)";
                 return std::nullopt;
             }
             options.format = *format;
@@ -50,8 +55,15 @@ std::optional<VCamOptions> parseVCamOptions(int argc, const char* const* argv, s
             return std::nullopt;
         }
     }
-    if (options.target != VCamOptions::Target::Stream && options.format == OutputFormat::Bgr24) {
+    bool deviceFormat = options.format == OutputFormat::Yuyv || options.format == OutputFormat::Rgb24;
+    bool toDevices = options.target == VCamOptions::Target::Device ||
+                     options.target == VCamOptions::Target::AutoDevice;
+    if (toDevices && !deviceFormat) {
         *error = "a camera device takes yuyv or rgb24";
+        return std::nullopt;
+    }
+    if (options.target == VCamOptions::Target::PipeWire && options.formatGiven) {
+        *error = "--pipewire offers BGRx, RGB and YUY2 and lets each consumer choose: no --format";
         return std::nullopt;
     }
     return options;
@@ -60,21 +72,27 @@ std::optional<VCamOptions> parseVCamOptions(int argc, const char* const* argv, s
 std::string vcamUsage(const char* program) {
     std::string name = program;
     return "Usage: " + name +
-           " [--auto | --device /dev/videoN | --output -] [--format FORMAT]\n"
+           " [--auto | --pipewire | --device /dev/videoN ... | --output - | --check]\n"
+           "       [--format FORMAT]\n"
            "\n"
            "Feeds Lumora's picture to programs that open a camera. It reads the picture\n"
-           "that Lumora publishes 30 times a second and writes it, top row first, to a\n"
-           "v4l2loopback device or to standard output. While Lumora is not running it\n"
-           "keeps repeating the last picture (black before the first).\n"
+           "that Lumora publishes and hands it on, top row first. While Lumora is not\n"
+           "running it keeps the camera open and shows the last picture, dimmed with\n"
+           "\"Lumora直播伴侣\" and a paused hint after two seconds.\n"
            "\n"
-           "  --auto            use the loopback device labelled \"Lumora直播伴侣\";\n"
-           "                    exit quietly when there is none (the default)\n"
-           "  --device PATH     use this loopback device\n"
+           "  --auto            every v4l2loopback device whose label begins with\n"
+           "                    \"Lumora直播伴侣\"; else a PipeWire camera when a PipeWire\n"
+           "                    daemon answers; else exit quietly (the default)\n"
+           "  --pipewire        publish a PipeWire camera \"Lumora直播伴侣\" (640 x 480,\n"
+           "                    15 fps, BGRx, RGB or YUY2); no kernel module, no root\n"
+           "  --device PATH     this loopback device; give it again for more devices\n"
            "  --output -        write raw pictures to standard output\n"
            "  --format FORMAT   yuyv (default; BT.601 limited range) or rgb24;\n"
-           "                    bgr24 too with --output -\n"
+           "                    bgr24 and bgrx too with --output -\n"
+           "  --check           say what stands in the way of the virtual camera,\n"
+           "                    one finding a line with the command that mends it\n"
            "\n"
-           "Setting up the camera device once (needs the v4l2loopback-dkms package):\n"
+           "Setting up a loopback camera device once (needs v4l2loopback-dkms):\n"
            "  sudo modprobe v4l2loopback exclusive_caps=1 card_label=\"Lumora直播伴侣\"\n"
            "Then pick the camera \"Lumora直播伴侣\" in the browser or chat program.\n"
            "\n"

@@ -2,14 +2,17 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "vcam/frame_converter.h"
 
 // What lumora-vcam was asked to do.
 struct VCamOptions {
-    enum class Target { AutoDevice, Device, Stream };
+    // AutoDevice: every loopback device labelled for us, else PipeWire, else
+    // nothing. Check: a diagnosis instead of a camera.
+    enum class Target { AutoDevice, Device, PipeWire, Stream, Check };
     Target target = Target::AutoDevice;
-    std::string devicePath;  // with Target::Device
+    std::vector<std::string> devicePaths;  // with Target::Device, one or more
     OutputFormat format = OutputFormat::Yuyv;
     bool formatGiven = false;
     bool help = false;

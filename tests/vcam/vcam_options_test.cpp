@@ -19,13 +19,27 @@ TEST(VCamOptionsTest, TargetsAndFormats) {
     auto device = parse({"--device", "/dev/video7", "--format", "rgb24"}, &error);
     ASSERT_TRUE(device);
     EXPECT_EQ(device->target, VCamOptions::Target::Device);
-    EXPECT_EQ(device->devicePath, "/dev/video7");
+    EXPECT_EQ(device->devicePaths, std::vector<std::string>{"/dev/video7"});
     EXPECT_EQ(device->format, OutputFormat::Rgb24);
 
     auto stream = parse({"--output", "-", "--format", "bgr24"}, &error);
     ASSERT_TRUE(stream);
     EXPECT_EQ(stream->target, VCamOptions::Target::Stream);
     EXPECT_EQ(stream->format, OutputFormat::Bgr24);
+
+    auto two = parse({"--device", "/dev/video7", "--device", "/dev/video9"}, &error);
+    ASSERT_TRUE(two);
+    EXPECT_EQ(two->devicePaths, (std::vector<std::string>{"/dev/video7", "/dev/video9"}));
+
+    auto node = parse({"--pipewire"}, &error);
+    ASSERT_TRUE(node);
+    EXPECT_EQ(node->target, VCamOptions::Target::PipeWire);
+    auto check = parse({"--check"}, &error);
+    ASSERT_TRUE(check);
+    EXPECT_EQ(check->target, VCamOptions::Target::Check);
+    auto bgrx = parse({"--output", "-", "--format", "bgrx"}, &error);
+    ASSERT_TRUE(bgrx);
+    EXPECT_EQ(bgrx->format, OutputFormat::Bgrx);
 }
 
 TEST(VCamOptionsTest, MistakesAreExplained) {
@@ -36,6 +50,9 @@ TEST(VCamOptionsTest, MistakesAreExplained) {
     EXPECT_NE(error.find("--device"), std::string::npos);
     EXPECT_FALSE(parse({"--output", "file.raw"}, &error));
     EXPECT_FALSE(parse({"--format", "bgr24"}, &error)) << "devices take yuyv or rgb24";
+    EXPECT_FALSE(parse({"--device", "/dev/video7", "--format", "bgrx"}, &error));
+    EXPECT_FALSE(parse({"--pipewire", "--format", "rgb24"}, &error)) << "the consumer chooses";
+    EXPECT_NE(error.find("consumer"), std::string::npos);
     EXPECT_FALSE(parse({"--frobnicate"}, &error));
     EXPECT_NE(error.find("--frobnicate"), std::string::npos);
 }

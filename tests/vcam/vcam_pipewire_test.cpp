@@ -1,0 +1,288 @@
+// The PipeWire road: the process-wide graph writes the channel in a process of
+// its own, `lumora-vcam --pipewire` publishes the node, and a real PipeWire
+// consumer (GStreamer's pipewiresrc, linked by the test, as a session manager
+// would) reads what a browser would see.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QImage>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "engine/play_graph.h"
+#include "outputs/vcam_output.h"
+#include "sources/image_video_source.h"
+#include "tests/support/child_process.h"
+#include "tests/support/runtime_dir.h"
+#include "vcam/frame_converter.h"
+
+namespace {
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+constexpr const char* kConsumer = "lumora-test-consumer";
+
+std::string programBeside(const std::string& name) {
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
+}
+
+VideoOutput* virtualCamera() { return VCamOutput::instance(); }
+
+// The placeholder as the channel carries it: B, G, R, bottom row first.
+std::vector<uint8_t> placeholderChannelFrame() {
+    QImage picture = QImage(":/JPG/111").convertToFormat(QImage::Format_RGB32);
+    std::vector<uint8_t> frame(static_cast<size_t>(kWidth) * kHeight * 3);
+    for (int y = 0; y < kHeight; ++y) {
+        uint8_t* row = frame.data() + static_cast<size_t>(kHeight - 1 - y) * kWidth * 3;
+        for (int x = 0; x < kWidth; ++x) {
+            QRgb pixel = picture.pixel(x, y);
+            row[x * 3] = static_cast<uint8_t>(qBlue(pixel));
+            row[x * 3 + 1] = static_cast<uint8_t>(qGreen(pixel));
+            row[x * 3 + 2] = static_cast<uint8_t>(qRed(pixel));
+        }
+    }
+    return frame;
+}
+
+std::vector<uint8_t> placeholderIn(OutputFormat format) {
+    auto channel = placeholderChannelFrame();
+    std::vector<uint8_t> out(outputFrameSize(format, kWidth, kHeight));
+    convertChannelFrame(channel.data(), static_cast<size_t>(kWidth) * 3, kWidth, kHeight, format,
+                        out.data());
+    return out;
+}
+
+// A writer of the channel: the process-wide graph with its placeholder, in a
+// forked process, until it is killed.
+void startWriter(ChildProcess& writer) {
+    ASSERT_TRUE(writer.fork([](int out) {
+        PlayGraph::SetDefaultOutputProvider(&virtualCamera);
+        ImageVideoSource placeholder;
+        PlayGraph::Instance()->SetPlaceholderSource(&placeholder);
+        PlayGraph::Instance()->SetFrameRate(15);
+        PlayGraph::Instance()->Start();
+        writeAll(out, "writing\n");
+        for (;;) {
+            pause();
+        }
+        return 0;
+    }));
+    std::string line;
+    ASSERT_TRUE(writer.readLine(&line));
+    ASSERT_EQ(line, "writing");
+}
+
+std::string commandOutput(const std::string& command) {
+    std::string text;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return text;
+    }
+    char chunk[256];
+    while (fgets(chunk, sizeof chunk, pipe) != nullptr) {
+        text += chunk;
+    }
+    pclose(pipe);
+    return text;
+}
+
+// Links the node's port to the consumer's once both exist, as a session
+// manager would.
+bool linkConsumer() {
+    auto deadline = Clock::now() + 10s;
+    while (Clock::now() < deadline) {
+        std::string outputs = commandOutput("pw-link -o 2>/dev/null");
+        std::string inputs = commandOutput("pw-link -i 2>/dev/null");
+        if (outputs.find("lumora-vcam:out_0") != std::string::npos &&
+            inputs.find(std::string(kConsumer) + ":in_0") != std::string::npos) {
+            return std::system((std::string("pw-link lumora-vcam:out_0 ") + kConsumer +
+                                ":in_0 >/dev/null 2>&1")
+                                   .c_str()) == 0 ||
+                   commandOutput("pw-link -l 2>/dev/null").find(kConsumer) != std::string::npos;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return false;
+}
+
+// A PipeWire consumer that takes the node in one format, on its own thread,
+// remembering when each frame came and what it showed.
+class Consumer {
+public:
+    struct Frame {
+        Clock::time_point when;
+        bool lumora;  // the placeholder exactly (or within ±2 for YUY2)
+        bool dim;     // darker than the placeholder: the paused card
+    };
+
+    Consumer(OutputFormat format, const char* caps)
+        : expected_(placeholderIn(format)),
+          tolerance_(format == OutputFormat::Yuyv ? 2 : 0),
+          skip_(format == OutputFormat::Bgrx ? 4 : 0) {
+        EXPECT_TRUE(process_.spawn(
+            "/usr/bin/gst-launch-1.0",
+            {"-q", "pipewiresrc", "target-object=lumora-vcam",
+             std::string("stream-properties=p,node.name=") + kConsumer, "!", caps, "!", "fdsink",
+             "fd=1"}));
+        reader_ = std::thread([this] { readFrames(); });
+    }
+    ~Consumer() {
+        process_.signal(SIGTERM);
+        process_.wait();
+        reader_.join();
+    }
+
+    std::vector<Frame> frames() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return frames_;
+    }
+
+private:
+    void readFrames() {
+        std::vector<uint8_t> frame(expected_.size());
+        while (process_.readExactly(frame.data(), frame.size(), 20s)) {
+            Frame seen{Clock::now(), matches(frame), brightness(frame) < brightness(expected_) * 3 / 4};
+            std::lock_guard<std::mutex> guard(lock_);
+            frames_.push_back(seen);
+        }
+    }
+    bool matches(const std::vector<uint8_t>& frame) const {
+        if (tolerance_ == 0) {
+            return frame == expected_;
+        }
+        for (size_t i = 0; i < frame.size(); ++i) {
+            if (std::abs(int(frame[i]) - int(expected_[i])) > tolerance_) {
+                return false;
+            }
+        }
+        return true;
+    }
+    // The mean of the colour bytes (BGRx's unused fourth byte left out).
+    uint64_t brightness(const std::vector<uint8_t>& frame) const {
+        uint64_t sum = 0;
+        uint64_t count = 0;
+        for (size_t i = 0; i < frame.size(); ++i) {
+            if (skip_ == 0 || i % skip_ != skip_ - 1) {
+                sum += frame[i];
+                ++count;
+            }
+        }
+        return sum / count;
+    }
+
+    std::vector<uint8_t> expected_;
+    int tolerance_;
+    size_t skip_;  // every skip_-th byte is no colour (0: none)
+    ChildProcess process_;
+    std::thread reader_;
+    std::mutex lock_;  // guards frames_ between the reading thread and the test
+    std::vector<Frame> frames_;
+};
+
+// The frames that came in [from, to).
+std::vector<Consumer::Frame> between(const std::vector<Consumer::Frame>& frames,
+                                     Clock::time_point from, Clock::time_point to) {
+    std::vector<Consumer::Frame> chosen;
+    for (const auto& frame : frames) {
+        if (frame.when >= from && frame.when < to) {
+            chosen.push_back(frame);
+        }
+    }
+    return chosen;
+}
+
+// Waits until the consumer has shown Lumora's picture; when it did, or the
+// time-out.
+Clock::time_point waitForLumora(Consumer& consumer, Clock::time_point since,
+                                std::chrono::milliseconds limit) {
+    auto deadline = since + limit;
+    while (Clock::now() < deadline) {
+        for (const auto& frame : consumer.frames()) {
+            if (frame.when >= since && frame.lumora) {
+                return frame.when;
+            }
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return Clock::time_point::max();
+}
+}  // namespace
+
+TEST(VCamPipeWireTest, TheNodeShowsThePlaceholderExactlyAtFifteenPicturesASecond) {
+    ScopedRuntimeDir runtime;
+    ChildProcess writer;
+    startWriter(writer);
+    ChildProcess node;
+    ASSERT_TRUE(node.spawn(programBeside("lumora-vcam"), {"--pipewire"}));
+
+    for (auto [format, caps] : {std::pair{OutputFormat::Yuyv, "video/x-raw,format=YUY2"},
+                                std::pair{OutputFormat::Bgrx, "video/x-raw,format=BGRx"}}) {
+        SCOPED_TRACE(outputFormatName(format));
+        Consumer consumer(format, caps);
+        ASSERT_TRUE(linkConsumer());
+        auto first = waitForLumora(consumer, Clock::now(), 10s);
+        ASSERT_NE(first, Clock::time_point::max()) << "the placeholder never came";
+        std::this_thread::sleep_for(3200ms);
+        auto window = between(consumer.frames(), first, first + 3s);
+        size_t exact = 0;
+        for (const auto& frame : window) {
+            exact += frame.lumora;
+        }
+        EXPECT_EQ(exact, window.size()) << "every frame is the placeholder";
+        EXPECT_NEAR(window.size() / 3.0, 15.0, 1.0) << window.size() << " frames in 3 s";
+    }
+    node.signal(SIGTERM);
+    EXPECT_EQ(node.wait(), 0);
+}
+
+TEST(VCamPipeWireTest, AConsumerKeepsItsCameraWhileTheWriterIsKilledAndStartedAgain) {
+    ScopedRuntimeDir runtime;
+    ChildProcess node;
+    ASSERT_TRUE(node.spawn(programBeside("lumora-vcam"), {"--pipewire"}));
+    Consumer consumer(OutputFormat::Bgrx, "video/x-raw,format=BGRx");
+    ASSERT_TRUE(linkConsumer());
+
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        auto started = Clock::now();
+        {
+            ChildProcess writer;
+            startWriter(writer);
+            auto seen = waitForLumora(consumer, started, 5s);
+            ASSERT_NE(seen, Clock::time_point::max());
+            EXPECT_LT(seen - started, 1s) << "Lumora's picture within a second of the start";
+            std::this_thread::sleep_for(1s);
+            writer.signal(SIGKILL);
+            writer.wait();
+        }
+        auto killed = Clock::now();
+        std::this_thread::sleep_for(3s);
+        // While no writer runs: the last picture, then after two seconds the
+        // dimmed paused card.
+        auto late = between(consumer.frames(), killed + 2500ms, killed + 3s);
+        ASSERT_FALSE(late.empty());
+        for (const auto& frame : late) {
+            EXPECT_FALSE(frame.lumora);
+            EXPECT_TRUE(frame.dim) << "the paused card is the dimmed picture";
+        }
+    }
+    auto frames = consumer.frames();
+    ASSERT_GT(frames.size(), 100u);
+    auto longest = 0ms;
+    for (size_t i = 1; i < frames.size(); ++i) {
+        longest = std::max(longest, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        frames[i].when - frames[i - 1].when));
+    }
+    EXPECT_LE(longest, 250ms) << "the camera never stalls";
+    node.signal(SIGTERM);
+    EXPECT_EQ(node.wait(), 0);
+}

@@ -1,0 +1,178 @@
+#include "vcam/camera_check.h"
+
+#include <fcntl.h>
+#include <sys/klog.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "vcam/loopback_device.h"
+#include "vcam/pipewire_node.h"
+
+namespace {
+namespace fs = std::filesystem;
+
+constexpr const char* kLabel = "Lumora直播伴侣";
+constexpr const char* kLoadModule =
+    "sudo modprobe v4l2loopback exclusive_caps=1 card_label=\"Lumora直播伴侣\"";
+constexpr const char* kReloadModule =
+    "sudo modprobe -r v4l2loopback && sudo modprobe v4l2loopback exclusive_caps=1 "
+    "card_label=\"Lumora直播伴侣\"";
+
+std::string firstLine(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+std::string readKernelLog() {
+    int size = klogctl(10, nullptr, 0);  // SYSLOG_ACTION_SIZE_BUFFER
+    if (size <= 0) {
+        return {};
+    }
+    std::string text(static_cast<size_t>(size), '\0');
+    int read = klogctl(3, text.data(), size);  // SYSLOG_ACTION_READ_ALL
+    text.resize(read > 0 ? static_cast<size_t>(read) : 0);
+    return text;
+}
+
+// The kernel's refusal of an unsigned module under Secure Boot.
+bool secureBootRefused(const std::string& log) {
+    std::istringstream lines(log);
+    std::string line;
+    while (std::getline(lines, line)) {
+        bool ours = line.find("v4l2loopback") != std::string::npos;
+        bool refused = line.find("Key was rejected") != std::string::npos ||
+                       line.find("Lockdown") != std::string::npos ||
+                       line.find("Required key not available") != std::string::npos;
+        if (ours && refused) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Other processes that hold `device` open for writing, as "name (pid N)".
+std::vector<std::pair<std::string, std::string>> writersOf(const std::string& procDir,
+                                                           const std::string& device) {
+    std::vector<std::pair<std::string, std::string>> writers;
+    std::error_code error;
+    std::string self = std::to_string(getpid());
+    for (const auto& process : fs::directory_iterator(procDir, error)) {
+        std::string pid = process.path().filename();
+        if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) {
+            continue;
+        }
+        std::error_code inner;
+        for (const auto& fd : fs::directory_iterator(process.path() / "fd", inner)) {
+            std::error_code linkError;
+            if (fs::read_symlink(fd.path(), linkError).string() != device) {
+                continue;
+            }
+            std::string flags;
+            std::ifstream info(process.path() / "fdinfo" / fd.path().filename());
+            for (std::string line; std::getline(info, line);) {
+                if (line.rfind("flags:", 0) == 0) {
+                    flags = line.substr(6);
+                }
+            }
+            long mode = std::strtol(flags.c_str(), nullptr, 8) & O_ACCMODE;
+            if (mode == O_WRONLY || mode == O_RDWR) {
+                writers.emplace_back(firstLine((process.path() / "comm").string()), pid);
+            }
+        }
+    }
+    return writers;
+}
+
+void checkModule(const CameraCheckPlaces& places, std::vector<CameraFinding>* findings) {
+    std::string log = places.kernelLog ? places.kernelLog() : std::string();
+    if (!log.empty() && secureBootRefused(log)) {
+        findings->push_back({"Secure Boot refused the v4l2loopback module (it is not signed)",
+                             "sudo mokutil --import /var/lib/dkms/mok.pub, reboot and enrol the "
+                             "key, then " + std::string(kLoadModule)});
+    }
+    if (!fs::exists(places.moduleDir)) {
+        findings->push_back({"the v4l2loopback module is not loaded", kLoadModule});
+        return;
+    }
+    auto devices = places.labelledDevices ? places.labelledDevices() : std::vector<std::string>{};
+    if (devices.empty()) {
+        findings->push_back({std::string("no loopback device is labelled \"") + kLabel + "\"",
+                             kReloadModule});
+    }
+    std::string exclusive = firstLine(places.moduleDir + "/parameters/exclusive_caps");
+    if (!devices.empty() && exclusive.find('Y') == std::string::npos &&
+        exclusive.find('1') == std::string::npos) {
+        findings->push_back({"v4l2loopback is loaded without exclusive_caps=1, so browsers do not "
+                             "take the device for a camera",
+                             kReloadModule});
+    }
+}
+
+void checkDevice(const CameraCheckPlaces& places, const std::string& device,
+                 std::vector<CameraFinding>* findings) {
+    std::string label = videoDeviceLabel(device);
+    if (label.empty()) {
+        findings->push_back({device + " is not a video device",
+                             "lumora-vcam --auto (it finds the device labelled \"" +
+                                 std::string(kLabel) + "\")"});
+        return;
+    }
+    if (label.rfind(kLabel, 0) != 0) {
+        findings->push_back({device + " is \"" + label + "\", not Lumora's camera",
+                             "lumora-vcam --auto (it finds the device labelled \"" +
+                                 std::string(kLabel) + "\")"});
+        return;
+    }
+    for (const auto& writer : writersOf(places.procDir, device)) {
+        findings->push_back({"another program, " + writer.first + " (pid " + writer.second +
+                                 "), already writes " + device,
+                             "kill " + writer.second});
+    }
+}
+}  // namespace
+
+CameraCheckPlaces machineCheckPlaces() {
+    CameraCheckPlaces places;
+    places.kernelLog = &readKernelLog;
+    places.pipeWireAnswers = &PipeWireNode::daemonAnswers;
+    places.labelledDevices = [] { return findVideoDevicesByLabelPrefix(kLabel); };
+    return places;
+}
+
+std::vector<CameraFinding> checkVirtualCamera(const CameraCheckPlaces& places) {
+    std::vector<CameraFinding> loopback;
+    checkModule(places, &loopback);
+    auto devices = places.devices;
+    if (devices.empty() && places.labelledDevices) {
+        devices = places.labelledDevices();
+    }
+    for (const auto& device : devices) {
+        checkDevice(places, device, &loopback);
+    }
+    bool pipeWire = places.pipeWireAnswers && places.pipeWireAnswers();
+    // PipeWire alone is a whole road: the loopback findings then only matter
+    // to programs that do not reach cameras through PipeWire, and for an
+    // explicitly named device.
+    std::vector<CameraFinding> findings;
+    if (!pipeWire) {
+        findings = loopback;
+        findings.push_back({"no PipeWire daemon answers",
+                            "systemctl --user enable --now pipewire.socket wireplumber.service"});
+    } else if (!places.devices.empty()) {
+        findings = loopback;
+    }
+    return findings;
+}
+
+std::string describeFindings(const std::vector<CameraFinding>& findings) {
+    std::string text;
+    for (const auto& finding : findings) {
+        text += finding.problem + ": " + finding.mend + "\n";
+    }
+    return text;
+}
