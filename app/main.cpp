@@ -18,6 +18,7 @@
 #include "app/startup.h"
 #include "engine/play_graph.h"
 #include "libs/crashreport/crash_main_installer.h"
+#include "outputs/vcam_channel/reader_lock.h"
 #include "outputs/vcam_output.h"
 #include "ui/lumora_box.h"
 #include "widgets/skin_style.h"
@@ -87,8 +88,13 @@ int main(int argc, char** argv) {
     QApplication::setFont(interfaceFont(QFontDatabase::families()));
     app.setStyleSheet(applicationStyleSheet(SkinStyle::instance()->skinDirectory()));
     PlayGraph::SetDefaultOutputProvider(&virtualCamera);
+    // The user's lumora-vcam service, when it runs, feeds the camera for as
+    // long as it runs, across restarts of the program; else the program
+    // starts its own reader for its own lifetime.
     HelperProcess cameraFeeder;
-    cameraFeeder.start(executableDirectory() + "/lumora-vcam", {"--auto"});
+    if (!ReaderLock::heldByAnyone()) {
+        cameraFeeder.start(executableDirectory() + "/lumora-vcam", {"--auto"});
+    }
 
     LumoraBox* box = LumoraBox::instance();
     box->showDialog();

@@ -17,6 +17,14 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/lumora.desktop DESTINATION share/a
 install(DIRECTORY ${CMAKE_BINARY_DIR}/icons/ DESTINATION share/icons/hicolor)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/lumora-v4l2loopback.conf
         DESTINATION share/doc/lumora/examples)
+# The user service that keeps the virtual camera open across restarts;
+# systemd looks for user units in lib/systemd/user under /usr and /usr/local.
+# Written at install time, when the prefix (make install's or the package's)
+# is known.
+install(CODE "
+    file(READ \"${PROJECT_SOURCE_DIR}/packaging/lumora-vcam.service.in\" unit)
+    string(REPLACE \"@LUMORA_VCAM_PATH@\" \"\${CMAKE_INSTALL_PREFIX}/bin/lumora-vcam\" unit \"\${unit}\")
+    file(WRITE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/lumora-vcam.service\" \"\${unit}\")")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME lumora)
