@@ -115,7 +115,7 @@ void checkModule(const CameraCheckPlaces& places, std::vector<CameraFinding>* fi
 
 void checkDevice(const CameraCheckPlaces& places, const std::string& device,
                  std::vector<CameraFinding>* findings) {
-    std::string label = videoDeviceLabel(device);
+    std::string label = places.deviceLabel ? places.deviceLabel(device) : std::string();
     if (label.empty()) {
         findings->push_back({device + " is not a video device",
                              "lumora-vcam --auto (it finds the device labelled \"" +
@@ -141,6 +141,7 @@ CameraCheckPlaces machineCheckPlaces() {
     places.kernelLog = &readKernelLog;
     places.pipeWireAnswers = &PipeWireNode::daemonAnswers;
     places.labelledDevices = [] { return findVideoDevicesByLabelPrefix(kLabel); };
+    places.deviceLabel = &videoDeviceLabel;
     return places;
 }
 

@@ -20,6 +20,7 @@ struct CameraCheckPlaces {
     std::function<std::string()> kernelLog;        // readable kernel messages, may be empty
     std::function<bool()> pipeWireAnswers;         // whether a PipeWire daemon answers
     std::function<std::vector<std::string>()> labelledDevices;  // devices labelled for us
+    std::function<std::string(const std::string&)> deviceLabel;  // a device's card label
 };
 
 // The machine's own places and probes.

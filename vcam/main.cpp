@@ -84,8 +84,6 @@ Sinks openSinks(const VCamOptions& options, int* exitCode) {
             }
             break;  // neither road: nothing to feed, and nothing wrong
         }
-        case VCamOptions::Target::Check:
-            break;
     }
     if (!opened) {
         sinks.owned.clear();
@@ -118,7 +116,7 @@ int main(int argc, char** argv) {
         std::fputs(vcamUsage(argv[0]).c_str(), stdout);
         return 0;
     }
-    if (options->target == VCamOptions::Target::Check) {
+    if (options->check) {
         return runCheck(*options);
     }
     installSignalHandlers();

@@ -29,7 +29,7 @@ std::optional<VCamOptions> parseVCamOptions(int argc, const char* const* argv, s
         } else if (argument == "--pipewire") {
             options.target = VCamOptions::Target::PipeWire;
         } else if (argument == "--check") {
-            options.target = VCamOptions::Target::Check;
+            options.check = true;
         } else if (argument == "--output") {
             if (!takeValue(argc, argv, i, &value, error)) {
                 return std::nullopt;

@@ -9,13 +9,14 @@
 // What lumora-vcam was asked to do.
 struct VCamOptions {
     // AutoDevice: every loopback device labelled for us, else PipeWire, else
-    // nothing. Check: a diagnosis instead of a camera.
-    enum class Target { AutoDevice, Device, PipeWire, Stream, Check };
+    // nothing.
+    enum class Target { AutoDevice, Device, PipeWire, Stream };
     Target target = Target::AutoDevice;
     std::vector<std::string> devicePaths;  // with Target::Device, one or more
     OutputFormat format = OutputFormat::Yuyv;
     bool formatGiven = false;
     bool help = false;
+    bool check = false;  // a diagnosis (of the devices given, if any) instead of a camera
 };
 
 // Parses the command line; on a mistake returns nothing and says why in `error`.

@@ -24,6 +24,15 @@ TEST(FrameConverterTest, Bgr24AndRgb24TurnTheRowsTopFirst) {
     convertChannelFrame(frame.data(), 12, 4, 2, OutputFormat::Rgb24, rgb.data());
     EXPECT_EQ(rgb, (std::vector<uint8_t>{0,   255, 0,   0, 255, 0, 128, 128, 128, 128, 128, 128,
                                          255, 255, 255, 0, 0,   0, 255, 0,   0,   0,   0,   255}));
+
+    // BGRx: the BGR bytes with an opaque fourth byte, for PipeWire consumers.
+    std::vector<uint8_t> bgrx(outputFrameSize(OutputFormat::Bgrx, 4, 2));
+    convertChannelFrame(frame.data(), 12, 4, 2, OutputFormat::Bgrx, bgrx.data());
+    for (size_t pixel = 0; pixel < 8; ++pixel) {
+        EXPECT_EQ(std::vector<uint8_t>(bgrx.begin() + pixel * 4, bgrx.begin() + pixel * 4 + 3),
+                  std::vector<uint8_t>(bgr.begin() + pixel * 3, bgr.begin() + pixel * 3 + 3));
+        EXPECT_EQ(bgrx[pixel * 4 + 3], 255);
+    }
 }
 
 namespace {
@@ -67,4 +76,7 @@ TEST(FrameConverterTest, FormatNamesAndSizes) {
     EXPECT_STREQ(outputFormatName(OutputFormat::Rgb24), "rgb24");
     EXPECT_EQ(outputFrameSize(OutputFormat::Yuyv, 640, 480), 614400u);
     EXPECT_EQ(outputFrameSize(OutputFormat::Bgr24, 640, 480), 921600u);
+    EXPECT_EQ(parseOutputFormat("bgrx"), OutputFormat::Bgrx);
+    EXPECT_STREQ(outputFormatName(OutputFormat::Bgrx), "bgrx");
+    EXPECT_EQ(outputFrameSize(OutputFormat::Bgrx, 640, 480), 1228800u);
 }

@@ -34,9 +34,10 @@ TEST(VCamOptionsTest, TargetsAndFormats) {
     auto node = parse({"--pipewire"}, &error);
     ASSERT_TRUE(node);
     EXPECT_EQ(node->target, VCamOptions::Target::PipeWire);
-    auto check = parse({"--check"}, &error);
+    auto check = parse({"--check", "--device", "/dev/video3"}, &error);
     ASSERT_TRUE(check);
-    EXPECT_EQ(check->target, VCamOptions::Target::Check);
+    EXPECT_TRUE(check->check);
+    EXPECT_EQ(check->devicePaths, std::vector<std::string>{"/dev/video3"});
     auto bgrx = parse({"--output", "-", "--format", "bgrx"}, &error);
     ASSERT_TRUE(bgrx);
     EXPECT_EQ(bgrx->format, OutputFormat::Bgrx);

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "tests/support/test_media.h"
+#include "vcam/camera_check.h"
+
+namespace {
+namespace fs = std::filesystem;
+
+bool mentions(const std::vector<CameraFinding>& findings, const std::string& problem,
+              const std::string& mend) {
+    for (const auto& finding : findings) {
+        if (finding.problem.find(problem) != std::string::npos &&
+            finding.mend.find(mend) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << text;
+}
+
+// lumora-vcam's output and exit code for `arguments`, in `environment`.
+std::pair<std::string, int> runVcam(const std::string& arguments, const std::string& environment) {
+    std::string program =
+        (fs::read_symlink("/proc/self/exe").parent_path() / "lumora-vcam").string();
+    std::string text;
+    FILE* pipe = popen((environment + " " + program + " " + arguments + " 2>&1").c_str(), "r");
+    char chunk[512];
+    while (pipe != nullptr && fgets(chunk, sizeof chunk, pipe) != nullptr) {
+        text += chunk;
+    }
+    int status = pipe != nullptr ? pclose(pipe) : -1;
+    return {text, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+}  // namespace
+
+TEST(CameraCheckTest, EveryFindingComesWithTheCommandThatMendsIt) {
+    ScratchDir dir;
+    CameraCheckPlaces places;
+    places.moduleDir = dir.file("module-absent");
+    places.procDir = dir.file("proc");
+    places.pipeWireAnswers = [] { return false; };
+    auto findings = checkVirtualCamera(places);
+    EXPECT_TRUE(mentions(findings, "module is not loaded",
+                         "sudo modprobe v4l2loopback exclusive_caps=1 card_label=\"Lumora直播伴侣\""));
+    EXPECT_TRUE(mentions(findings, "no PipeWire daemon", "systemctl --user enable --now"));
+
+    // Loaded, but without exclusive_caps and with no device labelled for us.
+    places.moduleDir = dir.file("module");
+    writeFile(places.moduleDir + "/parameters/exclusive_caps", "N,N\n");
+    places.labelledDevices = [] { return std::vector<std::string>{}; };
+    findings = checkVirtualCamera(places);
+    EXPECT_FALSE(mentions(findings, "module is not loaded", ""));
+    EXPECT_TRUE(mentions(findings, "no loopback device is labelled", "modprobe -r v4l2loopback"));
+
+    // Our device, loaded without exclusive_caps, written by another program.
+    places.labelledDevices = [] { return std::vector<std::string>{"/dev/video42"}; };
+    places.deviceLabel = [](const std::string& path) {
+        return path == "/dev/video42" ? std::string("Lumora直播伴侣") : std::string();
+    };
+    fs::create_directories(dir.file("proc/4242/fd"));
+    fs::create_symlink("/dev/video42", dir.file("proc/4242/fd/5"));
+    writeFile(dir.file("proc/4242/fdinfo/5"), "pos:\t0\nflags:\t0100001\n");
+    writeFile(dir.file("proc/4242/comm"), "obs\n");
+    findings = checkVirtualCamera(places);
+    EXPECT_TRUE(mentions(findings, "without exclusive_caps=1", "exclusive_caps=1"));
+    EXPECT_TRUE(mentions(findings, "obs (pid 4242), already writes /dev/video42", "kill 4242"));
+
+    // A reader of the device is no producer.
+    writeFile(dir.file("proc/4242/fdinfo/5"), "pos:\t0\nflags:\t0100000\n");
+    EXPECT_FALSE(mentions(checkVirtualCamera(places), "already writes", ""));
+
+    // A device that is not ours, or no video device at all.
+    places.devices = {"/dev/video42", "/dev/null"};
+    places.deviceLabel = [](const std::string& path) {
+        return path == "/dev/video42" ? std::string("Integrated Camera") : std::string();
+    };
+    findings = checkVirtualCamera(places);
+    EXPECT_TRUE(mentions(findings, "\"Integrated Camera\", not Lumora's camera", "--auto"));
+    EXPECT_TRUE(mentions(findings, "/dev/null is not a video device", "--auto"));
+
+    // Secure Boot's refusal, from the kernel log.
+    places.kernelLog = [] {
+        return std::string("[  3.1] Loading of unsigned module is rejected\n"
+                           "[  3.2] v4l2loopback: Key was rejected by service\n");
+    };
+    EXPECT_TRUE(mentions(checkVirtualCamera(places), "Secure Boot", "mokutil --import"));
+
+    // PipeWire answering is a whole road: nothing stands in the way then,
+    // unless a device was named.
+    places = CameraCheckPlaces{};
+    places.moduleDir = dir.file("module-absent");
+    places.pipeWireAnswers = [] { return true; };
+    EXPECT_TRUE(checkVirtualCamera(places).empty());
+    EXPECT_EQ(describeFindings({{"a", "b"}, {"c", "d"}}), "a: b\nc: d\n");
+}
+
+TEST(CameraCheckTest, TheProgramPrintsOneLinePerFindingAndFailsWhenBlocked) {
+    ScratchDir empty;
+    auto [text, code] = runVcam("--check --device /dev/null",
+                                "PIPEWIRE_RUNTIME_DIR=" + empty.file("no-daemon"));
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(text.find("/dev/null is not a video device: lumora-vcam --auto"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("no PipeWire daemon answers: systemctl --user enable --now "
+                        "pipewire.socket wireplumber.service\n"),
+              std::string::npos)
+        << text;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        EXPECT_NE(text.substr(start, end - start).find(": "), std::string::npos)
+            << "every line is a finding and its mend";
+        start = end + 1;
+    }
+}
