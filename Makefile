@@ -5,7 +5,7 @@ BUILD      ?= build
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps configure build run test test-main test-tsan bench gallery shots install package package-check format clean
+.PHONY: deps configure build run test test-main test-tsan fuzz bench gallery shots install package package-check format clean
 
 deps:
 	bash tools/install-deps.sh
@@ -31,6 +31,18 @@ test-tsan: deps
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 		ctest --test-dir $(TSAN_BUILD) --output-on-failure
+
+# The virtual camera reader's block checks under libFuzzer for 60 s, in a
+# clang tree of its own. New inputs that reach new code join the corpus in
+# tests/fuzz; a crash leaves its input there too (crash-*).
+FUZZ_BUILD ?= build-fuzz
+fuzz: deps
+	bash tools/install-deps.sh tools/fuzz-packages.txt
+	CXX=clang++ CC=clang cmake -S . -B $(FUZZ_BUILD) -G Ninja -DLUMORA_ENGINE_ONLY=ON \
+		-DLUMORA_FUZZ=ON -DLUMORA_SANITIZE=address,fuzzer-no-link
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target vcam_block_fuzz
+	$(FUZZ_BUILD)/bin/vcam_block_fuzz -max_total_time=60 -artifact_prefix=tests/fuzz/ \
+		tests/fuzz/vcam_block_corpus
 
 bench: deps
 	cmake -S . -B $(BUILD) -G Ninja -DLUMORA_BENCH=ON

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of tools/debian-packages.txt that are missing.
-# Does nothing (and needs no network) when everything is already there.
+# Installs the Debian packages of a list (tools/debian-packages.txt unless
+# another is given) that are missing. Does nothing (and needs no network)
+# when everything is already there.
 set -euo pipefail
 
-list="$(cd "$(dirname "$0")" && pwd)/debian-packages.txt"
+list="${1:-$(cd "$(dirname "$0")" && pwd)/debian-packages.txt}"
 missing=()
 while read -r package; do
     [[ -z "$package" || "$package" == \#* ]] && continue
