@@ -12,7 +12,9 @@
 #include "sources/camera_hotplug_watcher.h"
 #include "ui/camera_lists.h"
 #include "ui/ui_kit.h"
+#include "ui/virtual_camera_check.h"
 #include "widgets/button_skin.h"
+#include "widgets/elided_label.h"
 #include "widgets/play_slider_bar.h"
 
 namespace {
@@ -31,7 +33,16 @@ CameraControlView::CameraControlView(QWidget* parent, CameraLister lister)
     page->addWidget(buildCameraBlock(0));
     page->addWidget(separatorLabel("camera/img_line.png"));
     page->addWidget(buildCameraBlock(1));
+    vcamLine_ = new ElidedLabel(this);
+    vcamLine_->setStyleSheet("color: #FFB0B0;");
+    vcamLine_->setContentsMargins(20, 0, 20, 0);
+    vcamLine_->hide();
+    page->addWidget(vcamLine_);
     page->addStretch();
+    vcamCheck_ = new VirtualCameraCheck(this);
+    connect(vcamCheck_, &VirtualCameraCheck::sig_checked, this,
+            &CameraControlView::showVirtualCameraFindings);
+    vcamCheck_->check();
     fillDeviceBox(0);
     fillDeviceBox(1);
     QTimer::singleShot(0, this, &CameraControlView::loadFromDb);
@@ -39,6 +50,11 @@ CameraControlView::CameraControlView(QWidget* parent, CameraLister lister)
 }
 
 CameraControlView::~CameraControlView() { saveToDb(); }
+
+void CameraControlView::showVirtualCameraFindings(const QString& findings) {
+    vcamLine_->setFullText(findings.isEmpty() ? QString() : tr("虚拟摄像头无法使用：") + findings);
+    vcamLine_->setVisible(!findings.isEmpty());
+}
 
 QWidget* CameraControlView::buildFaceBlock() {
     auto* block = new QWidget(this);
@@ -206,6 +222,7 @@ void CameraControlView::onBtnDec() {
 }
 
 void CameraControlView::checkCam() {
+    vcamCheck_->check();  // a loopback device may have come or gone
     std::vector<CameraRecord> found = lister_();
     if (found.size() == devices_.size()) {
         return;

@@ -9,6 +9,8 @@
 
 class Button;
 class ButtonRadioSkin;
+class ElidedLabel;
+class VirtualCameraCheck;
 class PlaySliderBar;
 class QComboBox;
 
@@ -17,7 +19,9 @@ class QComboBox;
 // the media site; opening and closing the cameras belongs to the player bar.
 // The lists follow cameras plugged in and pulled out, and the choices are
 // kept in settings slot 3 between runs. Our own virtual camera and any other
-// virtual camera are never offered.
+// virtual camera are never offered. Under the lists one line says what stands
+// in the way when the virtual camera cannot be reached (and the lists'
+// changes ask again).
 class CameraControlView : public QWidget {
     Q_OBJECT
 
@@ -35,6 +39,9 @@ public:
     Button* propertyButton(int camera) const { return boxes_[camera].property; }
     ButtonRadioSkin* faceSwitch() const { return faceSwitch_; }
     PlaySliderBar* faceSlider() const { return faceSlider_; }
+    // The virtual camera's findings; hidden while the camera can be reached.
+    ElidedLabel* virtualCameraLine() const { return vcamLine_; }
+    VirtualCameraCheck* virtualCameraCheck() const { return vcamCheck_; }
     Button* decreaseButton() const { return decrease_; }
     Button* increaseButton() const { return increase_; }
 
@@ -70,6 +77,7 @@ private:
     void applySize(int camera);
     void applyFace();
     int cameraOf(const QObject* control) const;
+    void showVirtualCameraFindings(const QString& findings);
 
     CameraLister lister_;
     std::vector<CameraRecord> devices_;
@@ -78,6 +86,8 @@ private:
     PlaySliderBar* faceSlider_ = nullptr;
     Button* decrease_ = nullptr;
     Button* increase_ = nullptr;
+    ElidedLabel* vcamLine_ = nullptr;
+    VirtualCameraCheck* vcamCheck_ = nullptr;
     bool updating_ = false;  // the panel refills its own lists
 };
 

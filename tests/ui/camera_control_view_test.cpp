@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
 
@@ -12,7 +15,9 @@
 #include "tests/ui/ui_test_environment.h"
 #include "ui/camera_control_view.h"
 #include "ui/camera_lists.h"
+#include "ui/virtual_camera_check.h"
 #include "widgets/button_skin.h"
+#include "widgets/elided_label.h"
 #include "widgets/play_slider_bar.h"
 
 namespace {
@@ -204,4 +209,44 @@ TEST(CameraPanelTest, TestCamerasComeThroughTheRealEnumeration) {
     panel.deviceBox(0)->setCurrentIndex(panel.deviceBox(0)->findText("Test Camera 1"));
     EXPECT_EQ(entries(panel.sizeBox(0)), (QStringList{"640 X 480", "480 X 360", "320 X 240"}));
     unsetenv("LUMORA_FAKE_CAMERAS");
+}
+
+TEST(CameraPanelTest, AnUnreachableVirtualCameraIsExplainedInOneLineUnderTheLists) {
+    // No loopback module here, and no PipeWire daemon in this folder.
+    QByteArray nowhere = QDir::tempPath().toUtf8() + "/lumora-no-pipewire";
+    qputenv("PIPEWIRE_RUNTIME_DIR", nowhere);
+    Cameras cameras;
+    cameras.set({"USB Camera"});
+    CameraControlView panel(nullptr, cameras.lister());
+    panel.resize(300, 600);
+    panel.show();
+    int widthWithoutLine = panel.minimumSizeHint().width();
+    ASSERT_TRUE(waitFor([&] { return panel.virtualCameraLine()->isVisible(); }, 10000));
+    ElidedLabel* line = panel.virtualCameraLine();
+    EXPECT_TRUE(line->fullText().startsWith("虚拟摄像头无法使用：")) << line->fullText().toStdString();
+    EXPECT_TRUE(line->fullText().contains(
+        "no PipeWire daemon answers: systemctl --user enable --now pipewire.socket"));
+    EXPECT_FALSE(line->fullText().contains('\n')) << "one line";
+    EXPECT_EQ(line->toolTip(), line->fullText());
+    EXPECT_TRUE(line->text().endsWith(QChar(0x2026))) << "shortened to the panel's width";
+    EXPECT_EQ(panel.minimumSizeHint().width(), widthWithoutLine)
+        << "the long line never widens the panel";
+    qunsetenv("PIPEWIRE_RUNTIME_DIR");
+
+    // A camera that can be reached: nothing to say.
+    QTemporaryDir folder;
+    QString fine = folder.filePath("lumora-vcam");
+    QFile script(fine);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\necho 'the virtual camera can be reached'\nexit 0\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    VirtualCameraCheck check(nullptr, fine);
+    QStringList answers;
+    QObject::connect(&check, &VirtualCameraCheck::sig_checked,
+                     [&](const QString& findings) { answers << findings; });
+    check.check();
+    ASSERT_TRUE(waitFor([&] { return !answers.isEmpty(); }, 5000));
+    EXPECT_EQ(answers, QStringList{QString()});
+    EXPECT_EQ(joinFindings("a: b\nc: d\n"), "a: b；c: d");
 }
