@@ -49,6 +49,7 @@ bench: deps
 	cmake --build $(BUILD) -j $(JOBS)
 	$(BUILD)/bin/engine_bench
 	$(BUILD)/bin/vcam_bench
+	$(BUILD)/bin/vcam_road_bench
 	$(BUILD)/bin/capture_bench
 	$(BUILD)/bin/effects_bench
 	$(BUILD)/bin/slideshow_bench

@@ -39,5 +39,5 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qt6-qpa-plugins, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-plugins-bad, gstreamer1.0-plugins-ugly, gstreamer1.0-libav, gstreamer1.0-pulseaudio, fonts-noto-cjk")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "v4l2loopback-dkms")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "v4l2loopback-dkms, pipewire")
 include(CPack)
