@@ -93,7 +93,8 @@ void checkModule(const CameraCheckPlaces& places, std::vector<CameraFinding>* fi
     if (!log.empty() && secureBootRefused(log)) {
         findings->push_back({"Secure Boot refused the v4l2loopback module (it is not signed)",
                              "sudo mokutil --import /var/lib/dkms/mok.pub, reboot and enrol the "
-                             "key, then " + std::string(kLoadModule)});
+                             "key, then " +
+                                 std::string(kLoadModule)});
     }
     if (!fs::exists(places.moduleDir)) {
         findings->push_back({"the v4l2loopback module is not loaded", kLoadModule});
@@ -101,15 +102,16 @@ void checkModule(const CameraCheckPlaces& places, std::vector<CameraFinding>* fi
     }
     auto devices = places.labelledDevices ? places.labelledDevices() : std::vector<std::string>{};
     if (devices.empty()) {
-        findings->push_back({std::string("no loopback device is labelled \"") + kLabel + "\"",
-                             kReloadModule});
+        findings->push_back(
+            {std::string("no loopback device is labelled \"") + kLabel + "\"", kReloadModule});
     }
     std::string exclusive = firstLine(places.moduleDir + "/parameters/exclusive_caps");
     if (!devices.empty() && exclusive.find('Y') == std::string::npos &&
         exclusive.find('1') == std::string::npos) {
-        findings->push_back({"v4l2loopback is loaded without exclusive_caps=1, so browsers do not "
-                             "take the device for a camera",
-                             kReloadModule});
+        findings->push_back(
+            {"v4l2loopback is loaded without exclusive_caps=1, so browsers do not "
+             "take the device for a camera",
+             kReloadModule});
     }
 }
 
@@ -117,15 +119,15 @@ void checkDevice(const CameraCheckPlaces& places, const std::string& device,
                  std::vector<CameraFinding>* findings) {
     std::string label = places.deviceLabel ? places.deviceLabel(device) : std::string();
     if (label.empty()) {
-        findings->push_back({device + " is not a video device",
-                             "lumora-vcam --auto (it finds the device labelled \"" +
-                                 std::string(kLabel) + "\")"});
+        findings->push_back(
+            {device + " is not a video device",
+             "lumora-vcam --auto (it finds the device labelled \"" + std::string(kLabel) + "\")"});
         return;
     }
     if (label.rfind(kLabel, 0) != 0) {
-        findings->push_back({device + " is \"" + label + "\", not Lumora's camera",
-                             "lumora-vcam --auto (it finds the device labelled \"" +
-                                 std::string(kLabel) + "\")"});
+        findings->push_back(
+            {device + " is \"" + label + "\", not Lumora's camera",
+             "lumora-vcam --auto (it finds the device labelled \"" + std::string(kLabel) + "\")"});
         return;
     }
     for (const auto& writer : writersOf(places.procDir, device)) {

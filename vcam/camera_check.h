@@ -16,10 +16,10 @@ struct CameraFinding {
 struct CameraCheckPlaces {
     std::string moduleDir = "/sys/module/v4l2loopback";
     std::string procDir = "/proc";
-    std::vector<std::string> devices;  // devices to look at; empty: those labelled for us
-    std::function<std::string()> kernelLog;        // readable kernel messages, may be empty
-    std::function<bool()> pipeWireAnswers;         // whether a PipeWire daemon answers
-    std::function<std::vector<std::string>()> labelledDevices;  // devices labelled for us
+    std::vector<std::string> devices;        // devices to look at; empty: those labelled for us
+    std::function<std::string()> kernelLog;  // readable kernel messages, may be empty
+    std::function<bool()> pipeWireAnswers;   // whether a PipeWire daemon answers
+    std::function<std::vector<std::string>()> labelledDevices;   // devices labelled for us
     std::function<std::string(const std::string&)> deviceLabel;  // a device's card label
 };
 

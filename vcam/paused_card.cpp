@@ -27,7 +27,8 @@ bool findCjkFont(std::string* path, int* index) {
     FcLangSet* languages = nullptr;
     if (match != nullptr && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
         FcPatternGetLangSet(match, FC_LANG, 0, &languages) == FcResultMatch &&
-        FcLangSetHasLang(languages, reinterpret_cast<const FcChar8*>("zh-cn")) != FcLangDifferentLang) {
+        FcLangSetHasLang(languages, reinterpret_cast<const FcChar8*>("zh-cn")) !=
+            FcLangDifferentLang) {
         *path = reinterpret_cast<const char*>(file);
         FcPatternGetInteger(match, FC_INDEX, 0, index);
         found = true;
@@ -45,14 +46,19 @@ std::vector<char32_t> codePoints(const std::string& text) {
     std::vector<char32_t> points;
     for (size_t i = 0; i < text.size();) {
         auto byte = static_cast<unsigned char>(text[i]);
-        int length = byte < 0x80 ? 1 : (byte >> 5) == 6 ? 2 : (byte >> 4) == 14 ? 3 : (byte >> 3) == 30 ? 4 : 0;
+        int length = byte < 0x80         ? 1
+                     : (byte >> 5) == 6  ? 2
+                     : (byte >> 4) == 14 ? 3
+                     : (byte >> 3) == 30 ? 4
+                                         : 0;
         if (length == 0 || i + static_cast<size_t>(length) > text.size()) {
             ++i;
             continue;
         }
         char32_t point = length == 1 ? byte : byte & (0x7F >> length);
         for (int k = 1; k < length; ++k) {
-            point = (point << 6) | (static_cast<unsigned char>(text[i + static_cast<size_t>(k)]) & 0x3F);
+            point = (point << 6) |
+                    (static_cast<unsigned char>(text[i + static_cast<size_t>(k)]) & 0x3F);
         }
         points.push_back(point);
         i += static_cast<size_t>(length);

@@ -42,8 +42,8 @@ const spa_pod* offeredFormats(spa_pod_builder* builder) {
     spa_fraction rate = SPA_FRACTION(PipeWireNode::kRate, 1);
     return static_cast<const spa_pod*>(spa_pod_builder_add_object(
         builder, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
-        SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw),
-        SPA_FORMAT_VIDEO_format,
+        SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
+        SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
         SPA_POD_CHOICE_ENUM_Id(4, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx,
                                SPA_VIDEO_FORMAT_RGB, SPA_VIDEO_FORMAT_YUY2),
         SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size), SPA_FORMAT_VIDEO_framerate,
@@ -95,8 +95,7 @@ bool PipeWireNode::open(std::string* error) {
         core_, kName,
         pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", PW_KEY_MEDIA_ROLE, "Camera",
                           PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture",
-                          PW_KEY_NODE_NAME, kName, PW_KEY_NODE_DESCRIPTION, kDescription,
-                          nullptr));
+                          PW_KEY_NODE_NAME, kName, PW_KEY_NODE_DESCRIPTION, kDescription, nullptr));
     listener_ = new Listener;
     listener_->events.version = PW_VERSION_STREAM_EVENTS;
     listener_->events.process = &PipeWireNode::onProcess;
@@ -109,9 +108,9 @@ bool PipeWireNode::open(std::string* error) {
     uint8_t space[1024];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(space, sizeof space);
     const spa_pod* params[1] = {offeredFormats(&builder)};
-    int result = pw_stream_connect(
-        stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY,
-        static_cast<pw_stream_flags>(PW_STREAM_FLAG_MAP_BUFFERS), params, 1);
+    int result =
+        pw_stream_connect(stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY,
+                          static_cast<pw_stream_flags>(PW_STREAM_FLAG_MAP_BUFFERS), params, 1);
     pw_thread_loop_unlock(loop_);
     if (result < 0) {
         *error = std::string("PipeWire refused the node: ") + std::strerror(-result);

@@ -60,7 +60,7 @@ private:
     Listener* listener_ = nullptr;
     std::atomic<OutputFormat> format_{OutputFormat::Bgrx};
     std::atomic<bool> failed_{false};  // the daemon dropped the node
-    std::mutex latestLock_;  // guards latest_ between write() and the node's thread
+    std::mutex latestLock_;            // guards latest_ between write() and the node's thread
     std::vector<uint8_t> latest_;
     size_t latestSize_ = 0;
     bool latestFresh_ = false;  // latest_ has not been handed to PipeWire yet

@@ -55,7 +55,8 @@ std::optional<VCamOptions> parseVCamOptions(int argc, const char* const* argv, s
             return std::nullopt;
         }
     }
-    bool deviceFormat = options.format == OutputFormat::Yuyv || options.format == OutputFormat::Rgb24;
+    bool deviceFormat =
+        options.format == OutputFormat::Yuyv || options.format == OutputFormat::Rgb24;
     bool toDevices = options.target == VCamOptions::Target::Device ||
                      options.target == VCamOptions::Target::AutoDevice;
     if (toDevices && !deviceFormat) {

@@ -52,7 +52,8 @@ bool StreamCapture::newPlayer() {
         rateCap = "videorate drop-only=true max-rate=" + std::to_string(maxFrameRate_) + " ! ";
     }
     std::string description =
-        rateCap + "videoscale ! videoconvert ! video/x-raw,format=BGRx,width=" + std::to_string(outWidth_) +
+        rateCap +
+        "videoscale ! videoconvert ! video/x-raw,format=BGRx,width=" + std::to_string(outWidth_) +
         ",height=" + std::to_string(outHeight_) + ",pixel-aspect-ratio=1/1 ! appsink name=sink";
     GError* error = nullptr;
     GstElement* videoBin = gst_parse_bin_from_description(description.c_str(), TRUE, &error);

@@ -11,10 +11,10 @@
 // shows.
 struct OverlayImage {
     struct Run {
-        int32_t row;     // row in the image, bottom row first
-        int32_t begin;   // first column
-        int32_t end;     // one past the last column
-        size_t offset;   // where the run's pixels start in `pixels`
+        int32_t row;    // row in the image, bottom row first
+        int32_t begin;  // first column
+        int32_t end;    // one past the last column
+        size_t offset;  // where the run's pixels start in `pixels`
     };
     int32_t width = 0;
     int32_t height = 0;

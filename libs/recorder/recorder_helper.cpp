@@ -142,7 +142,8 @@ std::string RecorderHelper::description() const {
         text += " appsrc name=audio format=time is-live=true caps=audio/x-raw,format=S16LE,rate=" +
                 std::to_string(sampleRate_) + ",channels=" + std::to_string(channels_) +
                 ",layout=interleaved ! queue ! audioconvert ! audioresample !"
-                " audio/x-raw,rate=44100,channels=2 ! avenc_aac aac-coder=fast ! aacparse ! queue ! mux.";
+                " audio/x-raw,rate=44100,channels=2 ! avenc_aac aac-coder=fast ! aacparse ! queue "
+                "! mux.";
     }
     return text;
 }

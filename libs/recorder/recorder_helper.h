@@ -71,7 +71,7 @@ private:
     int height_ = 0;
     int frameRate_ = 0;
     GstVideoInfo videoInfo_{};  // the I420 layout of the encoder's input
-    cv::Mat planes_;  // I420 scratch; only the thread that feeds pictures touches it
+    cv::Mat planes_;            // I420 scratch; only the thread that feeds pictures touches it
     std::atomic<bool> running_{false};
     std::atomic<bool> fed_{false};  // some block reached the encoders
     // Feeding threads hold it shared while they push; Stop holds it alone

@@ -12,8 +12,8 @@ namespace {
 constexpr const char* kLockName = "lumora-vcam.lock";
 
 int openLockFile() {
-    return ::open(channelObjectPath(kLockName).c_str(),
-                  O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    return ::open(channelObjectPath(kLockName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
+                  0600);
 }
 }  // namespace
 

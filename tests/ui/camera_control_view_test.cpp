@@ -223,7 +223,8 @@ TEST(CameraPanelTest, AnUnreachableVirtualCameraIsExplainedInOneLineUnderTheList
     int widthWithoutLine = panel.minimumSizeHint().width();
     ASSERT_TRUE(waitFor([&] { return panel.virtualCameraLine()->isVisible(); }, 10000));
     ElidedLabel* line = panel.virtualCameraLine();
-    EXPECT_TRUE(line->fullText().startsWith("虚拟摄像头无法使用：")) << line->fullText().toStdString();
+    EXPECT_TRUE(line->fullText().startsWith("虚拟摄像头无法使用："))
+        << line->fullText().toStdString();
     EXPECT_TRUE(line->fullText().contains(
         "no PipeWire daemon answers: systemctl --user enable --now pipewire.socket"));
     EXPECT_FALSE(line->fullText().contains('\n')) << "one line";

@@ -49,8 +49,9 @@ TEST(CameraCheckTest, EveryFindingComesWithTheCommandThatMendsIt) {
     places.procDir = dir.file("proc");
     places.pipeWireAnswers = [] { return false; };
     auto findings = checkVirtualCamera(places);
-    EXPECT_TRUE(mentions(findings, "module is not loaded",
-                         "sudo modprobe v4l2loopback exclusive_caps=1 card_label=\"Lumora直播伴侣\""));
+    EXPECT_TRUE(
+        mentions(findings, "module is not loaded",
+                 "sudo modprobe v4l2loopback exclusive_caps=1 card_label=\"Lumora直播伴侣\""));
     EXPECT_TRUE(mentions(findings, "no PipeWire daemon", "systemctl --user enable --now"));
 
     // Loaded, but without exclusive_caps and with no device labelled for us.
@@ -89,8 +90,9 @@ TEST(CameraCheckTest, EveryFindingComesWithTheCommandThatMendsIt) {
 
     // Secure Boot's refusal, from the kernel log.
     places.kernelLog = [] {
-        return std::string("[  3.1] Loading of unsigned module is rejected\n"
-                           "[  3.2] v4l2loopback: Key was rejected by service\n");
+        return std::string(
+            "[  3.1] Loading of unsigned module is rejected\n"
+            "[  3.2] v4l2loopback: Key was rejected by service\n");
     };
     EXPECT_TRUE(mentions(checkVirtualCamera(places), "Secure Boot", "mokutil --import"));
 
@@ -105,8 +107,8 @@ TEST(CameraCheckTest, EveryFindingComesWithTheCommandThatMendsIt) {
 
 TEST(CameraCheckTest, TheProgramPrintsOneLinePerFindingAndFailsWhenBlocked) {
     ScratchDir empty;
-    auto [text, code] = runVcam("--check --device /dev/null",
-                                "PIPEWIRE_RUNTIME_DIR=" + empty.file("no-daemon"));
+    auto [text, code] =
+        runVcam("--check --device /dev/null", "PIPEWIRE_RUNTIME_DIR=" + empty.file("no-daemon"));
     EXPECT_EQ(code, 1);
     EXPECT_NE(text.find("/dev/null is not a video device: lumora-vcam --auto"), std::string::npos)
         << text;

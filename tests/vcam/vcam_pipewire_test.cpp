@@ -128,11 +128,10 @@ public:
         : expected_(placeholderIn(format)),
           tolerance_(format == OutputFormat::Yuyv ? 2 : 0),
           skip_(format == OutputFormat::Bgrx ? 4 : 0) {
-        EXPECT_TRUE(process_.spawn(
-            "/usr/bin/gst-launch-1.0",
-            {"-q", "pipewiresrc", "target-object=lumora-vcam",
-             std::string("stream-properties=p,node.name=") + kConsumer, "!", caps, "!", "fdsink",
-             "fd=1"}));
+        EXPECT_TRUE(process_.spawn("/usr/bin/gst-launch-1.0",
+                                   {"-q", "pipewiresrc", "target-object=lumora-vcam",
+                                    std::string("stream-properties=p,node.name=") + kConsumer, "!",
+                                    caps, "!", "fdsink", "fd=1"}));
         reader_ = std::thread([this] { readFrames(); });
     }
     ~Consumer() {
@@ -150,7 +149,8 @@ private:
     void readFrames() {
         std::vector<uint8_t> frame(expected_.size());
         while (process_.readExactly(frame.data(), frame.size(), 20s)) {
-            Frame seen{Clock::now(), matches(frame), brightness(frame) < brightness(expected_) * 3 / 4};
+            Frame seen{Clock::now(), matches(frame),
+                       brightness(frame) < brightness(expected_) * 3 / 4};
             std::lock_guard<std::mutex> guard(lock_);
             frames_.push_back(seen);
         }
