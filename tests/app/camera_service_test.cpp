@@ -2,8 +2,10 @@
 
 #include <signal.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,17 +19,43 @@
 namespace {
 using namespace std::chrono_literals;
 
-// Processes named lumora-vcam, by pid.
+// Whether the process's environment holds `entry` (our own processes only).
+bool environmentHas(const std::filesystem::path& process, const std::string& entry) {
+    std::ifstream environ(process / "environ", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(environ)), std::istreambuf_iterator<char>());
+    return text.find(entry + '\0') != std::string::npos;
+}
+
+// Processes named lumora-vcam in this test's runtime folder (other tests run
+// readers of their own meanwhile), by pid.
 std::vector<std::string> readers() {
+    std::string ours = std::string("XDG_RUNTIME_DIR=") + std::getenv("XDG_RUNTIME_DIR");
     std::vector<std::string> found;
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
         std::ifstream comm(entry.path() / "comm");
         std::string name;
-        if (std::getline(comm, name) && name == "lumora-vcam") {
+        if (std::getline(comm, name) && name == "lumora-vcam" &&
+            environmentHas(entry.path(), ours)) {
             found.push_back(entry.path().filename());
         }
     }
     return found;
+}
+
+// The program's own readers: its children named lumora-vcam, running or ended
+// and not yet waited for.
+size_t readersStartedBy(pid_t program) {
+    size_t count = 0;
+    std::string tasks = "/proc/" + std::to_string(program) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+        std::ifstream children(task.path() / "children");
+        for (std::string child; children >> child;) {
+            std::ifstream comm("/proc/" + child + "/comm");
+            std::string name;
+            count += std::getline(comm, name) && name == "lumora-vcam";
+        }
+    }
+    return count;
 }
 }  // namespace
 
@@ -44,6 +72,7 @@ TEST(CameraServiceTest, TheProgramUsesTheRunningReaderAcrossRestartsAndCrashes) 
         auto lumora = startLumora();
         ASSERT_FALSE(visibleWindow().empty());
         EXPECT_EQ(readers(), before) << "no second reader beside the service's";
+        EXPECT_EQ(readersStartedBy(lumora->pid()), 0u) << "the program started none";
         lumora->signal(signal);
         lumora->wait(15s);
         EXPECT_EQ(service.wait(0ms), -1) << "the reader outlives the program";
@@ -57,6 +86,7 @@ TEST(CameraServiceTest, TheProgramUsesTheRunningReaderAcrossRestartsAndCrashes) 
     ASSERT_FALSE(visibleWindow().empty());
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(readers().size(), 1u) << "the program's own reader (PipeWire answers)";
+    EXPECT_EQ(readersStartedBy(lumora->pid()), 1u);
     lumora->signal(SIGTERM);
     EXPECT_EQ(lumora->wait(15s), 0);
     std::this_thread::sleep_for(500ms);
