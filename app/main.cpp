@@ -16,6 +16,7 @@
 #include "app/helper_process.h"
 #include "app/single_application.h"
 #include "app/startup.h"
+#include "engine/debug_log.h"
 #include "engine/play_graph.h"
 #include "libs/crashreport/crash_main_installer.h"
 #include "outputs/vcam_channel/reader_lock.h"
@@ -92,8 +93,11 @@ int main(int argc, char** argv) {
     // long as it runs, across restarts of the program; else the program
     // starts its own reader for its own lifetime.
     HelperProcess cameraFeeder;
-    if (!ReaderLock::heldByAnyone()) {
+    if (ReaderLock::heldByAnyone()) {
+        debugLog("virtual camera: a running reader feeds it");
+    } else {
         cameraFeeder.start(executableDirectory() + "/lumora-vcam", {"--auto"});
+        debugLog("virtual camera: our own reader feeds it");
     }
 
     LumoraBox* box = LumoraBox::instance();
