@@ -37,7 +37,10 @@ TEST(CrashReportTest, ASegmentationFaultLeavesAReportNamingTheFaultingFunction) 
     ScratchDir state;
     std::string noted = state.file("reporter-was-given");
     std::string reporter = state.file("reporter.sh");
-    std::ofstream(reporter) << "#!/bin/sh\necho \"$1\" > '" << noted << "'\n";
+    // Written aside and renamed, so the file appears whole: the shell
+    // creates the target of `>` before echo writes into it.
+    std::ofstream(reporter) << "#!/bin/sh\necho \"$1\" > '" << noted << ".part' && mv '" << noted
+                            << ".part' '" << noted << "'\n";
     std::filesystem::permissions(reporter, std::filesystem::perms::owner_all);
 
     EXPECT_EQ(crash("segv", state.file("state"), reporter), 128 + SIGSEGV)
