@@ -29,51 +29,38 @@ function(lumora_add_test name)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
     set(properties LABELS "${ARG_LABELS}" TIMEOUT 120)
     if(ARG_NEEDS_SOUND)
-        lumora_define_pulse_fixture()
+        lumora_define_server_fixture(pulse pulse_server tools/pulse-fixture.sh
+            ${LUMORA_PULSE_DIR} sound)
         list(APPEND properties FIXTURES_REQUIRED pulse
             ENVIRONMENT "PULSE_SERVER=${LUMORA_PULSE_SERVER}")
     endif()
     if(ARG_NEEDS_PIPEWIRE)
-        lumora_define_pipewire_fixture()
+        lumora_define_server_fixture(pipewire pipewire_daemon tools/pipewire-fixture.sh
+            ${LUMORA_PIPEWIRE_DIR} vcam)
         list(APPEND properties FIXTURES_REQUIRED pipewire RESOURCE_LOCK pipewire_node
             ENVIRONMENT "PIPEWIRE_RUNTIME_DIR=${LUMORA_PIPEWIRE_DIR}")
     endif()
     gtest_discover_tests(${name} PROPERTIES ${properties} DISCOVERY_TIMEOUT 60)
 endfunction()
 
-# The private sound server of the tests, as a CTest fixture named "pulse".
-# Tests that record sound require it and reach it through PULSE_SERVER.
+# The private servers of the tests: the sound server, reached through
+# PULSE_SERVER, and the PipeWire daemon, reached through PIPEWIRE_RUNTIME_DIR.
 set(LUMORA_PULSE_DIR "${CMAKE_BINARY_DIR}/test-pulse")
 set(LUMORA_PULSE_SERVER "unix:${LUMORA_PULSE_DIR}/native")
-# Fixtures are global to the test project, so the start and stop tests are
-# added once, in the first folder that needs them: one server for all.
-function(lumora_define_pulse_fixture)
-    get_property(defined GLOBAL PROPERTY LUMORA_PULSE_FIXTURE_DEFINED)
-    if(defined)
-        return()
-    endif()
-    set_property(GLOBAL PROPERTY LUMORA_PULSE_FIXTURE_DEFINED TRUE)
-    add_test(NAME pulse_server_start
-        COMMAND ${PROJECT_SOURCE_DIR}/tools/pulse-fixture.sh start ${LUMORA_PULSE_DIR})
-    add_test(NAME pulse_server_stop
-        COMMAND ${PROJECT_SOURCE_DIR}/tools/pulse-fixture.sh stop ${LUMORA_PULSE_DIR})
-    set_tests_properties(pulse_server_start PROPERTIES FIXTURES_SETUP pulse LABELS sound)
-    set_tests_properties(pulse_server_stop PROPERTIES FIXTURES_CLEANUP pulse LABELS sound)
-endfunction()
-
-# The private PipeWire daemon of the tests, as a CTest fixture named
-# "pipewire", reached through PIPEWIRE_RUNTIME_DIR.
 set(LUMORA_PIPEWIRE_DIR "${CMAKE_BINARY_DIR}/test-pipewire")
-function(lumora_define_pipewire_fixture)
-    get_property(defined GLOBAL PROPERTY LUMORA_PIPEWIRE_FIXTURE_DEFINED)
+
+# A server as the CTest fixture `fixture`: tests <prefix>_start and
+# <prefix>_stop run `script start|stop dir`. Fixtures are global to the test
+# project, so the two tests are added once, in the first folder that needs
+# them: one server for all.
+function(lumora_define_server_fixture fixture prefix script dir label)
+    get_property(defined GLOBAL PROPERTY LUMORA_${fixture}_FIXTURE_DEFINED)
     if(defined)
         return()
     endif()
-    set_property(GLOBAL PROPERTY LUMORA_PIPEWIRE_FIXTURE_DEFINED TRUE)
-    add_test(NAME pipewire_daemon_start
-        COMMAND ${PROJECT_SOURCE_DIR}/tools/pipewire-fixture.sh start ${LUMORA_PIPEWIRE_DIR})
-    add_test(NAME pipewire_daemon_stop
-        COMMAND ${PROJECT_SOURCE_DIR}/tools/pipewire-fixture.sh stop ${LUMORA_PIPEWIRE_DIR})
-    set_tests_properties(pipewire_daemon_start PROPERTIES FIXTURES_SETUP pipewire LABELS vcam)
-    set_tests_properties(pipewire_daemon_stop PROPERTIES FIXTURES_CLEANUP pipewire LABELS vcam)
+    set_property(GLOBAL PROPERTY LUMORA_${fixture}_FIXTURE_DEFINED TRUE)
+    add_test(NAME ${prefix}_start COMMAND ${PROJECT_SOURCE_DIR}/${script} start ${dir})
+    add_test(NAME ${prefix}_stop COMMAND ${PROJECT_SOURCE_DIR}/${script} stop ${dir})
+    set_tests_properties(${prefix}_start PROPERTIES FIXTURES_SETUP ${fixture} LABELS ${label})
+    set_tests_properties(${prefix}_stop PROPERTIES FIXTURES_CLEANUP ${fixture} LABELS ${label})
 endfunction()
