@@ -24,6 +24,7 @@
 
 #include "outputs/vcam_channel/virtual_camera_server.h"
 #include "tests/support/child_process.h"
+#include "tests/support/pipewire_link.h"
 
 namespace {
 using namespace std::chrono_literals;
@@ -166,18 +167,6 @@ void report(const char* road, RoadFigures figures) {
         road, figures.cpu, at(0.5), at(0.99), figures.delaysMs.size());
 }
 
-std::string commandOutput(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char chunk[256];
-        while (fgets(chunk, sizeof chunk, pipe) != nullptr) {
-            text += chunk;
-        }
-        pclose(pipe);
-    }
-    return text;
-}
-
 void standardOutputRoad(int seconds, NumberedWriter& writer) {
     ChildProcess reader;
     reader.spawn(programBeside("lumora-vcam"), {"--output", "-", "--format", "bgr24"});
@@ -201,15 +190,7 @@ void pipeWireRoad(int seconds, NumberedWriter& writer, const std::string& folder
                    {"-q", "pipewiresrc", "target-object=lumora-vcam",
                     "stream-properties=p,node.name=lumora-bench-consumer", "!",
                     "video/x-raw,format=BGRx", "!", "fdsink", "fd=1"});
-    for (int i = 0; i < 100; ++i) {
-        if (commandOutput("pw-link -i 2>/dev/null").find("lumora-bench-consumer") !=
-                std::string::npos &&
-            commandOutput("pw-link -o 2>/dev/null").find("lumora-vcam") != std::string::npos) {
-            break;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    if (std::system("pw-link lumora-vcam:out_0 lumora-bench-consumer:in_0 >/dev/null 2>&1") != 0) {
+    if (!linkPipeWirePorts("lumora-vcam:out_0", "lumora-bench-consumer:in_0")) {
         std::printf("PipeWire: the consumer could not be linked\n");
     }
     report("PipeWire node (BGRx, 15 fps):", measure(consumer, node.pid(), 4, seconds, writer));

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -152,4 +153,19 @@ void writeAll(int fd, const std::string& text) {
         }
         done += static_cast<size_t>(written);
     }
+}
+
+std::string commandOutput(const std::string& command) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return output;
+    }
+    char chunk[65536];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+        output.append(chunk, got);
+    }
+    pclose(pipe);
+    return output;
 }

@@ -42,3 +42,6 @@ private:
 
 // Writes a whole text to a descriptor (for forked children reporting back).
 void writeAll(int fd, const std::string& text);
+
+// Runs a shell command and returns all it wrote on standard output.
+std::string commandOutput(const std::string& command);

@@ -3,31 +3,18 @@
 #include <cstdio>
 #include <sstream>
 
-namespace {
-std::string run(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return output;
-    }
-    char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0) {
-        output.append(chunk, got);
-    }
-    pclose(pipe);
-    return output;
-}
+#include "tests/support/child_process.h"
 
+namespace {
 std::string quoted(const std::string& path) { return "'" + path + "'"; }
 }  // namespace
 
 std::vector<ProbedStream> probeStreams(const std::string& path) {
-    std::string text =
-        run("ffprobe -v error -show_entries "
-            "stream=codec_type,codec_name,width,height,sample_rate,channels,start_time "
-            "-of default=noprint_wrappers=1 " +
-            quoted(path));
+    std::string text = commandOutput(
+        "ffprobe -v error -show_entries "
+        "stream=codec_type,codec_name,width,height,sample_rate,channels,start_time "
+        "-of default=noprint_wrappers=1 " +
+        quoted(path));
     std::vector<ProbedStream> streams;
     std::istringstream lines(text);
     std::string line;
@@ -64,10 +51,10 @@ std::vector<ProbedStream> probeStreams(const std::string& path) {
 }
 
 int countVideoFrames(const std::string& path) {
-    std::string text =
-        run("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-            "stream=nb_read_frames -of csv=p=0 " +
-            quoted(path));
+    std::string text = commandOutput(
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+        "stream=nb_read_frames -of csv=p=0 " +
+        quoted(path));
     try {
         return std::stoi(text);
     } catch (...) {
@@ -76,8 +63,8 @@ int countVideoFrames(const std::string& path) {
 }
 
 std::vector<int16_t> decodeSoundMono(const std::string& path) {
-    std::string bytes =
-        run("ffmpeg -v error -i " + quoted(path) + " -map 0:a:0 -f s16le -ac 1 -ar 44100 -");
+    std::string bytes = commandOutput("ffmpeg -v error -i " + quoted(path) +
+                                      " -map 0:a:0 -f s16le -ac 1 -ar 44100 -");
     std::vector<int16_t> samples(bytes.size() / 2);
     for (size_t i = 0; i < samples.size(); ++i) {
         samples[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) |
@@ -87,8 +74,9 @@ std::vector<int16_t> decodeSoundMono(const std::string& path) {
 }
 
 std::vector<uint8_t> decodeFrameRgb(const std::string& path, double seconds) {
-    std::string bytes = run("ffmpeg -v error -ss " + std::to_string(seconds) + " -i " +
-                            quoted(path) + " -map 0:v:0 -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
+    std::string bytes =
+        commandOutput("ffmpeg -v error -ss " + std::to_string(seconds) + " -i " + quoted(path) +
+                      " -map 0:v:0 -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
     return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 

@@ -11,7 +11,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -20,6 +19,7 @@
 #include "outputs/vcam_output.h"
 #include "sources/image_video_source.h"
 #include "tests/support/child_process.h"
+#include "tests/support/pipewire_link.h"
 #include "tests/support/runtime_dir.h"
 #include "vcam/frame_converter.h"
 
@@ -79,39 +79,6 @@ void startWriter(ChildProcess& writer) {
     std::string line;
     ASSERT_TRUE(writer.readLine(&line));
     ASSERT_EQ(line, "writing");
-}
-
-std::string commandOutput(const std::string& command) {
-    std::string text;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return text;
-    }
-    char chunk[256];
-    while (fgets(chunk, sizeof chunk, pipe) != nullptr) {
-        text += chunk;
-    }
-    pclose(pipe);
-    return text;
-}
-
-// Links the node's port to the consumer's once both exist, as a session
-// manager would.
-bool linkConsumer() {
-    auto deadline = Clock::now() + 10s;
-    while (Clock::now() < deadline) {
-        std::string outputs = commandOutput("pw-link -o 2>/dev/null");
-        std::string inputs = commandOutput("pw-link -i 2>/dev/null");
-        if (outputs.find("lumora-vcam:out_0") != std::string::npos &&
-            inputs.find(std::string(kConsumer) + ":in_0") != std::string::npos) {
-            return std::system((std::string("pw-link lumora-vcam:out_0 ") + kConsumer +
-                                ":in_0 >/dev/null 2>&1")
-                                   .c_str()) == 0 ||
-                   commandOutput("pw-link -l 2>/dev/null").find(kConsumer) != std::string::npos;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    return false;
 }
 
 // A PipeWire consumer that takes the node in one format, on its own thread,
@@ -228,7 +195,7 @@ TEST(VCamPipeWireTest, TheNodeShowsThePlaceholderExactlyAtFifteenPicturesASecond
                                 std::pair{OutputFormat::Bgrx, "video/x-raw,format=BGRx"}}) {
         SCOPED_TRACE(outputFormatName(format));
         Consumer consumer(format, caps);
-        ASSERT_TRUE(linkConsumer());
+        ASSERT_TRUE(linkPipeWirePorts("lumora-vcam:out_0", std::string(kConsumer) + ":in_0"));
         auto first = waitForLumora(consumer, Clock::now(), 10s);
         ASSERT_NE(first, Clock::time_point::max()) << "the placeholder never came";
         std::this_thread::sleep_for(3200ms);
@@ -249,7 +216,7 @@ TEST(VCamPipeWireTest, AConsumerKeepsItsCameraWhileTheWriterIsKilledAndStartedAg
     ChildProcess node;
     ASSERT_TRUE(node.spawn(programBeside("lumora-vcam"), {"--pipewire"}));
     Consumer consumer(OutputFormat::Bgrx, "video/x-raw,format=BGRx");
-    ASSERT_TRUE(linkConsumer());
+    ASSERT_TRUE(linkPipeWirePorts("lumora-vcam:out_0", std::string(kConsumer) + ":in_0"));
 
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
