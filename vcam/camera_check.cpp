@@ -8,13 +8,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "vcam/camera_label.h"
 #include "vcam/loopback_device.h"
 #include "vcam/pipewire_node.h"
 
 namespace {
 namespace fs = std::filesystem;
 
-constexpr const char* kLabel = "Lumora直播伴侣";
 constexpr const char* kLoadModule =
     "sudo modprobe v4l2loopback exclusive_caps=1 card_label=\"Lumora直播伴侣\"";
 constexpr const char* kReloadModule =
@@ -102,8 +102,8 @@ void checkModule(const CameraCheckPlaces& places, std::vector<CameraFinding>* fi
     }
     auto devices = places.labelledDevices ? places.labelledDevices() : std::vector<std::string>{};
     if (devices.empty()) {
-        findings->push_back(
-            {std::string("no loopback device is labelled \"") + kLabel + "\"", kReloadModule});
+        findings->push_back({std::string("no loopback device is labelled \"") + kCameraLabel + "\"",
+                             kReloadModule});
     }
     std::string exclusive = firstLine(places.moduleDir + "/parameters/exclusive_caps");
     if (!devices.empty() && exclusive.find('Y') == std::string::npos &&
@@ -119,15 +119,15 @@ void checkDevice(const CameraCheckPlaces& places, const std::string& device,
                  std::vector<CameraFinding>* findings) {
     std::string label = places.deviceLabel ? places.deviceLabel(device) : std::string();
     if (label.empty()) {
-        findings->push_back(
-            {device + " is not a video device",
-             "lumora-vcam --auto (it finds the device labelled \"" + std::string(kLabel) + "\")"});
+        findings->push_back({device + " is not a video device",
+                             "lumora-vcam --auto (it finds the device labelled \"" +
+                                 std::string(kCameraLabel) + "\")"});
         return;
     }
-    if (label.rfind(kLabel, 0) != 0) {
-        findings->push_back(
-            {device + " is \"" + label + "\", not Lumora's camera",
-             "lumora-vcam --auto (it finds the device labelled \"" + std::string(kLabel) + "\")"});
+    if (label.rfind(kCameraLabel, 0) != 0) {
+        findings->push_back({device + " is \"" + label + "\", not Lumora's camera",
+                             "lumora-vcam --auto (it finds the device labelled \"" +
+                                 std::string(kCameraLabel) + "\")"});
         return;
     }
     for (const auto& writer : writersOf(places.procDir, device)) {
@@ -142,7 +142,7 @@ CameraCheckPlaces machineCheckPlaces() {
     CameraCheckPlaces places;
     places.kernelLog = &readKernelLog;
     places.pipeWireAnswers = &PipeWireNode::daemonAnswers;
-    places.labelledDevices = [] { return findVideoDevicesByLabelPrefix(kLabel); };
+    places.labelledDevices = [] { return findVideoDevicesByLabelPrefix(kCameraLabel); };
     places.deviceLabel = &videoDeviceLabel;
     return places;
 }

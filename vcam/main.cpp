@@ -9,6 +9,7 @@
 
 #include "outputs/vcam_channel/reader_lock.h"
 #include "vcam/camera_check.h"
+#include "vcam/camera_label.h"
 #include "vcam/loopback_device.h"
 #include "vcam/pipewire_node.h"
 #include "vcam/reader_loop.h"
@@ -16,7 +17,6 @@
 #include "vcam/vcam_options.h"
 
 namespace {
-constexpr const char* kCameraLabel = "Lumora直播伴侣";
 std::atomic<bool> g_quit{false};
 
 void onQuitSignal(int) { g_quit.store(true); }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "vcam/camera_label.h"
+
 // The picture consumers see while no writer runs: the last picture, dimmed,
 // with the camera's name and a short hint that it is paused, so that a
 // browser or chat program shows why the camera stands still instead of a
@@ -12,7 +14,7 @@
 // that fontconfig finds; without one the picture is only dimmed.
 class PausedCard {
 public:
-    static constexpr const char* kTitle = "Lumora直播伴侣";
+    static constexpr const char* kTitle = kCameraLabel;
     static constexpr const char* kHint = "已暂停 · paused";
 
     PausedCard();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "vcam/camera_label.h"
 #include "vcam/frame_sink.h"
 
 struct pw_thread_loop;
@@ -27,7 +28,7 @@ struct spa_hook;
 class PipeWireNode : public FrameSink {
 public:
     static constexpr int kRate = 15;
-    static constexpr const char* kDescription = "Lumora直播伴侣";
+    static constexpr const char* kDescription = kCameraLabel;
     static constexpr const char* kName = "lumora-vcam";
 
     PipeWireNode();
