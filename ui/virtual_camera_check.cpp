@@ -23,7 +23,7 @@ VirtualCameraCheck::VirtualCameraCheck(QObject* parent, QString program)
     connect(process_, &QProcess::finished, this, &VirtualCameraCheck::onFinished);
     connect(process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
-            emit sig_checked(tr("找不到 lumora-vcam，虚拟摄像头无法使用"));
+            emit sig_checked(tr("找不到 lumora-vcam"));
         }
     });
 }
