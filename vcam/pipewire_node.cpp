@@ -4,6 +4,8 @@
 #include <spa/param/video/format-utils.h>
 
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 #include "vcam/reader_loop.h"
 
@@ -35,19 +37,31 @@ OutputFormat outputFormatOf(uint32_t videoFormat) {
     }
 }
 
-// The formats offered, the first preferred: BGRx copies straight from the
-// picture, RGB and YUY2 are for consumers that take nothing else.
-const spa_pod* offeredFormats(spa_pod_builder* builder) {
+// One offer per pixel format, each with its size and rate fixed: browsers
+// skip every offer whose format or size is a choice and take no BGRx, so
+// YUY2 leads, RGB follows and BGRx (a straight copy of the picture) is left
+// for the consumers that ask for it by name.
+constexpr uint32_t kOfferedFormats[] = {SPA_VIDEO_FORMAT_YUY2, SPA_VIDEO_FORMAT_RGB,
+                                        SPA_VIDEO_FORMAT_BGRx};
+constexpr uint32_t kOfferCount = std::size(kOfferedFormats);
+
+const spa_pod* formatOffer(spa_pod_builder* builder, uint32_t videoFormat) {
     spa_rectangle size = SPA_RECTANGLE(kWidth, kHeight);
     spa_fraction rate = SPA_FRACTION(PipeWireNode::kRate, 1);
     return static_cast<const spa_pod*>(spa_pod_builder_add_object(
         builder, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
         SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
-        SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
-        SPA_POD_CHOICE_ENUM_Id(4, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx,
-                               SPA_VIDEO_FORMAT_RGB, SPA_VIDEO_FORMAT_YUY2),
+        SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format, SPA_POD_Id(videoFormat),
         SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size), SPA_FORMAT_VIDEO_framerate,
         SPA_POD_Fraction(&rate)));
+}
+
+// The header metadata fillBuffer() stamps on every buffer (time and sequence).
+const spa_pod* headerMeta(spa_pod_builder* builder) {
+    return static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
+        SPA_POD_Id(SPA_META_Header), SPA_PARAM_META_size,
+        SPA_POD_Int(static_cast<int32_t>(sizeof(spa_meta_header)))));
 }
 }  // namespace
 
@@ -100,17 +114,22 @@ bool PipeWireNode::open(std::string* error) {
     listener_->events.version = PW_VERSION_STREAM_EVENTS;
     listener_->events.process = &PipeWireNode::onProcess;
     listener_->events.param_changed = &PipeWireNode::onParamChanged;
+    listener_->events.remove_buffer = &PipeWireNode::onRemoveBuffer;
     listener_->events.state_changed = [](void* self, pw_stream_state old, pw_stream_state state,
                                          const char* why) {
         onStateChanged(self, old, state, why);
     };
     pw_stream_add_listener(stream_, &listener_->hook, &listener_->events, this);
-    uint8_t space[1024];
+    uint8_t space[2048];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(space, sizeof space);
-    const spa_pod* params[1] = {offeredFormats(&builder)};
-    int result =
-        pw_stream_connect(stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY,
-                          static_cast<pw_stream_flags>(PW_STREAM_FLAG_MAP_BUFFERS), params, 1);
+    const spa_pod* params[kOfferCount + 1];
+    for (uint32_t i = 0; i < kOfferCount; ++i) {
+        params[i] = formatOffer(&builder, kOfferedFormats[i]);
+    }
+    params[kOfferCount] = headerMeta(&builder);
+    int result = pw_stream_connect(stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY,
+                                   static_cast<pw_stream_flags>(PW_STREAM_FLAG_MAP_BUFFERS), params,
+                                   kOfferCount + 1);
     pw_thread_loop_unlock(loop_);
     if (result < 0) {
         *error = std::string("PipeWire refused the node: ") + std::strerror(-result);
@@ -143,30 +162,39 @@ bool PipeWireNode::write(const uint8_t* data, size_t size) {
 void PipeWireNode::onProcess(void* self) { static_cast<PipeWireNode*>(self)->fillBuffer(); }
 
 void PipeWireNode::fillBuffer() {
+    size_t expected = outputFrameSize(format_.load(), kWidth, kHeight);
     {
         std::lock_guard<std::mutex> guard(latestLock_);
-        if (!latestFresh_) {
-            return;  // the graph's cycles come faster than pictures: this one has none
+        // Nothing new, or the newest picture is still in the format chosen
+        // before: a buffer queued without a picture crashes some consumers,
+        // so none is taken this cycle.
+        if (!latestFresh_ || latestSize_ != expected) {
+            return;
         }
     }
-    pw_buffer* buffer = pw_stream_dequeue_buffer(stream_);
+    pw_buffer* buffer =
+        spare_ != nullptr ? std::exchange(spare_, nullptr) : pw_stream_dequeue_buffer(stream_);
     if (buffer == nullptr) {
         return;  // every buffer is with a consumer: this picture is skipped
     }
     spa_data& plane = buffer->buffer->datas[0];
-    size_t expected = outputFrameSize(format_.load(), kWidth, kHeight);
-    uint32_t filled = 0;
-    if (plane.data != nullptr && plane.maxsize >= expected) {
+    if (plane.data == nullptr || plane.maxsize < expected) {
+        spare_ = buffer;  // not yet sized for the new format: kept, never sent empty
+        return;
+    }
+    {
         std::lock_guard<std::mutex> guard(latestLock_);
-        if (latestSize_ == expected) {
-            std::memcpy(plane.data, latest_.data(), expected);
-            filled = static_cast<uint32_t>(expected);
-            latestFresh_ = false;
-        }
+        std::memcpy(plane.data, latest_.data(), expected);
+        latestFresh_ = false;
     }
     plane.chunk->offset = 0;
-    plane.chunk->size = filled;
+    plane.chunk->size = static_cast<uint32_t>(expected);
     plane.chunk->stride = static_cast<int32_t>(outputFrameSize(format_.load(), kWidth, 1));
+    stampHeader(buffer);
+    pw_stream_queue_buffer(stream_, buffer);
+}
+
+void PipeWireNode::stampHeader(pw_buffer* buffer) {
     auto* header = static_cast<spa_meta_header*>(
         spa_buffer_find_meta_data(buffer->buffer, SPA_META_Header, sizeof(spa_meta_header)));
     if (header != nullptr) {
@@ -177,7 +205,6 @@ void PipeWireNode::fillBuffer() {
         header->seq = sequence_++;
         header->dts_offset = 0;
     }
-    pw_stream_queue_buffer(stream_, buffer);
 }
 
 void PipeWireNode::onParamChanged(void* self, uint32_t id, const spa_pod* param) {
@@ -200,11 +227,16 @@ void PipeWireNode::onParamChanged(void* self, uint32_t id, const spa_pod* param)
         SPA_POD_CHOICE_RANGE_Int(8, 2, 16), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1),
         SPA_PARAM_BUFFERS_size, SPA_POD_Int(stride * kHeight), SPA_PARAM_BUFFERS_stride,
         SPA_POD_Int(stride), SPA_PARAM_BUFFERS_align, SPA_POD_Int(16)));
-    params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
-        &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
-        SPA_POD_Id(SPA_META_Header), SPA_PARAM_META_size,
-        SPA_POD_Int(static_cast<int32_t>(sizeof(spa_meta_header)))));
+    params[1] = headerMeta(&builder);
     pw_stream_update_params(node->stream_, params, 2);
+}
+
+// Buffers go when a consumer renegotiates; a kept one must not outlive them.
+void PipeWireNode::onRemoveBuffer(void* self, pw_buffer* buffer) {
+    auto* node = static_cast<PipeWireNode*>(self);
+    if (node->spare_ == buffer) {
+        node->spare_ = nullptr;
+    }
 }
 
 void PipeWireNode::onStateChanged(void* self, int, int state, const char*) {

@@ -13,13 +13,16 @@ struct pw_thread_loop;
 struct pw_context;
 struct pw_core;
 struct pw_stream;
+struct pw_buffer;
 struct spa_hook;
 
 // A PipeWire video source node ("Video/Source", role "Camera") that programs
 // reaching cameras through PipeWire see as a camera, with no kernel module
-// and no root. It offers 640 x 480 at 15 pictures a second in BGRx, RGB and
-// YUY2; each consumer's choice decides format(). Any number of consumers
-// can be linked to the node; PipeWire hands each its copy.
+// and no root, browsers included. It offers 640 x 480 at 15 pictures a
+// second as three fixed formats, YUY2, RGB and BGRx; the consumers' choice
+// decides format(). Any number of consumers can be linked to the node;
+// PipeWire hands each its copy. No buffer leaves the node without a whole
+// picture in it.
 //
 // Threads: write() comes from the reader's thread; the node's own callbacks
 // run on PipeWire's thread loop, once per cycle of PipeWire's graph.
@@ -51,7 +54,9 @@ private:
     static void onProcess(void* self);
     static void onParamChanged(void* self, uint32_t id, const struct spa_pod* param);
     static void onStateChanged(void* self, int oldState, int state, const char* error);
+    static void onRemoveBuffer(void* self, pw_buffer* buffer);
     void fillBuffer();
+    void stampHeader(pw_buffer* buffer);
     void close();
 
     pw_thread_loop* loop_ = nullptr;
@@ -66,4 +71,5 @@ private:
     size_t latestSize_ = 0;
     bool latestFresh_ = false;  // latest_ has not been handed to PipeWire yet
     uint64_t sequence_ = 0;
+    pw_buffer* spare_ = nullptr;  // dequeued but too small to fill; node's thread only
 };
