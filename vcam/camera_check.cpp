@@ -4,11 +4,13 @@
 #include <sys/klog.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "vcam/camera_label.h"
+#include "vcam/desktop_probe.h"
 #include "vcam/loopback_device.h"
 #include "vcam/pipewire_node.h"
 
@@ -115,6 +117,38 @@ void checkModule(const CameraCheckPlaces& places, std::vector<CameraFinding>* fi
     }
 }
 
+// The PipeWire road as programs take it: a session manager to link them,
+// and for browsers the camera portal and their own setting.
+void checkPipeWireRoad(const CameraCheckPlaces& places, std::vector<CameraFinding>* findings) {
+    if (places.sessionManagerRuns && !places.sessionManagerRuns()) {
+        findings->push_back(
+            {"PipeWire runs without a session manager, so no program is linked to "
+             "the camera",
+             "sudo apt-get install wireplumber && systemctl --user enable --now "
+             "wireplumber.service"});
+    }
+    if (places.cameraPortalAnswers && !places.cameraPortalAnswers()) {
+        findings->push_back(
+            {"the desktop's camera portal does not answer, so browsers find no "
+             "PipeWire camera",
+             "sudo apt-get install xdg-desktop-portal xdg-desktop-portal-gtk, "
+             "then log in again",
+             false});
+    }
+    auto browsers = places.browsersWithoutPipeWireCamera ? places.browsersWithoutPipeWireCamera()
+                                                         : std::vector<std::string>{};
+    for (const auto& browser : browsers) {
+        bool firefox = browser.rfind("Firefox", 0) == 0;
+        findings->push_back(
+            {browser + " does not take PipeWire cameras",
+             firefox ? "set media.webrtc.camera.allow-pipewire to true in about:config, then "
+                       "restart Firefox"
+                     : "turn on chrome://flags/#enable-webrtc-pipewire-camera (or start it with "
+                       "--enable-features=WebRtcPipeWireCamera), then restart it",
+             false});
+    }
+}
+
 void checkDevice(const CameraCheckPlaces& places, const std::string& device,
                  std::vector<CameraFinding>* findings) {
     std::string label = places.deviceLabel ? places.deviceLabel(device) : std::string();
@@ -142,6 +176,12 @@ CameraCheckPlaces machineCheckPlaces() {
     CameraCheckPlaces places;
     places.kernelLog = &readKernelLog;
     places.pipeWireAnswers = &PipeWireNode::daemonAnswers;
+    places.sessionManagerRuns = &pipeWireSessionManagerRuns;
+    places.cameraPortalAnswers = &cameraPortalAnswers;
+    places.browsersWithoutPipeWireCamera = [] {
+        const char* home = std::getenv("HOME");
+        return home != nullptr ? browsersWithoutPipeWireCamera(home) : std::vector<std::string>{};
+    };
     places.labelledDevices = [] { return findVideoDevicesByLabelPrefix(kCameraLabel); };
     places.deviceLabel = &videoDeviceLabel;
     return places;
@@ -166,10 +206,22 @@ std::vector<CameraFinding> checkVirtualCamera(const CameraCheckPlaces& places) {
         findings = loopback;
         findings.push_back({"no PipeWire daemon answers",
                             "systemctl --user enable --now pipewire.socket wireplumber.service"});
-    } else if (!places.devices.empty()) {
-        findings = loopback;
+    } else {
+        if (!places.devices.empty()) {
+            findings = loopback;
+        }
+        checkPipeWireRoad(places, &findings);
     }
     return findings;
+}
+
+bool anyBlocking(const std::vector<CameraFinding>& findings) {
+    for (const auto& finding : findings) {
+        if (finding.blocking) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string describeFindings(const std::vector<CameraFinding>& findings) {

@@ -5,10 +5,13 @@
 #include <vector>
 
 // What stands in the way of the virtual camera, for `lumora-vcam --check`
-// and the camera panel: each finding with the command that mends it.
+// and the camera panel: each finding with the command that mends it. A
+// finding that does not block keeps only some programs (a browser, say)
+// from the camera.
 struct CameraFinding {
     std::string problem;
     std::string mend;
+    bool blocking = true;
 };
 
 // Where the check looks; the defaults are the machine's own, tests point
@@ -16,9 +19,12 @@ struct CameraFinding {
 struct CameraCheckPlaces {
     std::string moduleDir = "/sys/module/v4l2loopback";
     std::string procDir = "/proc";
-    std::vector<std::string> devices;        // devices to look at; empty: those labelled for us
-    std::function<std::string()> kernelLog;  // readable kernel messages, may be empty
-    std::function<bool()> pipeWireAnswers;   // whether a PipeWire daemon answers
+    std::vector<std::string> devices;           // devices to look at; empty: those labelled for us
+    std::function<std::string()> kernelLog;     // readable kernel messages, may be empty
+    std::function<bool()> pipeWireAnswers;      // whether a PipeWire daemon answers
+    std::function<bool()> sessionManagerRuns;   // whether WirePlumber links programs to it
+    std::function<bool()> cameraPortalAnswers;  // whether browsers can reach its cameras
+    std::function<std::vector<std::string>()> browsersWithoutPipeWireCamera;
     std::function<std::vector<std::string>()> labelledDevices;   // devices labelled for us
     std::function<std::string(const std::string&)> deviceLabel;  // a device's card label
 };
@@ -26,8 +32,10 @@ struct CameraCheckPlaces {
 // The machine's own places and probes.
 CameraCheckPlaces machineCheckPlaces();
 
-// Every finding; none when some road to a camera is open.
+// Every finding; none blocking when some road to a camera is open. Probes
+// left empty find nothing.
 std::vector<CameraFinding> checkVirtualCamera(const CameraCheckPlaces& places);
 
 // One finding a line, "problem: mend".
 std::string describeFindings(const std::vector<CameraFinding>& findings);
+bool anyBlocking(const std::vector<CameraFinding>& findings);

@@ -96,12 +96,12 @@ int runCheck(const VCamOptions& options) {
     CameraCheckPlaces places = machineCheckPlaces();
     places.devices = options.devicePaths;
     auto findings = checkVirtualCamera(places);
-    if (findings.empty()) {
+    bool blocked = anyBlocking(findings);
+    if (!blocked) {
         std::puts("the virtual camera can be reached");
-        return 0;
     }
     std::fputs(describeFindings(findings).c_str(), stdout);
-    return 1;
+    return blocked ? 1 : 0;
 }
 }  // namespace
 

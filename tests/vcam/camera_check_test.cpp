@@ -7,6 +7,7 @@
 
 #include "tests/support/test_media.h"
 #include "vcam/camera_check.h"
+#include "vcam/desktop_probe.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -122,4 +123,48 @@ TEST(CameraCheckTest, TheProgramPrintsOneLinePerFindingAndFailsWhenBlocked) {
             << "every line is a finding and its mend";
         start = end + 1;
     }
+}
+
+TEST(CameraCheckTest, ThePipeWireRoadNamesWhatProgramsAndBrowsersLack) {
+    ScratchDir home;
+    CameraCheckPlaces places;
+    places.moduleDir = home.file("module-absent");
+    places.pipeWireAnswers = [] { return true; };
+    places.sessionManagerRuns = [] { return false; };
+    places.cameraPortalAnswers = [] { return false; };
+    // A Firefox profile left as it came, one that takes PipeWire cameras,
+    // a Chromium without the flag, a Chrome with it.
+    writeFile(home.file(".mozilla/firefox/abc.default-esr/prefs.js"),
+              "user_pref(\"browser.startup.page\", 1);\n");
+    writeFile(home.file(".mozilla/firefox/def.calls/prefs.js"), "\n");
+    writeFile(home.file(".mozilla/firefox/def.calls/user.js"),
+              "user_pref(\"media.webrtc.camera.allow-pipewire\", true);\n");
+    writeFile(home.file(".mozilla/firefox/Crash Reports/events"), "");
+    writeFile(home.file(".config/chromium/Local State"), "{\"browser\":{}}");
+    writeFile(home.file(".config/google-chrome/Local State"),
+              "{\"browser\":{\"enabled_labs_experiments\":[\"enable-webrtc-pipewire-camera@1\"]}}");
+    places.browsersWithoutPipeWireCamera = [&] {
+        return browsersWithoutPipeWireCamera(home.file(""));
+    };
+
+    auto findings = checkVirtualCamera(places);
+    ASSERT_EQ(findings.size(), 4u) << describeFindings(findings);
+    EXPECT_TRUE(mentions(findings, "without a session manager", "wireplumber.service"));
+    EXPECT_TRUE(mentions(findings, "camera portal does not answer", "xdg-desktop-portal"));
+    EXPECT_TRUE(mentions(findings, "Firefox (profile abc.default-esr) does not take PipeWire",
+                         "media.webrtc.camera.allow-pipewire"));
+    EXPECT_TRUE(mentions(findings, "Chromium does not take PipeWire",
+                         "--enable-features=WebRtcPipeWireCamera"));
+    EXPECT_TRUE(anyBlocking(findings)) << "nothing links a program to the camera";
+
+    // With a session manager, the rest is advice for some browsers only.
+    places.sessionManagerRuns = [] { return true; };
+    findings = checkVirtualCamera(places);
+    EXPECT_EQ(findings.size(), 3u);
+    EXPECT_FALSE(anyBlocking(findings));
+
+    // All in place: nothing to say.
+    places.cameraPortalAnswers = [] { return true; };
+    places.browsersWithoutPipeWireCamera = {};
+    EXPECT_TRUE(checkVirtualCamera(places).empty());
 }
