@@ -21,9 +21,13 @@ endfunction()
 # A GoogleTest program registered with CTest under the given labels.
 # With NEEDS_SOUND the tests run against the private sound server fixture;
 # with NEEDS_PIPEWIRE against the private PipeWire daemon, one test at a time
-# (they publish nodes under the same name).
+# (they publish nodes under the same name); with NEEDS_DESKTOP against the
+# private desktop session (PipeWire with WirePlumber, a session bus and the
+# camera portal), alone on the machine. Given both, the tests run twice: as
+# they are without a session manager and, prefixed "desktop.", with one.
 function(lumora_add_test name)
-    cmake_parse_arguments(ARG "NEEDS_SOUND;NEEDS_PIPEWIRE" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "NEEDS_SOUND;NEEDS_PIPEWIRE;NEEDS_DESKTOP" "" "SOURCES;LIBS;LABELS"
+        ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     lumora_target_defaults(${name})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
@@ -33,6 +37,17 @@ function(lumora_add_test name)
             ${LUMORA_PULSE_DIR} sound)
         list(APPEND properties FIXTURES_REQUIRED pulse
             ENVIRONMENT "PULSE_SERVER=${LUMORA_PULSE_SERVER}")
+    endif()
+    if(ARG_NEEDS_DESKTOP)
+        lumora_define_server_fixture(desktop desktop_session tools/desktop-session.sh
+            ${LUMORA_DESKTOP_DIR} vcam)
+        gtest_discover_tests(${name} TEST_PREFIX "desktop." DISCOVERY_TIMEOUT 60 PROPERTIES
+            LABELS "${ARG_LABELS}" TIMEOUT 180 FIXTURES_REQUIRED desktop
+            RESOURCE_LOCK pipewire_node RUN_SERIAL TRUE
+            ENVIRONMENT "PIPEWIRE_RUNTIME_DIR=${LUMORA_DESKTOP_DIR}")
+        if(NOT ARG_NEEDS_PIPEWIRE)
+            return()
+        endif()
     endif()
     if(ARG_NEEDS_PIPEWIRE)
         lumora_define_server_fixture(pipewire pipewire_daemon tools/pipewire-fixture.sh
@@ -44,10 +59,12 @@ function(lumora_add_test name)
 endfunction()
 
 # The private servers of the tests: the sound server, reached through
-# PULSE_SERVER, and the PipeWire daemon, reached through PIPEWIRE_RUNTIME_DIR.
+# PULSE_SERVER, the PipeWire daemon and the desktop session, each reached
+# through PIPEWIRE_RUNTIME_DIR (the session's bus is "bus" in that folder).
 set(LUMORA_PULSE_DIR "${CMAKE_BINARY_DIR}/test-pulse")
 set(LUMORA_PULSE_SERVER "unix:${LUMORA_PULSE_DIR}/native")
 set(LUMORA_PIPEWIRE_DIR "${CMAKE_BINARY_DIR}/test-pipewire")
+set(LUMORA_DESKTOP_DIR "${CMAKE_BINARY_DIR}/test-desktop")
 
 # A server as the CTest fixture `fixture`: tests <prefix>_start and
 # <prefix>_stop run `script start|stop dir`. Fixtures are global to the test

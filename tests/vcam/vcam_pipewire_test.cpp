@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -21,6 +22,8 @@
 #include "tests/support/child_process.h"
 #include "tests/support/pipewire_link.h"
 #include "tests/support/runtime_dir.h"
+#include "tests/support/test_media.h"
+#include "vcam/desktop_probe.h"
 #include "vcam/frame_converter.h"
 
 namespace {
@@ -252,4 +255,25 @@ TEST(VCamPipeWireTest, AConsumerKeepsItsCameraWhileTheWriterIsKilledAndStartedAg
     EXPECT_LE(longest, 250ms) << "the camera never stalls";
     node.signal(SIGTERM);
     EXPECT_EQ(node.wait(), 0);
+}
+
+// `--check` on the real daemon: beside WirePlumber and the camera portal
+// (the desktop session) the camera is reachable; on a bare daemon it says
+// that nothing links programs to the camera and that browsers find none.
+TEST(VCamPipeWireTest, CheckSaysWhatTheSessionLacksForProgramsAndBrowsers) {
+    ScratchDir home;
+    std::string session = std::getenv("PIPEWIRE_RUNTIME_DIR");
+    bool desktop = std::filesystem::exists(session + "/bus");
+    ASSERT_EQ(desktop, pipeWireSessionManagerRuns()) << "WirePlumber runs in the desktop session";
+    std::string bus = desktop ? "unix:path=" + session + "/bus" : "disabled:";
+    std::string text =
+        commandOutput("HOME='" + home.file("") + "' DBUS_SESSION_BUS_ADDRESS='" + bus + "' '" +
+                      programBeside("lumora-vcam") + "' --check; echo exit $?");
+    if (desktop) {
+        EXPECT_EQ(text, "the virtual camera can be reached\nexit 0\n");
+    } else {
+        EXPECT_NE(text.find("PipeWire runs without a session manager"), std::string::npos) << text;
+        EXPECT_NE(text.find("camera portal does not answer"), std::string::npos) << text;
+        EXPECT_NE(text.find("exit 1\n"), std::string::npos) << text;
+    }
 }

@@ -1,0 +1,433 @@
+// The camera in real browsers, as a video call page opens it: the process-wide
+// graph with a test camera and a marker of ours writes the channel in a
+// process of its own, `lumora-vcam --pipewire` publishes the node, and
+// headless Chromium and Firefox reach it through the desktop session's
+// camera portal and WirePlumber. The page reports every picture it presents.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "engine/play_graph.h"
+#include "libs/capture/capture_devices.h"
+#include "outputs/vcam_output.h"
+#include "sources/camera_source.h"
+#include "sources/image_video_source.h"
+#include "tests/support/child_process.h"
+#include "tests/support/local_web_server.h"
+#include "tests/support/runtime_dir.h"
+#include "tests/support/test_components.h"
+#include "tests/vcam/browser_marker.h"
+#include "tests/vcam/headless_browser.h"
+
+namespace {
+using namespace std::chrono_literals;
+using Kind = HeadlessBrowser::Kind;
+
+constexpr const char* kLabel = "Lumora直播伴侣";
+constexpr double kWindowMs = 10'000;
+
+std::string programBeside(const std::string& name) {
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
+}
+
+std::string cameraPage() {
+    std::ifstream in(std::string(LUMORA_SOURCE_DIR) + "/tests/vcam/browser/camera_page.html");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+double wallClockMs() {
+    return std::chrono::duration<double, std::milli>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+VideoOutput* virtualCamera() { return VCamOutput::instance(); }
+
+// The first test camera's place in the device list (real webcams come first).
+unsigned testCameraIndex() {
+    auto devices = listCaptureDevices();
+    for (unsigned i = 0; i < devices.size(); ++i) {
+        if (devices[i].name == "Test Camera 1") {
+            return i;
+        }
+    }
+    return 0;
+}
+
+// Lumora's graph in a forked process: the test camera in front, the marker
+// painted last, the virtual camera output attached; until it is killed.
+void startWriter(ChildProcess& writer) {
+    ASSERT_TRUE(writer.fork([](int out) {
+        setenv("LUMORA_FAKE_CAMERAS", "1", 1);
+        PlayGraph::SetDefaultOutputProvider(&virtualCamera);
+        ImageVideoSource placeholder;
+        BrowserMarker marker;
+        PlayGraph* graph = PlayGraph::Instance();
+        graph->SetPlaceholderSource(&placeholder);
+        graph->SetFrameRate(15);
+        graph->AddEffect(&marker);
+        graph->Start();  // the placeholder, marked, until the camera delivers
+        CameraSource camera(testCameraIndex(), 640, 480);
+        graph->SelectSource(&camera, true);
+        writeAll(out, "writing\n");
+        for (;;) {
+            pause();
+        }
+        return 0;
+    }));
+    std::string line;
+    ASSERT_TRUE(writer.readLine(&line, 20s));
+    ASSERT_EQ(line, "writing");
+}
+
+// One picture as the page saw it.
+struct Seen {
+    double t = 0;      // wall-clock ms when the browser presented it
+    std::string kind;  // "lumora", "paused", "other", "none" (no picture in 200 ms), "ended"
+    int frame = 0;
+    double delay = 0;  // ms from composing to presenting
+    double error = 0;  // largest colour difference over the patches
+    int width = 0, height = 0;
+    bool live = true;
+};
+
+std::vector<Seen> seenIn(const std::vector<LocalWebServer::Post>& posts) {
+    std::vector<Seen> seen;
+    for (const auto& post : posts) {
+        if (post.path != "/events") {
+            continue;
+        }
+        const auto batch = QJsonDocument::fromJson(QByteArray::fromStdString(post.body)).array();
+        for (const auto& value : batch) {
+            QJsonObject o = value.toObject();
+            seen.push_back({o["t"].toDouble(), o["kind"].toString().toStdString(),
+                            o["frame"].toInt(), o["delay"].toDouble(), o["error"].toDouble(),
+                            o["w"].toInt(), o["h"].toInt(), o["live"].toBool()});
+        }
+    }
+    return seen;
+}
+
+std::vector<Seen> between(const std::vector<Seen>& seen, double from, double to) {
+    std::vector<Seen> chosen;
+    std::copy_if(seen.begin(), seen.end(), std::back_inserter(chosen),
+                 [&](const Seen& s) { return s.t >= from && s.t < to; });
+    return chosen;
+}
+
+double percentile(std::vector<double> values, double share) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, static_cast<size_t>(share * values.size()))];
+}
+
+// A page in one browser, with the server it reports to.
+struct Viewer {
+    explicit Viewer(Kind kind) : kind(kind), server(cameraPage()), browser(kind, server.url()) {}
+
+    std::vector<Seen> seen() const { return seenIn(server.posts()); }
+
+    std::string failure() const {
+        std::string text = std::string(HeadlessBrowser::name(kind)) + ": ";
+        for (const auto& post : server.posts()) {
+            if (post.path == "/failed" || post.path == "/devices") {
+                text += post.path + " " + post.body + "\n";
+            }
+        }
+        return text + browser.logTail();
+    }
+
+    // The labels of the cameras the page listed; empty when it listed none
+    // before the deadline (or failed).
+    std::vector<std::string> cameraLabels(std::chrono::milliseconds limit) {
+        std::vector<std::string> labels;
+        server.waitFor(
+            [&](const std::vector<LocalWebServer::Post>& posts) {
+                for (const auto& post : posts) {
+                    if (post.path == "/failed") {
+                        return true;
+                    }
+                    if (post.path == "/devices") {
+                        auto list = QJsonDocument::fromJson(QByteArray::fromStdString(post.body))
+                                        .object()["labels"]
+                                        .toArray();
+                        for (const auto& label : list) {
+                            labels.push_back(label.toString().toStdString());
+                        }
+                        return true;
+                    }
+                }
+                return false;
+            },
+            limit);
+        return labels;
+    }
+
+    // The first time at or after `since` (wall-clock ms) when the page
+    // presented a picture of this kind; 0 when none came before the deadline.
+    double firstSeen(const std::string& what, double since, std::chrono::milliseconds limit) {
+        double found = 0;
+        server.waitFor(
+            [&](const std::vector<LocalWebServer::Post>& posts) {
+                for (const auto& seen : seenIn(posts)) {
+                    if (seen.t >= since && seen.kind == what) {
+                        found = seen.t;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            limit);
+        return found;
+    }
+
+    // Waits until the page has reported past `until` (wall-clock ms).
+    bool reportedPast(double until, std::chrono::milliseconds limit) {
+        return server.waitFor(
+            [&](const std::vector<LocalWebServer::Post>& posts) {
+                auto seen = seenIn(posts);
+                return !seen.empty() && seen.back().t >= until;
+            },
+            limit);
+    }
+
+    Kind kind;
+    LocalWebServer server;
+    HeadlessBrowser browser;
+};
+
+// Starts `lumora-vcam --pipewire` and waits until its node is published:
+// a browser lists the cameras there are when a page asks.
+void startNode(ChildProcess& node) {
+    ASSERT_TRUE(node.spawn(programBeside("lumora-vcam"), {"--pipewire"}));
+    ASSERT_TRUE(eventually(
+        [] {
+            return commandOutput("pw-link -o 2>/dev/null").find("lumora-vcam:out_0") !=
+                   std::string::npos;
+        },
+        10s));
+}
+
+// Lumora's camera feeding the desktop session: the writer and the node.
+struct LumoraCamera {
+    LumoraCamera() {
+        startWriter(writer);
+        startNode(node);
+    }
+    ~LumoraCamera() {
+        node.signal(SIGTERM);
+        node.wait();
+    }
+    ScopedRuntimeDir runtime;
+    ChildProcess writer;
+    ChildProcess node;
+};
+
+// What a page saw of Lumora over 10 s from its first marked picture.
+struct Reception {
+    double fps = 0;
+    size_t pictures = 0;
+    size_t unmarked = 0;  // pictures without the marker
+    double worstColour = 0;
+    bool allLive = true;
+    bool allFullSize = true;
+    double delayP50 = 0, delayP99 = 0;
+};
+
+Reception receive(Viewer& viewer) {
+    Reception got;
+    double first = viewer.firstSeen("lumora", 0, 60s);
+    EXPECT_GT(first, 0) << "no picture of Lumora's\n" << viewer.failure();
+    if (first == 0) {
+        return got;
+    }
+    EXPECT_TRUE(viewer.reportedPast(first + kWindowMs + 300, 30s)) << viewer.failure();
+    std::set<int> frames;
+    std::vector<double> delays;
+    for (const auto& seen : between(viewer.seen(), first, first + kWindowMs)) {
+        got.allLive = got.allLive && seen.live;
+        if (seen.kind == "none") {
+            continue;  // a report with no picture in it
+        }
+        ++got.pictures;
+        if (seen.kind != "lumora") {
+            ++got.unmarked;
+            continue;
+        }
+        frames.insert(seen.frame);
+        delays.push_back(seen.delay);
+        got.worstColour = std::max(got.worstColour, seen.error);
+        got.allFullSize = got.allFullSize && seen.width == 640 && seen.height == 480;
+    }
+    got.fps = frames.size() / (kWindowMs / 1000);
+    got.delayP50 = percentile(delays, 0.5);
+    got.delayP99 = percentile(delays, 0.99);
+    return got;
+}
+
+void report(Kind kind, const Reception& got) {
+    std::printf("%s: %.1f fps, %zu pictures, delay p50 %.0f ms, p99 %.0f ms, colour off by %.0f\n",
+                HeadlessBrowser::name(kind), got.fps, got.pictures, got.delayP50, got.delayP99,
+                got.worstColour);
+    std::fflush(stdout);
+}
+
+// The browser's colour conversion of YUY2 and our rounding into it.
+constexpr double kColourTolerance = 24;
+
+void expectLumoraPictures(Kind kind, const Reception& got) {
+    SCOPED_TRACE(HeadlessBrowser::name(kind));
+    EXPECT_NEAR(got.fps, 15.0, 1.0);
+    EXPECT_EQ(got.unmarked, 0u) << "every picture is Lumora's";
+    EXPECT_LE(got.worstColour, kColourTolerance);
+    EXPECT_TRUE(got.allFullSize) << "640 x 480";
+    EXPECT_TRUE(got.allLive) << "the track stays live";
+}
+
+class VCamBrowserTest : public ::testing::TestWithParam<Kind> {
+public:
+    // The desktop session keeps its bus beside PipeWire's socket; the
+    // browsers reach the camera portal there.
+    static void SetUpTestSuite() {
+        const char* session = std::getenv("PIPEWIRE_RUNTIME_DIR");
+        ASSERT_NE(session, nullptr) << "the tests run in the desktop session fixture";
+        setenv("DBUS_SESSION_BUS_ADDRESS", (std::string("unix:path=") + session + "/bus").c_str(),
+               1);
+    }
+};
+}  // namespace
+
+TEST_P(VCamBrowserTest, APageListsOpensAndShowsLumorasCameraAtFifteenPicturesASecond) {
+    LumoraCamera camera;
+    Viewer viewer(GetParam());
+    ASSERT_TRUE(viewer.browser.started());
+    auto labels = viewer.cameraLabels(60s);
+    ASSERT_NE(std::find(labels.begin(), labels.end(), kLabel), labels.end()) << viewer.failure();
+    Reception got = receive(viewer);
+    report(GetParam(), got);
+    expectLumoraPictures(GetParam(), got);
+}
+
+INSTANTIATE_TEST_SUITE_P(Browsers, VCamBrowserTest,
+                         ::testing::Values(Kind::Chromium, Kind::Firefox), [](const auto& info) {
+                             return info.param == Kind::Chromium ? "Chromium" : "Firefox";
+                         });
+
+namespace {
+// A third consumer beside the browsers: GStreamer's pipewiresrc, linked by
+// WirePlumber; counts the YUY2 pictures whose first patch is white.
+class PipeWireConsumer {
+public:
+    PipeWireConsumer() {
+        EXPECT_TRUE(process_.spawn(
+            "/usr/bin/gst-launch-1.0",
+            {"-q", "pipewiresrc", "target-object=lumora-vcam", "!",
+             "video/x-raw,format=YUY2,width=640,height=480", "!", "fdsink", "fd=1"}));
+        reader_ = std::thread([this] {
+            std::vector<uint8_t> frame(640 * 480 * 2);
+            while (process_.readExactly(frame.data(), frame.size(), 20s)) {
+                // Luma of a pixel in the white patch, top row first.
+                size_t at = (static_cast<size_t>(BrowserMarker::kPatchTop) + 20) * 640 * 2 +
+                            (BrowserMarker::kPatchLeft + 20) * 2;
+                if (frame[at] > 200) {
+                    marked_.fetch_add(1);
+                }
+            }
+        });
+    }
+    ~PipeWireConsumer() {
+        process_.signal(SIGTERM);
+        process_.wait();
+        reader_.join();
+    }
+    size_t marked() const { return marked_.load(); }
+
+private:
+    ChildProcess process_;
+    std::thread reader_;
+    std::atomic<size_t> marked_{0};
+};
+}  // namespace
+
+TEST(VCamBrowsersTogetherTest, BothBrowsersAndAPipeWireConsumerShareTheCamera) {
+    VCamBrowserTest::SetUpTestSuite();
+    LumoraCamera camera;
+    Viewer chromium(Kind::Chromium);
+    Viewer firefox(Kind::Firefox);
+    PipeWireConsumer third;
+    for (Viewer* viewer : {&chromium, &firefox}) {
+        Reception got = receive(*viewer);
+        report(viewer->kind, got);
+        expectLumoraPictures(viewer->kind, got);
+    }
+    EXPECT_TRUE(eventually([&] { return third.marked() >= 30; }, 10s))
+        << "pipewiresrc got " << third.marked() << " marked pictures";
+}
+
+// Lumora killed and started again while both browsers hold the camera: the
+// tracks stay live, the paused card comes within 3 s of each kill and
+// Lumora's picture within 1 s of each start.
+TEST(VCamBrowsersTogetherTest, TheirCamerasOutliveLumoraBeingKilledAndStartedAgain) {
+    VCamBrowserTest::SetUpTestSuite();
+    ScopedRuntimeDir runtime;
+    ChildProcess node;
+    startNode(node);
+    Viewer chromium(Kind::Chromium);
+    Viewer firefox(Kind::Firefox);
+    std::vector<Viewer*> viewers{&chromium, &firefox};
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        ChildProcess writer;
+        double started = wallClockMs();
+        startWriter(writer);
+        for (Viewer* viewer : viewers) {
+            // The first round waits for the browser to open the camera too.
+            double shown = viewer->firstSeen("lumora", started, round == 0 ? 60s : 5s);
+            ASSERT_GT(shown, 0) << viewer->failure();
+            std::printf("round %d, %s: Lumora's picture %.0f ms after the start\n", round,
+                        HeadlessBrowser::name(viewer->kind), shown - started);
+            if (round > 0) {
+                EXPECT_LT(shown - started, 1000) << HeadlessBrowser::name(viewer->kind);
+            }
+        }
+        writer.signal(SIGKILL);
+        writer.wait();
+        double killed = wallClockMs();
+        for (Viewer* viewer : viewers) {
+            double paused = viewer->firstSeen("paused", killed, 6s);
+            ASSERT_GT(paused, 0) << viewer->failure();
+            std::printf("round %d, %s: the paused card %.0f ms after the kill\n", round,
+                        HeadlessBrowser::name(viewer->kind), paused - killed);
+            EXPECT_LT(paused - killed, 3000) << HeadlessBrowser::name(viewer->kind);
+        }
+    }
+    for (Viewer* viewer : viewers) {
+        for (const auto& seen : viewer->seen()) {
+            ASSERT_TRUE(seen.live) << HeadlessBrowser::name(viewer->kind) << " ended at " << seen.t;
+            ASSERT_NE(seen.kind, "ended");
+        }
+    }
+    node.signal(SIGTERM);
+    EXPECT_EQ(node.wait(), 0);
+}
