@@ -16,4 +16,9 @@ public:
     // Writes one whole picture in format(); false when the consumer is gone
     // for good.
     virtual bool write(const uint8_t* data, size_t size) = 0;
+    // Whether the sink takes the picture at every round of the reader, new
+    // or not (a device's consumers want a steady flow); else it gets each new
+    // picture once and, while none comes, a repeat at kRepeatRate.
+    virtual bool takesRepeats() const { return true; }
+    static constexpr int kRepeatRate = 15;
 };

@@ -32,7 +32,6 @@ void installSignalHandlers() {
 
 struct Sinks {
     std::vector<std::unique_ptr<FrameSink>> owned;
-    int rate = ReaderLoop::kRate;
 };
 
 bool openDevices(const std::vector<std::string>& paths, OutputFormat format, Sinks* sinks) {
@@ -56,7 +55,6 @@ bool openPipeWire(Sinks* sinks) {
         return false;
     }
     sinks->owned.push_back(std::move(node));
-    sinks->rate = PipeWireNode::kRate;
     return true;
 }
 
@@ -134,6 +132,6 @@ int main(int argc, char** argv) {
     for (auto& sink : sinks.owned) {
         targets.push_back(sink.get());
     }
-    ReaderLoop loop(targets, sinks.rate);
+    ReaderLoop loop(targets);
     return loop.run(g_quit) ? 0 : 1;
 }

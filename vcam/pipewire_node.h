@@ -48,6 +48,9 @@ public:
 
     OutputFormat format() const override { return format_.load(); }
     bool write(const uint8_t* data, size_t size) override;
+    // Each picture goes out once, in the cycle after it came: the reader may
+    // poll fast (less delay) without doubling the rate consumers see.
+    bool takesRepeats() const override { return false; }
 
 private:
     struct Listener;

@@ -1,5 +1,6 @@
 #include "vcam/reader_loop.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 
@@ -54,9 +55,18 @@ bool ReaderLoop::run(const std::atomic<bool>& quit) {
 }
 
 bool ReaderLoop::step() {
-    followWriter(copyNewFrame());
+    bool fresh = copyNewFrame();
+    followWriter(fresh);
+    stepsWithoutNew_ = fresh ? 0 : stepsWithoutNew_ + 1;
+    // Sinks that take only new pictures get a repeat at their own rate while
+    // none comes (the last picture, then the paused card).
+    int repeatEvery = std::max(1, rate_ / FrameSink::kRepeatRate);
+    bool repeatDue = stepsWithoutNew_ % repeatEvery == 0;
     bool allWell = true;
     for (FrameSink* sink : sinks_) {
+        if (!fresh && !repeatDue && !sink->takesRepeats()) {
+            continue;
+        }
         const auto& bytes = converted(sink->format());
         allWell = sink->write(bytes.data(), bytes.size()) && allWell;
     }

@@ -15,6 +15,8 @@
 // format is converted once per picture however many sinks take it. While no
 // writer runs it keeps handing over the last picture (black before the
 // first), after two seconds as the paused card, so consumers never stall.
+// Sinks that take only new pictures (FrameSink::takesRepeats) get each once,
+// and a repeat at FrameSink::kRepeatRate while none comes.
 class ReaderLoop {
 public:
     static constexpr int kWidth = 640;
@@ -48,4 +50,5 @@ private:
     uint32_t lastSequence_ = 0;
     int64_t lastFreshMs_ = 0;
     bool paused_ = false;
+    int stepsWithoutNew_ = 0;  // rounds since the last new picture
 };
