@@ -42,14 +42,27 @@ struct TextEffect32::Settings {
 };
 
 TextEffect32::TextEffect32(int width, int height)
-    : width_(width), height_(height), settings_(std::make_unique<Settings>()) {}
+    : width_(width),
+      height_(height),
+      settings_(std::make_unique<Settings>()),
+      scrollStart_(std::chrono::steady_clock::now()) {}
 
 TextEffect32::~TextEffect32() = default;
 
+namespace {
+// Whether the caption's movement changes: only then does it start over. A
+// change of colour, band or transparency keeps a scrolling caption where it is.
+bool movementChanges(const TextScrollInfo& before, const TextScrollInfo& after) {
+    return before.offset != after.offset || before.speed != after.speed ||
+           before.direct != after.direct;
+}
+}  // namespace
+
 void TextEffect32::setTextScroll(const TextScrollInfo* scroll) {
     if (scroll != nullptr) {
+        bool restart = movementChanges(settings_->scroll, *scroll);
         settings_->scroll = *scroll;
-        rebuild();
+        rebuild(restart);
     }
 }
 
@@ -57,14 +70,16 @@ void TextEffect32::setTextParam(const TextParamInfo* param) {
     if (param == nullptr) {
         return;
     }
-    settings_->text = param->szText ? QString::fromUtf16(param->szText) : QString();
+    QString text = param->szText ? QString::fromUtf16(param->szText) : QString();
+    bool restart = text != settings_->text;  // a new caption starts from its beginning
+    settings_->text = text;
     settings_->family = param->szFont ? QString::fromUtf16(param->szFont) : QString();
     settings_->point = param->point > 0 ? param->point : 20;
     settings_->textColour = param->clrText;
-    rebuild();
+    rebuild(restart);
 }
 
-void TextEffect32::rebuild() {
+void TextEffect32::rebuild(bool restartScroll) {
     auto caption = std::make_shared<Caption>();
     const Settings& s = *settings_;
     if (!s.text.isEmpty() && qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
@@ -102,7 +117,9 @@ void TextEffect32::rebuild() {
     }
     std::lock_guard<std::mutex> guard(lock_);
     caption_ = std::move(caption);
-    scrollStart_ = std::chrono::steady_clock::now();
+    if (restartScroll) {
+        scrollStart_ = std::chrono::steady_clock::now();
+    }
 }
 
 int32_t TextEffect32::leftAt(const Caption& caption, std::chrono::milliseconds elapsed) const {
@@ -122,30 +139,45 @@ int32_t TextEffect32::textLeftAt(std::chrono::milliseconds elapsed) const {
     return caption_ && caption_->period > 0 ? leftAt(*caption_, elapsed) : 0;
 }
 
+int32_t TextEffect32::textLeftNow() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - scrollStart_);
+    return caption_ && caption_->period > 0 ? leftAt(*caption_, elapsed) : 0;
+}
+
 void TextEffect32::process(char* data, int size) {
     if (data == nullptr || size < width_ * height_ * 4) {
         return;
     }
-    std::lock_guard<std::mutex> guard(lock_);
-    if (!caption_ || caption_->text.empty()) {
+    // Only the hand-over of the prepared caption is under the lock, so a
+    // settings change never waits behind a composite, however busy the
+    // drawing thread; the caption taken stays alive until this frame is done.
+    std::shared_ptr<const Caption> caption;
+    std::chrono::steady_clock::time_point scrollStart;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        caption = caption_;
+        scrollStart = scrollStart_;
+    }
+    if (!caption || caption->text.empty()) {
         return;
     }
     auto* frame = reinterpret_cast<uint8_t*>(data);
-    if (!caption_->band.empty()) {
-        compositeOverlay(caption_->band, 0, caption_->top, frame, width_, height_);
+    if (!caption->band.empty()) {
+        compositeOverlay(caption->band, 0, caption->top, frame, width_, height_);
     }
-    if (caption_->direction == 1) {
-        compositeOverlay(caption_->text, caption_->stillLeft, caption_->top, frame, width_,
-                         height_);
+    if (caption->direction == 1) {
+        compositeOverlay(caption->text, caption->stillLeft, caption->top, frame, width_, height_);
         return;
     }
     auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - scrollStart_);
-    int32_t left = leftAt(*caption_, elapsed);
+        std::chrono::steady_clock::now() - scrollStart);
+    int32_t left = leftAt(*caption, elapsed);
     // Drawing the text once a period to each side makes the wrap seamless.
-    for (int32_t x = left - caption_->period; x < width_; x += caption_->period) {
-        if (x + caption_->text.width > 0) {
-            compositeOverlay(caption_->text, x, caption_->top, frame, width_, height_);
+    for (int32_t x = left - caption->period; x < width_; x += caption->period) {
+        if (x + caption->text.width > 0) {
+            compositeOverlay(caption->text, x, caption->top, frame, width_, height_);
         }
     }
 }

@@ -34,8 +34,8 @@ struct TextScrollInfo {
 //
 // Threads: setTextParam and setTextScroll come from the user-interface
 // thread and may be called while the graph's worker runs process; a lock
-// held for the swap of the prepared pictures and for each composite keeps
-// them apart. Rendering needs the application's QGuiApplication.
+// held only to swap in, or to take, the prepared pictures keeps them apart,
+// so neither side waits for the other's drawing. Rendering needs the application's QGuiApplication.
 class TextEffect32 {
 public:
     TextEffect32(int width, int height);
@@ -50,18 +50,20 @@ public:
     // The caption's horizontal position on the picture at `elapsed` since
     // the scroll settings took effect (tests and benchmarks).
     int32_t textLeftAt(std::chrono::milliseconds elapsed) const;
+    // Where process would draw it now.
+    int32_t textLeftNow() const;
 
 private:
     struct Caption;
     struct Settings;
-    void rebuild();
+    void rebuild(bool restartScroll);
     int32_t leftAt(const Caption& caption, std::chrono::milliseconds elapsed) const;
 
     const int width_;
     const int height_;
     std::unique_ptr<Settings> settings_;  // user-interface thread only
 
-    mutable std::mutex lock_;  // guards caption_ and the scroll timing below
+    mutable std::mutex lock_;  // guards the hand-over of caption_ and the scroll timing below
     std::shared_ptr<const Caption> caption_;
     std::chrono::steady_clock::time_point scrollStart_;
 };

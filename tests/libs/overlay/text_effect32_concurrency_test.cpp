@@ -27,11 +27,15 @@ TEST(TextEffect32ConcurrencyTest, SettingsChangeWhileFramesAreDrawn) {
     caption.setTextParam(&param);
     caption.setTextScroll(&scroll);
 
+    // The drawing side stops when the changes are done or after a bounded
+    // number of frames, whichever comes first: a changer starved by the
+    // drawing loop shows as few frames being enough, never as a hang.
+    constexpr int kMaxFrames = 20000;
     std::atomic<bool> drawing{true};
     std::atomic<int> drawn{0};
     std::thread worker([&] {
         auto frame = makeSolidFrame32(20, 20, 20);
-        while (drawing) {
+        while (drawing && drawn < kMaxFrames) {
             caption.process(reinterpret_cast<char*>(frame.data()), static_cast<int>(frame.size()));
             ++drawn;
         }
