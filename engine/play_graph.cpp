@@ -53,7 +53,12 @@ int32_t PlayGraph::Start() {
     if (worker_.joinable()) {
         return 0;
     }
-    control_.ArmFirstTick();
+    // Without its timer and stop event a worker could neither tick nor be
+    // stopped: it would wait for ever and hang the exit.
+    if (!control_.IsValid() || !control_.ArmFirstTick()) {
+        debugLog("PlayGraph, not started: no timer or stop event");
+        return -1;
+    }
     worker_ = std::thread(&PlayGraph::run, this);
     return 0;
 }
@@ -71,23 +76,37 @@ void PlayGraph::SelectSource(VideoSource* source, bool stopOthers) {
         return;
     }
     source->SetFrameSize(VideoFrame::kWidth, VideoFrame::kHeight);
-    ScopedLock guard(sourcesLock_);
-    std::erase(sources_, source);
-    sources_.insert(sources_.begin(), source);
-    source->Start();
-    if (stopOthers) {
-        for (size_t i = 1; i < sources_.size(); ++i) {
-            sources_[i]->Stop();
+    std::vector<VideoSource*> behind;
+    {
+        ScopedLock guard(sourcesLock_);
+        std::erase(sources_, source);
+        sources_.insert(sources_.begin(), source);
+        if (stopOthers) {
+            behind.assign(sources_.begin() + 1, sources_.end());
         }
+    }
+    // Starting may wait for a device (a camera's first frame) and stopping
+    // for a thread (a slideshow's decode): neither holds the list's lock, so
+    // the worker keeps ticking meanwhile, with the placeholder or the last
+    // picture. Only this thread changes the list, so it stays as set here.
+    source->Start();
+    for (VideoSource* other : behind) {
+        other->Stop();
     }
 }
 
 void PlayGraph::RemoveSource(VideoSource* source, bool startNext) {
-    ScopedLock guard(sourcesLock_);
-    bool wasFront = !sources_.empty() && sources_.front() == source;
-    std::erase(sources_, source);
-    if (wasFront && startNext && !sources_.empty()) {
-        sources_.front()->Start();
+    VideoSource* next = nullptr;
+    {
+        ScopedLock guard(sourcesLock_);
+        bool wasFront = !sources_.empty() && sources_.front() == source;
+        std::erase(sources_, source);
+        if (wasFront && startNext && !sources_.empty()) {
+            next = sources_.front();
+        }
+    }
+    if (next != nullptr) {
+        next->Start();  // outside the list's lock, as in SelectSource
     }
 }
 

@@ -23,8 +23,9 @@ struct FrameWorkspace;
 // Threads: every call comes from the user-interface thread. The worker takes
 // the source list's lock, then the chosen source's lock; the effect chain's
 // lock and the output list's lock are taken later, each alone. Sources' Start
-// and Stop run under the source list's lock and must not call back into the
-// graph.
+// and Stop run on the calling thread outside every lock of the graph, so a
+// source that waits for its device never stops the worker's ticks; they must
+// not call back into the graph.
 class PlayGraph {
 public:
     // Gives the output that the process-wide graph attaches first. It is
@@ -50,7 +51,8 @@ public:
     int32_t FrameRate() const;
 
     // Starts the worker (its first tick comes at once); a running graph is left
-    // alone. Always 0.
+    // alone. 0, or -1 when the graph has no timer or stop event (the worker
+    // is not started).
     int32_t Start();
     // Lets the current tick finish and joins the worker; nothing when stopped.
     void Stop();

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <memory>
 #include <set>
 
 #include "engine/play_graph.h"
+#include "tests/support/child_process.h"
 #include "tests/support/test_components.h"
 
 namespace {
@@ -88,10 +90,32 @@ TEST(PlayGraphPacingTest, NewFrameRateTakesEffectAtTheNextTick) {
     graph->SetFrameRate(0);  // refused
     EXPECT_EQ(graph->FrameRate(), 200);
     output.clear();
-    // At the old rate one second would hold four frames; the new one, far more
-    // than thirty even on a loaded machine.
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    // Thirty frames take 7.5 s at the old rate; at the new one they come well
+    // within the 5 s allowed, even under the thread sanitizer.
+    EXPECT_TRUE(output.waitForFrames(30, std::chrono::seconds(5)));
     graph->Stop();
-    EXPECT_GT(output.frameCount(), 30u);
     graph->RemoveOutput(&output);
+}
+
+// With no descriptors left, a graph gets neither its timer nor its stop
+// event: Start must refuse rather than run a worker that can never tick nor
+// be stopped. Run in a child whose descriptor limit is spent.
+TEST(PlayGraphPacingTest, StartRefusesWithoutTimerOrStopEventAndDestroyReturns) {
+    ChildProcess child;
+    ASSERT_TRUE(child.fork([](int out) {
+        rlimit none{0, 0};
+        getrlimit(RLIMIT_NOFILE, &none);
+        none.rlim_cur = 0;  // descriptors already open stay usable
+        setrlimit(RLIMIT_NOFILE, &none);
+        PlayGraph* graph = PlayGraph::Create(15);
+        int32_t started = graph->Start();
+        bool running = graph->IsRunning();
+        PlayGraph::Destroy(&graph);
+        writeAll(out, std::to_string(started) + (running ? " running" : " stopped") + "\n");
+        return 0;
+    }));
+    std::string line;
+    ASSERT_TRUE(child.readLine(&line, std::chrono::seconds(10))) << "the child hung";
+    EXPECT_EQ(line, "-1 stopped");
+    EXPECT_EQ(child.wait(), 0);
 }

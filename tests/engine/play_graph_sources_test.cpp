@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <functional>
 #include <memory>
 
 #include "engine/play_graph.h"
@@ -217,4 +220,63 @@ TEST_F(GraphFixture, SourcesComeAndGoWhileTheGraphRuns) {
         graph->RemoveSource(source.get(), false);
     }
     EXPECT_EQ(graph->FrontSourceType(), -1);
+}
+
+namespace {
+// A source whose Start waits, as a camera waits for its first frame, until
+// its gate opens (or 5 s pass).
+class GatedSource : public ManualSource {
+public:
+    explicit GatedSource(std::function<bool()> gate)
+        : ManualSource(SOURCE_TYPE_CAMERA), gate_(std::move(gate)) {}
+    int32_t Start() override {
+        opened_ = eventually(gate_, std::chrono::seconds(5));
+        return ManualSource::Start();
+    }
+    bool opened() const { return opened_; }
+
+private:
+    std::function<bool()> gate_;
+    bool opened_ = false;
+};
+
+std::chrono::milliseconds longestGap(const std::vector<RecordingOutput::Call>& calls) {
+    std::chrono::milliseconds longest{0};
+    for (size_t i = 1; i < calls.size(); ++i) {
+        longest = std::max(longest, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        calls[i].when - calls[i - 1].when));
+    }
+    return longest;
+}
+}  // namespace
+
+// A source that takes its time to start (a camera waiting for its first
+// frame) must not stop the pictures: its Start opens only once the graph has
+// delivered ten more, which it cannot while Start holds the graph up.
+TEST_F(GraphFixture, TheGraphKeepsTickingWhileASourceStartsOrStops) {
+    graph->SetFrameRate(15);
+    graph->AddOutput(&output);
+    graph->Start();
+    ASSERT_TRUE(output.waitForFrames(2));
+    ManualSource previous(SOURCE_TYPE_VIDEO_FILE);
+    graph->SelectSource(&previous, true);
+    output.clear();
+    GatedSource camera([&] { return output.frameCount() >= 10; });
+    graph->SelectSource(&camera, true);
+    EXPECT_TRUE(camera.opened()) << "the graph stood still while the source started";
+    EXPECT_TRUE(camera.IsRunning());
+    EXPECT_FALSE(previous.IsRunning()) << "the others are stopped after it";
+    EXPECT_EQ(graph->FrontSourceType(), SOURCE_TYPE_CAMERA);
+    EXPECT_LT(longestGap(output.calls()), std::chrono::milliseconds(500));
+
+    // Taking the front away and starting the next waits the same way.
+    output.clear();
+    GatedSource next([&] { return output.frameCount() >= 10; });
+    graph->SelectSource(&next, false);
+    graph->SelectSource(&camera, false);
+    output.clear();
+    graph->RemoveSource(&camera, true);
+    EXPECT_TRUE(next.opened());
+    graph->RemoveSource(&next, false);
+    graph->RemoveSource(&previous, false);
 }
