@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include <cstring>
+#include <utility>
 
 #include "engine/video_frame.h"
 
@@ -22,36 +23,30 @@ void drawImageToDC(const QImage& image, const QRect& target, QPainter& painter) 
     painter.drawImage(area, image);
 }
 
-VideoWndOutput::VideoWndOutput(QWidget* window, bool keepTopDownCopy) : window_(window) {
-    if (window != nullptr) {
-        shown_.assign(VideoFrame::kSize32, 0);
-    }
-    if (keepTopDownCopy) {
-        topDown_.assign(VideoFrame::kSize32, 0);
+VideoWndOutput::VideoWndOutput(QWidget* window, bool keepTopDownCopy)
+    : hasWindow_(window != nullptr), keep_(keepTopDownCopy), window_(window) {
+    if (hasWindow_ || keep_) {
+        back_.assign(VideoFrame::kSize32, 0);
+        front_.assign(VideoFrame::kSize32, 0);
+        ready_.assign(VideoFrame::kSize32, 0);
     }
 }
 
 VideoWndOutput::~VideoWndOutput() = default;
 
 void VideoWndOutput::OnFrame32(const uint8_t* data, size_t size, int32_t width, int32_t height) {
-    // Only the picture size the copies were made for is kept.
-    if (width != Width() || height != Height() || size < VideoFrame::kSize32) {
+    // Only the picture size the buffers were made for is kept.
+    if (back_.empty() || width != Width() || height != Height() || size < VideoFrame::kSize32) {
         return;
     }
+    VideoFrame::CopyFlipped(data, back_.data(), VideoFrame::kRowBytes32, height);
     bool repaint = false;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        // While drawing, the window's copy is the kept copy too: one flip a
-        // frame, not two.
-        if (drawEnabled_ && !shown_.empty()) {
-            VideoFrame::CopyFlipped(data, shown_.data(), VideoFrame::kRowBytes32, height);
-            hasFrame_ = true;
-            repaint = true;
-            keptInShown_ = true;
-        } else if (!topDown_.empty()) {
-            VideoFrame::CopyFlipped(data, topDown_.data(), VideoFrame::kRowBytes32, height);
-            keptInShown_ = false;
-        }
+        std::swap(back_, ready_);
+        fresh_ = true;
+        hasFrame_ = true;
+        repaint = drawEnabled_ && hasWindow_;
     }
     if (repaint && !repaintPending_.exchange(true) && window_) {
         ++repaintRequests_;
@@ -64,22 +59,40 @@ void VideoWndOutput::setDrawEnabled(bool enabled) {
     drawEnabled_ = enabled;
 }
 
-const uint8_t* VideoWndOutput::topDownPixels() const {
-    if (topDown_.empty()) {
-        return nullptr;
+bool VideoWndOutput::takeLatest(bool* drawEnabled) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (fresh_) {
+        std::swap(ready_, front_);
+        fresh_ = false;
     }
-    return keptInShown_ ? shown_.data() : topDown_.data();
+    if (drawEnabled != nullptr) {
+        *drawEnabled = drawEnabled_;
+    }
+    return hasFrame_;
+}
+
+QImage VideoWndOutput::frontImage() const {
+    return QImage(front_.data(), Width(), Height(), Width() * 4, QImage::Format_RGB32);
 }
 
 void VideoWndOutput::paintLatest(QPainter& painter, const QRect& target) {
     repaintPending_ = false;  // later frames ask again
-    std::lock_guard<std::mutex> guard(lock_);
-    if (!hasFrame_ || !drawEnabled_) {
+    bool drawEnabled = false;
+    bool hasFrame = !front_.empty() && takeLatest(&drawEnabled);
+    if (!hasFrame || !drawEnabled) {
         painter.fillRect(target, Qt::black);
         return;
     }
-    QImage picture(shown_.data(), Width(), Height(), Width() * 4, QImage::Format_RGB32);
-    drawImageToDC(picture, target, painter);
+    drawImageToDC(frontImage(), target, painter);
+}
+
+bool VideoWndOutput::paintKept(QPainter& painter, QPoint at) {
+    if (!keep_) {
+        return false;
+    }
+    takeLatest(nullptr);
+    painter.drawImage(at, frontImage());
+    return true;
 }
 
 VideoWndView::VideoWndView(QWidget* parent) : QWidget(parent) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
@@ -23,38 +24,47 @@ void drawImageToDC(const QImage& image, const QRect& target, QPainter& painter);
 // queued call, for a repaint; requests made while one is pending are merged.
 // The widget (a VideoWndView, or any widget that calls paintLatest from its
 // paint event) then draws the latest picture over its whole area. Optionally
-// the output also keeps a top-down copy that another widget can paint itself
-// while drawing is turned off.
+// the output also keeps the picture for a widget that paints it itself
+// (paintKept) while drawing is turned off.
 //
 // Threads: OnFrame32 on the graph's worker; everything else on the
-// user-interface thread. One lock guards the copies and the flag.
+// user-interface thread. Pictures pass through three buffers: the worker
+// fills its own and swaps it with the newest finished one, the window swaps
+// that with the one it paints. The lock is held for the swaps only, so a slow
+// paint never holds up the worker (and with it the other outputs).
 class VideoWndOutput : public VideoOutput {
 public:
-    // window may be null: then nothing is drawn (a kept copy is still made).
+    // window may be null: then nothing is drawn (a kept picture is still made).
     VideoWndOutput(QWidget* window, bool keepTopDownCopy);
     ~VideoWndOutput() override;
 
     void OnFrame32(const uint8_t* data, size_t size, int32_t width, int32_t height) override;
 
     void setDrawEnabled(bool enabled);
-    void lock() { lock_.lock(); }
-    void unlock() { lock_.unlock(); }
-    // The kept copy: 640 x 480, 4 bytes a pixel, top row first; null without
-    // one. Read it between lock() and unlock().
-    const uint8_t* topDownPixels() const;
 
     // Paints the latest picture over `target`; for the window's paint event.
     void paintLatest(QPainter& painter, const QRect& target);
+    // Paints the latest picture unscaled at `at`, whether drawing is on or
+    // off (black before the first); false, painting nothing, when the output
+    // keeps no picture.
+    bool paintKept(QPainter& painter, QPoint at);
     // Frames that asked the window for a repaint (tests).
     uint64_t repaintRequests() const { return repaintRequests_.load(); }
 
 private:
-    std::mutex lock_;  // guards the two copies and the drawing flag
+    // Brings the newest finished picture into front_; whether there is one.
+    bool takeLatest(bool* drawEnabled);
+    QImage frontImage() const;
+
+    const bool hasWindow_;
+    const bool keep_;
     QPointer<QWidget> window_;
-    std::vector<uint8_t> shown_;    // what the window paints, top row first
-    std::vector<uint8_t> topDown_;  // the kept copy, when asked for
+    std::vector<uint8_t> back_;   // the worker's: the frame being copied
+    std::vector<uint8_t> front_;  // the user-interface thread's: the one painted
+    std::mutex lock_;             // guards the swaps with ready_ and the flags below
+    std::vector<uint8_t> ready_;  // the newest finished picture
+    bool fresh_ = false;          // ready_ is newer than front_
     bool hasFrame_ = false;
-    bool keptInShown_ = false;  // the newest frame went to shown_ only
     bool drawEnabled_ = true;
     std::atomic<bool> repaintPending_{false};
     std::atomic<uint64_t> repaintRequests_{0};

@@ -71,14 +71,9 @@ void FullVideoView::paintEvent(QPaintEvent*) {
         output_->paintLatest(painter, rect());
         return;
     }
-    output_->lock();
-    if (const uint8_t* pixels = output_->topDownPixels()) {
-        QImage picture(pixels, VideoFrame::kWidth, VideoFrame::kHeight, QImage::Format_RGB32);
-        painter.drawImage(0, 0, picture);
-    } else {
+    if (!output_->paintKept(painter, QPoint(0, 0))) {
         painter.drawPixmap(0, 0, background_);
     }
-    output_->unlock();
 }
 
 SmallVideoView::SmallVideoView(QWidget* parent) : QWidget(parent) { setFixedSize(160, 120); }

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPainter>
 
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -32,6 +34,15 @@ std::vector<uint8_t> quadrants() {
         }
     }
     return frame;
+}
+
+// What the output keeps, painted as a widget of its own would paint it.
+QImage keptPicture(VideoWndOutput& output) {
+    QImage canvas(640, 480, QImage::Format_RGB32);
+    canvas.fill(Qt::magenta);
+    QPainter painter(&canvas);
+    EXPECT_TRUE(output.paintKept(painter, QPoint(0, 0)));
+    return canvas;
 }
 
 std::string colourAt(const QImage& image, int x, int y) {
@@ -65,7 +76,9 @@ TEST(VideoWndOutputTest, ThePictureIsPaintedUprightAndUnscaledAtItsOwnSize) {
     }
     output.OnFrame32(frame.data(), frame.size(), 640, 480);
     EXPECT_EQ(output.repaintRequests(), 2u) << "after a paint, a new frame asks again";
-    EXPECT_EQ(output.topDownPixels(), nullptr) << "no copy unless asked for";
+    QImage canvas(640, 480, QImage::Format_RGB32);
+    QPainter painter(&canvas);
+    EXPECT_FALSE(output.paintKept(painter, QPoint(0, 0))) << "no copy unless asked for";
 }
 
 TEST(VideoWndOutputTest, OtherSizesAreStretchedOverTheWholeArea) {
@@ -95,32 +108,25 @@ TEST(VideoWndOutputTest, TheKeptCopyFollowsFramesEvenWithDrawingOff) {
     auto frame = quadrants();
     output.OnFrame32(frame.data(), frame.size(), 640, 480);
     EXPECT_EQ(output.repaintRequests(), 0u) << "drawing off: no repaint";
-    output.lock();
-    const uint8_t* copy = output.topDownPixels();
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(nearestColour(copy + (10 * 640 + 10) * 4), "red") << "top row first";
-    EXPECT_EQ(nearestColour(copy + (470 * 640 + 630) * 4), "white");
-    output.unlock();
+    QImage copy = keptPicture(output);
+    EXPECT_EQ(colourAt(copy, 10, 10), "red") << "top row first";
+    EXPECT_EQ(colourAt(copy, 630, 470), "white");
 
     // Drawing on again: the kept copy follows the newest frame, not the last
     // one that arrived while drawing was off.
     output.setDrawEnabled(true);
     auto green = makeSolidFrame32(0, 255, 0);
     output.OnFrame32(green.data(), green.size(), 640, 480);
-    output.lock();
-    EXPECT_EQ(nearestColour(output.topDownPixels() + (10 * 640 + 10) * 4), "green");
-    output.unlock();
+    EXPECT_EQ(colourAt(keptPicture(output), 10, 10), "green");
     output.setDrawEnabled(false);
     output.OnFrame32(frame.data(), frame.size(), 640, 480);
-    output.lock();
-    EXPECT_EQ(nearestColour(output.topDownPixels() + (10 * 640 + 10) * 4), "red");
-    output.unlock();
+    EXPECT_EQ(colourAt(keptPicture(output), 10, 10), "red");
 
     // Without a window the copy is still kept and nothing is drawn.
     VideoWndOutput windowless(nullptr, true);
     windowless.OnFrame32(frame.data(), frame.size(), 640, 480);
     EXPECT_EQ(windowless.repaintRequests(), 0u);
-    EXPECT_EQ(nearestColour(windowless.topDownPixels() + (10 * 640 + 630) * 4), "green");
+    EXPECT_EQ(colourAt(keptPicture(windowless), 630, 10), "green");
 
     // A window that goes away before its output is no danger.
     auto gone = std::make_unique<VideoWndView>();
@@ -149,4 +155,52 @@ TEST(VideoWndOutputTest, FramesFromTheGraphsWorkerReachTheWidget) {
     graph->RemoveOutput(&output);
     EXPECT_EQ(colourAt(shown, 100, 100), "red");
     EXPECT_EQ(colourAt(shown, 500, 400), "white");
+}
+
+// A slow paint (a huge window, a busy machine) never holds up the graph's
+// worker, and with it the outputs after the preview: the output's lock is
+// held for buffer swaps only, never while painting.
+TEST(VideoWndOutputTest, ASlowPaintDoesNotHoldUpTheGraph) {
+    VideoWndView view;
+    VideoWndOutput output(&view, false);
+    RecordingOutput after;
+    auto frame = quadrants();
+    ManualSource picture;
+    picture.PushFrame(frame.data(), frame.size());
+    auto graph = std::unique_ptr<PlayGraph, void (*)(PlayGraph*)>(
+        PlayGraph::Create(15), [](PlayGraph* g) { PlayGraph::Destroy(&g); });
+    graph->SetPlaceholderSource(&picture);
+    graph->AddOutput(&output);
+    graph->AddOutput(&after);
+    graph->Start();
+    ASSERT_TRUE(after.waitForFrames(2));
+
+    // Paint as the window's paint event does, onto ever larger turned
+    // targets, until one paint takes at least 300 ms on this machine.
+    using Clock = std::chrono::steady_clock;
+    std::chrono::milliseconds longestPaint{0};
+    Clock::time_point paintStart, paintEnd;
+    for (int side = 2000; side <= 8000 && longestPaint < std::chrono::milliseconds(300);
+         side *= 2) {
+        QImage target(side, side * 3 / 4, QImage::Format_RGB32);
+        QPainter painter(&target);
+        painter.rotate(1);  // a turned target is painted the slow way
+        after.clear();
+        paintStart = Clock::now();
+        output.paintLatest(painter, target.rect());
+        paintEnd = Clock::now();
+        longestPaint = std::chrono::duration_cast<std::chrono::milliseconds>(paintEnd - paintStart);
+    }
+    ASSERT_GE(longestPaint, std::chrono::milliseconds(300)) << "no paint was slow enough here";
+    auto calls = after.calls();
+    graph->Stop();
+    graph->RemoveOutput(&output);
+    graph->RemoveOutput(&after);
+    size_t during = 0;
+    for (const auto& call : calls) {
+        during += call.when > paintStart && call.when < paintEnd && !call.is32;
+    }
+    // At 15 fps a paint of 300 ms or more spans four ticks or more.
+    EXPECT_GE(during, static_cast<size_t>(longestPaint.count() / 67 / 2))
+        << "the worker went on while a paint of " << longestPaint.count() << " ms ran";
 }
