@@ -2,15 +2,20 @@
 
 #include "libs/overlay/pic_effect32.h"
 
+// The GIF is decoded here, when the pendant is chosen, so that the graph's
+// worker never waits for a decode at the pendant's first frame.
 GifMixerEffect::GifMixerEffect(const std::wstring& path)
-    : VideoEffect(EFFECT_ORDER_DEFAULT), path_(path) {}
+    : VideoEffect(EFFECT_ORDER_DEFAULT),
+      picture_(std::make_unique<PicEffect32>(path.c_str(), Width(), Height())),
+      path_(path) {
+    passSettings();
+}
 
 GifMixerEffect::~GifMixerEffect() = default;
 
 void GifMixerEffect::Process(uint8_t* data, size_t size, int32_t width, int32_t height) {
-    if (!picture_) {
-        picture_ = std::make_unique<PicEffect32>(path_.c_str(), width, height);
-        passSettings();
+    if (width != Width() || height != Height()) {
+        return;  // decoded for the graph's picture size only
     }
     picture_->process(reinterpret_cast<char*>(data), static_cast<int>(size));
 }

@@ -8,8 +8,9 @@
 class PicEffect32;
 
 // The pendant: an animated picture over every frame. The overlay library's
-// object is made on the first frame, with the frame size the chain passes,
-// and lives as long as the effect; another pendant is another effect.
+// object, with the GIF decoded, is made with the effect (on the thread that
+// chooses the pendant, never the graph's worker) for the graph's picture
+// size, and lives as long as the effect; another pendant is another effect.
 //
 // Threads: the user-interface thread makes and destroys the effect outside
 // any chain; everything else happens on the graph's worker inside the

@@ -54,18 +54,17 @@ std::string makeTwoFrameGif(const ScratchDir& dir) {
 }
 }  // namespace
 
-TEST(GifMixerEffectTest, TheLibraryObjectComesWithTheFirstFrameAndTransparencyShowsThrough) {
+TEST(GifMixerEffectTest, TheGifIsDecodedWhenChosenAndTransparencyShowsThrough) {
     ScratchDir dir;
     GifMixerEffect pendant(wide(makeTwoFrameGif(dir)));
     EXPECT_EQ(pendant.Order(), EFFECT_ORDER_DEFAULT);
-    EXPECT_FALSE(pendant.hasLibraryObject()) << "nothing is made before the first frame";
+    ASSERT_TRUE(pendant.hasLibraryObject()) << "decoded when chosen, not at the first frame";
+    PicEffect32* made = pendant.libraryObject();
+    EXPECT_EQ(made->frameCount(), 2) << "every frame decoded before the graph sees it";
 
     const auto grey = makeSolidFrame32(90, 90, 90);
     auto frame = grey;
     pendant.Process(frame.data(), frame.size(), 640, 480);
-    ASSERT_TRUE(pendant.hasLibraryObject());
-    PicEffect32* made = pendant.libraryObject();
-    EXPECT_EQ(made->frameCount(), 2);
     // Centred: picture columns 220..419, lines 190..289.
     EXPECT_EQ(at(frame, 230, 200)[2], 255) << "opaque red";
     EXPECT_EQ(at(frame, 230, 200)[0], 0);
