@@ -8,6 +8,14 @@ CameraSourcePrivate::CameraSourcePrivate(CameraSource* owner)
 CameraSourcePrivate::~CameraSourcePrivate() = default;
 
 void CameraSourcePrivate::OnSimplyCallBack(int msg, unsigned char* data, long size) {
+    if (msg == MSG_STREAM_END) {
+        // The camera failed while running (pulled out, a bus error): its last
+        // picture must not stay on show, so the graph falls back to the
+        // placeholder, and a later Start really starts it again.
+        running = false;
+        source->SetFrameValid(false);
+        return;
+    }
     if (msg != MSG_FRAME || data == nullptr || size <= 0) {
         return;
     }

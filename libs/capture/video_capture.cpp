@@ -83,9 +83,10 @@ std::string VideoCapture::pipelineDescription() const {
 }
 
 int VideoCapture::Start() {
-    if (pipeline_ != nullptr) {
+    if (pipeline_ != nullptr && !failed_) {
         return 0;
     }
+    teardown();  // a pipeline that failed (the camera was pulled out) is not reused
     if (!initialised_ || !ensureGStreamer()) {
         return -1;
     }
@@ -133,9 +134,27 @@ void VideoCapture::onBusMessage(GstMessage* message) {
     gst_message_parse_error(message, &error, nullptr);
     debugLog("capture, %s: %s", device_.name.c_str(), error ? error->message : "?");
     g_clear_error(&error);
-    // The device is gone or refuses to stream: nothing more will come.
-    failed_ = true;
+    // The device is gone or refuses to stream: nothing more will come, and
+    // the receiver is told so (its picture is no longer live).
+    bool wasRunning = !failed_.exchange(true);
     delivery_->setEnabled(false);
+    if (wasRunning) {
+        delivery_->sendMessage(MSG_STREAM_END);
+    }
+}
+
+bool VideoCapture::PullOutTestCamera() {
+    if (!device_.isTestCamera() || pipeline_ == nullptr) {
+        return false;
+    }
+    GstElement* source = gst_bin_get_by_name(GST_BIN(pipeline_), "src");
+    GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ,
+                                        "Could not read from resource.");
+    bool posted = gst_element_post_message(
+        source, gst_message_new_error(GST_OBJECT(source), error, "the test camera was pulled out"));
+    g_error_free(error);
+    gst_object_unref(source);
+    return posted;
 }
 
 int VideoCapture::Stop() {

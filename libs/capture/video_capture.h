@@ -38,7 +38,8 @@ public:
                    const CaptureDevice& device);
     int Advise(ISimplyCallBack* receiver);
     // 0 when frames flow; non-zero when the device cannot be opened or
-    // refuses to stream (missing, busy, unplugged). Returns within 3 s.
+    // refuses to stream (missing, busy, unplugged). Returns within 3 s. A
+    // capture that failed while running is started anew.
     int Start();
     // No frame reaches the receiver after Stop returns.
     int Stop();
@@ -48,9 +49,13 @@ public:
 
     // A test camera's videotestsrc pattern, live while capturing.
     void SetTestPattern(int pattern);
+    // Makes a capturing test camera fail as an unplugged webcam does: an
+    // error from its source element; false for real cameras or when idle.
+    bool PullOutTestCamera();
     int TestPattern() const { return device_.testPattern; }
     const CaptureDevice& Device() const { return device_; }
     // Frames delivered since Init, and a failure seen since the last Start.
+    // A failure while running also sends MSG_STREAM_END to the receiver.
     uint64_t DeliveredFrames() const;
     bool HasFailed() const { return failed_.load(); }
     void SetLatencyObserver(FrameDelivery::LatencyObserver observer, void* context);

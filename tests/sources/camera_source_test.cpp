@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 
 #include "engine/play_graph.h"
 #include "libs/capture/capture_devices.h"
+#include "libs/capture/video_capture.h"
 #include "sources/camera_enumeration.h"
 #include "sources/camera_source.h"
 #include "tests/support/frame_log.h"
@@ -146,4 +148,40 @@ TEST_F(CameraSourceTest, RecordsKeepDuplicatesAndNameTheNameless) {
     EXPECT_EQ(records[1].formats[1].width, 0) << "a size range lists as 0 x 0";
     EXPECT_EQ(records[2].name, "unknown cam");
     EXPECT_TRUE(records[2].formats.empty()) << "a device without formats is still listed";
+}
+
+// A camera pulled out while capturing: its last picture leaves the screen
+// for the placeholder, it no longer counts as running, and starting it
+// again really starts it (no dead pipeline reported as started).
+TEST_F(CameraSourceTest, ACameraThatFailsWhileRunningGivesWayToThePlaceholder) {
+    auto graph = std::unique_ptr<PlayGraph, void (*)(PlayGraph*)>(
+        PlayGraph::Create(15), [](PlayGraph* g) { PlayGraph::Destroy(&g); });
+    auto yellow = makeSolidFrame32(0, 255, 255);
+    ManualSource placeholder;
+    placeholder.PushFrame(yellow.data(), yellow.size());
+    graph->SetPlaceholderSource(&placeholder);
+    RecordingOutput output;
+    graph->AddOutput(&output);
+    graph->Start();
+    auto shownNow = [&] {
+        auto picture = output.nextPicture();
+        return picture.empty() ? "none" : nearestColour(picture.data() + (240 * 640 + 320) * 4);
+    };
+
+    CameraSource camera(firstTestCamera(), 640, 480);
+    graph->SelectSource(&camera, true);
+    ASSERT_TRUE(camera.IsRunning());
+    EXPECT_EQ(shownNow(), "green");
+    ASSERT_TRUE(camera.Capture().PullOutTestCamera());
+    EXPECT_TRUE(eventually([&] { return !camera.IsRunning() && !camera.FrameValid(); }, 1s))
+        << "the failure is seen within a second";
+    EXPECT_EQ(shownNow(), "yellow") << "the placeholder, not a frozen last picture";
+
+    EXPECT_EQ(camera.Start(), 0) << "a new start builds the capture anew";
+    EXPECT_TRUE(camera.IsRunning());
+    EXPECT_TRUE(eventually([&] { return camera.FrameValid(); }, 3s));
+    EXPECT_EQ(shownNow(), "green");
+    graph->Stop();
+    graph->RemoveSource(&camera, false);
+    graph->RemoveOutput(&output);
 }
