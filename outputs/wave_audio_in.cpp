@@ -207,8 +207,16 @@ bool WaveAudioIn::Start() {
     stopAdding_ = false;
     pa_threaded_mainloop_lock(mainloop_);
     bool ok = true;
+    // A stream that failed (its source went away, the server dropped it)
+    // never delivers again: it is replaced, never reported as started.
+    if (stream_ != nullptr && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream_))) {
+        dropStreamLocked();
+    }
     if (stream_ == nullptr) {
         ok = createStream();
+        if (!ok) {
+            dropStreamLocked();
+        }
     } else if (pa_stream_is_corked(stream_) == 1) {
         pa_operation* resume = pa_stream_cork(stream_, 0, nullptr, nullptr);
         ok = resume != nullptr;
@@ -245,13 +253,19 @@ bool WaveAudioIn::Mute(bool mute) { return mute ? Pause() : Start(); }
 
 void WaveAudioIn::disconnectStream() {
     pa_threaded_mainloop_lock(mainloop_);
+    dropStreamLocked();
+    pa_threaded_mainloop_unlock(mainloop_);
+}
+
+void WaveAudioIn::dropStreamLocked() {
     if (stream_ != nullptr) {
         pa_stream_set_read_callback(stream_, nullptr, nullptr);
-        pa_stream_disconnect(stream_);
+        if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_))) {
+            pa_stream_disconnect(stream_);
+        }
         pa_stream_unref(stream_);
         stream_ = nullptr;
     }
-    pa_threaded_mainloop_unlock(mainloop_);
 }
 
 bool WaveAudioIn::Stop() {

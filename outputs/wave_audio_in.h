@@ -85,6 +85,8 @@ private:
     bool createStream();
     void onReadable();
     void disconnectStream();
+    // Under the main loop's lock: drops the stream, whatever its state.
+    void dropStreamLocked();
     static void onStreamReadable(pa_stream* stream, size_t bytes, void* self);
 
     WaveAudioSink* sink_ = nullptr;

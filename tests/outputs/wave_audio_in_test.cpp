@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <string>
 #include <thread>
 
 #include "outputs/wave_audio_in.h"
+#include "tests/support/child_process.h"
+#include "tests/support/test_components.h"
 
 namespace {
 class CountingSink : public WaveAudioSink {
@@ -101,4 +105,30 @@ TEST(WaveAudioInTest, OpensASourceByItsDescription) {
     WaveAudioIn capture(2, 44100, 16);
     EXPECT_TRUE(capture.Open(std::string("Sine source at 440 Hz")));
     EXPECT_TRUE(capture.IsOpen());
+}
+
+// A microphone that goes away between opening and starting: the start fails,
+// and once it is back a new start really captures (no dead stream kept
+// reporting success).
+TEST(WaveAudioInTest, AFailedStartLeavesNoDeadStreamBehind) {
+    const std::string load =
+        "pactl load-module module-null-sink sink_name=lumora_vanishing "
+        "sink_properties=device.description=VanishingMic";
+    std::string module = commandOutput(load);
+    ASSERT_FALSE(module.empty()) << "the test sound server loads a sink";
+    WaveAudioIn capture(2, 44100, 16);
+    CountingSink sink;
+    capture.SetSink(&sink);
+    ASSERT_TRUE(capture.Open(std::string("Monitor of VanishingMic")));
+
+    std::system(("pactl unload-module " + module).c_str());
+    EXPECT_FALSE(capture.Start()) << "its source is gone";
+
+    module = commandOutput(load);
+    ASSERT_FALSE(module.empty());
+    EXPECT_TRUE(capture.Start());
+    EXPECT_TRUE(eventually([&] { return sink.buffers.load() >= 3; }, std::chrono::seconds(5)))
+        << "the new start captures";
+    capture.Close();
+    std::system(("pactl unload-module " + module).c_str());
 }
