@@ -86,16 +86,21 @@ bool SettingsDb::saveStringList(const QString& key, const QStringList& list) {
                  qPrintable(key));
         return false;
     }
+    // One item that cannot be stored must not cost the others: it alone is
+    // left out (and named in the log).
+    QStringList storable;
+    storable.reserve(list.size());
     for (const QString& item : list) {
-        if (!canStoreListItem(item)) {
-            debugLog("SettingsDb, %s not saved: \"%s\" holds a ';'", qPrintable(key),
+        if (canStoreListItem(item)) {
+            storable.append(item);
+        } else {
+            debugLog("SettingsDb, %s: \"%s\" left out, it holds a ';'", qPrintable(key),
                      qPrintable(item));
-            return false;
         }
     }
-    settings_.setValue(key, list.join(';'));
+    settings_.setValue(key, storable.join(';'));
     settings_.sync();
-    return true;
+    return storable.size() == list.size();
 }
 
 void SettingsDb::loadStringList(const QString& key, QStringList& list) {

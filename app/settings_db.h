@@ -27,6 +27,9 @@ public:
     void loadValue(int slot, QVariant& value);
     bool saveMap(int slot, const QMap<QString, QString>& map);
     void loadMap(int slot, QMap<QString, QString>& map);
+    // Stores every item that can be stored (none may hold a ';'); false when
+    // some were left out. A list of one empty item is refused whole: it
+    // would read back empty.
     bool saveStringList(const QString& key, const QStringList& list);
     void loadStringList(const QString& key, QStringList& list);
 
