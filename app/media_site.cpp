@@ -1,5 +1,7 @@
 #include "app/media_site.h"
 
+#include <algorithm>
+
 #include "app/box_site_listener.h"
 #include "app/helper_process.h"
 #include "effects/cam_streatch_effect.h"
@@ -163,6 +165,12 @@ void MediaSite::setStretch(bool on, int strength) {
 }
 
 void MediaSite::activateSource(VideoSource* source) {
+    if (source != nullptr && source->TypeId() == SOURCE_TYPE_VIDEO_FILE) {
+        // What the player bar shows is what a new video sounds like.
+        auto* file = static_cast<VideoFileSource*>(source);
+        file->SetVolume(volumePercent_);
+        file->Mute(muted_);
+    }
     graph_->SelectSource(source, true);
     emit BoxSiteListener::instance()->sig_videoSrcChange();
 }
@@ -186,12 +194,13 @@ void MediaSite::setMuted(bool muted) {
 void MediaSite::toggleMute() { setMuted(!muted_); }
 
 void MediaSite::setVolume(int percent) {
+    volumePercent_ = std::clamp(percent, 0, 100);
     VideoFileSource* file = videoFile();
     if (file == nullptr) {
         return;
     }
     file->SetVolume(percent);
-    muted_ = percent == 0;
+    setMuted(percent == 0);  // the slider at 0 mutes; anywhere else it sounds again
     emit BoxSiteListener::instance()->sig_videoSrcChange();
 }
 

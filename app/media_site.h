@@ -23,6 +23,9 @@ class MediaSite {
 public:
     // Pictures a second of the process-wide graph.
     static constexpr int kFrameRate = 15;
+    // The volume the player bar shows before anything was chosen; every video
+    // file that starts takes the volume and the mute last chosen.
+    static constexpr int kInitialVolume = 50;
 
     static MediaSite* instance();
     ~MediaSite();
@@ -81,6 +84,7 @@ private:
     CameraSlot camera2_;
     std::unique_ptr<VideoEffectSmallVideo> inset_;
     bool muted_ = false;
+    int volumePercent_ = kInitialVolume;
     std::unique_ptr<ImageVideoSource> placeholder_;
     std::unique_ptr<CamStreatchEffect> stretch_;
 };

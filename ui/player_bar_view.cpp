@@ -57,7 +57,7 @@ PlayerBarView::PlayerBarView(QWidget* parent) : QWidget(parent) {
     column->addLayout(buttons);
     column->addLayout(positionRow);
     setPosition(0, 0);
-    setVolumeShown(50);
+    setVolumeShown(MediaSite::kInitialVolume);
     timerId_ = startTimer(1000);
     connect(BoxSiteListener::instance(), &BoxSiteListener::sig_videoSrcChange, this,
             &PlayerBarView::onVideoSrcChanged);

@@ -280,6 +280,16 @@ void StreamCapture::MuteAudio(bool mute) {
     applyVolume();
 }
 
+bool StreamCapture::IsAudioMuted() {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    if (player_ == nullptr) {
+        return muted_;
+    }
+    gboolean mute = FALSE;
+    g_object_get(player_, "mute", &mute, nullptr);
+    return mute != FALSE;
+}
+
 bool StreamCapture::GetVolume(int* level) {
     std::lock_guard<std::mutex> guard(controlLock_);
     *level = volumeLevel_;

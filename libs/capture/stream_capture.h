@@ -60,6 +60,8 @@ public:
     bool GetPlayTimeInfo(int64_t* position, int64_t* duration);
     bool SetPlayTime(int64_t milliseconds);
     void MuteAudio(bool mute);
+    // Whether the sound is muted, as the player itself has it.
+    bool IsAudioMuted();
     bool GetVolume(int* level);
     // level from kSilent (silence) to 0 (full volume).
     int AdjustRenderVolume(int level);

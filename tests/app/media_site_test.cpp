@@ -7,6 +7,7 @@
 #include "effects/cam_streatch_effect.h"
 #include "engine/play_graph.h"
 #include "libs/capture/capture_devices.h"
+#include "libs/capture/stream_capture.h"
 #include "sources/camera_source.h"
 #include "sources/video_file_source.h"
 #include "tests/support/test_components.h"
@@ -146,11 +147,56 @@ TEST_F(MediaSiteTest, SoundAndPositionGoToTheVideoFileInTheGraph) {
     EXPECT_EQ(percent, 100);
     EXPECT_EQ(changes.count, 4) << "each volume change is announced";
 
+    // Muted, then the slider moved: the player sounds again, as the icon says.
+    site->setMuted(true);
+    EXPECT_TRUE(file.Player().IsAudioMuted());
+    site->setVolume(60);
+    EXPECT_FALSE(site->isMuted());
+    EXPECT_FALSE(file.Player().IsAudioMuted()) << "the player itself is unmuted";
+    site->setVolume(0);
+    EXPECT_TRUE(file.Player().IsAudioMuted());
+    site->setVolume(100);
+
     EXPECT_TRUE(eventually([&] { return site->playTime(position, duration); }));
     EXPECT_NEAR(duration, 2000, 200);
     site->seek(1000);
 
     site->removeSource(&file);
-    EXPECT_EQ(changes.count, 5);
+    EXPECT_EQ(changes.count, 8);
     EXPECT_FALSE(site->volume(percent));
+}
+
+// A video that starts sounds as the player bar shows: at the volume last
+// chosen (50 % before any choice), and muted when the sound was muted.
+TEST_F(MediaSiteTest, AVideoThatStartsTakesTheChosenVolumeAndMute) {
+    MediaSite* site = MediaSite::instance();
+    ScratchDir media;
+    TestVideo clip;
+    clip.seconds = 2;
+    ASSERT_TRUE(makeTestVideo(media.file("clip.mp4"), clip));
+    int percent = -1;
+    for (int chosen : {30, 80}) {
+        site->setMuted(false);
+        {
+            VideoFileSource first;
+            first.AddFile(QString::fromStdString(media.file("clip.mp4")));
+            site->activateSource(&first);
+            site->setVolume(chosen);
+            site->removeSource(&first);
+        }
+        VideoFileSource next;
+        next.AddFile(QString::fromStdString(media.file("clip.mp4")));
+        site->activateSource(&next);
+        ASSERT_TRUE(site->volume(percent));
+        EXPECT_EQ(percent, chosen) << "not the player's own full volume";
+        EXPECT_FALSE(next.Player().IsAudioMuted());
+        site->setMuted(true);
+        site->removeSource(&next);
+        VideoFileSource muted;
+        muted.AddFile(QString::fromStdString(media.file("clip.mp4")));
+        site->activateSource(&muted);
+        EXPECT_TRUE(muted.Player().IsAudioMuted()) << "the mute carries over";
+        site->removeSource(&muted);
+    }
+    site->setMuted(false);
 }

@@ -179,6 +179,7 @@ TEST(VideoPanelTest, ThePositionSliderStaysPutWhileDragged) {
         return bar.positionSlider()->maximum() == 2;
     }));
     EXPECT_EQ(bar.timeText().right(5), "00:02");
+    EXPECT_EQ(bar.volumeSlider()->value(), 50) << "a video that starts leaves the volume as shown";
 
     PlaySliderBar* position = bar.positionSlider();
     position->grab();
@@ -226,4 +227,13 @@ TEST(VideoPanelTest, TheListAndThePlayOrderComeBack) {
     SettingsDb::instance()->loadStringList("Videos", saved);
     EXPECT_TRUE(saved.contains(QString::fromStdString(vanishing)))
         << "a file missing at start-up stays in the list for when it returns";
+
+    // Clearing the list clears the missing file too: it does not come back.
+    {
+        VideoControlView page;
+        settle();
+        page.list()->clearVideos();
+    }
+    SettingsDb::instance()->loadStringList("Videos", saved);
+    EXPECT_TRUE(saved.isEmpty()) << saved.join(", ").toStdString();
 }
