@@ -163,6 +163,7 @@ int CameraControlView::cameraOf(const QObject* control) const {
 void CameraControlView::onIdChanged(int) {
     if (!updating_) {
         deviceChosen(cameraOf(sender()));
+        saveChoices();
     }
 }
 
@@ -177,6 +178,7 @@ void CameraControlView::deviceChosen(int camera) {
 void CameraControlView::onSizeChanged(int) {
     if (!updating_) {
         applySize(cameraOf(sender()));
+        saveChoices();
     }
 }
 
@@ -186,6 +188,14 @@ void CameraControlView::applySize(int camera) {
     if (size.isValid() && device.isValid()) {
         MediaSite::instance()->setCameraFormat(device.toInt(), size.width(), size.height(),
                                                camera == 1);
+    }
+}
+
+// Every choice a person makes is saved as it is made, so that a crash or a
+// logout keeps it; lists refilled for a camera that came or went save nothing.
+void CameraControlView::saveChoices() {
+    if (!loading_) {
+        saveToDb();
     }
 }
 
@@ -199,6 +209,7 @@ void CameraControlView::onButtonClick() {
 
 void CameraControlView::applyFace() {
     MediaSite::instance()->setStretch(faceSwitch_->isSelected(), faceSlider_->value());
+    saveChoices();
 }
 
 void CameraControlView::onFaceValueChanged(int) { applyFace(); }
@@ -259,6 +270,7 @@ void CameraControlView::saveToDb() {
 void CameraControlView::loadFromDb() {
     QMap<QString, QString> map;
     SettingsDb::instance()->loadMap(kSettingsSlot, map);
+    loading_ = true;
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
         if (it.key() == "cam1" || it.key() == "cam2") {
             int camera = it.key() == "cam1" ? 0 : 1;
@@ -277,6 +289,7 @@ void CameraControlView::loadFromDb() {
         }
     }
     applyFace();
+    loading_ = false;
 }
 
 WidgetHide* WidgetHide::instance() {

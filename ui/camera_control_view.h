@@ -76,6 +76,7 @@ private:
     void deviceChosen(int camera);
     void applySize(int camera);
     void applyFace();
+    void saveChoices();
     int cameraOf(const QObject* control) const;
     void showVirtualCameraFindings(const QString& findings);
 
@@ -89,6 +90,7 @@ private:
     ElidedLabel* vcamLine_ = nullptr;
     VirtualCameraCheck* vcamCheck_ = nullptr;
     bool updating_ = false;  // the panel refills its own lists
+    bool loading_ = false;   // loadFromDb is setting the stored choices
 };
 
 // Hears cameras come and go for the whole process and asks the camera panel

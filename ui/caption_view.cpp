@@ -132,6 +132,7 @@ void CaptionView::buildColourRows() {
     }
     connect(transparency_, &PlaySliderBar::valueChanging, this, &CaptionView::onBkAlphaChanging);
     connect(transparency_, &PlaySliderBar::valueChanged, this, &CaptionView::onBkAlphaChanging);
+    connect(transparency_, &PlaySliderBar::valueChanged, this, &CaptionView::saveChoice);
 }
 
 CaptionControls CaptionView::controls() const {
@@ -168,6 +169,14 @@ void CaptionView::applySwitch() {
     } else if (effect_) {
         PlayGraph::Instance()->RemoveEffect(effect_.get());
     }
+    saveChoice();
+}
+
+// Every change is saved as it is made, so that a crash or a logout keeps it.
+void CaptionView::saveChoice() {
+    if (!loading_) {
+        saveToDb();
+    }
 }
 
 void CaptionView::onBtnOpenCheck() {
@@ -186,6 +195,7 @@ void CaptionView::onInfoChanged() {
     if (!loading_ && on_->isSelected()) {
         rebuild();
     }
+    saveChoice();
 }
 
 void CaptionView::onComboInfoChanged(int) { onInfoChanged(); }
@@ -194,6 +204,7 @@ void CaptionView::onButtonClicked() {
     int id = sender() ? sender()->property("id").toInt() : -1;
     if (id == 2) {
         rebuild();
+        saveChoice();
         return;
     }
     if (id != 0 && id != 1) {

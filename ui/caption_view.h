@@ -62,6 +62,7 @@ private:
     void buildColourRows();
     void applySwitch();
     void rebuild();
+    void saveChoice();
     CaptionControls controls() const;
     void setControls(const CaptionRecord& stored);
     void saveToDb();

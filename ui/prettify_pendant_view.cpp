@@ -98,22 +98,27 @@ QWidget* PrettifyPendantView::buildStripArea() {
 }
 
 PrettifyPendantView::~PrettifyPendantView() {
+    saveChoices();
     PlayGraph* graph = PlayGraph::Instance();
-    SettingsDb* settings = SettingsDb::instance();
     if (pendant_) {
-        settings->saveValue(kPendantSlot, pendants_->selectedId());
         graph->RemoveEffect(pendant_.get());
         pendant_.reset();
-    } else {
-        settings->saveValue(kPendantSlot, QVariant());
     }
     if (beautify_) {
-        settings->saveValue(kPresetSlot, presets_->selectedId());
         graph->RemoveEffect(beautify_.get());
         beautify_.reset();
-    } else {
-        settings->saveValue(kPresetSlot, QVariant());
     }
+}
+
+// Saved at every choice, so that a crash or a logout loses nothing: the
+// chosen tile while its effect lives (-1 once cleared), else nothing.
+void PrettifyPendantView::saveChoices() {
+    if (loading_) {
+        return;  // the stored choices are being read back
+    }
+    SettingsDb* settings = SettingsDb::instance();
+    settings->saveValue(kPendantSlot, pendant_ ? QVariant(pendants_->selectedId()) : QVariant());
+    settings->saveValue(kPresetSlot, beautify_ ? QVariant(presets_->selectedId()) : QVariant());
 }
 
 void PrettifyPendantView::setPage(int id) {
@@ -159,6 +164,7 @@ void PrettifyPendantView::choosePendant(int id) {
     }
     pendant_ = std::make_unique<GifMixerEffect>(tile->path().toStdWString());
     graph->AddEffect(pendant_.get());
+    saveChoices();
 }
 
 void PrettifyPendantView::choosePreset(int id) {
@@ -170,6 +176,7 @@ void PrettifyPendantView::choosePreset(int id) {
     }
     beautify_->setPreset(id);
     PlayGraph::Instance()->AddEffect(beautify_.get());
+    saveChoices();
 }
 
 void PrettifyPendantView::onRemoveItem(QVariant value) {
@@ -190,6 +197,7 @@ void PrettifyPendantView::dropPendant() {
         PlayGraph::Instance()->RemoveEffect(pendant_.get());
         pendant_.reset();
     }
+    saveChoices();
 }
 
 void PrettifyPendantView::dropPreset() {
@@ -199,6 +207,7 @@ void PrettifyPendantView::dropPreset() {
         PlayGraph::Instance()->RemoveEffect(beautify_.get());
         beautify_.reset();
     }
+    saveChoices();
 }
 
 void PrettifyPendantView::onButtonClicked() {
@@ -212,16 +221,19 @@ void PrettifyPendantView::onButtonClicked() {
     pendants_->clearSelection();
     PlayGraph::Instance()->RemoveEffect(beautify_.get());
     PlayGraph::Instance()->RemoveEffect(pendant_.get());
+    saveChoices();
 }
 
 void PrettifyPendantView::loadFromDb() {
     QVariant preset, pendant;
     SettingsDb::instance()->loadValue(kPresetSlot, preset);
+    SettingsDb::instance()->loadValue(kPendantSlot, pendant);
+    loading_ = true;
     if (isSet(preset)) {
         presets_->selectById(preset.toInt());
     }
-    SettingsDb::instance()->loadValue(kPendantSlot, pendant);
     if (isSet(pendant)) {
         pendants_->selectById(pendant.toInt());
     }
+    loading_ = false;
 }

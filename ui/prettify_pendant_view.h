@@ -50,6 +50,7 @@ private:
     bool moveIntoStrip(PrettifyView* grid, int& current, int id);
     void dropPendant();
     void dropPreset();
+    void saveChoices();
 
     QStackedWidget* pages_ = nullptr;
     PrettifyView* pendants_ = nullptr;
@@ -58,5 +59,6 @@ private:
     std::unique_ptr<GifMixerEffect> pendant_;
     std::unique_ptr<SkinColorEffect> beautify_;
     int currentPreset_ = -1;
+    bool loading_ = false;  // loadFromDb is choosing the stored tiles
     int currentPendant_ = -1;
 };

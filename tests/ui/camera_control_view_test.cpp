@@ -177,13 +177,15 @@ TEST(CameraPanelTest, ChoicesComeBackInTheNextPanel) {
         panel.deviceBox(1)->setCurrentIndex(2);
         panel.faceSlider()->setValue(37);
         QTest::mouseClick(panel.faceSwitch(), Qt::LeftButton, {}, QPoint(3, 3));
+        // Saved as they were made, while the panel is still open: a crash
+        // or a logout now keeps them.
+        QMap<QString, QString> saved;
+        SettingsDb::instance()->loadMap(3, saved);
+        EXPECT_EQ(saved["cam2"], "2");
+        EXPECT_EQ(saved["faceopen"], "1");
+        EXPECT_EQ(saved["facevalue"], "37");
+        EXPECT_EQ(saved["camsize1"], "0");
     }
-    QMap<QString, QString> saved;
-    SettingsDb::instance()->loadMap(3, saved);
-    EXPECT_EQ(saved["cam2"], "2");
-    EXPECT_EQ(saved["faceopen"], "1");
-    EXPECT_EQ(saved["facevalue"], "37");
-    EXPECT_EQ(saved["camsize1"], "0");
 
     CameraControlView again(nullptr, cameras.lister());
     settle();

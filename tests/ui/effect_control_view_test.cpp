@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "effects/caption_record.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -149,6 +151,13 @@ TEST(EffectPanelTest, ChoicesReturnAfterARestartUnlessCleared) {
         clickTile(panel.page()->presetGrid(), 5);
         panel.view.tabButton(1)->click();
         clickTile(panel.page()->pendantGrid(), 257);
+        // Saved at the click, while the panel is open: a crash keeps them.
+        QVariant preset, pendant;
+        SettingsDb::instance()->loadValue(0, preset);
+        SettingsDb::instance()->loadValue(1, pendant);
+        EXPECT_TRUE(preset.isValid() && pendant.isValid());
+        EXPECT_EQ(preset.toInt(), 5);
+        EXPECT_EQ(pendant.toInt(), 257);
     }
     EXPECT_TRUE(effectsInGraph<SkinColorEffect>().empty()) << "the page took its effects along";
     EXPECT_TRUE(effectsInGraph<GifMixerEffect>().empty());
@@ -267,6 +276,12 @@ TEST(EffectPanelTest, CaptionComesBackAsItWasLeft) {
         caption.textColourButton()->click();
         caption.transparencySlider()->setValue(255);
         QTest::mouseClick(caption.onRadio(), Qt::LeftButton, {}, QPoint(3, 3));
+        QVariant stored;
+        SettingsDb::instance()->loadValue(2, stored);
+        ASSERT_TRUE(stored.isValid()) << "saved as it was switched on, while the page is open";
+        CaptionRecord record = decodeCaptionRecord(stored.toString(), CaptionRecord{});
+        EXPECT_EQ(record.text, "欢迎: 朋友们; 晚上好");
+        EXPECT_TRUE(record.bopen);
     }
     EXPECT_TRUE(effectsInGraph<TextMixerEffect>().empty());
     LogCapture log;
