@@ -90,6 +90,7 @@ QWidget* VideoPreviewDlg::buildModeButtons() {
 
 VideoPreviewDlg::~VideoPreviewDlg() {
     if (mode_ == kAfterRecording && !decided_) {
+        finishPlayback();
         emit sig_discard(path_);
     }
     finishPlayback();
@@ -198,8 +199,11 @@ void VideoPreviewDlg::closeAfter() {
     deleteLater();
 }
 
+// Each choice ends playback before it is reported, so that the rename, the
+// deletion or the copy that answers it finds the file closed.
 void VideoPreviewDlg::onBtnSave() {
     decided_ = true;
+    finishPlayback();
     emit sig_save(path_);
     closeAfter();
 }
@@ -211,17 +215,20 @@ void VideoPreviewDlg::onBtnSaveAs() {
         return;
     }
     decided_ = true;
+    finishPlayback();
     emit sig_saveAs(path_, name);
     closeAfter();
 }
 
 void VideoPreviewDlg::onBtnCancel() {
     decided_ = true;
+    finishPlayback();
     emit sig_discard(path_);
     closeAfter();
 }
 
 void VideoPreviewDlg::onBtnAdd() {
+    finishPlayback();
     emit sig_addVideo(path_);
     closeAfter();
 }
@@ -231,6 +238,7 @@ void VideoPreviewDlg::onBtnClose() { closeAfter(); }
 void VideoPreviewDlg::closeDialog() {
     if (mode_ == kAfterRecording && !decided_) {
         decided_ = true;
+        finishPlayback();
         emit sig_keepUnsaved(path_);
     }
     closeAfter();

@@ -213,6 +213,20 @@ void CustomDialog::resizeEvent(QResizeEvent* event) {
 }
 
 void CustomDialog::closeEvent(QCloseEvent* event) {
+    if (!closingInDialog_) {
+        // Every close (the window manager's Alt+F4 or taskbar too) takes the
+        // dialog's own way out. Inside this close, the base closeDialog's
+        // close() does nothing and the close goes on below; a dialog whose
+        // own way hid it is done.
+        closingInDialog_ = true;
+        closeDialog();
+        closingInDialog_ = false;
+        if (!isVisible()) {
+            openList().removeAll(this);
+            event->accept();
+            return;
+        }
+    }
     openList().removeAll(this);
     if (hideOnClose_) {
         event->ignore();

@@ -40,6 +40,8 @@ public:
     static QList<CustomDialog*> openDialogs();
 
     virtual void showDialog();
+    // Every way of closing ends here: the title bar's button and the window
+    // manager's close alike.
     virtual void closeDialog();
     virtual void minimizeDialog();
     virtual void updateMask();
@@ -71,6 +73,7 @@ private:
     QPoint windowPosition_;
     bool dragging_ = false;
     bool hideOnClose_ = false;
+    bool closingInDialog_ = false;  // closeEvent is running closeDialog()
     QVBoxLayout* mainLayout_ = nullptr;
     BtnHLayout* titleBar_ = nullptr;
     ButtonSkin* minimizeButton_ = nullptr;

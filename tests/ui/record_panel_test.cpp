@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QPointer>
+
+#include <filesystem>
+
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -69,6 +73,19 @@ struct SaveAsChooser : FileChooser {
 
 // Records for `seconds` through the panel and returns the preview it opens;
 // `shown` gets the running time the panel showed at the stop.
+// Whether a descriptor of this process refers to the file.
+bool openInThisProcess(const QString& path) {
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        std::error_code linkError;
+        if (QString::fromStdString(std::filesystem::read_symlink(fd.path(), linkError).string()) ==
+            path) {
+            return true;
+        }
+    }
+    return false;
+}
+
 VideoPreviewDlg* record(RecordControlView& panel, int seconds, int* shown = nullptr) {
     VideoPreviewDlg* opened = nullptr;
     auto connection = QObject::connect(&panel, &RecordControlView::sig_previewOpened,
@@ -146,11 +163,11 @@ TEST_F(RecordPanelTest, AFiveSecondRecordingIsPreviewedSavedAndListed) {
     EXPECT_TRUE(
         waitFor([&] { return preview->positionSlider()->maximum() >= 4; }, kRecordingPatienceMs));
     QPointer<VideoPreviewDlg> alive(preview);
+    QString kept = temporary.left(temporary.size() - 4);
     preview->button("record/btn_save.png")->click();
     EXPECT_TRUE(waitFor([&] { return alive.isNull(); }, kRecordingPatienceMs))
         << "saving closes the dialog";
 
-    QString kept = temporary.left(temporary.size() - 4);
     EXPECT_TRUE(kept.endsWith(".flv"));
     EXPECT_TRUE(QFile::exists(kept));
     EXPECT_FALSE(QFile::exists(temporary));
@@ -266,6 +283,16 @@ TEST_F(RecordPanelTest, AFailedRenameOrAClosedWindowKeepsTheRecording) {
     EXPECT_TRUE(QFile::exists(undecided)) << "the window's close button decides nothing";
     EXPECT_NE(panel.list()->itemOf(undecided), nullptr);
 
+    // Closed by the window manager (Alt+F4, the taskbar): the same way out.
+    VideoPreviewDlg* dismissed = record(panel, 1);
+    QString dismissedPath = dismissed->path();
+    QPointer<VideoPreviewDlg> alive(dismissed);
+    dismissed->close();
+    settle();
+    EXPECT_TRUE(alive.isNull()) << "the dialog and its player are gone, not hidden";
+    ASSERT_NE(panel.list()->itemOf(dismissedPath), nullptr) << "listed at once";
+    EXPECT_TRUE(panel.list()->itemOf(dismissedPath)->isUnsaved());
+
     QString shown;
     setFileManagerOpener([&](const QString& path) { shown = path; });
     panel.list()->itemOf(undecided)->setSelected(true);
@@ -304,4 +331,43 @@ TEST_F(RecordPanelTest, ARecordingLeftByAKilledProgramIsOfferedAgain) {
     preview->button("record/btn_save.png")->click();
     settle();
     EXPECT_TRUE(QFile::exists(orphan.left(orphan.size() - 4)));
+}
+
+// Each choice of the preview dialog is reported once its player has let go
+// of the file, so that the rename, deletion or copy that answers it finds
+// the file closed: nothing in this process has it open at that moment.
+TEST_F(RecordPanelTest, ThePreviewReportsAChoiceOnlyOnceItsPlayerHasClosedTheFile) {
+    ScratchDir media;
+    std::string clip = media.file("recording.mp4");
+    TestVideo video;
+    video.seconds = 3;
+    ASSERT_TRUE(makeTestVideo(clip, video));
+    QString path = QString::fromStdString(clip);
+    for (const char* way : {"record/btn_save.png", "record/btn_del.png", "window manager"}) {
+        SCOPED_TRACE(way);
+        auto* dialog = new VideoPreviewDlg(VideoPreviewDlg::kAfterRecording, path, 3);
+        int reports = 0;
+        bool openWhenReported = false;
+        auto check = [&] {
+            ++reports;
+            openWhenReported = openWhenReported || openInThisProcess(path);
+        };
+        QObject::connect(dialog, &VideoPreviewDlg::sig_save, check);
+        QObject::connect(dialog, &VideoPreviewDlg::sig_discard, check);
+        QObject::connect(dialog, &VideoPreviewDlg::sig_keepUnsaved, check);
+        dialog->showDialog();
+        uint64_t before = dialog->output()->repaintRequests();
+        dialog->button("record/btn_startplay.png")->click();
+        ASSERT_TRUE(waitFor([&] { return dialog->output()->repaintRequests() > before + 5; },
+                            kRecordingPatienceMs));
+        ASSERT_TRUE(openInThisProcess(path)) << "playing, the player has the file open";
+        if (std::string(way) == "window manager") {
+            dialog->close();
+        } else {
+            dialog->button(way)->click();
+        }
+        EXPECT_EQ(reports, 1);
+        EXPECT_FALSE(openWhenReported) << "the player still had the file open";
+        settle();
+    }
 }
