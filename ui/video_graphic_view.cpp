@@ -89,6 +89,7 @@ void VideoGraphicView::removeVideo(const QString& path) {
 void VideoGraphicView::clearVideos() {
     deleteAllItems(list_);
     items_.clear();
+    unavailable_.clear();  // a cleared list forgets its missing files as well
     relayout();
     source_->RemoveAllFiles();
     MediaSite::instance()->removeSource(source_.get());
