@@ -1,11 +1,20 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "engine/debug_log.h"
+#include "tests/support/child_process.h"
+#include "tests/support/test_media.h"
 
 namespace {
 std::mutex g_linesLock;
@@ -59,4 +68,70 @@ TEST_F(DebugLogTest, LinesFromManyThreadsArriveWhole) {
         EXPECT_EQ(line.rfind("thread ", 0), 0u);
         EXPECT_EQ(line.back(), '\n');
     }
+}
+
+namespace {
+// Runs debugLog in a child whose standard error is `stderrFd`, with
+// XDG_STATE_HOME at `state`.
+void logInChild(int stderrFd, const std::string& state) {
+    ChildProcess child;
+    ASSERT_TRUE(child.fork([&](int out) {
+        ::dup2(stderrFd, STDERR_FILENO);
+        setenv("XDG_STATE_HOME", state.c_str(), 1);
+        debugLog("camera %d opened", 7);
+        writeAll(out, "done\n");
+        return 0;
+    }));
+    std::string line;
+    ASSERT_TRUE(child.readLine(&line));
+    EXPECT_EQ(child.wait(), 0);
+}
+
+std::string drain(int fd) {
+    std::string text;
+    char chunk[512];
+    for (;;) {
+        pollfd readable{fd, POLLIN, 0};
+        if (::poll(&readable, 1, 0) <= 0) {
+            return text;
+        }
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n <= 0) {
+            return text;
+        }
+        text.append(chunk, static_cast<size_t>(n));
+    }
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+}  // namespace
+
+// Without a sink: a pipe or the journal gets the line on standard error; a
+// person's terminal gets nothing, the line goes to the log file instead.
+TEST(DebugLogPlacesTest, StandardErrorUnlessItIsATerminalThenTheLogFile) {
+    ScratchDir state;
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    logInChild(pipeFds[1], state.file("piped"));
+    ::close(pipeFds[1]);
+    EXPECT_EQ(drain(pipeFds[0]), "camera 7 opened\n");
+    ::close(pipeFds[0]);
+    EXPECT_FALSE(std::filesystem::exists(state.file("piped/LumoraBox/lumora.log")));
+
+    int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::grantpt(terminal), 0);
+    ASSERT_EQ(::unlockpt(terminal), 0);
+    int screen = ::open(::ptsname(terminal), O_RDWR | O_NOCTTY);
+    ASSERT_GE(screen, 0);
+    logInChild(screen, state.file("typed"));
+    EXPECT_EQ(drain(terminal), "") << "nothing on the person's terminal";
+    EXPECT_EQ(fileText(state.file("typed/LumoraBox/lumora.log")), "camera 7 opened\n");
+    ::close(screen);
+    ::close(terminal);
 }
