@@ -26,6 +26,7 @@ bool HelperProcess::start(const std::string& program, const std::vector<std::str
         return false;
     }
     pid_ = pid;
+    endedBadly_ = false;
     return true;
 }
 
@@ -33,8 +34,10 @@ bool HelperProcess::isRunning() {
     if (pid_ <= 0) {
         return false;
     }
-    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
         pid_ = -1;
+        endedBadly_ = WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) != 0);
         return false;
     }
     return true;

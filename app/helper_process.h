@@ -18,10 +18,15 @@ public:
     bool start(const std::string& program, const std::vector<std::string>& arguments);
     // Sends SIGTERM, waits up to two seconds, then SIGKILL. Nothing when not running.
     void stop();
+    // Whether it still runs; an ended helper is reaped here (no zombie stays).
     bool isRunning();
+    // The last helper ended by itself with a failure: killed by a signal or
+    // a non-zero exit. Not when it finished well or was stopped by us.
+    bool endedBadly() const { return endedBadly_; }
 
 private:
     pid_t pid_ = -1;
+    bool endedBadly_ = false;
 };
 
 // The folder that holds this executable, where our other programs sit.

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/helper_keeper.h"
 #include "app/helper_process.h"
 #include "app/single_application.h"
 #include "app/startup.h"
@@ -92,11 +93,11 @@ int main(int argc, char** argv) {
     // The user's lumora-vcam service, when it runs, feeds the camera for as
     // long as it runs, across restarts of the program; else the program
     // starts its own reader for its own lifetime.
-    HelperProcess cameraFeeder;
+    HelperKeeper cameraFeeder(executableDirectory() + "/lumora-vcam", {"--auto"});
     if (ReaderLock::heldByAnyone()) {
         debugLog("virtual camera: a running reader feeds it");
     } else {
-        cameraFeeder.start(executableDirectory() + "/lumora-vcam", {"--auto"});
+        cameraFeeder.start();
         debugLog("virtual camera: our own reader feeds it");
     }
 
