@@ -127,7 +127,7 @@ TEST_F(MediaSiteTest, SoundAndPositionGoToTheVideoFileInTheGraph) {
 
     ScratchDir media;
     TestVideo clip;
-    clip.seconds = 2;
+    clip.seconds = 6;
     ASSERT_TRUE(makeTestVideo(media.file("clip.mp4"), clip));
     VideoFileSource file;
     file.AddFile(QString::fromStdString(media.file("clip.mp4")));
@@ -158,8 +158,16 @@ TEST_F(MediaSiteTest, SoundAndPositionGoToTheVideoFileInTheGraph) {
     site->setVolume(100);
 
     EXPECT_TRUE(eventually([&] { return site->playTime(position, duration); }));
-    EXPECT_NEAR(duration, 2000, 200);
-    site->seek(1000);
+    EXPECT_NEAR(duration, 6000, 200);
+    // Played on, the clip would need over two seconds more to get to 5 s; the
+    // seek takes it there at once.
+    ASSERT_TRUE(site->playTime(position, duration));
+    ASSERT_LT(position, 2500) << "the clip is too far on for the seek to show";
+    site->seek(5000);
+    EXPECT_TRUE(eventually(
+        [&] { return site->playTime(position, duration) && position >= 5000; },
+        std::chrono::milliseconds(1500)))
+        << "at " << position << " ms";
 
     site->removeSource(&file);
     EXPECT_EQ(changes.count, 8);
