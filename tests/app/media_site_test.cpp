@@ -164,9 +164,8 @@ TEST_F(MediaSiteTest, SoundAndPositionGoToTheVideoFileInTheGraph) {
     ASSERT_TRUE(site->playTime(position, duration));
     ASSERT_LT(position, 2500) << "the clip is too far on for the seek to show";
     site->seek(5000);
-    EXPECT_TRUE(eventually(
-        [&] { return site->playTime(position, duration) && position >= 5000; },
-        std::chrono::milliseconds(1500)))
+    EXPECT_TRUE(eventually([&] { return site->playTime(position, duration) && position >= 5000; },
+                           std::chrono::milliseconds(1500)))
         << "at " << position << " ms";
 
     site->removeSource(&file);
