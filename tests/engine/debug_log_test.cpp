@@ -5,9 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -102,13 +100,6 @@ std::string drain(int fd) {
         text.append(chunk, static_cast<size_t>(n));
     }
 }
-
-std::string fileText(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 }  // namespace
 
 // Without a sink: a pipe or the journal gets the line on standard error; a
@@ -131,7 +122,7 @@ TEST(DebugLogPlacesTest, StandardErrorUnlessItIsATerminalThenTheLogFile) {
     ASSERT_GE(screen, 0);
     logInChild(screen, state.file("typed"));
     EXPECT_EQ(drain(terminal), "") << "nothing on the person's terminal";
-    EXPECT_EQ(fileText(state.file("typed/LumoraBox/lumora.log")), "camera 7 opened\n");
+    EXPECT_EQ(contentsOf(state.file("typed/LumoraBox/lumora.log")), "camera 7 opened\n");
     ::close(screen);
     ::close(terminal);
 }

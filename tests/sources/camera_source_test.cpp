@@ -44,6 +44,12 @@ public:
     std::atomic<int> runs{0};
 };
 
+// The colour in the middle of a picture the output gets after now.
+std::string middleOfNextPicture(RecordingOutput& output) {
+    auto picture = output.nextPicture();
+    return picture.empty() ? "none" : nearestColour(picture.data() + (240 * 640 + 320) * 4);
+}
+
 struct CameraSourceTest : ::testing::Test {
     void SetUp() override { setenv("LUMORA_FAKE_CAMERAS", "2", 1); }
 };
@@ -58,10 +64,7 @@ TEST_F(CameraSourceTest, ATestCameraInTheProcessWideGraph) {
     RecordingOutput output;
     graph->AddOutput(&output);
     graph->Start();
-    auto shownNow = [&] {
-        auto picture = output.nextPicture();
-        return picture.empty() ? "none" : nearestColour(picture.data() + (240 * 640 + 320) * 4);
-    };
+    auto shownNow = [&] { return middleOfNextPicture(output); };
 
     CameraSource camera(firstTestCamera(), 640, 480);
     EXPECT_EQ(camera.TypeId(), SOURCE_TYPE_CAMERA);
@@ -163,10 +166,7 @@ TEST_F(CameraSourceTest, ACameraThatFailsWhileRunningGivesWayToThePlaceholder) {
     RecordingOutput output;
     graph->AddOutput(&output);
     graph->Start();
-    auto shownNow = [&] {
-        auto picture = output.nextPicture();
-        return picture.empty() ? "none" : nearestColour(picture.data() + (240 * 640 + 320) * 4);
-    };
+    auto shownNow = [&] { return middleOfNextPicture(output); };
 
     CameraSource camera(firstTestCamera(), 640, 480);
     graph->SelectSource(&camera, true);

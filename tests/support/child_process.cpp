@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 extern char** environ;
@@ -168,4 +169,8 @@ std::string commandOutput(const std::string& command) {
     }
     pclose(pipe);
     return output;
+}
+
+std::string programBeside(const std::string& name) {
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
 }

@@ -43,5 +43,8 @@ private:
 // Writes a whole text to a descriptor (for forked children reporting back).
 void writeAll(int fd, const std::string& text);
 
+// The path of a program built beside this test program (lumora-vcam, ...).
+std::string programBeside(const std::string& name);
+
 // Runs a shell command and returns all it wrote on standard output.
 std::string commandOutput(const std::string& command);

@@ -9,9 +9,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 #include <vector>
+
+#include "tests/support/test_media.h"
 
 namespace {
 // Preferences of a Firefox profile that takes PipeWire cameras, asks no
@@ -113,9 +114,6 @@ HeadlessBrowser::~HeadlessBrowser() {
 }
 
 std::string HeadlessBrowser::logTail() const {
-    std::ifstream in(profile_ + "/browser.log");
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string all = text.str();
+    std::string all = contentsOf(profile_ + "/browser.log");
     return all.size() > 3000 ? all.substr(all.size() - 3000) : all;
 }

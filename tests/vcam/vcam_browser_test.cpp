@@ -17,11 +17,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include "engine/play_graph.h"
@@ -33,6 +30,7 @@
 #include "tests/support/local_web_server.h"
 #include "tests/support/runtime_dir.h"
 #include "tests/support/test_components.h"
+#include "tests/support/test_media.h"
 #include "tests/vcam/browser_marker.h"
 #include "tests/vcam/headless_browser.h"
 
@@ -43,15 +41,8 @@ using Kind = HeadlessBrowser::Kind;
 constexpr const char* kLabel = "Lumora直播伴侣";
 constexpr double kWindowMs = 10'000;
 
-std::string programBeside(const std::string& name) {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
-}
-
 std::string cameraPage() {
-    std::ifstream in(std::string(LUMORA_SOURCE_DIR) + "/tests/vcam/browser/camera_page.html");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return contentsOf(std::string(LUMORA_SOURCE_DIR) + "/tests/vcam/browser/camera_page.html");
 }
 
 double wallClockMs() {

@@ -34,10 +34,6 @@ constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 constexpr const char* kConsumer = "lumora-test-consumer";
 
-std::string programBeside(const std::string& name) {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
-}
-
 VideoOutput* virtualCamera() { return VCamOutput::instance(); }
 
 // The placeholder as the channel carries it: B, G, R, bottom row first.
