@@ -14,6 +14,9 @@ public:
 signals:
     // The active source changed (a camera, a file, a picture list, the volume).
     void sig_videoSrcChange();
+    // A running camera failed (unplugged, busy); the camera lists may have
+    // changed. Emitted on the user-interface thread.
+    void sig_cameraFailed();
     // A recording was added to the video list from its preview.
     void sig_videoFileAdd(QString path);
     // A recording is about to be deleted from disk.

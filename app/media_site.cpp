@@ -44,10 +44,26 @@ MediaSite::~MediaSite() {
 
 bool MediaSite::isCameraOpen() const { return camera1_.source && camera1_.source->IsRunning(); }
 
+std::unique_ptr<CameraSource> MediaSite::makeCamera(const CameraSlot& slot) {
+    auto camera = std::make_unique<CameraSource>(static_cast<unsigned>(slot.deviceIndex),
+                                                 slot.width, slot.height);
+    // The failure comes on the capture's thread; the panels hear of it on
+    // theirs, so the buttons show the camera closed and the lists refresh.
+    camera->SetFailureObserver([] {
+        QMetaObject::invokeMethod(
+            BoxSiteListener::instance(),
+            [] {
+                emit BoxSiteListener::instance()->sig_cameraFailed();
+                emit BoxSiteListener::instance()->sig_videoSrcChange();
+            },
+            Qt::QueuedConnection);
+    });
+    return camera;
+}
+
 void MediaSite::openSlot(CameraSlot& slot) {
     if (!slot.source) {
-        slot.source = std::make_unique<CameraSource>(static_cast<unsigned>(slot.deviceIndex),
-                                                     slot.width, slot.height);
+        slot.source = makeCamera(slot);
         if (slot.source->Start() != 0) {
             slot.source.reset();
         }
@@ -115,8 +131,7 @@ MediaSite::CameraChoice MediaSite::cameraChoice(bool second) const {
 void MediaSite::showCameraProperty(int deviceIndex) {
     if (camera1_.deviceIndex == deviceIndex) {
         if (!camera1_.source) {
-            camera1_.source = std::make_unique<CameraSource>(static_cast<unsigned>(deviceIndex),
-                                                             camera1_.width, camera1_.height);
+            camera1_.source = makeCamera(camera1_);
         }
         camera1_.source->ShowProperty(nullptr);
     }

@@ -75,6 +75,7 @@ private:
     };
 
     MediaSite();
+    static std::unique_ptr<CameraSource> makeCamera(const CameraSlot& slot);
     void openSlot(CameraSlot& slot);
     void attachStretch();
     VideoFileSource* videoFile() const;

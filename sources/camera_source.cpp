@@ -14,6 +14,9 @@ void CameraSourcePrivate::OnSimplyCallBack(int msg, unsigned char* data, long si
         // placeholder, and a later Start really starts it again.
         running = false;
         source->SetFrameValid(false);
+        if (failureObserver) {
+            failureObserver();
+        }
         return;
     }
     if (msg != MSG_FRAME || data == nullptr || size <= 0) {
@@ -37,10 +40,18 @@ CameraSource::~CameraSource() {
 }
 
 int32_t CameraSource::Start() {
+    // Until this start's first frame the placeholder shows, never a picture
+    // left from before (another device, or the moment it was stopped).
+    if (!private_->running) {
+        SetFrameValid(false);
+    }
+    // Running before the capture starts, so that a failure the capture
+    // reports at once is not overwritten afterwards.
+    private_->running = true;
     if (private_->capture->Start() != 0) {
+        private_->running = false;
         return -1;
     }
-    private_->running = true;
     return 0;
 }
 
@@ -56,6 +67,10 @@ void CameraSource::Reopen(unsigned deviceIndex, int32_t captureWidth, int32_t ca
     private_->capture->UnInit();
     private_->capture->Init(captureWidth, captureHeight, Width(), Height(), deviceIndex);
     private_->capture->Advise(private_.get());
+}
+
+void CameraSource::SetFailureObserver(std::function<void()> observer) {
+    private_->failureObserver = std::move(observer);
 }
 
 void CameraSource::ShowProperty(QWidget* parent) { private_->capture->ShowProperty(parent); }

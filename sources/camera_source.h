@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "engine/effect_chain.h"
@@ -22,6 +23,7 @@ public:
     std::unique_ptr<VideoCapture> capture;
     CameraSource* source;
     std::atomic<bool> running{false};
+    std::function<void()> failureObserver;
 };
 
 // A webcam as a source. The camera opens at construction and starts only on
@@ -35,7 +37,8 @@ public:
     CameraSource(unsigned deviceIndex, int32_t captureWidth, int32_t captureHeight);
     ~CameraSource() override;
 
-    // -1 when the device cannot stream (missing, busy, unplugged).
+    // -1 when the device cannot be opened (missing, not a camera). A camera
+    // that fails once started (busy, unplugged) stops running on its own.
     int32_t Start() override;
     void Stop() override;
     bool IsRunning() override;
@@ -43,6 +46,10 @@ public:
     // Opens another device or size; the camera stays stopped until Start.
     void Reopen(unsigned deviceIndex, int32_t captureWidth, int32_t captureHeight);
     void ShowProperty(QWidget* parent);
+
+    // Called on the capture's thread when a running camera fails; its picture
+    // is already invalid then. Set it while the camera is stopped.
+    void SetFailureObserver(std::function<void()> observer);
 
     EffectChain& Effects() { return effects_; }
     VideoCapture& Capture();

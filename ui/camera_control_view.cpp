@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/box_site_listener.h"
 #include "app/media_site.h"
 #include "app/settings_db.h"
 #include "sources/camera_hotplug_watcher.h"
@@ -301,6 +302,9 @@ WidgetHide::WidgetHide() {
     auto* watcher = new CameraHotplugWatcher(this);
     connect(watcher, &CameraHotplugWatcher::sig_cameraArrived, this, &WidgetHide::onDeviceChange);
     connect(watcher, &CameraHotplugWatcher::sig_cameraRemoved, this, &WidgetHide::onDeviceChange);
+    // A camera that fails while running has often just been pulled out.
+    connect(BoxSiteListener::instance(), &BoxSiteListener::sig_cameraFailed, this,
+            &WidgetHide::onDeviceChange);
 }
 
 void WidgetHide::onDeviceChange() {

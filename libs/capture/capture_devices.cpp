@@ -99,12 +99,15 @@ std::vector<CaptureDevice> testCameras() {
     const char* wanted = std::getenv("LUMORA_FAKE_CAMERAS");
     int count = wanted != nullptr ? std::atoi(wanted) : 0;
     count = std::clamp(count, 0, kMaxTestCameras);
+    const char* warmup = std::getenv("LUMORA_FAKE_CAMERA_WARMUP_MS");
+    int warmupMs = warmup != nullptr ? std::max(0, std::atoi(warmup)) : 0;
     const int sizes[][2] = {{640, 480}, {480, 360}, {320, 240}, {1280, 720}};
     for (int i = 0; i < count; ++i) {
         CaptureDevice camera{"",
                              "Test Camera " + std::to_string(i + 1),
                              {},
-                             kTestPatterns[i % std::size(kTestPatterns)]};
+                             kTestPatterns[i % std::size(kTestPatterns)],
+                             warmupMs};
         for (uint32_t fourcc : {V4L2_PIX_FMT_YUYV, V4L2_PIX_FMT_MJPEG}) {
             for (const auto& size : sizes) {
                 camera.formats.push_back({fourcc, size[0], size[1]});

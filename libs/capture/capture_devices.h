@@ -20,6 +20,9 @@ struct CaptureDevice {
     std::string name;  // the driver's card name; "unknown cam" when unreadable
     std::vector<CaptureFormat> formats;
     int testPattern = -1;  // the videotestsrc pattern of a test camera, else -1
+    // How long a test camera streams before its first frame, as a slow webcam
+    // warms up (LUMORA_FAKE_CAMERA_WARMUP_MS); 0 for real cameras.
+    int warmupMs = 0;
     bool isTestCamera() const { return testPattern >= 0; }
 };
 
@@ -34,7 +37,8 @@ std::optional<CaptureDevice> probeV4l2Device(const std::string& path);
 
 // The test cameras that LUMORA_FAKE_CAMERAS=N asks for ("Test Camera 1" ...),
 // each with its own pattern, offering 640 x 480, 480 x 360, 320 x 240 and
-// 1280 x 720 in YUYV and MJPG.
+// 1280 x 720 in YUYV and MJPG. LUMORA_FAKE_CAMERA_WARMUP_MS=M holds back
+// each one's frames for the first M milliseconds after it starts.
 std::vector<CaptureDevice> testCameras();
 
 // The fourcc as text, "YUYV", "MJPG".

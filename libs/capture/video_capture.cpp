@@ -1,15 +1,10 @@
 #include "libs/capture/video_capture.h"
 
-#include <chrono>
-#include <thread>
-
 #include "engine/debug_log.h"
 #include "libs/capture/device_property_dialog.h"
 #include "libs/capture/gst_runtime.h"
 
 namespace {
-constexpr auto kStartLimit = std::chrono::milliseconds(3000);
-
 std::string sizeCaps(const char* media, int width, int height) {
     std::string caps = media;
     if (width > 0 && height > 0) {
@@ -105,25 +100,43 @@ int VideoCapture::Start() {
     delivery_->attachDecodeProbe(scale);
     gst_object_unref(scale);
     failed_ = false;
-    uint64_t before = delivery_->deliveredFrames();
     delivery_->setEnabled(true);
+    holdBackWarmup();
     bus_.start(pipeline_, [this](GstMessage* message, GstBus*) { onBusMessage(message); });
-    if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        failed_ = true;
-    }
-    // Busy or unplugged devices fail only once streaming begins: wait for the
-    // first frame or the first error, within the limit.
-    auto deadline = std::chrono::steady_clock::now() + kStartLimit;
-    while (!failed_ && delivery_->deliveredFrames() == before && receiver_ != nullptr &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (failed_) {
+    // A device that is missing or no camera is refused here, when it is
+    // opened. One that is busy or stops delivering fails later, on the
+    // streaming thread: the receiver gets MSG_STREAM_END then. Waiting for the
+    // first frame here would stall the calling thread (the user interface)
+    // for as long as a slow camera warms up.
+    if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ||
+        failed_) {
         debugLog("capture, %s could not start", device_.name.c_str());
         teardown();
+        failed_ = true;
         return -3;
     }
     return 0;
+}
+
+void VideoCapture::holdBackWarmup() {
+    if (device_.warmupMs <= 0) {
+        return;
+    }
+    GstElement* source = gst_bin_get_by_name(GST_BIN(pipeline_), "src");
+    GstPad* pad = gst_element_get_static_pad(source, "src");
+    warmupEnds_ = g_get_monotonic_time() + static_cast<gint64>(device_.warmupMs) * 1000;
+    gst_pad_add_probe(
+        pad, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo*, gpointer self) {
+            auto* capture = static_cast<VideoCapture*>(self);
+            if (g_get_monotonic_time() < capture->warmupEnds_) {
+                return GST_PAD_PROBE_DROP;
+            }
+            return GST_PAD_PROBE_REMOVE;
+        },
+        this, nullptr);
+    gst_object_unref(pad);
+    gst_object_unref(source);
 }
 
 void VideoCapture::onBusMessage(GstMessage* message) {

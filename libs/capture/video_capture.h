@@ -37,9 +37,10 @@ public:
     int InitDevice(int captureWidth, int captureHeight, int outWidth, int outHeight,
                    const CaptureDevice& device);
     int Advise(ISimplyCallBack* receiver);
-    // 0 when frames flow; non-zero when the device cannot be opened or
-    // refuses to stream (missing, busy, unplugged). Returns within 3 s. A
-    // capture that failed while running is started anew.
+    // 0 when the device opened and frames will flow; non-zero when it cannot
+    // be opened (missing, not a camera). Returns without waiting for the
+    // first frame: a device that refuses to stream later (busy, unplugged)
+    // sends MSG_STREAM_END instead. A capture that failed is started anew.
     int Start();
     // No frame reaches the receiver after Stop returns.
     int Stop();
@@ -63,6 +64,8 @@ public:
 private:
     std::string pipelineDescription() const;
     void onBusMessage(GstMessage* message);
+    // A test camera that warms up drops its frames until the warm-up ends.
+    void holdBackWarmup();
     void teardown();
 
     CaptureDevice device_;
@@ -79,4 +82,5 @@ private:
     GstElement* pipeline_ = nullptr;
     BusWatcher bus_;
     std::atomic<bool> failed_{false};
+    gint64 warmupEnds_ = 0;  // monotonic microseconds; read on the streaming thread
 };

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
+#include <chrono>
 #include <cstdlib>
 
 #include "app/box_site_listener.h"
@@ -8,8 +11,10 @@
 #include "engine/play_graph.h"
 #include "libs/capture/capture_devices.h"
 #include "libs/capture/stream_capture.h"
+#include "libs/capture/video_capture.h"
 #include "sources/camera_source.h"
 #include "sources/video_file_source.h"
+#include "tests/support/offscreen_application.h"
 #include "tests/support/test_components.h"
 #include "tests/support/test_media.h"
 
@@ -112,6 +117,61 @@ TEST_F(MediaSiteTest, ACameraThatCannotStartLeavesItsSlotEmptyAndStillSignals) {
     site->toggleInset();
     EXPECT_FALSE(site->isInsetOn());
     site->showCameraProperty(12345);  // matches neither slot: nothing happens
+    EXPECT_EQ(site->camera(false), nullptr) << "no camera is made for a device nobody chose";
+}
+
+std::chrono::milliseconds longestGap(const std::vector<RecordingOutput::Call>& calls) {
+    std::chrono::milliseconds longest{0};
+    for (size_t i = 1; i < calls.size(); ++i) {
+        longest = std::max(longest, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        calls[i].when - calls[i - 1].when));
+    }
+    return longest;
+}
+
+// A webcam that takes two seconds to deliver its first picture: opening it
+// must neither hold up the caller (the user interface) nor the pictures, and
+// when it fails later the panels hear of it and the placeholder returns.
+TEST_F(MediaSiteTest, ASlowCameraStallsNothingAndItsFailureIsAnnounced) {
+    auto app =
+        QCoreApplication::instance() ? nullptr : makeOffscreenApplication<QCoreApplication>();
+    setenv("LUMORA_FAKE_CAMERA_WARMUP_MS", "2000", 1);
+    MediaSite* site = MediaSite::instance();
+    site->closeCamera();
+    site->setCameraFormat(firstTestCamera(), 640, 480, false);
+    PlayGraph* graph = PlayGraph::Instance();
+    RecordingOutput output;
+    graph->AddOutput(&output);
+    graph->Start();
+    ASSERT_TRUE(output.waitForFrames(2));
+
+    output.clear();
+    auto asked = std::chrono::steady_clock::now();
+    ASSERT_TRUE(site->openCamera());
+    auto answered = std::chrono::steady_clock::now() - asked;
+    unsetenv("LUMORA_FAKE_CAMERA_WARMUP_MS");
+    EXPECT_LT(answered, std::chrono::milliseconds(1000)) << "the caller waited for the warm-up";
+    EXPECT_TRUE(site->isCameraOpen());
+    CameraSource* camera = site->camera(false);
+    EXPECT_FALSE(camera->FrameValid()) << "nothing came yet: the placeholder shows meanwhile";
+    EXPECT_TRUE(eventually([&] { return camera->FrameValid(); }, std::chrono::seconds(6)));
+    EXPECT_GT(output.frameCount(), 20u) << "pictures went on during the warm-up";
+    EXPECT_LT(longestGap(output.calls()), std::chrono::milliseconds(500));
+
+    int failures = 0;
+    auto counting = QObject::connect(BoxSiteListener::instance(),
+                                     &BoxSiteListener::sig_cameraFailed, [&] { ++failures; });
+    ChangeCounter changes;
+    ASSERT_TRUE(camera->Capture().PullOutTestCamera());
+    EXPECT_TRUE(eventually([&] {
+        QCoreApplication::processEvents();
+        return failures == 1 && changes.count == 1;
+    }));
+    EXPECT_FALSE(site->isCameraOpen()) << "the buttons show the camera closed";
+    QObject::disconnect(counting);
+    graph->Stop();
+    graph->RemoveOutput(&output);
+    site->closeCamera();
 }
 
 TEST_F(MediaSiteTest, SoundAndPositionGoToTheVideoFileInTheGraph) {

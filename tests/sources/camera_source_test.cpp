@@ -72,7 +72,8 @@ TEST_F(CameraSourceTest, ATestCameraInTheProcessWideGraph) {
     EXPECT_EQ(shownNow(), "yellow") << "the placeholder before the camera delivers";
     graph->SelectSource(&camera, true);
     EXPECT_TRUE(camera.IsRunning());
-    EXPECT_TRUE(camera.FrameValid()) << "Start returns once the first frame is in";
+    EXPECT_FALSE(camera.FrameValid()) << "Start does not wait for the first frame";
+    EXPECT_TRUE(eventually([&] { return camera.FrameValid(); }, 3s));
     // SMPTE bars: the picture's middle is a bar of colour, not the yellow placeholder.
     EXPECT_EQ(shownNow(), "green");
     EXPECT_EQ(nearestColour(output.last32().data() + (470 * 640 + 20) * 4), "white")
@@ -86,7 +87,9 @@ TEST_F(CameraSourceTest, ATestCameraInTheProcessWideGraph) {
     EXPECT_FALSE(camera.IsRunning());
     EXPECT_EQ(shownNow(), "yellow") << "reopened, still stopped";
     ASSERT_EQ(camera.Start(), 0);
-    EXPECT_NE(shownNow(), "yellow") << "the second camera's pattern";
+    EXPECT_FALSE(camera.FrameValid()) << "the first camera's picture is not shown again";
+    EXPECT_TRUE(eventually([&] { return shownNow() != "yellow"; }, 3s))
+        << "the second camera's pattern";
 
     graph->Stop();
     graph->RemoveSource(&camera, false);
@@ -102,7 +105,7 @@ TEST_F(CameraSourceTest, TheCamerasOwnChainRunsBeforeTheFrameIsStored) {
     camera.Effects().Add(&beautifyOrder);
     ASSERT_EQ(camera.Start(), 0);
     std::vector<uint8_t> frame(camera.FrameSize());
-    ASSERT_TRUE(camera.CopyFrameIfValid(frame.data(), frame.size()));
+    ASSERT_TRUE(eventually([&] { return camera.CopyFrameIfValid(frame.data(), frame.size()); }));
     camera.Stop();
     EXPECT_EQ(nearestColour(frame.data() + 479 * 640 * 4), "magenta");
     EXPECT_GT(mark.runs, 0);

@@ -93,7 +93,6 @@ TEST_F(VideoCaptureTest, ATestCameraDeliversScaledBottomRowFirstFrames) {
         ASSERT_EQ(camera.Init(size.first, size.second, 640, 480, firstTestCamera()), 0);
         camera.Advise(&log);
         ASSERT_EQ(camera.Start(), 0);
-        EXPECT_GE(log.frames(), 1u) << "Start returns once frames flow";
         ASSERT_TRUE(log.waitForMore(3));
         camera.Stop();
         auto frame = log.last();
