@@ -15,19 +15,21 @@ std::string utf8(const wchar_t* path) {
     return path != nullptr ? QString::fromWCharArray(path).toStdString() : std::string();
 }
 
-// Reads a picture no larger than needed: huge ones at a reduced size, when the
-// format can decode that way; false when it cannot be read at all.
+// Reads a picture no larger than needed: one much larger than the frame (a
+// phone's 48-megapixel photo, say) at a reduced size when its format can
+// decode that way, which also keeps it under the reader's allocation limit;
+// false when it cannot be read at all.
 bool readPicture(const QString& path, int width, int height, QImage* picture) {
     QImageReader reader(path);
     reader.setAutoTransform(true);
     QSize size = reader.size();
-    if (size.isValid() &&
-        static_cast<int64_t>(size.width()) * size.height() >= PicEngine::kHugePixels) {
-        if (!reader.supportsOption(QImageIOHandler::ScaledSize)) {
-            debugLog("PicEngine, %s is too large to show", qPrintable(path));
-            return false;
-        }
+    bool muchLarger = size.isValid() && size.width() > width * 2 && size.height() > height * 2;
+    if (muchLarger && reader.supportsOption(QImageIOHandler::ScaledSize)) {
         reader.setScaledSize(size.scaled(width * 2, height * 2, Qt::KeepAspectRatio));
+    } else if (size.isValid() &&
+               static_cast<int64_t>(size.width()) * size.height() >= PicEngine::kHugePixels) {
+        debugLog("PicEngine, %s is too large to show", qPrintable(path));
+        return false;
     }
     *picture = reader.read();
     if (picture->isNull()) {
@@ -48,7 +50,6 @@ void PicEngine::Init(int width, int height, ISimplyCallBack* receiver) {
     width_ = width;
     height_ = height;
     receiver_ = receiver;
-    frame_.assign(static_cast<size_t>(width) * height * 4, 0);
 }
 
 void PicEngine::AddFile(const wchar_t* path) {
@@ -91,16 +92,19 @@ void PicEngine::SetShowTime(int milliseconds) {
 }
 
 int PicEngine::Start() {
+    joinFinishedShows();
     std::lock_guard<std::mutex> guard(lock_);
     if (running_) {
         return 0;
     }
-    if (receiver_ == nullptr || frame_.empty()) {
+    if (receiver_ == nullptr || width_ <= 0 || height_ <= 0) {
         return -1;
     }
     running_ = true;
     jumpNow_ = !list_.current().empty();
-    thread_ = std::thread(&PicEngine::run, this);
+    Show& show = shows_.emplace_back();
+    show.frame.assign(static_cast<size_t>(width_) * height_ * 4, 0);
+    show.thread = std::thread(&PicEngine::run, this, ++generation_, &show);
     return 0;
 }
 
@@ -108,50 +112,74 @@ void PicEngine::Stop() {
     {
         std::lock_guard<std::mutex> guard(lock_);
         running_ = false;
+        ++generation_;
         wake_.notify_all();
     }
-    if (thread_.joinable()) {
-        thread_.join();
+    joinFinishedShows();
+}
+
+void PicEngine::joinFinishedShows() {
+    std::list<Show> finished;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        for (auto it = shows_.begin(); it != shows_.end();) {
+            auto next = std::next(it);
+            if (it->finished) {
+                finished.splice(finished.end(), shows_, it);
+            }
+            it = next;
+        }
+    }
+    for (Show& show : finished) {
+        show.thread.join();  // it has left run(): no wait
     }
 }
 
 void PicEngine::UnInit() {
     Stop();
+    for (Show& show : shows_) {
+        show.thread.join();
+    }
+    shows_.clear();
     std::lock_guard<std::mutex> guard(lock_);
     list_.clear();
     receiver_ = nullptr;
 }
 
-void PicEngine::run() {
+void PicEngine::run(uint64_t generation, Show* show) {
     std::unique_lock<std::mutex> lock(lock_);
-    while (running_) {
+    auto current = [&] { return generation_ == generation; };
+    while (current()) {
         if (list_.empty()) {
-            wake_.wait(lock, [this] { return !running_ || !list_.empty(); });
+            wake_.wait(lock, [&] { return !current() || !list_.empty(); });
             continue;
         }
-        bool shown = showNext(lock);
-        if (!running_) {
+        bool shown = showNext(lock, generation, show);
+        if (!current()) {
             break;
         }
         // A picture that could not be shown is passed over at once, unless
         // nothing in the list can be shown: then wait as for a picture.
         auto wait = shown || list_.size() == 1 ? std::chrono::milliseconds(showTimeMs_)
                                                : std::chrono::milliseconds(0);
-        wake_.wait_for(lock, wait, [this] { return !running_ || jumpNow_; });
+        wake_.wait_for(lock, wait, [&] { return !current() || jumpNow_; });
     }
+    show->finished = true;
 }
 
-bool PicEngine::showNext(std::unique_lock<std::mutex>& lock) {
+bool PicEngine::showNext(std::unique_lock<std::mutex>& lock, uint64_t generation, Show* show) {
     std::string path = jumpNow_ ? list_.current() : list_.advance();
     jumpNow_ = false;
     bool keepRatio = keepRatio_;
-    // Decoding takes a while: the list may change meanwhile.
+    // Decoding takes a while: the list may change meanwhile, and the show
+    // may be stopped, in which case the picture is not handed over.
     lock.unlock();
-    bool rendered = render(path, keepRatio, &frame_);
-    if (rendered) {
-        receiver_->OnSimplyCallBack(MSG_FRAME, frame_.data(), static_cast<long>(frame_.size()));
-    }
+    bool rendered = render(path, keepRatio, &show->frame);
     lock.lock();
+    if (rendered && generation_ == generation) {
+        receiver_->OnSimplyCallBack(MSG_FRAME, show->frame.data(),
+                                    static_cast<long>(show->frame.size()));
+    }
     return rendered;
 }
 

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,7 +20,9 @@
 // large pictures are decoded at a reduced size, never held whole.
 //
 // Threads: the calls come from one control thread; the receiver is called on
-// the slideshow's thread. One lock guards the list and the settings.
+// the slideshow's thread, under the engine's lock (it must not call back).
+// Stop does not wait for a picture being decoded: that thread is left to
+// finish on its own, hands nothing over, and is joined later.
 class PicEngine {
 public:
     PicEngine();
@@ -38,31 +41,44 @@ public:
     void SetShowTime(int milliseconds);
     // 0: the slideshow runs (also with an empty list: it shows what is added).
     int Start();
-    // No frame reaches the receiver after Stop returns.
+    // No frame reaches the receiver after Stop returns. Returns at once, also
+    // while a large picture is being decoded.
     void Stop();
+    // Stops, waits for every slideshow thread and forgets the list.
     void UnInit();
 
-    // Pictures of at least this many pixels are decoded at a reduced size.
+    // Pictures of at least this many pixels are shown only when their format
+    // can be decoded at a reduced size.
     static constexpr int64_t kHugePixels = 10000LL * 10000LL;
 
 private:
-    void run();
-    bool showNext(std::unique_lock<std::mutex>& lock);
+    // One start's thread and the frame it fills.
+    struct Show {
+        std::thread thread;
+        std::vector<uint8_t> frame;
+        bool finished = false;  // under lock_
+    };
+
+    void run(uint64_t generation, Show* show);
+    bool showNext(std::unique_lock<std::mutex>& lock, uint64_t generation, Show* show);
+    void joinFinishedShows();
     bool render(const std::string& path, bool keepRatio, std::vector<uint8_t>* frame) const;
 
     int width_ = 0;
     int height_ = 0;
     ISimplyCallBack* receiver_ = nullptr;
 
-    std::mutex lock_;  // guards the list, the settings and the running state
+    // Guards the list, the settings, the generation and the shows' finished
+    // flags; held while a frame is handed over.
+    std::mutex lock_;
     std::condition_variable wake_;
     PlayList list_;
     bool keepRatio_ = true;
     int showTimeMs_ = 3000;
     bool jumpNow_ = false;  // a SetCurPlay wants its picture shown at once
     bool running_ = false;
-    std::thread thread_;
-    // The frame handed over, made once by Init; written only by the
-    // slideshow's thread while it runs.
-    std::vector<uint8_t> frame_;
+    // Each Start begins a new generation and Stop ends it; a thread whose
+    // generation has ended hands nothing over and ends.
+    uint64_t generation_ = 0;
+    std::list<Show> shows_;  // the current one last; stable addresses
 };

@@ -1,14 +1,19 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <QImageWriter>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <set>
 #include <thread>
 
+#include "libs/slideshow/pic_engine.h"
 #include "sources/pic_file_source.h"
 #include "tests/support/child_process.h"
 #include "tests/support/frame_log.h"
@@ -201,4 +206,77 @@ TEST(PicFileSourceTest, AHugePictureIsShownWithoutHoldingItWhole) {
     int peakMegabytes = std::atoi(line.c_str() + line.find(' ') + 1);
     EXPECT_LT(peakMegabytes, 200) << "peak resident memory of the viewing process";
     EXPECT_EQ(viewer.wait(), 0);
+}
+
+// A phone's 48-megapixel photo is more than the picture reader holds at
+// once; it is decoded at the size the frame needs.
+TEST(PicFileSourceTest, AFortyEightMegapixelPhotoShows) {
+    ScratchDir dir;
+    std::string photo = dir.file("photo.jpg");
+    ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i color=c=green:s=8000x6000 "
+                           "-frames:v 1 -q:v 10 '" +
+                           photo + "'")
+                              .c_str()),
+              0);
+    PicFileSource slideshow;
+    slideshow.SetShowTime(60000);
+    slideshow.AddPicture(QString::fromStdString(photo));
+    ASSERT_EQ(slideshow.Start(), 0);
+    EXPECT_TRUE(showsWithin(slideshow, "green", 10s));
+    slideshow.Stop();
+}
+
+// Changing the source stops the slideshow on the user-interface thread: a
+// picture still being read (a slow network folder, here a pipe that gives its
+// bytes only when the test lets it) must not hold it up, and that picture
+// must not arrive after the stop.
+TEST(PicFileSourceTest, StoppingDoesNotWaitForAPictureBeingRead) {
+    ScratchDir dir;
+    QString red = makePicture(dir, "red.png", QColor(255, 0, 0), 64, 48);
+    QString blue = makePicture(dir, "blue.png", QColor(0, 0, 255), 64, 48);
+    std::string slow = dir.file("slow.png");
+    ASSERT_EQ(mkfifo(slow.c_str(), 0600), 0);
+    FrameLog log;
+    PicEngine engine;
+    engine.Init(640, 480, &log);
+    engine.SetShowTime(1);  // straight from the red picture to the slow one
+    engine.SetPlaySeq(1);
+    engine.AddFile(red.toStdWString().c_str());
+    engine.AddFile(QString::fromStdString(slow).toStdWString().c_str());
+    ASSERT_EQ(engine.Start(), 0);
+    // The pipe opens for writing only once the slideshow is reading it.
+    int writer = -1;
+    ASSERT_TRUE(eventually([&] {
+        writer = ::open(slow.c_str(), O_WRONLY | O_NONBLOCK);
+        return writer >= 0;
+    }));
+    std::atomic<bool> stopped{false};
+    std::thread feeder([&] {
+        // Gives the picture's bytes once Stop has returned, or after a bound
+        // when it does not return before.
+        eventually([&] { return stopped.load(); }, 3s);
+        fcntl(writer, F_SETFL, 0);
+        writeAll(writer, contentsOf(blue.toStdString()));
+        ::close(writer);
+    });
+    auto asked = std::chrono::steady_clock::now();
+    engine.Stop();
+    auto stopTook = std::chrono::steady_clock::now() - asked;
+    stopped = true;
+    size_t atStop = log.frames();
+
+    // A new start shows at once what is chosen, beside the read still going.
+    engine.SetCurPlay(red.toStdWString().c_str());
+    engine.SetShowTime(60000);
+    ASSERT_EQ(engine.Start(), 0);
+    EXPECT_TRUE(log.waitFor([&](const FrameLog& l) { return l.frames() > atStop; }, 5s));
+    feeder.join();
+    engine.Stop();
+    size_t afterSecondStop = log.frames();
+    engine.UnInit();  // waits for every slideshow thread
+    EXPECT_EQ(log.frames(), afterSecondStop) << "nothing arrives after a stop";
+    for (const auto& entry : log.entries()) {
+        EXPECT_EQ(entry.body, "red") << "the picture being read was not shown after the stop";
+    }
+    EXPECT_LT(stopTook, 1000ms) << "Stop waited for the picture being read";
 }
