@@ -42,8 +42,10 @@ public:
 // and destroyed at the end. Pictures and sound that come before start or
 // after stop are dropped.
 //
-// Threads: construction, start and stop on the user-interface thread;
-// OnFrame24 on the graph's worker; sound on the audio thread.
+// Threads: construction and start on the user-interface thread; stop and
+// destruction, which wait for the file to be complete, on any one thread
+// once the output is out of the graph; OnFrame24 on the graph's worker;
+// sound on the audio thread.
 class WmvRecordOutput : public VideoOutput {
 public:
     // channels: RECORD_SOUND | RECORD_VIDEO bits; 0 fails the set-up.

@@ -19,6 +19,7 @@
 #include "ui/record_item.h"
 #include "ui/timer_label.h"
 #include "ui/video_preview_dlg.h"
+#include "ui/work_queue.h"
 #include "widgets/button_skin.h"
 #include "widgets/custom_message_box.h"
 
@@ -26,6 +27,18 @@ namespace {
 constexpr int kRecordSoundAndVideo = 3;
 const char* const kListKey = "myvideo_list";
 const char* const kTemporarySuffix = ".flv_tmp";
+
+RecordControlView::OutputFactory& outputFactory() {
+    static RecordControlView::OutputFactory factory;
+    return factory;
+}
+
+std::unique_ptr<WmvRecordOutput> makeOutput(const std::wstring& path, int frameRate, int channels) {
+    if (outputFactory()) {
+        return outputFactory()(path, frameRate, channels);
+    }
+    return std::make_unique<WmvRecordOutput>(path, frameRate, channels);
+}
 
 void warn(QWidget* parent, const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
@@ -57,6 +70,7 @@ RecordControlView::RecordControlView(QWidget* parent) : QWidget(parent) {
     bottom->setContentsMargins(10, 0, 10, 0);
     openPosition_ = new ButtonSkin("record/btn_openfilepos.png", this);
     delete_ = new ButtonSkin("record/btn_del.png", this);
+    work_ = new WorkQueue(this);
     bottom->addWidget(openPosition_);
     bottom->addStretch();
     bottom->addWidget(delete_);
@@ -72,8 +86,17 @@ RecordControlView::RecordControlView(QWidget* parent) : QWidget(parent) {
 }
 
 RecordControlView::~RecordControlView() {
-    finishRecording();
+    // At exit the recording is finished here, and whatever the work queue
+    // still writes is waited for by its destructor: no file is cut short.
+    if (output_) {
+        PlayGraph::Instance()->RemoveOutput(output_.get());
+        output_.reset();
+    }
     saveToDb();
+}
+
+void RecordControlView::setOutputFactory(OutputFactory factory) {
+    outputFactory() = std::move(factory);
 }
 
 QString RecordControlView::recordFolder() {
@@ -87,10 +110,13 @@ QString RecordControlView::temporaryPath(const QDateTime& start) {
 }
 
 void RecordControlView::onBtnStart() {
+    if (isFinishing()) {
+        return;  // one recording is still being written out
+    }
     if (!output_) {
         QString path = temporaryPath(QDateTime::currentDateTime());
-        auto output = std::make_unique<WmvRecordOutput>(
-            path.toStdWString(), PlayGraph::Instance()->FrameRate(), kRecordSoundAndVideo);
+        auto output = makeOutput(path.toStdWString(), PlayGraph::Instance()->FrameRate(),
+                                 kRecordSoundAndVideo);
         if (!output->start()) {
             output.reset();
             QFile::remove(path);
@@ -107,24 +133,37 @@ void RecordControlView::onBtnStart() {
     time_->start();
 }
 
-void RecordControlView::finishRecording() {
-    if (output_) {
-        PlayGraph::Instance()->RemoveOutput(output_.get());
-        output_.reset();  // finishes the file
-    }
-}
+bool RecordControlView::isFinishing() const { return finishing_; }
 
 void RecordControlView::onBtnStop() {
-    bool wasRecording = output_ != nullptr;
-    finishRecording();
-    stop_->hide();
-    start_->show();
     time_->hide();
     int seconds = time_->elapsed();
     time_->stop();
-    if (wasRecording) {
-        openPreview(VideoPreviewDlg::kAfterRecording, temporaryPath_, seconds);
+    if (!output_) {
+        showIdle();
+        return;
     }
+    PlayGraph::Instance()->RemoveOutput(output_.get());
+    // The recorder drains what it still holds and writes the file's index,
+    // which can take seconds: not on this thread. The stop button stays,
+    // greyed, until the file is complete; only then is it previewed.
+    finishing_ = true;
+    stop_->setEnabled(false);
+    stop_->setToolTip(tr("正在完成录制文件…"));
+    std::shared_ptr<WmvRecordOutput> recording(std::move(output_));
+    work_->post([recording]() mutable { recording.reset(); },
+                [this, seconds] {
+                    finishing_ = false;
+                    showIdle();
+                    openPreview(VideoPreviewDlg::kAfterRecording, temporaryPath_, seconds);
+                });
+}
+
+void RecordControlView::showIdle() {
+    stop_->setEnabled(true);
+    stop_->setToolTip(QString());
+    stop_->hide();
+    start_->show();
 }
 
 void RecordControlView::openPreview(int mode, const QString& path, int seconds) {
@@ -172,7 +211,14 @@ void RecordControlView::onDlgSave(QString path) {
 }
 
 void RecordControlView::onDlgSaveAs(QString oldPath, QString newPath) {
-    if (!QFile::copy(oldPath, newPath)) {
+    // A long recording copied to another disk takes a while: off this thread.
+    auto copied = std::make_shared<bool>(false);
+    work_->post([=] { *copied = QFile::copy(oldPath, newPath); },
+                [this, oldPath, newPath, copied] { finishSaveAs(oldPath, newPath, *copied); });
+}
+
+void RecordControlView::finishSaveAs(const QString& oldPath, const QString& newPath, bool copied) {
+    if (!copied) {
         // The copy does not overwrite; the recording stays where it is.
         warn(this, tr("出错"), tr("另存为失败，录制文件已保留"));
         keepUnsaved(oldPath);
@@ -208,9 +254,16 @@ void RecordControlView::onBtnDel() {
 
 void RecordControlView::onBtnOpenPos() {
     QString path = list_->firstSelectedPath();
-    if (!path.isEmpty()) {
-        showInFileManager(path);
+    if (path.isEmpty()) {
+        return;
     }
+    showInFileManager(path, this, [this, path](bool shown) {
+        if (!shown) {
+            warn(this, tr("提示"),
+                 tr("没有可以打开文件位置的文件管理器，文件在：\n%1")
+                     .arg(QDir::toNativeSeparators(path)));
+        }
+    });
 }
 
 void RecordControlView::saveToDb() {

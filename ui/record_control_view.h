@@ -3,13 +3,16 @@
 #include <QSet>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <string>
 
 class ButtonSkin;
 class RecordGraphicView;
 class TimerLabel;
 class VideoPreviewDlg;
 class WmvRecordOutput;
+class WorkQueue;
 
 // The record tab: records the composed picture with the microphone into a
 // ".flv_tmp" file in the data folder's "MyVideo", then offers it in a
@@ -25,6 +28,12 @@ public:
     // Finishes a running recording and saves the list.
     ~RecordControlView() override;
 
+    // Makes each recording's output; tests wrap the real one. An empty
+    // function restores the plain output.
+    using OutputFactory = std::function<std::unique_ptr<WmvRecordOutput>(
+        const std::wstring& path, int frameRate, int channels)>;
+    static void setOutputFactory(OutputFactory factory);
+
     // The folder recordings go to, made when missing.
     static QString recordFolder();
     // The temporary name of a recording started at `start` (local time).
@@ -37,6 +46,8 @@ public:
     ButtonSkin* deleteButton() const { return delete_; }
     ButtonSkin* openPositionButton() const { return openPosition_; }
     bool isRecording() const { return output_ != nullptr; }
+    // A stopped recording is still being written out; its preview follows.
+    bool isFinishing() const;
     const QString& recordingPath() const { return temporaryPath_; }
 
 signals:
@@ -59,7 +70,8 @@ private slots:
     void onPreviewRequested(QString path, int seconds);
 
 private:
-    void finishRecording();
+    void showIdle();
+    void finishSaveAs(const QString& oldPath, const QString& newPath, bool copied);
     void openPreview(int mode, const QString& path, int seconds);
     void keepUnsaved(const QString& path);
 
@@ -71,4 +83,6 @@ private:
     RecordGraphicView* list_ = nullptr;
     ButtonSkin* openPosition_ = nullptr;
     ButtonSkin* delete_ = nullptr;
+    WorkQueue* work_ = nullptr;  // finishing and copying recordings
+    bool finishing_ = false;
 };

@@ -2,7 +2,10 @@
 
 #include <QPointer>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include <QApplication>
 #include <QDateTime>
@@ -18,7 +21,9 @@
 #include "app/settings_db.h"
 #include "engine/play_graph.h"
 #include "outputs/video_wnd_output.h"
+#include "outputs/wmv_record_output.h"
 #include "tests/support/child_process.h"
+#include "tests/support/media_probe.h"
 #include "tests/support/test_media.h"
 #include "tests/ui/ui_test_environment.h"
 #include "ui/file_manager.h"
@@ -86,7 +91,12 @@ bool openInThisProcess(const QString& path) {
     return false;
 }
 
-VideoPreviewDlg* record(RecordControlView& panel, int seconds, int* shown = nullptr) {
+// Records for `seconds` through the panel and returns the preview it opens
+// once the file is complete; `shown` gets the running time the panel showed
+// at the stop, `longestPauseMs` the longest time the event loop did not run
+// between the stop and the preview.
+VideoPreviewDlg* record(RecordControlView& panel, int seconds, int* shown = nullptr,
+                        qint64* longestPauseMs = nullptr) {
     VideoPreviewDlg* opened = nullptr;
     auto connection = QObject::connect(&panel, &RecordControlView::sig_previewOpened,
                                        [&](VideoPreviewDlg* dialog) { opened = dialog; });
@@ -96,7 +106,22 @@ VideoPreviewDlg* record(RecordControlView& panel, int seconds, int* shown = null
     QTest::qWait(1100);  // one more tick of the running time
     if (shown)
         *shown = panel.timeLabel()->elapsed();
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastBeat = 0;
+    qint64 longestPause = 0;
+    QTimer heartbeat;
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        longestPause = std::max(longestPause, clock.elapsed() - lastBeat);
+        lastBeat = clock.elapsed();
+    });
+    heartbeat.start(10);
     panel.stopButton()->click();
+    EXPECT_TRUE(waitFor([&] { return opened != nullptr; }, kRecordingPatienceMs));
+    heartbeat.stop();
+    longestPause = std::max(longestPause, clock.elapsed() - lastBeat);
+    if (longestPauseMs)
+        *longestPauseMs = longestPause;
     QObject::disconnect(connection);
     return opened;
 }
@@ -141,8 +166,11 @@ TEST_F(RecordPanelTest, AFiveSecondRecordingIsPreviewedSavedAndListed) {
     RecordControlView panel;
     settle();
     int shown = 0;
-    VideoPreviewDlg* preview = record(panel, 4, &shown);
+    qint64 pause = 0;
+    VideoPreviewDlg* preview = record(panel, 4, &shown, &pause);
     ASSERT_NE(preview, nullptr);
+    std::printf("event loop pause while the recording was finished: %lld ms\n",
+                static_cast<long long>(pause));
     QString temporary = preview->path();
     EXPECT_TRUE(temporary.endsWith(".flv_tmp"));
     EXPECT_TRUE(QFile::exists(temporary));
@@ -197,6 +225,51 @@ TEST_F(RecordPanelTest, AFiveSecondRecordingIsPreviewedSavedAndListed) {
     settle();
 }
 
+// A recorder that takes its time to write the file out (a slow or busy
+// disk): the real output, whose finishing first waits 1.5 s.
+struct SlowToFinish : WmvRecordOutput {
+    using WmvRecordOutput::WmvRecordOutput;
+    ~SlowToFinish() override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the slow disk
+    }
+};
+
+// Stopping a recording whose file takes long to finish: the window answers
+// all along, the stop button shows that the file is being finished, and
+// the preview comes once the file is complete.
+TEST_F(RecordPanelTest, AFileThatTakesLongToFinishDoesNotFreezeTheWindow) {
+    RecordControlView::setOutputFactory([](const std::wstring& path, int rate, int channels) {
+        return std::make_unique<SlowToFinish>(path, rate, channels);
+    });
+    RecordControlView panel;
+    panel.show();
+    settle();
+    bool finishingShown = false;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        finishingShown = finishingShown ||
+                         (panel.isFinishing() && panel.stopButton()->isVisible() &&
+                          !panel.stopButton()->isEnabled() && !panel.startButton()->isVisible());
+    });
+    look.start(20);
+    qint64 pause = 0;
+    VideoPreviewDlg* preview = record(panel, 1, nullptr, &pause);
+    look.stop();
+    RecordControlView::setOutputFactory({});
+    ASSERT_NE(preview, nullptr);
+    std::printf("event loop pause while a slow recording was finished: %lld ms\n",
+                static_cast<long long>(pause));
+    EXPECT_LT(pause, 500) << "the window stood still while the file was finished";
+    EXPECT_TRUE(finishingShown) << "the stop button said the file was being finished";
+    EXPECT_FALSE(panel.isFinishing());
+    EXPECT_TRUE(panel.startButton()->isVisible());
+    EXPECT_TRUE(panel.stopButton()->isEnabled());
+    EXPECT_GE(countVideoFrames(preview->path().toStdString()), 25)
+        << "about 2.4 s at 15 fps are in the file when it is previewed";
+    preview->closeButton()->click();
+    settle();
+}
+
 TEST_F(RecordPanelTest, DeletingAndSavingAsKeepEveryRecordingWhereItBelongs) {
     ScratchDir elsewhere;
     SaveAsChooser chooser;
@@ -215,7 +288,8 @@ TEST_F(RecordPanelTest, DeletingAndSavingAsKeepEveryRecordingWhereItBelongs) {
     QString first = savedAs->path();
     chooser.answer = QString::fromStdString(elsewhere.file("mine.flv"));
     savedAs->button("record/btn_saveas.png")->click();
-    settle();
+    EXPECT_TRUE(waitFor([&] { return panel.list()->paths().contains(chooser.answer); }))
+        << "copied off the window's thread, then listed";
     EXPECT_TRUE(QFile::exists(chooser.answer));
     EXPECT_FALSE(QFile::exists(first));
     EXPECT_TRUE(panel.list()->paths().contains(chooser.answer));
@@ -225,7 +299,7 @@ TEST_F(RecordPanelTest, DeletingAndSavingAsKeepEveryRecordingWhereItBelongs) {
     {
         MessageAnswer answer(QMessageBox::Ok);
         clash->button("record/btn_saveas.png")->click();  // the same name again
-        settle();
+        EXPECT_TRUE(waitFor([&] { return !answer.text.isEmpty(); }));
         EXPECT_EQ(answer.text, "另存为失败，录制文件已保留");
     }
     EXPECT_TRUE(QFile::exists(second)) << "a failed save-as keeps the recording";
@@ -294,10 +368,23 @@ TEST_F(RecordPanelTest, AFailedRenameOrAClosedWindowKeepsTheRecording) {
     EXPECT_TRUE(panel.list()->itemOf(dismissedPath)->isUnsaved());
 
     QString shown;
-    setFileManagerOpener([&](const QString& path) { shown = path; });
+    setFileManagerOpener([&](const QString& path) {
+        shown = path;
+        return true;
+    });
     panel.list()->itemOf(undecided)->setSelected(true);
     panel.openPositionButton()->click();
     EXPECT_EQ(shown, undecided);
+    {
+        // No file manager answers: the person is told, with where the file is.
+        MessageAnswer answer(QMessageBox::Ok);
+        setFileManagerOpener([](const QString&) { return false; });
+        panel.openPositionButton()->click();
+        EXPECT_TRUE(waitFor([&] { return !answer.text.isEmpty(); }));
+        EXPECT_TRUE(answer.text.startsWith("没有可以打开文件位置的文件管理器"))
+            << answer.text.toStdString();
+        EXPECT_TRUE(answer.text.contains(undecided)) << answer.text.toStdString();
+    }
     setFileManagerOpener({});
 }
 
