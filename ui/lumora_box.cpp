@@ -43,6 +43,9 @@ LumoraBox::LumoraBox() {
     setContentsMargins(8, 8, 8, 8);
     setWindowIcon(QIcon(SkinStyle::instance()->skinPath("app.ico")));
     buildTray();  // with the window's icon
+    // A quit request from the session (logout) or the desktop would close
+    // every window first, and this one refuses to close: it would be refused.
+    qApp->installEventFilter(this);
     left_ = SkinStyle::instance()->pixmap("main/bg_main_left.png");
     right_ = SkinStyle::instance()->pixmap("main/bg_main_right.png");
 
@@ -82,6 +85,17 @@ void LumoraBox::resizeEvent(QResizeEvent* event) {
     QPainterPath path;
     path.addRoundedRect(QRectF(rect().adjusted(8, 8, -10, -8)), 6, 6);
     setMask(QRegion(path.toFillPolygon().toPolygon()));
+}
+
+bool LumoraBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == qApp && event->type() == QEvent::Quit) {
+        // Settings are saved as they change; what is still open (a
+        // recording) is finished as the window is destroyed after the loop.
+        debugLog("the session or the desktop asked the program to quit");
+        onMenuQuit();
+        return true;
+    }
+    return CustomShowDialog::eventFilter(watched, event);
 }
 
 void LumoraBox::closeEvent(QCloseEvent* event) {

@@ -13,8 +13,8 @@ class QMenu;
 // The program's one window, 982 x 648 and frameless: the preview and the
 // player bar on the left, the tabs on the right, and a tray icon. Closing
 // the window hides it into the tray (or, on a desktop without a tray,
-// minimises it, so it can always be reached); only the tray menu's "退出"
-// ends the program.
+// minimises it, so it can always be reached); the tray menu's "退出", the
+// session's end and a quit request from the desktop end the program.
 class LumoraBox : public CustomShowDialog {
     Q_OBJECT
 
@@ -42,6 +42,7 @@ public slots:
     void onMenuShowWnd();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 

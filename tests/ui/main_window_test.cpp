@@ -94,3 +94,20 @@ TEST(MainWindowTest, TheTrayMenuAndTheCloseButton) {
     result = QEventLoop().exec();
     EXPECT_EQ(result, 0) << "退出 ends the event loop";
 }
+
+// The session ending (logout: the session manager's "die") and a desktop's
+// own quit request reach the program as a quit event: it ends as the tray's
+// "退出" does, the window's close button does not refuse it.
+TEST(MainWindowTest, TheSessionsQuitRequestEndsTheProgram) {
+    Window window;
+    QTimer::singleShot(0, [] {
+        QEvent quit(QEvent::Quit);
+        QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+    });
+    QTimer bound;
+    bound.setSingleShot(true);
+    QObject::connect(&bound, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    bound.start(3000);
+    int result = QEventLoop().exec();
+    EXPECT_EQ(result, 0) << "the quit request was refused";
+}
