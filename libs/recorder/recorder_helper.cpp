@@ -4,6 +4,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/debug_log.h"
@@ -129,8 +130,14 @@ int RecorderHelper::AddVideoChannelRgb24(int width, int height, int frameRate) {
 std::string RecorderHelper::description() const {
     // Unbuffered, so what was recorded is on disk even if the program dies
     // mid-recording: the file then lacks at most its last tag.
+    // The muxer writes tags in time order only for what it holds: sound
+    // comes in blocks of about 70 ms stamped when their first sample was
+    // heard, then through the encoder, so it waits up to 300 ms for it;
+    // without that wait it wrote sound behind a picture's time at the
+    // picture's time, and the sound's times stood still or jumped.
     std::string text =
-        "flvmux name=mux streamable=true ! filesink name=file buffer-mode=unbuffered";
+        "flvmux name=mux streamable=true latency=300000000 ! filesink name=file "
+        "buffer-mode=unbuffered";
     if (hasVideo_) {
         text += " appsrc name=video format=time is-live=true caps=video/x-raw,format=I420,width=" +
                 std::to_string(width_) + ",height=" + std::to_string(height_) +
@@ -142,7 +149,8 @@ std::string RecorderHelper::description() const {
         text += " appsrc name=audio format=time is-live=true caps=audio/x-raw,format=S16LE,rate=" +
                 std::to_string(sampleRate_) + ",channels=" + std::to_string(channels_) +
                 ",layout=interleaved ! queue ! audioconvert ! audioresample !"
-                " audio/x-raw,rate=44100,channels=2 ! avenc_aac aac-coder=fast ! aacparse ! queue "
+                " audio/x-raw,rate=44100,channels=2 ! avenc_aac aac-coder=fast"
+                " ! aacparse ! queue "
                 "! mux.";
     }
     return text;
@@ -199,7 +207,7 @@ bool RecorderHelper::InputChannelData(int channel, const char* data, int size) {
         if (size != width_ * height_ * 3) {
             return false;
         }
-        return pushPicture(reinterpret_cast<const uint8_t*>(data), now(),
+        return pushPicture(reinterpret_cast<const uint8_t*>(data), pictureTime(now()),
                            GST_SECOND / static_cast<GstClockTime>(frameRate_));
     }
     if (channel == kAudio && hasAudio_ && size % bytesPerFrame_ == 0 && size <= audioBlock_) {
@@ -222,6 +230,16 @@ bool RecorderHelper::InputChannelData(int channel, const char* data, int size) {
         return push(audioSource_, audioPool_, data, size, pts, duration);
     }
     return false;
+}
+
+GstClockTime RecorderHelper::pictureTime(GstClockTime arrived) {
+    auto rate = static_cast<guint64>(frameRate_);
+    // The nearest slot, and never one already used: a late tick takes the
+    // next slot, a skipped tick leaves one empty.
+    auto slot = static_cast<int64_t>(gst_util_uint64_scale_round(arrived, rate, GST_SECOND));
+    slot = std::max(slot, lastPictureSlot_ + 1);
+    lastPictureSlot_ = slot;
+    return gst_util_uint64_scale(static_cast<guint64>(slot), GST_SECOND, rate);
 }
 
 bool RecorderHelper::push(GstElement* source, GstBufferPool* pool, const char* data, int size,

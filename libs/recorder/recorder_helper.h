@@ -71,7 +71,10 @@ private:
     int height_ = 0;
     int frameRate_ = 0;
     GstVideoInfo videoInfo_{};  // the I420 layout of the encoder's input
-    cv::Mat planes_;            // I420 scratch; only the thread that feeds pictures touches it
+    // The picture's time on the file's frame grid (n / frame rate): the
+    // graph's ticks jitter by milliseconds, the file's rate must not.
+    GstClockTime pictureTime(GstClockTime arrived);
+    cv::Mat planes_;  // I420 scratch; only the thread that feeds pictures touches it
     std::atomic<bool> running_{false};
     std::atomic<bool> fed_{false};  // some block reached the encoders
     // Feeding threads hold it shared while they push; Stop holds it alone
@@ -82,4 +85,7 @@ private:
     bool audioStarted_ = false;
     GstClockTime audioOrigin_ = 0;
     uint64_t audioFrames_ = 0;
+    // The frame-grid slot of the last picture pushed; only the thread that
+    // feeds pictures touches it.
+    int64_t lastPictureSlot_ = -1;
 };

@@ -84,6 +84,23 @@ TEST_F(RecordingTest, FiveSecondsOfPictureAndSound) {
 
     int frames = countVideoFrames(file);
     EXPECT_NEAR(frames / 15.0, 5.0, 0.3) << frames << " frames at 15 fps";
+    EXPECT_EQ(statedFrameRate(file), "15/1");
+
+    // Sound packets advance by their own length (1024 samples at 44.1 kHz,
+    // 23.2 ms, written in whole milliseconds), never standing still.
+    auto times = packetTimes(file, "a");
+    ASSERT_GT(times.size(), 150u);
+    int badSteps = 0;
+    std::string listed;
+    for (size_t i = 1; i < times.size(); ++i) {
+        double step = (times[i] - times[i - 1]) * 1000.0;
+        if (step < 22.0 || step > 24.5) {
+            if (badSteps++ < 12) {
+                listed += std::to_string(i) + ": " + std::to_string(step) + " ms, ";
+            }
+        }
+    }
+    EXPECT_EQ(badSteps, 0) << "of " << times.size() << " sound packets; the first: " << listed;
     auto samples = decodeSoundMono(file);
     EXPECT_NEAR(samples.size() / 44100.0, 5.0, 0.3);
     ASSERT_GT(samples.size(), 4u * 44100u);

@@ -96,3 +96,30 @@ double toneFrequency(const std::vector<int16_t>& samples, int sampleRate) {
     }
     return (crossings - 1) * static_cast<double>(sampleRate) / static_cast<double>(last - first);
 }
+
+std::vector<double> packetTimes(const std::string& path, const std::string& stream) {
+    std::string text =
+        commandOutput("ffprobe -v error -select_streams " + stream +
+                      ":0 -show_entries packet=pts_time -of csv=p=0 " + quoted(path));
+    std::vector<double> times;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        try {
+            times.push_back(std::stod(line));
+        } catch (...) {
+            // "N/A": a packet without a time is left out
+        }
+    }
+    return times;
+}
+
+std::string statedFrameRate(const std::string& path) {
+    std::string text = commandOutput(
+        "ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate -of csv=p=0 " +
+        quoted(path));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text;
+}

@@ -16,6 +16,11 @@ struct ProbedStream {
 };
 
 std::vector<ProbedStream> probeStreams(const std::string& path);
+// The presentation times, in seconds, of a stream's packets in file order;
+// stream is "a" or "v".
+std::vector<double> packetTimes(const std::string& path, const std::string& stream);
+// The video stream's frame rate as the file states it ("15/1").
+std::string statedFrameRate(const std::string& path);
 // Decoded video frames (ffprobe -count_frames); -1 when unreadable.
 int countVideoFrames(const std::string& path);
 // The whole sound track decoded to 44.1 kHz mono 16-bit samples.
