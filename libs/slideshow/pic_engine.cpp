@@ -154,23 +154,31 @@ void PicEngine::run(uint64_t generation, Show* show) {
             wake_.wait(lock, [&] { return !current() || !list_.empty(); });
             continue;
         }
-        bool shown = showNext(lock, generation, show);
+        Shown shown = showNext(lock, generation, show);
         if (!current()) {
             break;
         }
         // A picture that could not be shown is passed over at once, unless
-        // nothing in the list can be shown: then wait as for a picture.
-        auto wait = shown || list_.size() == 1 ? std::chrono::milliseconds(showTimeMs_)
-                                               : std::chrono::milliseconds(0);
+        // nothing in the list can be shown: then wait as for a picture. An
+        // animation has played for the show time already.
+        auto wait = std::chrono::milliseconds(0);
+        if (shown == Shown::Still || (shown == Shown::Not && list_.size() == 1)) {
+            wait = std::chrono::milliseconds(showTimeMs_);
+        }
         wake_.wait_for(lock, wait, [&] { return !current() || jumpNow_; });
     }
     show->finished = true;
 }
 
-bool PicEngine::showNext(std::unique_lock<std::mutex>& lock, uint64_t generation, Show* show) {
+PicEngine::Shown PicEngine::showNext(std::unique_lock<std::mutex>& lock, uint64_t generation,
+                                     Show* show) {
     std::string path = jumpNow_ ? list_.current() : list_.advance();
     jumpNow_ = false;
     bool keepRatio = keepRatio_;
+    if (isAnimation(path)) {
+        return playAnimation(lock, generation, show, path, keepRatio) ? Shown::Animated
+                                                                      : Shown::Not;
+    }
     // Decoding takes a while: the list may change meanwhile, and the show
     // may be stopped, in which case the picture is not handed over.
     lock.unlock();
@@ -180,7 +188,58 @@ bool PicEngine::showNext(std::unique_lock<std::mutex>& lock, uint64_t generation
         receiver_->OnSimplyCallBack(MSG_FRAME, show->frame.data(),
                                     static_cast<long>(show->frame.size()));
     }
-    return rendered;
+    return rendered ? Shown::Still : Shown::Not;
+}
+
+bool PicEngine::isAnimation(const std::string& path) {
+    // Only a GIF is opened to count its frames: other pictures are read once.
+    QString name = QString::fromStdString(path);
+    if (!name.endsWith(".gif", Qt::CaseInsensitive)) {
+        return false;
+    }
+    QImageReader reader(name);
+    return reader.supportsAnimation() && reader.imageCount() > 1;
+}
+
+bool PicEngine::playAnimation(std::unique_lock<std::mutex>& lock, uint64_t generation, Show* show,
+                              const std::string& path, bool keepRatio) {
+    auto ends = std::chrono::steady_clock::now() + std::chrono::milliseconds(showTimeMs_);
+    QString name = QString::fromStdString(path);
+    lock.unlock();
+    QImageReader reader(name);
+    bool restarted = false;  // at most one restart in a row finds nothing
+    int shownFrames = 0;
+    for (;;) {
+        QImage picture = reader.read();
+        if (picture.isNull()) {
+            if (shownFrames == 0 || restarted) {
+                lock.lock();
+                return shownFrames > 0;
+            }
+            reader.setFileName(name);  // from its first frame again
+            restarted = true;
+            continue;
+        }
+        restarted = false;
+        compose(picture, keepRatio, &show->frame);
+        // Browsers show a frame without a delay for a tenth of a second.
+        int delayMs = reader.nextImageDelay() > 10 ? reader.nextImageDelay() : 100;
+        lock.lock();
+        if (generation_ != generation) {
+            return true;
+        }
+        receiver_->OnSimplyCallBack(MSG_FRAME, show->frame.data(),
+                                    static_cast<long>(show->frame.size()));
+        ++shownFrames;
+        auto next =
+            std::min(ends, std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs));
+        bool interrupted =
+            wake_.wait_until(lock, next, [&] { return generation_ != generation || jumpNow_; });
+        if (interrupted || std::chrono::steady_clock::now() >= ends) {
+            return true;
+        }
+        lock.unlock();
+    }
 }
 
 bool PicEngine::render(const std::string& path, bool keepRatio, std::vector<uint8_t>* frame) const {
@@ -188,6 +247,11 @@ bool PicEngine::render(const std::string& path, bool keepRatio, std::vector<uint
     if (!readPicture(QString::fromStdString(path), width_, height_, &picture)) {
         return false;
     }
+    compose(picture, keepRatio, frame);
+    return true;
+}
+
+void PicEngine::compose(const QImage& picture, bool keepRatio, std::vector<uint8_t>* frame) const {
     QImage canvas(width_, height_, QImage::Format_RGB32);
     canvas.fill(Qt::black);
     QPainter painter(&canvas);
@@ -203,5 +267,4 @@ bool PicEngine::render(const std::string& path, bool keepRatio, std::vector<uint
         std::memcpy(frame->data() + static_cast<size_t>(height_ - 1 - y) * rowBytes,
                     canvas.constScanLine(y), rowBytes);
     }
-    return true;
 }

@@ -12,11 +12,14 @@
 #include "engine/simply_callback.h"
 #include "libs/capture/play_list.h"
 
+class QImage;
+
 // A slideshow of still pictures on a thread of its own: each picture is
 // decoded (EXIF orientation honoured), fitted into the frame keeping its
 // proportions with black bars or stretched over it, and handed to the receiver
 // as one 32-bit frame, bottom row first, with MSG_FRAME; then the next one
-// after the show time. Pictures that cannot be decoded are skipped. Very
+// after the show time. An animated picture (GIF) plays its frames, looping,
+// for the show time. Pictures that cannot be decoded are skipped. Very
 // large pictures are decoded at a reduced size, never held whole.
 //
 // Threads: the calls come from one control thread; the receiver is called on
@@ -59,10 +62,21 @@ private:
         bool finished = false;  // under lock_
     };
 
+    enum class Shown { Not, Still, Animated };
+
     void run(uint64_t generation, Show* show);
-    bool showNext(std::unique_lock<std::mutex>& lock, uint64_t generation, Show* show);
+    Shown showNext(std::unique_lock<std::mutex>& lock, uint64_t generation, Show* show);
+    static bool isAnimation(const std::string& path);
+    // Plays an animated picture's frames, from the start again when they
+    // run out, for the show time or until stopped or told to jump; false
+    // when not even its first frame could be read. Called and returns with
+    // the lock held; decodes without it.
+    bool playAnimation(std::unique_lock<std::mutex>& lock, uint64_t generation, Show* show,
+                       const std::string& path, bool keepRatio);
     void joinFinishedShows();
     bool render(const std::string& path, bool keepRatio, std::vector<uint8_t>* frame) const;
+    // Fits the picture into the frame (bars or stretched), bottom row first.
+    void compose(const QImage& picture, bool keepRatio, std::vector<uint8_t>* frame) const;
 
     int width_ = 0;
     int height_ = 0;

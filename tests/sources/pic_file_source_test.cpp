@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QImageWriter>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
@@ -279,4 +280,41 @@ TEST(PicFileSourceTest, StoppingDoesNotWaitForAPictureBeingRead) {
         EXPECT_EQ(entry.body, "red") << "the picture being read was not shown after the stop";
     }
     EXPECT_LT(stopTook, 1000ms) << "Stop waited for the picture being read";
+}
+
+// An animated GIF in the slideshow plays its frames, from the start again,
+// for the show time; then the next picture follows.
+TEST(PicFileSourceTest, AnAnimatedGifPlaysForItsShowTime) {
+    ScratchDir dir;
+    std::string gif = dir.file("colours.gif");
+    ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i color=c=red:s=64x48:r=5:d=0.4 "
+                           "-f lavfi -i color=c=green:s=64x48:r=5:d=0.4 "
+                           "-f lavfi -i color=c=blue:s=64x48:r=5:d=0.4 "
+                           "-filter_complex '[0][1][2]concat=n=3' -loop 0 '" +
+                           gif + "'")
+                              .c_str()),
+              0);
+    QString white = makePicture(dir, "white.png", QColor(255, 255, 255), 64, 48);
+    FrameLog log;
+    PicEngine engine;
+    engine.Init(640, 480, &log);
+    engine.SetShowTime(2500);  // the animation lasts 1.2 s
+    engine.SetPlaySeq(1);
+    engine.AddFile(QString::fromStdString(gif).toStdWString().c_str());
+    engine.AddFile(white.toStdWString().c_str());
+    engine.SetCurPlay(QString::fromStdString(gif).toStdWString().c_str());
+    ASSERT_EQ(engine.Start(), 0);
+    EXPECT_TRUE(log.waitFor(
+        [](const FrameLog& l) {
+            auto story = l.story();
+            return std::find(story.begin(), story.end(), "white") != story.end();
+        },
+        10s));
+    engine.Stop();
+    auto story = log.story();
+    ASSERT_GE(story.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(story.begin(), story.begin() + 4),
+              (std::vector<std::string>{"red", "green", "blue", "red"}))
+        << "its frames in order, then again from the first";
+    EXPECT_EQ(story.back(), "white") << "the next picture after the show time";
 }
