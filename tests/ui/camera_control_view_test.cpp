@@ -9,6 +9,7 @@
 #include <QTest>
 #include <cstdlib>
 
+#include "app/box_site_listener.h"
 #include "app/media_site.h"
 #include "app/settings_db.h"
 #include "effects/cam_streatch_effect.h"
@@ -135,6 +136,12 @@ TEST(CameraPanelTest, PluggingInRefillsCameraOneAndKeepsItsChoiceByName) {
         QTest::qWait(50);
     EXPECT_EQ(entries(panel.deviceBox(0)), QStringList{"Cam A"});
     EXPECT_GE(waited.elapsed(), 900);
+
+    // A camera that fails while running has often just been pulled out.
+    cameras.set({"Cam A", "Cam B"});
+    emit BoxSiteListener::instance()->sig_cameraFailed();
+    EXPECT_TRUE(waitFor([&] { return panel.deviceBox(0)->count() == 2; }, 10000))
+        << "the lists are read again after a camera failed";
 }
 
 TEST(CameraPanelTest, FaceSlimmingSwitchStepsAndEnds) {
