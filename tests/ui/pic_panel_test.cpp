@@ -20,6 +20,8 @@
 #include "tests/ui/ui_test_environment.h"
 #include "ui/pic_control_view.h"
 #include "ui/pic_graphic_view.h"
+#include "widgets/button_skin.h"
+#include "widgets/custom_file_dialog.h"
 #include "widgets/pic_item.h"
 
 namespace {
@@ -262,4 +264,29 @@ TEST(PicPanelTest, ClearedAndMissingPicturesDoNotComeBack) {
         page.grid()->clearPics();
     }
     EXPECT_TRUE(savedPictures().isEmpty());
+}
+
+TEST(PicPanelTest, TheAddDialogOffersThePicturesFirstThenGifAndAnyFile) {
+    // Notes what the add button asks for and chooses nothing.
+    struct FilterWatch : FileChooser {
+        QString filter;
+        QStringList openFileNames(QWidget*, const QString&, const QString&, const QString& asked,
+                                  QFileDialog::Options) override {
+            filter = asked;
+            return {};
+        }
+    } watch;
+    CustomFileDialog::setChooser(&watch);
+    PicControlView page;
+    settle();
+    for (ButtonSkin* button : page.findChildren<ButtonSkin*>()) {
+        if (button->imagePath() == "effect/btn_add.png")
+            button->click();
+    }
+    CustomFileDialog::setChooser(nullptr);
+    QStringList choices = watch.filter.split(";;");
+    ASSERT_EQ(choices.size(), 3) << watch.filter.toStdString();
+    EXPECT_EQ(choices[0], "图片文件 (*.JPG *.PNG *.Jpeg *.BMP)");
+    EXPECT_EQ(choices[1], "GIF 图片 (*.gif)");
+    EXPECT_EQ(choices[2], "所有文件 (*)");
 }
