@@ -1,5 +1,6 @@
 #include "app/push_file_queue.h"
 
+#include <QCoreApplication>
 #include <QImageReader>
 #include <QTimer>
 
@@ -7,7 +8,21 @@
 
 namespace {
 constexpr int kPauseMs = 20;
+
+QString whyUnreadable(QImageReader::ImageReaderError error) {
+    switch (error) {
+        case QImageReader::FileNotFoundError:
+        case QImageReader::DeviceError:
+            return QCoreApplication::translate("PushFileQueue", "无法读取：打不开这个文件");
+        case QImageReader::UnsupportedFormatError:
+            return QCoreApplication::translate("PushFileQueue", "无法读取：不是支持的图片格式");
+        case QImageReader::InvalidDataError:
+            return QCoreApplication::translate("PushFileQueue", "无法读取：图片已损坏");
+        default:
+            return QCoreApplication::translate("PushFileQueue", "无法读取：图片无法解码");
+    }
 }
+}  // namespace
 
 void PushFileQueuePrivate::onNext() {
     if (paths.isEmpty()) {
@@ -23,6 +38,10 @@ PushFileQueue::PushFileQueue() : private_(this) {}
 
 PushFileQueue::~PushFileQueue() = default;
 
+void PushFileQueue::dropWaiting(const QString& path) { private_.paths.removeAll(path); }
+
+void PushFileQueue::dropAllWaiting() { private_.paths.clear(); }
+
 void PushFileQueue::push(const QStringList& paths) {
     private_.paths += paths;
     if (!private_.busy) {
@@ -31,9 +50,9 @@ void PushFileQueue::push(const QStringList& paths) {
     }
 }
 
-QPixmap loadThumbnail(const QString& path, bool useCache, int width, int height) {
+QPixmap loadThumbnail(const QString& path, bool useCache, int width, int height, QString* problem) {
     if (useCache) {
-        if (auto cached = VideoInfoCache::read(path)) {
+        if (auto cached = VideoInfoCache::read(path); cached && !cached->image.isNull()) {
             return QPixmap::fromImage(cached->image);
         }
     }
@@ -41,6 +60,9 @@ QPixmap loadThumbnail(const QString& path, bool useCache, int width, int height)
     reader.setAutoTransform(true);
     QImage picture = reader.read();
     if (picture.isNull()) {
+        if (problem != nullptr) {
+            *problem = whyUnreadable(reader.error());
+        }
         return QPixmap();
     }
     QImage thumbnail = picture.convertToFormat(QImage::Format_ARGB32)

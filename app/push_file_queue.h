@@ -32,6 +32,11 @@ public:
     virtual ~PushFileQueue();
 
     void push(const QStringList& paths);
+    // Paths still waiting to be handled.
+    const QStringList& waiting() const { return private_.paths; }
+    // Forgets a waiting path, or all of them: they are not handled.
+    void dropWaiting(const QString& path);
+    void dropAllWaiting();
 
 protected:
     virtual void handleFile(const QString& path) = 0;
@@ -43,5 +48,7 @@ private:
 
 // A picture file's thumbnail at width x height (scaled bilinearly), through
 // the video information cache when useCache is set; an empty pixmap when the
-// picture cannot be read.
-QPixmap loadThumbnail(const QString& path, bool useCache, int width, int height);
+// picture cannot be read, and then, when `problem` is given, why in words
+// for the user.
+QPixmap loadThumbnail(const QString& path, bool useCache, int width, int height,
+                      QString* problem = nullptr);

@@ -1,5 +1,7 @@
 #include "app/video_info_request.h"
 
+#include <QFileInfo>
+
 #include "engine/video_frame.h"
 
 namespace {
@@ -8,6 +10,10 @@ constexpr int kBrightEnough = 50;
 constexpr int kAfterCacheHitMs = 200;
 constexpr int kAfterDetectionMs = 1000;
 constexpr int kPatienceMs = 10000;
+
+QString cannotStart() { return VideoInfoRequest::tr("无法播放：播放器打不开这个文件"); }
+QString noPicture() { return VideoInfoRequest::tr("无法播放：文件已损坏或不是视频"); }
+QString noPictureInTime() { return VideoInfoRequest::tr("无法播放：10 秒内没有出现画面"); }
 
 bool hasBrightPixel(const uint8_t* frame, size_t size) {
     for (size_t i = 0; i + 3 < size; i += 4) {
@@ -56,7 +62,7 @@ VideoInfoRequest* VideoInfoRequest::instance() {
 VideoInfoRequest::VideoInfoRequest() {
     qRegisterMetaType<VideoInfoQt>();
     patience_.setSingleShot(true);
-    connect(&patience_, &QTimer::timeout, this, &VideoInfoRequest::giveUp);
+    connect(&patience_, &QTimer::timeout, this, [this] { giveUp(noPictureInTime()); });
 }
 
 VideoInfoRequest::~VideoInfoRequest() = default;
@@ -65,6 +71,9 @@ void VideoInfoRequest::request(const QString& path) {
     auto known = results_.find(path);
     if (known != results_.end()) {
         emit sig_videoInfoGet(known.value());
+        return;
+    }
+    if (answerKnownFailure(path)) {
         return;
     }
     pending_.enqueue(path);
@@ -85,14 +94,20 @@ void VideoInfoRequest::doNextFile() {
     detector_ = std::make_unique<VideoSourceDetect>();
     connect(detector_.get(), &VideoSourceDetect::sig_receivedData, this,
             &VideoInfoRequest::onDetect);
-    connect(detector_.get(), &VideoSourceDetect::sig_noPicture, this, &VideoInfoRequest::giveUp);
+    // Queued from the player's thread: it may arrive after this detector is
+    // gone, and must not end the next one.
+    connect(detector_.get(), &VideoSourceDetect::sig_noPicture, this,
+            [this, detection = ++detections_] {
+                if (detector_ && detection == detections_) {
+                    giveUp(noPicture());
+                }
+            });
+    current_ = VideoInfoQt{path, QImage(), 0};
     detector_->AddFile(path);
     if (detector_->Start() != 0) {
-        detector_.reset();
-        doNextFile();  // this file gets no answer
+        giveUp(cannotStart());
         return;
     }
-    current_ = VideoInfoQt{path, QImage(), 0};
     int64_t position = 0, duration = 0;
     detector_->TimeInfo(&position, &duration);
     current_.playTime = static_cast<int>(duration);
@@ -118,11 +133,26 @@ void VideoInfoRequest::onDetect() {
     QTimer::singleShot(kAfterDetectionMs, this, &VideoInfoRequest::doNextFile);
 }
 
-void VideoInfoRequest::giveUp() {
+bool VideoInfoRequest::answerKnownFailure(const QString& path) {
+    auto failure = failures_.find(path);
+    if (failure == failures_.end()) {
+        return false;
+    }
+    if (failure->fileTime != QFileInfo(path).lastModified()) {
+        failures_.erase(failure);  // the file changed: it may play now
+        return false;
+    }
+    emit sig_videoInfoFailed(path, failure->reason);
+    return true;
+}
+
+void VideoInfoRequest::giveUp(const QString& reason) {
     patience_.stop();
     if (detector_) {
         detector_->Stop();
         detector_.reset();
+        failures_[current_.path] = {reason, QFileInfo(current_.path).lastModified()};
+        emit sig_videoInfoFailed(current_.path, reason);
     }
     QTimer::singleShot(0, this, &VideoInfoRequest::doNextFile);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QMap>
 #include <QObject>
 #include <QQueue>
@@ -36,8 +37,10 @@ private:
 
 // Finds the thumbnail and duration of video files, one file at a time, from
 // memory, from the disk cache, or by playing the file; every answer goes out
-// through sig_videoInfoGet. A file that cannot be played gets no answer and
-// does not hold up the others: at most 10 s are spent waiting for a picture.
+// through sig_videoInfoGet. A file that cannot be played gets no answer there
+// but sig_videoInfoFailed, with why in words for the user, and does not hold
+// up the others: at most 10 s are spent waiting for a picture. A failure is
+// remembered until the file changes.
 //
 // Threads: the user-interface thread, with its event loop running.
 class VideoInfoRequest : public QObject {
@@ -51,18 +54,27 @@ public:
 
 signals:
     void sig_videoInfoGet(VideoInfoQt info);
+    void sig_videoInfoFailed(QString path, QString reason);
 
 public slots:
     void onDetect();
     void doNextFile();
 
 private:
+    struct Failure {
+        QString reason;
+        QDateTime fileTime;  // the file's modification time when it failed
+    };
+
     VideoInfoRequest();
-    void giveUp();
+    bool answerKnownFailure(const QString& path);
+    void giveUp(const QString& reason);
 
     QMap<QString, VideoInfoQt> results_;
+    QMap<QString, Failure> failures_;
     QQueue<QString> pending_;
     VideoInfoQt current_;
     std::unique_ptr<VideoSourceDetect> detector_;
-    QTimer patience_;  // ends a detection that finds no picture in time
+    int detections_ = 0;  // counts detectors, to tell a late signal of an old one
+    QTimer patience_;     // ends a detection that finds no picture in time
 };

@@ -122,7 +122,7 @@ void LumoraBox::onIconActivate(QSystemTrayIcon::ActivationReason reason) {
             break;
         case QSystemTrayIcon::DoubleClick:
         case QSystemTrayIcon::Trigger:
-            setVisible(true);
+            onActivate();  // shown is not enough: a minimised window must come back
             break;
         default:
             break;

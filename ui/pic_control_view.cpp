@@ -21,6 +21,13 @@ namespace {
 constexpr int kSettingsSlot = 4;
 }  // namespace
 
+QString PicControlView::pictureFilter() {
+    // The first choice is the page's own; GIF pictures and any file at all
+    // are further choices.
+    return tr("图片文件 (*.JPG *.PNG *.Jpeg *.BMP)") + ";;" + tr("GIF 图片 (*.gif)") + ";;" +
+           tr("所有文件 (*)");
+}
+
 PicControlView::PicControlView(QWidget* parent)
     : QWidget(parent), background_(SkinStyle::instance()->pixmap("video/bg_video_play.png")) {
     auto* column = new QVBoxLayout(this);
@@ -53,8 +60,8 @@ PicControlView::~PicControlView() { saveToDb(); }
 void PicControlView::onButtonClick() {
     switch (sender() ? sender()->property("id").toInt() : -1) {
         case 0:
-            grid_->push(CustomFileDialog::getOpenFileNames_(
-                this, tr("选择图片"), tr("图片文件 (*.JPG *.PNG *.Jpeg *.BMP)"), "selpic"));
+            grid_->push(CustomFileDialog::getOpenFileNames_(this, tr("选择图片"), pictureFilter(),
+                                                            "selpic"));
             break;
         case 1:
             grid_->clearPics();

@@ -19,6 +19,8 @@ public:
     PicGraphicView* grid() const { return grid_; }
     QComboBox* playOrderBox() const { return playOrder_; }
     QComboBox* fittingBox() const { return fitting_; }
+    // The add dialog's file types, the page's pictures first.
+    static QString pictureFilter();
 
 public slots:
     void onButtonClick();

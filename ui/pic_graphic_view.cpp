@@ -6,6 +6,7 @@
 
 #include "app/media_site.h"
 #include "app/settings_db.h"
+#include "engine/debug_log.h"
 #include "sources/pic_file_source.h"
 #include "widgets/custom_graphic_grid_layout.h"
 #include "widgets/layout_item_list.h"
@@ -30,9 +31,7 @@ PicGraphicView::PicGraphicView(QWidget* parent)
 PicGraphicView::~PicGraphicView() {
     saveToDb();
     MediaSite::instance()->removeSource(source_.get());
-    QStringList kept = listed_;  // clearing forgets them; the saved list stays
     clearPics();
-    listed_ = kept;
 }
 
 void PicGraphicView::setTileSize(int width, int height) { tile_ = QSize(width, height); }
@@ -53,13 +52,32 @@ void PicGraphicView::push(const QStringList& paths) {
 }
 
 void PicGraphicView::addPic(const QString& path) {
+    if (!QFileInfo(path).isFile()) {
+        // No tile, so nothing the user could remove it by: not kept either.
+        listed_.removeAll(path);
+        return;
+    }
+    if (PicItem* listed = tileOf(path)) {
+        if (listed->problem().isEmpty()) {
+            return;
+        }
+        dropTile(path);  // looked at again: it may have been mended
+    }
     if (!listed_.contains(path)) {
         listed_ << path;
     }
-    if (!QFileInfo(path).isFile() || cells_.contains(path)) {
+    QString problem;
+    QPixmap thumbnail = loadThumbnail(path, true, tile_.width(), tile_.height(), &problem);
+    PicItem* tile = addTile(path, thumbnail);
+    if (thumbnail.isNull()) {
+        debugLog("picture list: %s cannot be read", qPrintable(path));
+        tile->setProblem(problem);  // listed and marked, left out of the slideshow
         return;
     }
-    QPixmap thumbnail = loadThumbnail(path, true, tile_.width(), tile_.height());
+    source_->AddPicture(path);
+}
+
+PicItem* PicGraphicView::addTile(const QString& path, const QPixmap& thumbnail) {
     auto* tile = new PicItem(tile_.width(), tile_.height(), thumbnail);
     tile->setPath(path);
     tile->setFramePictures(selectedFrame_, normalFrame_);
@@ -69,18 +87,24 @@ void PicGraphicView::addPic(const QString& path) {
     cells_.insert(path, cell);
     tiles_.insert(path, tile);
     relayout();
-    source_->AddPicture(path);
+    return tile;
+}
+
+void PicGraphicView::dropTile(const QString& path) {
+    QGraphicsLayoutItem* cell = cells_.take(path);
+    tiles_.remove(path);
+    if (cell != nullptr) {
+        grid_->removeItems({cell});
+        delete cell;  // and with it the tile
+        relayout();
+    }
 }
 
 void PicGraphicView::removePic(const QString& path) {
     listed_.removeAll(path);
-    if (QGraphicsLayoutItem* cell = cells_.value(path, nullptr)) {
-        grid_->removeItems({cell});
-        delete cell;  // and with it the tile
-        cells_.remove(path);
-        tiles_.remove(path);
-        relayout();
-    }
+    unavailable_.removeAll(path);
+    dropWaiting(path);
+    dropTile(path);
     source_->RemovePicture(path);
     if (cells_.isEmpty()) {
         MediaSite::instance()->removeSource(source_.get());
@@ -88,10 +112,14 @@ void PicGraphicView::removePic(const QString& path) {
 }
 
 void PicGraphicView::clearPics() {
+    // Pictures still on their way in are cleared as well: they must not
+    // arrive after the clearing.
+    dropAllWaiting();
     deleteAllItems(grid_);
     cells_.clear();
     tiles_.clear();
     listed_.clear();
+    unavailable_.clear();
     relayout();
     source_->RemoveAllPictures();
     MediaSite::instance()->removeSource(source_.get());
@@ -109,9 +137,11 @@ QStringList PicGraphicView::selectedPaths() const {
 
 void PicGraphicView::playSelected() {
     MediaSite::instance()->activateSource(source_.get());
-    QStringList selected = selectedPaths();
-    if (!selected.isEmpty()) {
-        source_->SetCurrentPicture(selected.first());
+    for (const QString& path : selectedPaths()) {
+        if (tileOf(path)->problem().isEmpty()) {  // an unreadable one is not in the slideshow
+            source_->SetCurrentPicture(path);
+            break;
+        }
     }
 }
 
@@ -120,11 +150,20 @@ void PicGraphicView::itemDoubleClicked(QVariant) { playSelected(); }
 void PicGraphicView::loadFromDb() {
     QStringList paths;
     SettingsDb::instance()->loadStringList("Pics", paths);
-    push(paths);
+    QStringList present;
+    for (const QString& path : paths) {
+        if (QFileInfo(path).isFile()) {
+            present << path;
+        } else if (!unavailable_.contains(path)) {
+            unavailable_ << path;
+        }
+    }
+    push(present);
 }
 
 void PicGraphicView::saveToDb() {
-    QStringList kept = listed_;
+    QStringList kept = listed_ + unavailable_;
+    kept.removeDuplicates();
     kept.sort();
     SettingsDb::instance()->saveStringList("Pics", kept);
 }

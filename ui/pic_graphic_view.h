@@ -16,7 +16,9 @@ class QGraphicsLayoutItem;
 // The picture list as a grid of thumbnail tiles. It owns the slideshow's
 // PicFileSource, which enters the graph when the user plays and leaves it
 // when the grid empties. Pictures come in one at a time, 20 ms apart, so a
-// long list never blocks the page. The list is kept under "Pics".
+// long list never blocks the page. The list is kept under "Pics". A picture
+// that cannot be read gets a tile that says so and stays out of the
+// slideshow; adding it again looks at it once more.
 class PicGraphicView : public CustomGraphicView, public PushFileQueue {
     Q_OBJECT
 
@@ -27,7 +29,8 @@ public:
 
     // Lists the pictures at once and brings their tiles in one at a time.
     void push(const QStringList& paths);
-    // Nothing for a missing file or one already listed.
+    // Nothing for a missing file or one already listed (a listed picture
+    // that could not be read is looked at again).
     void addPic(const QString& path);
     void removePic(const QString& path);
     void clearPics();
@@ -50,12 +53,18 @@ protected:
     void handleFile(const QString& path) override { addPic(path); }
 
 private:
+    PicItem* addTile(const QString& path, const QPixmap& thumbnail);
+    void dropTile(const QString& path);
+
     QMap<QString, QGraphicsLayoutItem*> cells_;
     QMap<QString, PicItem*> tiles_;
     // Every picture the user listed and did not remove, those still on
-    // their way in and those missing right now included, so that saving
-    // never drops one.
+    // their way in included, so that saving never drops one.
     QStringList listed_;
+    // Saved pictures that were not there at start-up (an unplugged drive):
+    // kept in the saved list so they come back when the files do, until the
+    // list is cleared.
+    QStringList unavailable_;
     QPixmap selectedFrame_;
     QPixmap normalFrame_;
     QSize tile_{80, 80};

@@ -15,12 +15,25 @@ const QRect kThumbnail(10, 10, 69, 47);
 const QRect kName(88, 10, 207, 24);
 const QRect kInfo(88, 42, 207, 24);
 const QColor kHighlight("#5FC3F9");
+constexpr QLatin1StringView kUnsavedSuffix(".flv_tmp");
+
+// An unsaved recording's line already says 未保存; its name leaves the
+// temporary suffix out.
+QString shownNameOf(const QString& path) {
+    QString name = displayNameOf(path);
+    if (name.endsWith(kUnsavedSuffix)) {
+        name.chop(kUnsavedSuffix.size());
+    }
+    return name;
+}
 }  // namespace
+
+bool RecordItem::isUnsaved() const { return path_.endsWith(kUnsavedSuffix); }
 
 RecordItem::RecordItem(const QString& path, const QPixmap& frame,
                        CustomGraphicItemListener* listener)
     : path_(path),
-      name_(displayNameOf(path)),
+      name_(shownNameOf(path)),
       duration_(clockText(0)),
       frame_(frame),
       separator_(SkinStyle::instance()->pixmap("video/img_line.png")),

@@ -7,8 +7,8 @@
 class CustomGraphicItemListener;
 
 // One recording in the record list: thumbnail in its frame, file name and
-// duration; a recording not yet saved (".flv_tmp") says so. Highlighted
-// under the pointer and when selected.
+// duration; a recording not yet saved (".flv_tmp") says so and shows its
+// name without that suffix. Highlighted under the pointer and when selected.
 class RecordItem : public QGraphicsItem {
 public:
     RecordItem(const QString& path, const QPixmap& frame, CustomGraphicItemListener* listener);
@@ -17,7 +17,7 @@ public:
     const QString& name() const { return name_; }
     const QString& durationText() const { return duration_; }
     int durationSeconds() const { return seconds_; }
-    bool isUnsaved() const { return path_.endsWith(".flv_tmp"); }
+    bool isUnsaved() const;
     void setThumbnail(const QPixmap& picture);
     void setDuration(int seconds);
 

@@ -26,6 +26,8 @@ VideoGraphicView::VideoGraphicView(QWidget* parent)
     hostContainer(container, QPointF(0, 0));
     connect(VideoInfoRequest::instance(), &VideoInfoRequest::sig_videoInfoGet, this,
             &VideoGraphicView::onVideoInfoGet);
+    connect(VideoInfoRequest::instance(), &VideoInfoRequest::sig_videoInfoFailed, this,
+            &VideoGraphicView::onVideoInfoFailed);
     connect(BoxSiteListener::instance(), &BoxSiteListener::sig_videoFileAdd, this,
             &VideoGraphicView::onVideoFileAdd);
     connect(BoxSiteListener::instance(), &BoxSiteListener::sig_videoFileRemove, this,
@@ -50,7 +52,13 @@ VideoItem* VideoGraphicView::itemOf(const QString& path) const {
 }
 
 void VideoGraphicView::addVideo(const QString& path) {
-    if (!QFileInfo(path).isFile() || items_.contains(path)) {
+    if (!QFileInfo(path).isFile()) {
+        return;
+    }
+    if (VideoItem* listed = itemOf(path)) {
+        if (!listed->problem().isEmpty()) {
+            VideoInfoRequest::instance()->request(path);  // it may have been mended
+        }
         return;
     }
     auto* item =
@@ -70,6 +78,19 @@ void VideoGraphicView::onVideoInfoGet(VideoInfoQt info) {
     }
     item->setPlayTimeText(clockText(info.playTime / 1000));
     item->setThumbnail(QPixmap::fromImage(info.image));
+    if (!item->problem().isEmpty()) {
+        item->setProblem(QString());
+        source_->AddFile(info.path);
+    }
+}
+
+void VideoGraphicView::onVideoInfoFailed(QString path, QString reason) {
+    VideoItem* item = itemOf(path);
+    if (item == nullptr) {
+        return;
+    }
+    item->setProblem(reason);
+    source_->RemoveFile(path);  // playback passes it over
 }
 
 void VideoGraphicView::removeVideo(const QString& path) {

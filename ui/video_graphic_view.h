@@ -16,7 +16,9 @@ class VideoItem;
 // The video list: one row per file with its thumbnail and play time, in the
 // order added. It owns the play list's VideoFileSource, which enters the
 // graph when the user plays and leaves it when the list empties. The list is
-// kept under "Videos" between runs.
+// kept under "Videos" between runs. A file found unplayable stays listed,
+// marked with why, and out of the player's list; adding it again looks at it
+// once more.
 class VideoGraphicView : public CustomGraphicView {
     Q_OBJECT
 
@@ -25,7 +27,8 @@ public:
     // Saves the list and takes the source out of the graph.
     ~VideoGraphicView() override;
 
-    // Nothing for a missing file or one already listed.
+    // Nothing for a missing file or one already listed (a listed file that
+    // could not be played is looked at again).
     void addVideo(const QString& path);
     void removeVideo(const QString& path);
     void clearVideos();
@@ -40,6 +43,7 @@ public:
 
 public slots:
     void onVideoInfoGet(VideoInfoQt info);
+    void onVideoInfoFailed(QString path, QString reason);
     void loadFromDb();
     void onVideoFileAdd(QString path);
     void onVideoFileRemove(QString path);

@@ -5,6 +5,7 @@
 
 #include "ui/ui_kit.h"
 #include "widgets/custom_graphic_item_listener.h"
+#include "widgets/problem_sign.h"
 #include "widgets/skin_style.h"
 
 namespace {
@@ -12,6 +13,7 @@ const QRect kThumbnail(10, 10, 69, 47);
 const QRect kName(88, 10, 207, 62);
 const QRect kInfo(88, 42, 207, 30);
 const QColor kSelected("#5FC3F9");
+const QColor kProblemText("#FFB4A8");
 }  // namespace
 
 QString displayNameOf(const QString& path) {
@@ -45,6 +47,12 @@ void VideoItem::setPlaying(bool playing) {
     update();
 }
 
+void VideoItem::setProblem(const QString& why) {
+    problem_ = why;
+    setToolTip(why.isEmpty() ? QString() : name_ + "\n" + why);
+    update();
+}
+
 QRectF VideoItem::boundingRect() const { return QRectF(0, 0, kWidth, kHeight); }
 
 void VideoItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) {
@@ -61,6 +69,13 @@ void VideoItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidge
     if (playing_) {
         painter->drawText(kInfo, Qt::AlignLeft | Qt::AlignTop,
                           QCoreApplication::translate("VideoItem", "播放中..."));
+    } else if (!problem_.isEmpty()) {
+        painter->setPen(kProblemText);
+        painter->drawText(kInfo, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                          metrics.elidedText(problem_, Qt::ElideRight, kInfo.width()));
+    }
+    if (!problem_.isEmpty()) {
+        ProblemSign::draw(*painter, kThumbnail.bottomRight());
     }
     if (!separator_.isNull()) {
         painter->drawPixmap(0, kHeight - 2, separator_);

@@ -7,7 +7,9 @@
 class CustomGraphicItemListener;
 
 // One row of the video list (313 x 72): thumbnail, file name, play time and,
-// for the file that plays, "播放中...". Highlighted when selected.
+// for the file that plays, "播放中...". Highlighted when selected. A file that
+// cannot be played carries the problem sign on its thumbnail, says why in its
+// info line and tool tip.
 class VideoItem : public QGraphicsItem {
 public:
     VideoItem(const QString& path, const QPixmap& thumbnail, CustomGraphicItemListener* listener);
@@ -19,6 +21,9 @@ public:
     void setPlayTimeText(const QString& text);
     void setThumbnail(const QPixmap& picture);
     void setPlaying(bool playing);
+    // Why the file cannot be played; empty: it can.
+    void setProblem(const QString& why);
+    const QString& problem() const { return problem_; }
 
     QRectF boundingRect() const override;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
@@ -36,6 +41,7 @@ private:
     QPixmap thumbnail_;
     QPixmap separator_;
     bool playing_ = false;
+    QString problem_;
     CustomGraphicItemListener* listener_;
 };
 

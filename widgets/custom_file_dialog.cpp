@@ -1,7 +1,10 @@
 #include "widgets/custom_file_dialog.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSettings>
+
+#include "widgets/custom_message_box.h"
 
 namespace {
 FileChooser* g_chooser = nullptr;  // user-interface thread only
@@ -29,6 +32,33 @@ Answer askRemembering(const QString& key, Ask ask, FolderOf folderOf) {
         rememberFolder(key, folderOf(answer));
     }
     return answer;
+}
+
+constexpr int kNamesShown = 10;
+
+QString missingFilesText(const QStringList& missing) {
+    QStringList shown = missing.mid(0, kNamesShown);
+    if (missing.size() > kNamesShown) {
+        shown << QCoreApplication::translate("CustomFileDialog", "……等 %1 个").arg(missing.size());
+    }
+    return QCoreApplication::translate("CustomFileDialog", "找不到以下文件，未添加：") + "\n" +
+           shown.join("\n");
+}
+
+// A name typed into the dialog need not exist. Such names are left out and
+// the user is told which, rather than losing them without a word.
+QStringList existingFilesOnly(QWidget* parent, const QStringList& chosen) {
+    QStringList existing, missing;
+    for (const QString& file : chosen) {
+        (QFileInfo(file).isFile() ? existing : missing) << file;
+    }
+    if (!missing.isEmpty()) {
+        CustomMessageBox box(QMessageBox::Warning,
+                             QCoreApplication::translate("CustomFileDialog", "提示"),
+                             missingFilesText(missing), QMessageBox::Ok, parent);
+        box.exec();
+    }
+    return existing;
 }
 }  // namespace
 
@@ -58,12 +88,13 @@ void CustomFileDialog::setChooser(FileChooser* chooser) { g_chooser = chooser; }
 QStringList CustomFileDialog::getOpenFileNames_(QWidget* parent, const QString& caption,
                                                 const QString& filter, const QString& name,
                                                 QFileDialog::Options options) {
-    return askRemembering<QStringList>(
+    QStringList chosen = askRemembering<QStringList>(
         "getOpenFileNames_" + name,
         [&](const QString& folder) {
             return chooser().openFileNames(parent, caption, folder, filter, options);
         },
         [](const QStringList& files) { return folderOfFile(files.first()); });
+    return existingFilesOnly(parent, chosen);
 }
 
 QString CustomFileDialog::getOpenFileName_(QWidget* parent, const QString& caption,

@@ -22,6 +22,8 @@ public:
 // File dialogs that start where the same caller ("selvideo", "selpic", ...)
 // left off last time. The folders are kept in the toolkit's default settings
 // scope under "<function>_<name>" keys, apart from the program's own store.
+// getOpenFileNames_ returns only files that exist; a message box names the
+// others (typed names need not exist).
 class CustomFileDialog {
 public:
     static QStringList getOpenFileNames_(QWidget* parent, const QString& caption,

@@ -3,11 +3,18 @@
 #include <QPainter>
 
 #include "widgets/custom_graphic_item_listener.h"
+#include "widgets/problem_sign.h"
 
 namespace {
 constexpr int kInset = 8;  // the picture leaves 4 pixels of tile on every side
 constexpr int kMargin = 5;
 const QColor kTileColour("#39414B");
+constexpr int kNamePixels = 11;
+
+QString fileNameOf(const QString& path) {
+    int slash = path.lastIndexOf('/');
+    return slash < 0 ? path : path.mid(slash + 1);
+}
 }  // namespace
 
 PicItem::PicItem(int width, int height, const QPixmap& picture) : width_(width), height_(height) {
@@ -22,6 +29,12 @@ PicItem::PicItem(int width, int height, const QPixmap& picture) : width_(width),
 void PicItem::setFramePictures(const QPixmap& selected, const QPixmap& normal) {
     selectedFrame_ = selected;
     normalFrame_ = normal;
+    update();
+}
+
+void PicItem::setProblem(const QString& why) {
+    problem_ = why;
+    setToolTip(why.isEmpty() ? QString() : fileNameOf(path_) + "\n" + why);
     update();
 }
 
@@ -40,9 +53,26 @@ void PicItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*
         target.moveCenter(tile.center());
         painter->drawPixmap(target, picture_, source);
     }
+    if (!problem_.isEmpty()) {
+        paintProblem(painter, tile);
+    }
     if (!selectedFrame_.isNull()) {
         painter->drawPixmap(tile, isSelected() ? selectedFrame_ : normalFrame_);
     }
+}
+
+void PicItem::paintProblem(QPainter* painter, const QRect& tile) {
+    ProblemSign::draw(*painter, QPointF(tile.center().x() + 0.5, tile.height() / 3.0));
+    QRect nameArea = tile.adjusted(kInset / 2, tile.height() / 2, -kInset / 2, -kInset / 2);
+    painter->save();
+    QFont font = painter->font();
+    font.setPixelSize(kNamePixels);
+    painter->setFont(font);
+    painter->setPen(Qt::white);
+    QString name =
+        painter->fontMetrics().elidedText(fileNameOf(path_), Qt::ElideMiddle, nameArea.width());
+    painter->drawText(nameArea, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, name);
+    painter->restore();
 }
 
 void PicItem::mousePressEvent(QGraphicsSceneMouseEvent* event) {

@@ -14,9 +14,32 @@ FrameDelivery::FrameDelivery(int32_t width, int32_t height)
       frameBytes_(VideoFrame::Size32(width, height)),
       frame_(new uint8_t[frameBytes_]) {}
 
-void FrameDelivery::attach(GstElement* appsink) {
+void FrameDelivery::prepare(GstElement* appsink) {
     g_object_set(appsink, "emit-signals", TRUE, "max-buffers", 2, "drop", TRUE, nullptr);
+}
+
+void FrameDelivery::makeCurrent(GstElement* appsink) {
+    std::lock_guard<std::mutex> guard(lock_);
+    current_ = appsink;
+}
+
+void FrameDelivery::attach(GstElement* appsink) {
+    prepare(appsink);
+    makeCurrent(appsink);
     g_signal_connect(appsink, "new-sample", G_CALLBACK(&FrameDelivery::onNewSample), this);
+}
+
+void FrameDelivery::attachShared(const std::shared_ptr<FrameDelivery>& delivery,
+                                 GstElement* appsink) {
+    prepare(appsink);
+    delivery->makeCurrent(appsink);
+    g_signal_connect_data(
+        appsink, "new-sample", G_CALLBACK(&FrameDelivery::onNewSampleShared),
+        new std::shared_ptr<FrameDelivery>(delivery),
+        +[](gpointer keptAlive, GClosure*) {
+            delete static_cast<std::shared_ptr<FrameDelivery>*>(keptAlive);
+        },
+        GConnectFlags(0));
 }
 
 void FrameDelivery::attachDecodeProbe(GstElement* element) {
@@ -78,6 +101,10 @@ GstFlowReturn FrameDelivery::onNewSample(GstElement* sink, gpointer self) {
     return GST_FLOW_OK;
 }
 
+GstFlowReturn FrameDelivery::onNewSampleShared(GstElement* sink, gpointer keptAlive) {
+    return onNewSample(sink, static_cast<std::shared_ptr<FrameDelivery>*>(keptAlive)->get());
+}
+
 void FrameDelivery::deliver(GstSample* sample, GstElement* sink) {
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     GstVideoInfo info;
@@ -86,6 +113,10 @@ void FrameDelivery::deliver(GstSample* sample, GstElement* sink) {
         return;
     }
     std::lock_guard<std::mutex> guard(lock_);
+    if (sink != current_) {
+        return;
+    }
+    ++arrived_;
     if (!enabled_ || receiver_ == nullptr) {
         return;
     }

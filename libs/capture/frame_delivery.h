@@ -31,7 +31,12 @@ public:
     FrameDelivery& operator=(const FrameDelivery&) = delete;
 
     // Makes `appsink` deliver here; the sink must outlive its pipeline's run.
+    // Only the sink attached last delivers: one still winding down in a
+    // pipeline that was replaced is ignored.
     void attach(GstElement* appsink);
+    // The same, for a delivery that may be gone before the sink's pipeline
+    // is: the sink keeps `delivery` alive for as long as it exists.
+    static void attachShared(const std::shared_ptr<FrameDelivery>& delivery, GstElement* appsink);
     // Notes when each frame enters `element` (the first element after the
     // decoder), to time the rest of the road.
     void attachDecodeProbe(GstElement* element);
@@ -42,10 +47,16 @@ public:
     void setLatencyObserver(LatencyObserver observer, void* context);
 
     uint64_t deliveredFrames() const { return delivered_.load(); }
+    // Frames that came out of the attached sink, delivered or not (no
+    // receiver, disabled): whether the pipeline makes pictures at all.
+    uint64_t arrivedFrames() const { return arrived_.load(); }
     size_t frameBytes() const { return frameBytes_; }
 
 private:
     static GstFlowReturn onNewSample(GstElement* sink, gpointer self);
+    static GstFlowReturn onNewSampleShared(GstElement* sink, gpointer keptAlive);
+    static void prepare(GstElement* appsink);
+    void makeCurrent(GstElement* appsink);
     static GstPadProbeReturn onDecoded(GstPad* pad, GstPadProbeInfo* info, gpointer self);
     void deliver(GstSample* sample, GstElement* sink);
     void reportLatency(GstSample* sample, GstElement* sink);
@@ -61,10 +72,12 @@ private:
     std::unique_ptr<uint8_t[]> frame_;
     std::mutex lock_;  // serialises delivery with the control calls
     ISimplyCallBack* receiver_ = nullptr;
+    const GstElement* current_ = nullptr;  // the sink that delivers; compared, never used
     bool enabled_ = false;
     LatencyObserver latencyObserver_ = nullptr;
     void* latencyContext_ = nullptr;
     std::atomic<uint64_t> delivered_{0};
+    std::atomic<uint64_t> arrived_{0};
     std::mutex stampsLock_;  // guards stamps_, written by the decoder's thread
     DecodeStamp stamps_[16];
     size_t nextStamp_ = 0;

@@ -2,11 +2,22 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "engine/debug_log.h"
 #include "libs/capture/decoder_threads.h"
 #include "libs/capture/filter_description.h"
 #include "libs/capture/gst_runtime.h"
+#include "libs/capture/pipeline_reaper.h"
+
+namespace {
+// How long a thread that lets go of a pipeline waits for it to come down.
+// A sound pipeline takes milliseconds; one that takes longer is left to
+// finish, or stay stuck, on its own.
+constexpr std::chrono::milliseconds kLetGoPatience{1000};
+
+using SteadyClock = std::chrono::steady_clock;
+}  // namespace
 
 bool StreamCapture::SetFilterDescXml(const std::string& path) {
     if (!ensureGStreamer()) {
@@ -34,7 +45,7 @@ int StreamCapture::Advise(int outWidth, int outHeight, ISimplyCallBack* receiver
         }
         outWidth_ = outWidth;
         outHeight_ = outHeight;
-        delivery_ = std::make_unique<FrameDelivery>(outWidth, outHeight);
+        delivery_ = std::make_shared<FrameDelivery>(outWidth, outHeight);
         delivery_->setLatencyObserver(latencyObserver_, latencyContext_);
     }
     delivery_->setReceiver(receiver);
@@ -71,7 +82,7 @@ bool StreamCapture::newPlayer() {
         return false;
     }
     GstElement* sink = gst_bin_get_by_name(GST_BIN(videoBin), "sink");
-    delivery_->attach(sink);
+    FrameDelivery::attachShared(delivery_, sink);
     gst_object_unref(sink);
     if (!audioOutput_) {
         g_object_set(speaker, "sync", TRUE, nullptr);  // keeps time for the pictures
@@ -92,12 +103,17 @@ bool StreamCapture::newPlayer() {
 }
 
 void StreamCapture::dropPlayer() {
-    if (player_ != nullptr) {
-        busWatcher_.setBus(nullptr);
-        gst_element_set_state(player_, GST_STATE_NULL);
-        gst_object_unref(player_);
-        player_ = nullptr;
-        playerBus_ = nullptr;
+    if (player_ == nullptr) {
+        return;
+    }
+    busWatcher_.setBus(nullptr);
+    GstElement* player = std::exchange(player_, nullptr);
+    playerBus_ = nullptr;
+    // Its sink no longer delivers: the next player's sink is attached, or
+    // delivery is off. So the old one may take its time.
+    if (!PipelineReaper::retire(player, kLetGoPatience)) {
+        debugLog("StreamCapture, the player of %s does not stop; left to stop on its own",
+                 playerFile_.c_str());
     }
 }
 
@@ -112,9 +128,19 @@ bool StreamCapture::speakerAnswers() {
     return answers;
 }
 
+void StreamCapture::SetStallLimit(std::chrono::milliseconds limit) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    stallLimit_ = limit;
+}
+
 void StreamCapture::SetPlayMode(int mode) {
     std::lock_guard<std::mutex> guard(controlLock_);
     list_.setMode(mode);
+}
+
+int StreamCapture::GetPlayMode() {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    return list_.mode();
 }
 
 void StreamCapture::AddFile(const std::string& path) {
@@ -185,6 +211,9 @@ void StreamCapture::playFile(const std::string& path) {
     dropPlayer();
     pendingError_.clear();
     resting_ = false;
+    playerFile_ = path;
+    framesAtLastSign_ = delivery_->arrivedFrames();
+    lastSignOfLife_ = SteadyClock::now();
     if (!newPlayer()) {
         pendingError_ = "no player";
         return;
@@ -211,6 +240,25 @@ void StreamCapture::onBusMessage(GstMessage* message, GstBus* from) {
         onStreamEnd();
     } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
         onError(message);
+    }
+    noticeStall();
+}
+
+void StreamCapture::noticeStall() {
+    if (player_ == nullptr || !pendingError_.empty()) {
+        return;
+    }
+    uint64_t arrived = delivery_->arrivedFrames();
+    auto now = SteadyClock::now();
+    if (arrived != framesAtLastSign_) {
+        framesAtLastSign_ = arrived;
+        lastSignOfLife_ = now;
+        return;
+    }
+    if (now - lastSignOfLife_ >= stallLimit_) {
+        // Acted on as any error is, once the bus is quiet (at once, when the
+        // pipeline is stuck).
+        pendingError_ = "no picture for " + std::to_string(stallLimit_.count()) + " ms";
     }
 }
 
@@ -271,6 +319,7 @@ bool StreamCapture::SetPlayTime(int64_t milliseconds) {
         return false;
     }
     auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+    lastSignOfLife_ = SteadyClock::now();  // the pictures pause while it seeks
     return gst_element_seek_simple(player_, GST_FORMAT_TIME, flags, milliseconds * GST_MSECOND);
 }
 

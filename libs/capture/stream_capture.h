@@ -3,6 +3,7 @@
 #include <gst/gst.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -20,15 +21,20 @@
 // sink that only keeps the clock, so playback never fails for want of a
 // speaker. A file that cannot be played is skipped with one debug line; when
 // no file of the list can be played the player sends MSG_STREAM_END and rests.
+// A file that shows no picture for the stall limit counts as one that cannot
+// be played, whether or not its pipeline ever says so: a damaged file can
+// leave a demuxer waiting for data that never comes, without an error.
 //
 // Threads: the calls come from one control thread; a bus thread of the
 // player's own moves from file to file; frames arrive on the streaming thread.
 // One lock (the control lock) serialises the player's state between the two.
 // Each file plays in a pipeline of its own; messages from any pipeline but the
-// current one are ignored.
+// current one are ignored. A pipeline is taken down on a thread of its own and
+// waited for only a bounded while, so a stuck one never holds up the list.
 class StreamCapture {
 public:
     static constexpr int kSilent = -10000;  // volume levels are hundredths of a decibel
+    static constexpr std::chrono::milliseconds kDefaultStallLimit{5000};
 
     // Applies the decoder preferences of a filter description file (element
     // ranks). A missing or malformed file changes nothing and logs one line.
@@ -46,7 +52,11 @@ public:
     // rate than the file's. 0 (the default) keeps every frame. Takes effect
     // with the next file played.
     void SetMaxFrameRate(int fps);
+    // How long a file may go without a picture before it is given up (a
+    // seek starts the count again). Takes effect at once.
+    void SetStallLimit(std::chrono::milliseconds limit);
     void SetPlayMode(int mode);  // 1 the list in order, over and over; 0 random
+    int GetPlayMode();
     void AddFile(const std::string& path);
     void RemoveFile(const std::string& path);
     void RemoveAllFiles();
@@ -83,17 +93,26 @@ private:
     void onStreamEnd();
     void onError(GstMessage* message);
     void onQuietBus();
+    // Gives the file up (as if it had failed) once no frame came for the
+    // stall limit.
+    void noticeStall();
     void applyVolume();
 
     std::mutex controlLock_;  // guards the player's state, the list and the pipeline
     PlayList list_;
-    std::unique_ptr<FrameDelivery> delivery_;
+    // Shared with the pipelines' sinks: one left to come down on its own
+    // may still call it after this player is gone.
+    std::shared_ptr<FrameDelivery> delivery_;
     GstElement* player_ = nullptr;
+    std::string playerFile_;       // the file player_ plays
     GstBus* playerBus_ = nullptr;  // player_'s bus, not owned
     BusWatcher busWatcher_;
     std::atomic<bool> playing_{false};
     std::atomic<bool> audioOutput_{false};
     size_t failuresInARow_ = 0;
+    std::chrono::milliseconds stallLimit_ = kDefaultStallLimit;
+    uint64_t framesAtLastSign_ = 0;  // arrived frames when the player last showed life
+    std::chrono::steady_clock::time_point lastSignOfLife_;
     std::string pendingError_;  // the first error of a burst, acted on when the bus is quiet
     bool resting_ = false;      // nothing in the list plays: later errors are old news
     int volumeLevel_ = 0;

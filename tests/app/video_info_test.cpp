@@ -113,12 +113,30 @@ TEST(VideoInfoTest, ABrokenFileInTheMiddleDoesNotStopTheRest) {
     std::ofstream(broken.toStdString()) << "not a video";
     QString third = QString::fromStdString(makeVideo(dir, "third.mp4", "blue", "", 1));
     Answers answers;
+    QMap<QString, QString> failures;
+    auto failed = QObject::connect(
+        VideoInfoRequest::instance(), &VideoInfoRequest::sig_videoInfoFailed,
+        [&](const QString& path, const QString& reason) { failures[path] = reason; });
     for (const QString& path : {first, broken, third}) {
         VideoInfoRequest::instance()->request(path);
     }
     ASSERT_TRUE(answers.waitFor([&] { return answers.byPath.contains(third); }));
     EXPECT_TRUE(answers.byPath.contains(first));
     EXPECT_FALSE(answers.byPath.contains(broken)) << "a file that cannot play gets no answer";
+    EXPECT_EQ(failures.keys(), QStringList{broken}) << "but a failure, with why";
+    EXPECT_EQ(failures.value(broken), "无法播放：文件已损坏或不是视频");
+
+    // Asked again: the failure is told at once, from memory, until the file changes.
+    failures.clear();
+    VideoInfoRequest::instance()->request(broken);
+    EXPECT_EQ(failures.keys(), QStringList{broken});
+    std::filesystem::remove(broken.toStdString());
+    std::filesystem::copy_file(first.toStdString(), broken.toStdString());
+    failures.clear();
+    VideoInfoRequest::instance()->request(broken);
+    EXPECT_TRUE(failures.isEmpty()) << "a changed file is looked at again";
+    EXPECT_TRUE(answers.waitFor([&] { return answers.byPath.contains(broken); }));
+    QObject::disconnect(failed);
 }
 
 TEST(VideoInfoTest, TheDiskCacheServesTheNextProcessUntilTheVideoChanges) {

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
 #include "effects/cam_streatch_effect.h"
 #include "effects/video_effect_small_video.h"
 #include "tests/support/test_components.h"
@@ -19,6 +25,58 @@ std::vector<uint8_t> rowNumberFrame() {
     }
     return frame;
 }
+
+// A frame of pseudo-random bytes (a fixed seed): neighbouring rows differ
+// by anything from 0 to 255, so every weight of a blend shows.
+std::vector<uint8_t> noiseFrame() {
+    std::vector<uint8_t> frame(VideoFrame::kSize32);
+    std::mt19937 random(18);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (uint8_t& value : frame) {
+        value = static_cast<uint8_t>(byte(random));
+    }
+    return frame;
+}
+
+// The stretch's rule, written out on its own: memory row r of the result
+// samples the band at OpenCV's linear-resize position (r + 0.5) x band
+// height / 480 - 0.5 (not above the band's first row) and mixes the band row
+// above that position with the one below, the lower one's weight being the
+// fraction rounded to 1/256: (upper x (256 - w) + lower x w + 128) / 256.
+std::vector<uint8_t> stretchedByTheRule(const std::vector<uint8_t>& frame, cv::Rect band) {
+    std::vector<uint8_t> result(frame.size());
+    const size_t rowBytes = 640 * 4;
+    for (int row = 0; row < 480; ++row) {
+        double at = std::max((row + 0.5) * band.height / 480.0 - 0.5, 0.0);
+        int upper = static_cast<int>(at);
+        int weight = static_cast<int>(std::lround((at - upper) * 256));
+        int lower = std::min(upper + 1, band.height - 1);
+        const uint8_t* above = &frame[(band.y + upper) * rowBytes];
+        const uint8_t* below = &frame[(band.y + lower) * rowBytes];
+        for (size_t i = 0; i < rowBytes; ++i) {
+            result[row * rowBytes + i] =
+                static_cast<uint8_t>((above[i] * (256 - weight) + below[i] * weight + 128) / 256);
+        }
+    }
+    return result;
+}
+
+// OpenCV's linear resize of the band to the whole frame.
+std::vector<uint8_t> stretchedByOpenCv(const std::vector<uint8_t>& frame, cv::Rect band) {
+    cv::Mat source(480, 640, CV_8UC4, const_cast<uint8_t*>(frame.data()));
+    std::vector<uint8_t> result(frame.size());
+    cv::Mat target(480, 640, CV_8UC4, result.data());
+    cv::resize(source(band), target, target.size(), 0, 0, cv::INTER_LINEAR);
+    return result;
+}
+
+size_t bytesApart(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int by) {
+    size_t count = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        count += std::abs(a[i] - b[i]) >= by ? 1 : 0;
+    }
+    return count;
+}
 }  // namespace
 
 TEST(CamStreatchEffectTest, BandsForTenAndHundredPercent) {
@@ -35,6 +93,26 @@ TEST(CamStreatchEffectTest, BandsForTenAndHundredPercent) {
     for (int row : {0, 2, 100, 240, 400, 478, 479}) {
         int shows = frame[(row * 640 + 320) * 4];
         EXPECT_NEAR(shows, (120 + row / 2) / 2, 1) << "memory row " << row;
+    }
+}
+
+// The stretch is the rule above, byte for byte, at every strength; it differs
+// from OpenCV's own linear resize (whose weights are finer) by at most one in
+// any byte, which is what "bilinear as OpenCV places its samples" promises.
+TEST(CamStreatchEffectTest, EveryByteFollowsTheStretchRuleAndStaysWithinOneOfOpenCv) {
+    const auto original = noiseFrame();
+    CamStreatchEffect effect(1);
+    for (int value : {1, 10, 33, 100, 250}) {
+        effect.setValue(value);
+        cv::Rect band = effect.band();
+        int expectedHeight = (480 * 480) / (480 + (480 * value) / 100);
+        ASSERT_EQ(band, cv::Rect(0, (480 - expectedHeight) / 2, 640, expectedHeight)) << value;
+        auto frame = original;
+        effect.Process(frame.data(), frame.size(), 640, 480);
+        auto rule = stretchedByTheRule(original, band);
+        EXPECT_EQ(bytesApart(frame, rule, 1), 0u) << "bytes off the rule at " << value;
+        auto openCv = stretchedByOpenCv(original, band);
+        EXPECT_EQ(bytesApart(frame, openCv, 2), 0u) << "bytes more than 1 off OpenCV at " << value;
     }
 }
 
@@ -96,15 +174,36 @@ TEST(VideoEffectSmallVideoTest, OtherSourceSizesNeverReadOutsideEitherBuffer) {
     smallInset.Process(frame.data(), frame.size(), 640, 480);
     EXPECT_EQ(frame[(40 * 640 + 250) * 4], 90);
 
-    // A larger source: the inset is cut to the frame.
+    // A somewhat wider source: its inset would overhang the frame's right
+    // edge, so it is cut there; the whole source still shrinks into what is
+    // left, and nothing outside that rectangle changes.
+    ManualSource wider;
+    wider.SetFrameSize(720, 576);
+    std::vector<uint8_t> widerPicture(720 * 576 * 4, 70);
+    wider.PushFrame(widerPicture.data(), widerPicture.size());
+    VideoEffectSmallVideo widerInset(&wider);
+    // Uncut it would be 240 x 192 at x = 720 - 14 - 240 = 466, y = 11.
+    EXPECT_EQ(widerInset.insetRect(), cv::Rect(466, 11, 640 - 466, 192));
+    frame = makeSolidFrame32(0, 0, 0);
+    widerInset.Process(frame.data(), frame.size(), 640, 480);
+    for (int row = 0; row < 480; ++row) {
+        for (int x = 0; x < 640; ++x) {
+            bool inside = x >= 466 && row >= 11 && row < 11 + 192;
+            ASSERT_EQ(frame[(row * 640 + x) * 4], inside ? 70 : 0) << x << "," << row;
+        }
+    }
+
+    // A much wider source: its inset would lie wholly right of the frame,
+    // so there is none, and the frame is left as it was.
     ManualSource wide;
     wide.SetFrameSize(1280, 720);
     std::vector<uint8_t> widePicture(1280 * 720 * 4, 70);
     wide.PushFrame(widePicture.data(), widePicture.size());
     VideoEffectSmallVideo wideInset(&wide);
-    EXPECT_TRUE((wideInset.insetRect() & cv::Rect(0, 0, 640, 480)) == wideInset.insetRect());
+    EXPECT_TRUE(wideInset.insetRect().empty());
     frame = makeSolidFrame32(0, 0, 0);
     wideInset.Process(frame.data(), frame.size(), 640, 480);
+    EXPECT_EQ(frame, makeSolidFrame32(0, 0, 0));
 
     // A source that changes its size after construction is not followed.
     small.SetFrameSize(640, 480);
@@ -114,6 +213,10 @@ TEST(VideoEffectSmallVideoTest, OtherSourceSizesNeverReadOutsideEitherBuffer) {
     smallInset.Process(frame.data(), frame.size(), 640, 480);
     EXPECT_EQ(frame, makeSolidFrame32(0, 0, 0));
 
+    // No source at all: no inset, the frame untouched.
     VideoEffectSmallVideo none(nullptr);
+    EXPECT_TRUE(none.insetRect().empty());
+    frame = makeSolidFrame32(9, 8, 7);
     none.Process(frame.data(), frame.size(), 640, 480);
+    EXPECT_EQ(frame, makeSolidFrame32(9, 8, 7));
 }

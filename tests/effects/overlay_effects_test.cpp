@@ -12,6 +12,7 @@
 #include "libs/overlay/text_effect32.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/offscreen_application.h"
+#include "tests/support/test_components.h"
 #include "tests/support/test_frames.h"
 #include "tests/support/test_media.h"
 #include "tools/pendant_art/gif_writer.h"
@@ -86,12 +87,17 @@ TEST(GifMixerEffectTest, TheAnimationFollowsTheClockTimesTheSpeed) {
     EXPECT_EQ(picture.frameAt(100ms), 1);
     EXPECT_EQ(picture.frameAt(250ms), 0) << "it loops";
 
-    auto frame = makeSolidFrame32(90, 90, 90);
-    picture.process(reinterpret_cast<char*>(frame.data()), static_cast<int>(frame.size()));
-    EXPECT_EQ(at(frame, 400, 200)[0], 90);
-    std::this_thread::sleep_for(120ms);
-    picture.process(reinterpret_cast<char*>(frame.data()), static_cast<int>(frame.size()));
-    EXPECT_EQ(at(frame, 400, 200)[0], 255) << "the second, all blue frame";
+    // The clock starts with the first picture drawn, which is the first frame
+    // (transparent there); as the clock goes on, the second, all blue frame
+    // shows, then the first again.
+    auto pixelShown = [&picture] {
+        auto frame = makeSolidFrame32(90, 90, 90);
+        picture.process(reinterpret_cast<char*>(frame.data()), static_cast<int>(frame.size()));
+        return at(frame, 400, 200)[0];
+    };
+    EXPECT_EQ(pixelShown(), 90);
+    EXPECT_TRUE(eventually([&] { return pixelShown() == 255; })) << "the second, all blue frame";
+    EXPECT_TRUE(eventually([&] { return pixelShown() == 90; })) << "and round again";
 }
 
 TEST(GifMixerEffectTest, LargePendantsAreFittedAndBadFilesChangeNothing) {
@@ -222,8 +228,9 @@ TEST(TextMixerEffectTest, ScrollingMovesAtItsSpeedAndWraps) {
 
     auto first = makeSolidFrame32(128, 128, 128);
     left->Process(first.data(), first.size(), 640, 480);
-    std::this_thread::sleep_for(300ms);
-    auto later = makeSolidFrame32(128, 128, 128);
-    left->Process(later.data(), later.size(), 640, 480);
-    EXPECT_NE(first, later) << "the picture moves";
+    EXPECT_TRUE(eventually([&] {
+        auto later = makeSolidFrame32(128, 128, 128);
+        left->Process(later.data(), later.size(), 640, 480);
+        return later != first;
+    })) << "the picture moves";
 }

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "engine/play_graph.h"
 #include "libs/capture/stream_capture.h"
@@ -39,10 +43,16 @@ TEST(VideoFileSourceTest, VolumePercentagesRoundTripThroughTheLevels) {
 TEST(VideoFileSourceTest, PlayModeIsKeptAsGivenAndPassedOnAsOneOrZero) {
     VideoFileSource source;
     EXPECT_EQ(source.PlayMode(), 0);
-    source.SetPlayMode(7);
-    EXPECT_EQ(source.PlayMode(), 7);
+    EXPECT_EQ(source.Player().GetPlayMode(), 0) << "random order to begin with";
     source.SetPlayMode(1);
     EXPECT_EQ(source.PlayMode(), 1);
+    EXPECT_EQ(source.Player().GetPlayMode(), 1);
+    source.SetPlayMode(7);
+    EXPECT_EQ(source.PlayMode(), 7);
+    EXPECT_EQ(source.Player().GetPlayMode(), 0) << "anything but 1 is random order";
+    source.SetPlayMode(-1);
+    EXPECT_EQ(source.PlayMode(), -1);
+    EXPECT_EQ(source.Player().GetPlayMode(), 0);
     EXPECT_EQ(source.TypeId(), SOURCE_TYPE_VIDEO_FILE);
 }
 
@@ -98,7 +108,31 @@ TEST(VideoFileSourceTest, PlaysInTheGraphAndShowsThePlaceholderAfterTheEnd) {
 }
 
 TEST(VideoFileSourceTest, StreamEndMakesTheFrameInvalidUntilTheNextFrame) {
-    VideoFileSource source;
+    // Notes, as the player calls it, what each call left the frame as.
+    struct WatchedSource : VideoFileSource {
+        std::mutex lock;
+        std::vector<std::string> story;  // "end:valid" / "end:invalid" / "frame:..."
+        void PushFrame(const uint8_t* data, size_t size) override {
+            VideoFileSource::PushFrame(data, size);
+            note("frame");
+        }
+        void SetFrameValid(bool valid) override {
+            VideoFileSource::SetFrameValid(valid);
+            note(valid ? "valid" : "end");
+        }
+        void note(const std::string& what) {
+            std::string entry = what + (FrameValid() ? ":valid" : ":invalid");
+            std::lock_guard<std::mutex> guard(lock);
+            if (story.empty() || story.back() != entry) {
+                story.push_back(entry);
+            }
+        }
+        std::vector<std::string> seen() {
+            std::lock_guard<std::mutex> guard(lock);
+            return story;
+        }
+    };
+    WatchedSource source;
     auto frame = makeSolidFrame32(1, 2, 3);
     // The receiver is what the player calls; drive it as the player would.
     source.PushFrame(frame.data(), frame.size());
@@ -111,15 +145,17 @@ TEST(VideoFileSourceTest, StreamEndMakesTheFrameInvalidUntilTheNextFrame) {
     source.AddFile(QString::fromStdString(media.file("blue.mp4")));
     source.SetPlayMode(1);
     ASSERT_EQ(source.Start(), 0);
-    bool sawInvalid = false, sawValidAgain = false;
-    auto deadline = std::chrono::steady_clock::now() + 8s;
-    while (std::chrono::steady_clock::now() < deadline && !sawValidAgain) {
-        bool valid = source.FrameValid();
-        sawInvalid = sawInvalid || !valid;
-        sawValidAgain = sawInvalid && valid;
-        std::this_thread::sleep_for(2ms);
-    }
+    // The file plays, ends, and plays again: frame, end, frame.
+    auto played = [&] {
+        auto story = source.seen();
+        return std::find(story.begin(), story.end(), "end:invalid") != story.end() &&
+               story.back() == "frame:valid";
+    };
+    EXPECT_TRUE(eventually(played, 10s));
     source.Stop();
-    EXPECT_TRUE(sawInvalid) << "the stream end cleared the frame";
-    EXPECT_TRUE(sawValidAgain) << "the next round's first frame brought it back";
+    auto story = source.seen();
+    ASSERT_GE(story.size(), 3u);
+    EXPECT_EQ(story[0], "frame:valid");
+    EXPECT_EQ(story[1], "end:invalid") << "the stream end cleared the frame";
+    EXPECT_EQ(story[2], "frame:valid") << "the next round's first frame brought it back";
 }

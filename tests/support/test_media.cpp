@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,11 +31,21 @@ bool makeTestVideo(const std::string& path, const TestVideo& video) {
                       "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=%.3f",
                       video.seconds);
     }
-    std::string band =
-        video.topBand.empty()
-            ? std::string()
-            : " -vf \"drawbox=x=0:y=0:w=640:h=48:color=" + video.topBand + ":t=fill\"";
-    std::string command = "ffmpeg -loglevel error -y " + picture + " " + sound + band +
+    std::vector<std::string> filters;
+    if (!video.topBand.empty()) {
+        filters.push_back("drawbox=x=0:y=0:w=640:h=48:color=" + video.topBand + ":t=fill");
+    }
+    if (video.grain) {
+        filters.push_back("noise=alls=12:allf=t");
+    }
+    std::string filterOption;
+    for (const std::string& filter : filters) {
+        filterOption += (filterOption.empty() ? " -vf \"" : ",") + filter;
+    }
+    if (!filterOption.empty()) {
+        filterOption += "\"";
+    }
+    std::string command = "ffmpeg -loglevel error -y " + picture + " " + sound + filterOption +
                           " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g 15 " +
                           (video.sound ? "-c:a aac -shortest " : "") + "-movflags +faststart \"" +
                           path + "\"";

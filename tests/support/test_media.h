@@ -14,6 +14,9 @@ struct TestVideo {
     std::string topBand = "yellow";  // the top 48 rows; empty: none
     std::string secondHalf;          // empty: one colour throughout
     bool sound = true;
+    // Fine noise over the picture, new in every frame: the file then takes
+    // about 1.4 MB a second, so its first bytes hold only a moment of it.
+    bool grain = false;
 };
 
 // False (with ffmpeg's complaint on stderr) when the file could not be made.

@@ -62,7 +62,7 @@ TEST(MainWindowTest, ATabKeepsItsPageAndOnlyItsButtonIsSelected) {
 TEST(MainWindowTest, TheTrayMenuAndTheCloseButton) {
     Window window;
     LumoraBox* box = window.box;
-    box->onIconActivate(QSystemTrayIcon::Context);
+    emit box->trayIcon()->activated(QSystemTrayIcon::Context);
     ASSERT_NE(box->trayMenu(), nullptr);
     QList<QAction*> entries = box->trayMenu()->actions();
     ASSERT_EQ(entries.size(), 3);
@@ -78,11 +78,11 @@ TEST(MainWindowTest, TheTrayMenuAndTheCloseButton) {
     } else {
         EXPECT_TRUE(box->isMinimized()) << "no tray: closing minimises";
     }
-    box->onIconActivate(QSystemTrayIcon::DoubleClick);
-    box->onActivate();
+    // A double click on the tray icon, as the icon reports it.
+    emit box->trayIcon()->activated(QSystemTrayIcon::DoubleClick);
     settle();
     EXPECT_TRUE(box->isVisible());
-    EXPECT_FALSE(box->isMinimized());
+    EXPECT_FALSE(box->isMinimized()) << "the double click brings the window back";
 
     box->hide();
     box->onAppMessage("activate window");

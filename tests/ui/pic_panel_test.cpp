@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGraphicsSceneMouseEvent>
 #include <QImage>
+#include <QPainter>
+#include <QStyleOptionGraphicsItem>
 #include <QTest>
 
 #include "app/media_site.h"
@@ -17,6 +20,8 @@
 #include "tests/ui/ui_test_environment.h"
 #include "ui/pic_control_view.h"
 #include "ui/pic_graphic_view.h"
+#include "widgets/button_skin.h"
+#include "widgets/custom_file_dialog.h"
 #include "widgets/pic_item.h"
 
 namespace {
@@ -146,4 +151,142 @@ TEST(PicPanelTest, TheListOrderAndFittingComeBackEvenIfClosedEarly) {
     EXPECT_EQ(again.grid()->source()->PlaySequence(), 1);
     EXPECT_TRUE(waitFor([&] { return again.grid()->tileCount() == 30; }));
     again.grid()->clearPics();
+}
+
+namespace {
+QImage rendered(QGraphicsItem* item) {
+    QImage image(80, 80, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    QStyleOptionGraphicsItem option;
+    item->paint(&painter, &option, nullptr);
+    return image;
+}
+
+bool isSignRed(QColor colour) {
+    return colour.red() > 200 && colour.green() < 100 && colour.blue() < 100;
+}
+
+QString makeUnreadable(const ScratchDir& folder, const std::string& name) {
+    QString path = QString::fromStdString(folder.file(name));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\x89PNG\r\n\x1a\n but nothing after it");
+    return path;
+}
+
+QStringList savedPictures() {
+    QStringList saved;
+    SettingsDb::instance()->loadStringList("Pics", saved);
+    return saved;
+}
+}  // namespace
+
+TEST(PicPanelTest, AnUnreadablePictureIsMarkedWithWhyAndLeftOutOfTheSlideshow) {
+    forgetPictures();
+    ScratchDir folder;
+    QString broken = makeUnreadable(folder, "1 broken.png");
+    QString green = makePicture(folder, "2 green.png", QColor(0, 255, 0));
+    RecordingOutput output;
+    PlayGraph::Instance()->AddOutput(&output);
+    PlayGraph::Instance()->Start();
+    {
+        PicControlView page;
+        settle();
+        page.grid()->addPic(broken);
+        page.grid()->addPic(green);
+        ASSERT_EQ(page.grid()->tileCount(), 2) << "listed, so that it can be removed";
+        PicItem* tile = page.grid()->tileOf(broken);
+        EXPECT_TRUE(tile->problem().startsWith("无法读取")) << tile->problem().toStdString();
+        EXPECT_EQ(tile->toolTip(), "1 broken.png\n" + tile->problem());
+        EXPECT_TRUE(page.grid()->tileOf(green)->problem().isEmpty());
+        QImage shown = rendered(tile);
+        EXPECT_TRUE(isSignRed(shown.pixelColor(35, 26))) << "the sign, left of its middle";
+        QImage good = rendered(page.grid()->tileOf(green));
+        EXPECT_FALSE(isSignRed(good.pixelColor(35, 26)));
+
+        // Chosen for the slideshow, it is passed over: the readable one shows.
+        doubleClick(page.grid(), tile);
+        EXPECT_TRUE(slideshowInGraph(page.grid()->source()));
+        EXPECT_TRUE(waitFor([&] { return nextColourShown(output) == "green"; }));
+
+        // Mended and added again, it is read once more.
+        QFile::remove(broken);
+        QImage blue(64, 48, QImage::Format_RGB32);
+        blue.fill(Qt::blue);
+        ASSERT_TRUE(blue.save(broken, "PNG"));
+        page.grid()->addPic(broken);
+        ASSERT_EQ(page.grid()->tileCount(), 2);
+        EXPECT_TRUE(page.grid()->tileOf(broken)->problem().isEmpty());
+        EXPECT_FALSE(page.grid()->tileOf(broken)->picture().isNull());
+        page.grid()->clearPics();
+    }
+    PlayGraph::Instance()->RemoveOutput(&output);
+}
+
+TEST(PicPanelTest, ClearedAndMissingPicturesDoNotComeBack) {
+    forgetPictures();
+    ScratchDir folder;
+    QStringList paths;
+    for (int i = 0; i < 30; ++i) {
+        paths << makePicture(folder, "c" + std::to_string(10 + i) + ".png", Qt::gray, {32, 32});
+    }
+    QString missing = QString::fromStdString(folder.file("never there.png"));
+    {
+        PicControlView page;
+        settle();
+        page.grid()->push(paths);
+        ASSERT_TRUE(waitFor([&] { return page.grid()->tileCount() > 0; }));
+        ASSERT_FALSE(page.grid()->waiting().isEmpty()) << "cleared while pictures come in";
+        page.grid()->clearPics();
+        // A name with no file behind it, after them in the queue: once it is
+        // taken, whatever waited before it has been handled too.
+        page.grid()->push({missing});
+        EXPECT_TRUE(waitFor([&] { return page.grid()->waiting().isEmpty(); }));
+        EXPECT_EQ(page.grid()->tileCount(), 0) << "nothing comes back after a clear";
+        page.grid()->addPic(paths[0]);
+    }
+    EXPECT_EQ(savedPictures(), QStringList{paths[0]})
+        << "neither the cleared pictures nor a name with no file are kept";
+
+    // A saved picture missing at start-up (an unplugged drive) is kept for
+    // when it returns, until the list is cleared.
+    SettingsDb::instance()->saveStringList("Pics", {paths[0], missing});
+    {
+        PicControlView page;
+        settle();
+        EXPECT_TRUE(waitFor([&] { return page.grid()->tileCount() == 1; }));
+    }
+    EXPECT_EQ(savedPictures(), (QStringList{paths[0], missing}));
+    {
+        PicControlView page;
+        settle();
+        page.grid()->clearPics();
+    }
+    EXPECT_TRUE(savedPictures().isEmpty());
+}
+
+TEST(PicPanelTest, TheAddDialogOffersThePicturesFirstThenGifAndAnyFile) {
+    // Notes what the add button asks for and chooses nothing.
+    struct FilterWatch : FileChooser {
+        QString filter;
+        QStringList openFileNames(QWidget*, const QString&, const QString&, const QString& asked,
+                                  QFileDialog::Options) override {
+            filter = asked;
+            return {};
+        }
+    } watch;
+    CustomFileDialog::setChooser(&watch);
+    PicControlView page;
+    settle();
+    for (ButtonSkin* button : page.findChildren<ButtonSkin*>()) {
+        if (button->imagePath() == "effect/btn_add.png")
+            button->click();
+    }
+    CustomFileDialog::setChooser(nullptr);
+    QStringList choices = watch.filter.split(";;");
+    ASSERT_EQ(choices.size(), 3) << watch.filter.toStdString();
+    EXPECT_EQ(choices[0], "图片文件 (*.JPG *.PNG *.Jpeg *.BMP)");
+    EXPECT_EQ(choices[1], "GIF 图片 (*.gif)");
+    EXPECT_EQ(choices[2], "所有文件 (*)");
 }

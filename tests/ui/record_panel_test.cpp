@@ -137,6 +137,25 @@ struct RecordPanelTest : ::testing::Test {
 };
 }  // namespace
 
+TEST_F(RecordPanelTest, AnUnsavedRecordingIsNamedWithoutItsTemporarySuffix) {
+    QString folder = RecordControlView::recordFolder();
+    QString unsaved = folder + "20240305140709042.flv_tmp";
+    QString kept = folder + "20240305150000000.flv";
+    for (const QString& path : {unsaved, kept}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    RecordGraphicView list;
+    list.addPath(unsaved);
+    list.addPath(kept);
+    ASSERT_NE(list.itemOf(unsaved), nullptr);
+    EXPECT_EQ(list.itemOf(unsaved)->name(), "20240305140709042") << "未保存 says the rest";
+    EXPECT_TRUE(list.itemOf(unsaved)->isUnsaved());
+    EXPECT_EQ(list.itemOf(unsaved)->path(), unsaved) << "the item still knows its file";
+    EXPECT_EQ(list.itemOf(kept)->name(), "20240305150000000.flv");
+    EXPECT_FALSE(list.itemOf(kept)->isUnsaved());
+}
+
 TEST_F(RecordPanelTest, NamesAndTimesFollowTheClock) {
     QDateTime start(QDate(2024, 3, 5), QTime(14, 7, 9, 42));
     QString path = RecordControlView::temporaryPath(start);

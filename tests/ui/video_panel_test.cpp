@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QPainter>
+#include <QStyleOptionGraphicsItem>
 #include <QTest>
 
 #include "app/box_site_listener.h"
@@ -236,4 +239,65 @@ TEST(VideoPanelTest, TheListAndThePlayOrderComeBack) {
     }
     SettingsDb::instance()->loadStringList("Videos", saved);
     EXPECT_TRUE(saved.isEmpty()) << saved.join(", ").toStdString();
+}
+
+namespace {
+// The item drawn on its own, as the list draws it.
+QImage rendered(QGraphicsItem* item) {
+    QImage image(item->boundingRect().size().toSize(), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    QStyleOptionGraphicsItem option;
+    item->paint(&painter, &option, nullptr);
+    return image;
+}
+
+// Whether the problem sign (a red disc) shows left of its centre at `centre`.
+bool signAt(const QImage& image, QPoint centre) {
+    QColor colour = image.pixelColor(centre - QPoint(5, 0));
+    return colour.red() > 200 && colour.green() < 100 && colour.blue() < 100;
+}
+}  // namespace
+
+TEST(VideoPanelTest, AFileThatCannotPlayIsMarkedWithWhyAndPassedOverUntilMended) {
+    forgetList();
+    ScratchDir folder;
+    QString broken = QString::fromStdString(folder.file("broken.mp4"));
+    {
+        QFile file(broken);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("not a video at all");
+    }
+    VideoControlView page;
+    settle();
+    VideoGraphicView* list = page.list();
+    list->addVideo(broken);
+    list->addVideo(videos().red);
+    VideoItem* item = list->itemOf(broken);
+    ASSERT_NE(item, nullptr);
+    ASSERT_TRUE(waitFor([&] { return !item->problem().isEmpty(); }));
+    EXPECT_TRUE(item->problem().startsWith("无法播放")) << item->problem().toStdString();
+    EXPECT_EQ(item->toolTip(), "broken.mp4\n" + item->problem());
+    EXPECT_TRUE(list->itemOf(videos().red)->problem().isEmpty());
+    EXPECT_TRUE(list->itemOf(videos().red)->toolTip().isEmpty());
+    const QPoint signCentre(79, 57);  // the thumbnail's bottom-right corner
+    EXPECT_TRUE(signAt(rendered(item), signCentre));
+    EXPECT_FALSE(signAt(rendered(list->itemOf(videos().red)), signCentre));
+
+    // Played, the marked file is passed over: choosing it plays what can play.
+    list->itemOf(broken)->setSelected(true);
+    list->playSelected();
+    EXPECT_TRUE(sourceInGraph(list->source()));
+    EXPECT_NE(list->source()->CurrentFile(), broken) << "not in the player's list";
+    EXPECT_TRUE(waitFor([&] { return list->source()->CurrentFile() == videos().red; }));
+
+    // Mended and added again, it is looked at once more and plays again.
+    QFile::remove(broken);
+    ASSERT_TRUE(QFile::copy(videos().green, broken));
+    list->addVideo(broken);
+    EXPECT_TRUE(waitFor([&] { return item->problem().isEmpty(); }));
+    EXPECT_TRUE(item->toolTip().isEmpty());
+    list->source()->SetCurrentFile(broken);
+    EXPECT_EQ(list->source()->CurrentFile(), broken) << "back in the player's list";
+    list->clearVideos();
 }
