@@ -3,6 +3,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
@@ -24,6 +25,7 @@
 #include "outputs/wmv_record_output.h"
 #include "tests/support/child_process.h"
 #include "tests/support/media_probe.h"
+#include "tests/support/test_components.h"
 #include "tests/support/test_media.h"
 #include "tests/ui/ui_test_environment.h"
 #include "ui/file_manager.h"
@@ -245,11 +247,15 @@ TEST_F(RecordPanelTest, AFiveSecondRecordingIsPreviewedSavedAndListed) {
 }
 
 // A recorder that takes its time to write the file out (a slow or busy
-// disk): the real output, whose finishing first waits 1.5 s.
+// disk): the real output, whose finishing first waits until the window has
+// answered 50 looks of the test (at most 3 s, when the window stands still).
+std::atomic<int> g_looks{0};
+
 struct SlowToFinish : WmvRecordOutput {
     using WmvRecordOutput::WmvRecordOutput;
     ~SlowToFinish() override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the slow disk
+        int from = g_looks.load();
+        eventually([from] { return g_looks.load() >= from + 50; }, std::chrono::seconds(3));
     }
 };
 
@@ -266,6 +272,7 @@ TEST_F(RecordPanelTest, AFileThatTakesLongToFinishDoesNotFreezeTheWindow) {
     bool finishingShown = false;
     QTimer look;
     QObject::connect(&look, &QTimer::timeout, [&] {
+        ++g_looks;
         finishingShown = finishingShown ||
                          (panel.isFinishing() && panel.stopButton()->isVisible() &&
                           !panel.stopButton()->isEnabled() && !panel.startButton()->isVisible());
