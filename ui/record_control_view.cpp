@@ -150,8 +150,10 @@ void RecordControlView::onBtnStop() {
     finishing_ = true;
     stop_->setEnabled(false);
     stop_->setToolTip(tr("正在完成录制文件…"));
-    std::shared_ptr<WmvRecordOutput> recording(std::move(output_));
-    work_->post([recording]() mutable { recording.reset(); },
+    // Handed over whole: the work queue's thread alone destroys it. (With a
+    // shared pointer this thread could drop the last copy and wait after all.)
+    WmvRecordOutput* recording = output_.release();
+    work_->post([recording] { delete recording; },
                 [this, seconds] {
                     finishing_ = false;
                     showIdle();

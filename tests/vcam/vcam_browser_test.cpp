@@ -287,9 +287,14 @@ void report(Kind kind, const Reception& got) {
 // The browser's colour conversion of YUY2 and our rounding into it.
 constexpr double kColourTolerance = 24;
 
-void expectLumoraPictures(Kind kind, const Reception& got) {
+// The rate a browser presents at, within `below` under 15 fps. Two browsers
+// and a third consumer share the machine's two cores with Lumora, and then
+// present a little less often; a camera that fed one consumer at the others'
+// cost would halve it.
+void expectLumoraPictures(Kind kind, const Reception& got, double below = 1.0) {
     SCOPED_TRACE(HeadlessBrowser::name(kind));
-    EXPECT_NEAR(got.fps, 15.0, 1.0);
+    EXPECT_GE(got.fps, 15.0 - below);
+    EXPECT_LE(got.fps, 16.0);
     EXPECT_EQ(got.unmarked, 0u) << "every picture is Lumora's";
     EXPECT_LE(got.worstColour, kColourTolerance);
     EXPECT_TRUE(got.allFullSize) << "640 x 480";
@@ -370,7 +375,7 @@ TEST(VCamBrowsersTogetherTest, BothBrowsersAndAPipeWireConsumerShareTheCamera) {
     for (Viewer* viewer : {&chromium, &firefox}) {
         Reception got = receive(*viewer);
         report(viewer->kind, got);
-        expectLumoraPictures(viewer->kind, got);
+        expectLumoraPictures(viewer->kind, got, 3.0);
     }
     EXPECT_TRUE(eventually([&] { return third.marked() >= 30; }, 10s))
         << "pipewiresrc got " << third.marked() << " marked pictures";
