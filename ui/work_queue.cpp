@@ -12,7 +12,6 @@ WorkQueue::~WorkQueue() {
 }
 
 void WorkQueue::post(std::function<void()> work, std::function<void()> done) {
-    ++pending_;
     {
         std::lock_guard<std::mutex> guard(lock_);
         queue_.push_back({std::move(work), std::move(done)});
@@ -32,15 +31,9 @@ void WorkQueue::run() {
         lock.unlock();
         piece.work();
         // Queued to this object: dropped by Qt if it is being destroyed.
-        QMetaObject::invokeMethod(
-            this, [this, done = std::move(piece.done)] { complete(done); }, Qt::QueuedConnection);
+        if (piece.done) {
+            QMetaObject::invokeMethod(this, std::move(piece.done), Qt::QueuedConnection);
+        }
         lock.lock();
-    }
-}
-
-void WorkQueue::complete(std::function<void()> done) {
-    --pending_;
-    if (done) {
-        done();
     }
 }

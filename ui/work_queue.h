@@ -21,8 +21,6 @@ public:
     ~WorkQueue() override;
 
     void post(std::function<void()> work, std::function<void()> done);
-    // True from a post until its completion has run.
-    bool isBusy() const { return pending_ > 0; }
 
 private:
     struct Piece {
@@ -30,9 +28,7 @@ private:
         std::function<void()> done;
     };
     void run();
-    void complete(std::function<void()> done);
 
-    int pending_ = 0;  // owner's thread only
     std::mutex lock_;  // guards queue_ and stopping_
     std::condition_variable wake_;
     std::deque<Piece> queue_;
