@@ -120,15 +120,6 @@ TEST_F(MediaSiteTest, ACameraThatCannotStartLeavesItsSlotEmptyAndStillSignals) {
     EXPECT_EQ(site->camera(false), nullptr) << "no camera is made for a device nobody chose";
 }
 
-std::chrono::milliseconds longestGap(const std::vector<RecordingOutput::Call>& calls) {
-    std::chrono::milliseconds longest{0};
-    for (size_t i = 1; i < calls.size(); ++i) {
-        longest = std::max(longest, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        calls[i].when - calls[i - 1].when));
-    }
-    return longest;
-}
-
 // A webcam that takes two seconds to deliver its first picture: opening it
 // must neither hold up the caller (the user interface) nor the pictures, and
 // when it fails later the panels hear of it and the placeholder returns.
@@ -156,7 +147,7 @@ TEST_F(MediaSiteTest, ASlowCameraStallsNothingAndItsFailureIsAnnounced) {
     EXPECT_FALSE(camera->FrameValid()) << "nothing came yet: the placeholder shows meanwhile";
     EXPECT_TRUE(eventually([&] { return camera->FrameValid(); }, std::chrono::seconds(6)));
     EXPECT_GT(output.frameCount(), 20u) << "pictures went on during the warm-up";
-    EXPECT_LT(longestGap(output.calls()), std::chrono::milliseconds(500));
+    EXPECT_LT(output.longestGap(), std::chrono::milliseconds(500));
 
     int failures = 0;
     auto counting = QObject::connect(BoxSiteListener::instance(),

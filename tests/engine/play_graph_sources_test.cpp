@@ -239,15 +239,6 @@ private:
     std::function<bool()> gate_;
     bool opened_ = false;
 };
-
-std::chrono::milliseconds longestGap(const std::vector<RecordingOutput::Call>& calls) {
-    std::chrono::milliseconds longest{0};
-    for (size_t i = 1; i < calls.size(); ++i) {
-        longest = std::max(longest, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        calls[i].when - calls[i - 1].when));
-    }
-    return longest;
-}
 }  // namespace
 
 // A source that takes its time to start (a camera waiting for its first
@@ -267,7 +258,7 @@ TEST_F(GraphFixture, TheGraphKeepsTickingWhileASourceStartsOrStops) {
     EXPECT_TRUE(camera.IsRunning());
     EXPECT_FALSE(previous.IsRunning()) << "the others are stopped after it";
     EXPECT_EQ(graph->FrontSourceType(), SOURCE_TYPE_CAMERA);
-    EXPECT_LT(longestGap(output.calls()), std::chrono::milliseconds(500));
+    EXPECT_LT(output.longestGap(), std::chrono::milliseconds(500));
 
     // Taking the front away and starting the next waits the same way.
     output.clear();

@@ -50,21 +50,37 @@ std::string middleOfNextPicture(RecordingOutput& output) {
     return picture.empty() ? "none" : nearestColour(picture.data() + (240 * 640 + 320) * 4);
 }
 
+// A running graph with a yellow placeholder and an output that records what
+// it composes; stopped and emptied again at the end of the test.
+struct WatchedGraph {
+    PlayGraph* graph;
+    std::vector<uint8_t> yellow = makeSolidFrame32(0, 255, 255);
+    ManualSource placeholder;
+    RecordingOutput output;
+
+    explicit WatchedGraph(PlayGraph* watched) : graph(watched) {
+        placeholder.PushFrame(yellow.data(), yellow.size());
+        graph->SetPlaceholderSource(&placeholder);
+        graph->AddOutput(&output);
+        graph->Start();
+    }
+    ~WatchedGraph() {
+        graph->Stop();
+        graph->RemoveOutput(&output);
+        graph->SetPlaceholderSource(nullptr);
+    }
+    std::string shownNow() { return middleOfNextPicture(output); }
+};
+
 struct CameraSourceTest : ::testing::Test {
     void SetUp() override { setenv("LUMORA_FAKE_CAMERAS", "2", 1); }
 };
 }  // namespace
 
 TEST_F(CameraSourceTest, ATestCameraInTheProcessWideGraph) {
-    PlayGraph* graph = PlayGraph::Instance();
-    auto placeholderPicture = makeSolidFrame32(0, 255, 255);  // yellow
-    ManualSource placeholder;
-    placeholder.PushFrame(placeholderPicture.data(), placeholderPicture.size());
-    graph->SetPlaceholderSource(&placeholder);
-    RecordingOutput output;
-    graph->AddOutput(&output);
-    graph->Start();
-    auto shownNow = [&] { return middleOfNextPicture(output); };
+    WatchedGraph watched(PlayGraph::Instance());
+    PlayGraph* graph = watched.graph;
+    auto shownNow = [&] { return watched.shownNow(); };
 
     CameraSource camera(firstTestCamera(), 640, 480);
     EXPECT_EQ(camera.TypeId(), SOURCE_TYPE_CAMERA);
@@ -76,7 +92,7 @@ TEST_F(CameraSourceTest, ATestCameraInTheProcessWideGraph) {
     EXPECT_TRUE(eventually([&] { return camera.FrameValid(); }, 3s));
     // SMPTE bars: the picture's middle is a bar of colour, not the yellow placeholder.
     EXPECT_EQ(shownNow(), "green");
-    EXPECT_EQ(nearestColour(output.last32().data() + (470 * 640 + 20) * 4), "white")
+    EXPECT_EQ(nearestColour(watched.output.last32().data() + (470 * 640 + 20) * 4), "white")
         << "the picture's top-left is white: bottom row first all the way";
 
     camera.Stop();
@@ -93,8 +109,6 @@ TEST_F(CameraSourceTest, ATestCameraInTheProcessWideGraph) {
 
     graph->Stop();
     graph->RemoveSource(&camera, false);
-    graph->RemoveOutput(&output);
-    graph->SetPlaceholderSource(nullptr);
 }
 
 TEST_F(CameraSourceTest, TheCamerasOwnChainRunsBeforeTheFrameIsStored) {
@@ -160,16 +174,11 @@ TEST_F(CameraSourceTest, RecordsKeepDuplicatesAndNameTheNameless) {
 // for the placeholder, it no longer counts as running, and starting it
 // again really starts it (no dead pipeline reported as started).
 TEST_F(CameraSourceTest, ACameraThatFailsWhileRunningGivesWayToThePlaceholder) {
-    auto graph = std::unique_ptr<PlayGraph, void (*)(PlayGraph*)>(
+    auto owned = std::unique_ptr<PlayGraph, void (*)(PlayGraph*)>(
         PlayGraph::Create(15), [](PlayGraph* g) { PlayGraph::Destroy(&g); });
-    auto yellow = makeSolidFrame32(0, 255, 255);
-    ManualSource placeholder;
-    placeholder.PushFrame(yellow.data(), yellow.size());
-    graph->SetPlaceholderSource(&placeholder);
-    RecordingOutput output;
-    graph->AddOutput(&output);
-    graph->Start();
-    auto shownNow = [&] { return middleOfNextPicture(output); };
+    WatchedGraph watched(owned.get());
+    PlayGraph* graph = watched.graph;
+    auto shownNow = [&] { return watched.shownNow(); };
 
     CameraSource camera(firstTestCamera(), 640, 480);
     graph->SelectSource(&camera, true);
@@ -186,5 +195,4 @@ TEST_F(CameraSourceTest, ACameraThatFailsWhileRunningGivesWayToThePlaceholder) {
     EXPECT_EQ(shownNow(), "green");
     graph->Stop();
     graph->RemoveSource(&camera, false);
-    graph->RemoveOutput(&output);
 }

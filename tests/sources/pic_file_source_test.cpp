@@ -51,6 +51,16 @@ QString makePicture(const ScratchDir& dir, const std::string& name, QColor colou
     return path;
 }
 
+// A large JPEG photo of one colour, made by ffmpeg; its path, or empty when
+// ffmpeg failed.
+std::string makeLargePhoto(const ScratchDir& dir, const std::string& name,
+                           const std::string& colour, const std::string& size) {
+    std::string path = dir.file(name);
+    std::string command = "ffmpeg -v error -y -f lavfi -i color=c=" + colour + ":s=" + size +
+                          " -frames:v 1 -q:v 10 '" + path + "'";
+    return std::system(command.c_str()) == 0 ? path : std::string();
+}
+
 // Waits until the source shows a picture whose middle is `colour`.
 bool showsWithin(const VideoSource& source, const std::string& colour,
                  std::chrono::milliseconds limit = 3s) {
@@ -181,12 +191,8 @@ TEST(PicFileSourceTest, ListOrderRandomOrderAndBrokenPictures) {
 
 TEST(PicFileSourceTest, AHugePictureIsShownWithoutHoldingItWhole) {
     ScratchDir dir;
-    std::string huge = dir.file("huge.jpg");
-    ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i color=c=blue:s=10000x10000 "
-                           "-frames:v 1 -q:v 10 '" +
-                           huge + "'")
-                              .c_str()),
-              0);
+    std::string huge = makeLargePhoto(dir, "huge.jpg", "blue", "10000x10000");
+    ASSERT_FALSE(huge.empty());
     ChildProcess viewer;
     ASSERT_TRUE(viewer.fork([&](int out) -> int {
         PicFileSource slideshow;
@@ -213,12 +219,8 @@ TEST(PicFileSourceTest, AHugePictureIsShownWithoutHoldingItWhole) {
 // once; it is decoded at the size the frame needs.
 TEST(PicFileSourceTest, AFortyEightMegapixelPhotoShows) {
     ScratchDir dir;
-    std::string photo = dir.file("photo.jpg");
-    ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i color=c=green:s=8000x6000 "
-                           "-frames:v 1 -q:v 10 '" +
-                           photo + "'")
-                              .c_str()),
-              0);
+    std::string photo = makeLargePhoto(dir, "photo.jpg", "green", "8000x6000");
+    ASSERT_FALSE(photo.empty());
     PicFileSource slideshow;
     slideshow.SetShowTime(60000);
     slideshow.AddPicture(QString::fromStdString(photo));

@@ -75,6 +75,16 @@ std::vector<RecordingOutput::Call> RecordingOutput::calls() const {
     return calls_;
 }
 
+std::chrono::milliseconds RecordingOutput::longestGap() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    std::chrono::milliseconds longest{0};
+    for (size_t i = 1; i < calls_.size(); ++i) {
+        longest = std::max(longest, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        calls_[i].when - calls_[i - 1].when));
+    }
+    return longest;
+}
+
 std::vector<uint8_t> RecordingOutput::last32() const {
     std::lock_guard<std::mutex> guard(lock_);
     for (auto it = calls_.rbegin(); it != calls_.rend(); ++it) {

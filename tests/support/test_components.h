@@ -65,6 +65,9 @@ public:
     bool waitForFrames(size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5));
     size_t frameCount() const;
     std::vector<Call> calls() const;
+    // The longest time between two calls so far: how long the graph stood
+    // still at most.
+    std::chrono::milliseconds longestGap() const;
     // The last OnFrame32 data; empty when none came.
     std::vector<uint8_t> last32() const;
     // Forgets what came so far and returns the 32-bit picture of a tick that
