@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 
 HelperKeeper::HelperKeeper(std::string program, std::vector<std::string> arguments, QObject* parent,
                            int lookIntervalMs)

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QStandardPaths>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 
 namespace {
 constexpr const char* kColon = "&nbcp";

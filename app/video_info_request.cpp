@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "engine/video_frame.h"
+#include "base/video_frame.h"
 
 namespace {
 constexpr int kThumbnailFrame = 30;

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/simply_callback.h"
 #include "bench/plain_pipeline.h"
-#include "engine/simply_callback.h"
 #include "libs/capture/capture_devices.h"
 #include "libs/capture/stream_capture.h"
 #include "libs/capture/video_capture.h"

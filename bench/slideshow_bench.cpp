@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "engine/simply_callback.h"
+#include "base/simply_callback.h"
 #include "libs/slideshow/pic_engine.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "engine/video_frame.h"
-#include "outputs/vcam_channel/vcam_reader.h"
-#include "outputs/vcam_channel/virtual_camera_server.h"
+#include "base/video_frame.h"
+#include "channel/vcam_reader.h"
+#include "channel/virtual_camera_server.h"
 
 namespace {
 // A private runtime folder, so the benchmark never meets a running Lumora.

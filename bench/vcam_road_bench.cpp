@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "outputs/vcam_channel/virtual_camera_server.h"
+#include "channel/virtual_camera_server.h"
 #include "tests/support/child_process.h"
 #include "tests/support/pipewire_link.h"
 

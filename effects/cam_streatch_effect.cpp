@@ -1,10 +1,10 @@
 #include "effects/cam_streatch_effect.h"
-#include "engine/simd_dispatch.h"
+#include "base/simd_dispatch.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "engine/scoped_lock.h"
+#include "base/scoped_lock.h"
 
 namespace {
 // out = (upper * (256 - w) + lower * w + 128) / 256 for every byte of a row;

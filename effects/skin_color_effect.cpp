@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "base/scoped_lock.h"
 #include "effects/skin_color_pass.h"
-#include "engine/scoped_lock.h"
 
 namespace {
 struct PresetRow {

@@ -1,6 +1,6 @@
 #include "effects/skin_color_pass.h"
+#include "base/simd_dispatch.h"
 #include "effects/skin_curve_avx2.h"
-#include "engine/simd_dispatch.h"
 
 // OpenCV's 8-bit BT.601 YUV constants, scaled by 2^14.
 namespace {

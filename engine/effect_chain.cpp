@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/scoped_lock.h"
+#include "base/scoped_lock.h"
 #include "engine/video_effect.h"
 #include "engine/video_source.h"
 

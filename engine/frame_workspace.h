@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/video_frame.h"
+#include "base/video_frame.h"
 
 // The buffers of one graph run: the 32-bit working frame (cleared to black
 // when made), an image header over it, and the 24-bit image the outputs get.

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
+#include "base/scoped_lock.h"
 #include "engine/frame_workspace.h"
-#include "engine/scoped_lock.h"
 #include "engine/video_output.h"
 #include "engine/video_source.h"
 

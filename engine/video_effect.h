@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/video_frame.h"
+#include "base/video_frame.h"
 
 // Sort keys of the effects in an EffectChain; smaller runs first.
 constexpr int32_t EFFECT_ORDER_SKIN_COLOR = -10;  // also: runs on camera pictures only

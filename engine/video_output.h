@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/video_frame.h"
+#include "base/video_frame.h"
 
 // Receives every composed picture of a graph, in both layouts: OnFrame32 then
 // OnFrame24 of the same tick, on the graph's worker thread. The data is valid

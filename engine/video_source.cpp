@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/scoped_lock.h"
-#include "engine/video_frame.h"
+#include "base/scoped_lock.h"
+#include "base/video_frame.h"
 
 VideoSource::VideoSource()
     : width_(VideoFrame::kWidth),

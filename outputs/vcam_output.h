@@ -1,7 +1,7 @@
 #pragma once
 
+#include "channel/virtual_camera_server.h"
 #include "engine/video_output.h"
-#include "outputs/vcam_channel/virtual_camera_server.h"
 
 // Publishes every composed picture to the virtual camera channel. One per
 // process, made by the process-wide graph's construction and alive until

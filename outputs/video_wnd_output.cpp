@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "engine/video_frame.h"
+#include "base/video_frame.h"
 
 void drawImageToDC(const QImage& image, const QRect& target, QPainter& painter) {
     QRect area = target.normalized();

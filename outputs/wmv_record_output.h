@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "audio/wave_audio_in.h"
 #include "engine/video_output.h"
-#include "outputs/wave_audio_in.h"
 
 class RecorderHelper;
 

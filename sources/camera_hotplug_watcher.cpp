@@ -4,7 +4,7 @@
 
 #include <QSocketNotifier>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 
 CameraHotplugWatcher::CameraHotplugWatcher(QObject* parent) : QObject(parent) {
     udev_ = udev_new();

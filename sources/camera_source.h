@@ -4,8 +4,8 @@
 #include <functional>
 #include <memory>
 
+#include "base/simply_callback.h"
 #include "engine/effect_chain.h"
-#include "engine/simply_callback.h"
 #include "engine/video_source.h"
 
 class CameraSource;

@@ -6,8 +6,8 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "engine/debug_log.h"
-#include "engine/video_frame.h"
+#include "base/debug_log.h"
+#include "base/video_frame.h"
 
 ImageVideoSource::ImageVideoSource(const QString& path) { decode(path); }
 

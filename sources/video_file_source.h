@@ -5,7 +5,7 @@
 #include <atomic>
 #include <memory>
 
-#include "engine/simply_callback.h"
+#include "base/simply_callback.h"
 #include "engine/video_source.h"
 
 class StreamCapture;

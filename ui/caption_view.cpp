@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 
 #include "app/settings_db.h"
+#include "base/debug_log.h"
 #include "effects/text_mixer_effect.h"
-#include "engine/debug_log.h"
 #include "engine/play_graph.h"
 #include "ui/caption_fonts.h"
 #include "ui/color_button.h"

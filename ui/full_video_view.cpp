@@ -6,8 +6,8 @@
 
 #include "app/box_site_listener.h"
 #include "app/media_site.h"
+#include "base/video_frame.h"
 #include "engine/play_graph.h"
-#include "engine/video_frame.h"
 #include "outputs/video_wnd_output.h"
 #include "widgets/button_skin.h"
 #include "widgets/skin_style.h"

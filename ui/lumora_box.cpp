@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 #include "ui/control_view.h"
 #include "ui/full_video_view.h"
 #include "ui/player_bar_view.h"

@@ -6,7 +6,7 @@
 
 #include "app/media_site.h"
 #include "app/settings_db.h"
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 #include "sources/pic_file_source.h"
 #include "widgets/custom_graphic_grid_layout.h"
 #include "widgets/layout_item_list.h"

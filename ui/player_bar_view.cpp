@@ -7,7 +7,7 @@
 
 #include "app/box_site_listener.h"
 #include "app/media_site.h"
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 #include "ui/ui_kit.h"
 #include "widgets/button_skin.h"
 #include "widgets/play_slider_bar.h"

@@ -10,7 +10,7 @@
 
 #include "app/box_site_listener.h"
 #include "app/settings_db.h"
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 #include "engine/play_graph.h"
 #include "libs/recorder/flv_repair.h"
 #include "outputs/wmv_record_output.h"

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 
 namespace {
 std::vector<std::pair<int, std::string>> videoNodesInOrder() {

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "outputs/vcam_channel/reader_lock.h"
+#include "channel/reader_lock.h"
 #include "vcam/camera_check.h"
 #include "vcam/camera_label.h"
 #include "vcam/loopback_device.h"

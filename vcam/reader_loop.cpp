@@ -4,7 +4,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "engine/video_frame.h"
+#include "base/video_frame.h"
 
 namespace {
 void advance(timespec& deadline, long periodNs) {

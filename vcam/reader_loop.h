@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "outputs/vcam_channel/vcam_reader.h"
+#include "channel/vcam_reader.h"
 #include "vcam/frame_converter.h"
 #include "vcam/frame_sink.h"
 #include "vcam/paused_card.h"

@@ -5,7 +5,7 @@
 #include <QGraphicsWidget>
 #include <QKeyEvent>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 
 CustomGraphicView::CustomGraphicView(QWidget* parent)
     : QGraphicsView(parent), scene_(new QGraphicsScene) {

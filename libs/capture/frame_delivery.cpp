@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "engine/video_frame.h"
+#include "base/video_frame.h"
 
 FrameDelivery::FrameDelivery(int32_t width, int32_t height)
     : width_(width),

@@ -7,7 +7,7 @@
 #include <memory>
 #include <mutex>
 
-#include "engine/simply_callback.h"
+#include "base/simply_callback.h"
 
 // Hands the frames of an appsink to a receiver: each sample (BGRx at the
 // output size, top row first) is copied row-reversed into a buffer made once,

@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 
 bool ensureGStreamer() {
     static std::once_flag once;

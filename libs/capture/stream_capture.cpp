@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 #include "libs/capture/decoder_threads.h"
 #include "libs/capture/filter_description.h"
 #include "libs/capture/gst_runtime.h"

@@ -9,10 +9,10 @@
 #include <mutex>
 #include <string>
 
-#include "engine/simply_callback.h"
+#include "base/play_list.h"
+#include "base/simply_callback.h"
 #include "libs/capture/bus_watcher.h"
 #include "libs/capture/frame_delivery.h"
-#include "libs/capture/play_list.h"
 
 // A player of a list of video files: frames at each file's own rate, as 32-bit
 // BGRx at the advised size, bottom row first, with MSG_FRAME on the streaming

@@ -1,6 +1,6 @@
 #include "libs/capture/video_capture.h"
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 #include "libs/capture/device_property_dialog.h"
 #include "libs/capture/gst_runtime.h"
 

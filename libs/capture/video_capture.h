@@ -7,7 +7,7 @@
 #include <memory>
 #include <mutex>
 
-#include "engine/simply_callback.h"
+#include "base/simply_callback.h"
 #include "libs/capture/bus_watcher.h"
 #include "libs/capture/capture_devices.h"
 #include "libs/capture/frame_delivery.h"

@@ -1,5 +1,5 @@
 #include "libs/overlay/overlay_image.h"
-#include "engine/simd_dispatch.h"
+#include "base/simd_dispatch.h"
 
 #include <QImage>
 

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 
 namespace {
 // Frames too quick to see are shown for 100 ms, as browsers do.

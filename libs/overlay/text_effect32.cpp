@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <QString>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 
 namespace {
 constexpr int kPadding = 6;     // around the text inside its band

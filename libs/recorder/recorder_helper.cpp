@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 
 namespace {
 constexpr auto kDrainLimit = 5 * GST_SECOND;

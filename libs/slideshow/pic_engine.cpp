@@ -8,7 +8,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 
 namespace {
 std::string utf8(const wchar_t* path) {

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/simply_callback.h"
-#include "libs/capture/play_list.h"
+#include "base/play_list.h"
+#include "base/simply_callback.h"
 
 class QImage;
 

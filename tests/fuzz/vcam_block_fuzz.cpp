@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <string>
 
-#include "outputs/vcam_channel/channel_names.h"
-#include "outputs/vcam_channel/named_mutex.h"
-#include "outputs/vcam_channel/vcam_reader.h"
+#include "channel/channel_names.h"
+#include "channel/named_mutex.h"
+#include "channel/vcam_reader.h"
 
 namespace {
 // A private runtime folder with the channel's mutex, made once per run.

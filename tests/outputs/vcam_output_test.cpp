@@ -3,7 +3,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "outputs/vcam_channel/channel_names.h"
+#include "channel/channel_names.h"
 #include "outputs/vcam_output.h"
 #include "tests/support/child_process.h"
 #include "tests/support/runtime_dir.h"

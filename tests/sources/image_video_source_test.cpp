@@ -6,7 +6,7 @@
 
 #include <fstream>
 
-#include "engine/video_frame.h"
+#include "base/video_frame.h"
 #include "sources/image_video_source.h"
 #include "tests/support/log_capture.h"
 

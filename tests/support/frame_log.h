@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/simply_callback.h"
+#include "base/simply_callback.h"
 
 // The colour name nearest to a pixel, among the few the test media use.
 std::string nearestColour(const unsigned char* bgrx);

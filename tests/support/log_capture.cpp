@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 
 namespace {
 std::mutex g_lock;  // guards g_lines

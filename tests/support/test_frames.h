@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/video_frame.h"
+#include "base/video_frame.h"
 
 // Real 640 x 480 frames for tests: every pixel differs from its neighbours, so
 // a copy that drops, shifts or flips a row is caught.

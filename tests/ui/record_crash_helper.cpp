@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/video_frame.h"
+#include "base/video_frame.h"
 #include "outputs/wmv_record_output.h"
 
 int main(int argc, char** argv) {

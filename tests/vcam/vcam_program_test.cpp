@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "outputs/vcam_channel/virtual_camera_server.h"
+#include "channel/virtual_camera_server.h"
 #include "tests/support/child_process.h"
 #include "tests/support/runtime_dir.h"
 #include "tests/support/test_frames.h"

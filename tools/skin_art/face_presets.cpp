@@ -4,8 +4,8 @@
 #include <QRadialGradient>
 #include <QTransform>
 
+#include "base/video_frame.h"
 #include "effects/skin_color_effect.h"
-#include "engine/video_frame.h"
 
 namespace {
 // The presets in the effect page's order: the index is the filter's preset.

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "libs/capture/play_list.h"
+#include "base/play_list.h"
 
 TEST(PlayListTest, InOrderRepeatsTheListAndFollowsTheChosenFile) {
     PlayList list;

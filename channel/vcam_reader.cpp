@@ -1,10 +1,10 @@
-#include "outputs/vcam_channel/vcam_reader.h"
+#include "channel/vcam_reader.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include "engine/debug_log.h"
-#include "outputs/vcam_channel/channel_names.h"
+#include "base/debug_log.h"
+#include "channel/channel_names.h"
 
 namespace {
 constexpr int kUnchangedReadsBeforeClosing = 50;

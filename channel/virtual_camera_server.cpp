@@ -1,4 +1,4 @@
-#include "outputs/vcam_channel/virtual_camera_server.h"
+#include "channel/virtual_camera_server.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "engine/debug_log.h"
-#include "engine/video_frame.h"
-#include "outputs/vcam_channel/channel_names.h"
+#include "base/debug_log.h"
+#include "base/video_frame.h"
+#include "channel/channel_names.h"
 
 namespace {
 // Numbers the writers of this process; the first writer is 1.

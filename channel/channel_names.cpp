@@ -1,4 +1,4 @@
-#include "outputs/vcam_channel/channel_names.h"
+#include "channel/channel_names.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

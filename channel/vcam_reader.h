@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "outputs/vcam_channel/named_mutex.h"
-#include "outputs/vcam_channel/sfm_client.h"
-#include "outputs/vcam_channel/vcam_header.h"
+#include "channel/named_mutex.h"
+#include "channel/sfm_client.h"
+#include "channel/vcam_header.h"
 
 // The reader of the virtual camera channel, for the program that feeds the
 // camera device. For each picture call poll(), then acquireFrame(), then

@@ -1,4 +1,4 @@
-#include "libs/capture/play_list.h"
+#include "base/play_list.h"
 
 #include <algorithm>
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_media.h"
 

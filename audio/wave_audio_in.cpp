@@ -1,11 +1,11 @@
-#include "outputs/wave_audio_in.h"
+#include "audio/wave_audio_in.h"
 
 #include <pulse/pulseaudio.h>
 
 #include <chrono>
 #include <cstring>
 
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 
 namespace {
 constexpr auto kConnectLimit = std::chrono::seconds(3);

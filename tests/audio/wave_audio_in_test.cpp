@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "outputs/wave_audio_in.h"
+#include "audio/wave_audio_in.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_components.h"
 

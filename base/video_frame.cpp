@@ -1,4 +1,4 @@
-#include "engine/video_frame.h"
+#include "base/video_frame.h"
 
 #include <cstring>
 

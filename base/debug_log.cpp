@@ -1,4 +1,4 @@
-#include "engine/debug_log.h"
+#include "base/debug_log.h"
 
 #include <fcntl.h>
 #include <unistd.h>

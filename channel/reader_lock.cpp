@@ -1,4 +1,4 @@
-#include "outputs/vcam_channel/reader_lock.h"
+#include "channel/reader_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "outputs/vcam_channel/channel_names.h"
+#include "channel/channel_names.h"
 
 namespace {
 constexpr const char* kLockName = "lumora-vcam.lock";

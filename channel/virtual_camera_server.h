@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "outputs/vcam_channel/named_mutex.h"
-#include "outputs/vcam_channel/sfm_server.h"
-#include "outputs/vcam_channel/vcam_header.h"
+#include "channel/named_mutex.h"
+#include "channel/sfm_server.h"
+#include "channel/vcam_header.h"
 
 // The writer of the virtual camera channel: owns the block and the mutex and
 // copies one frame at a time into the block under the mutex.

@@ -1,4 +1,4 @@
-#include "outputs/vcam_channel/named_mutex.h"
+#include "channel/named_mutex.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <ctime>
 
-#include "outputs/vcam_channel/channel_names.h"
+#include "channel/channel_names.h"
 
 // The file's content. The magic is stored last, after the mutex was
 // initialised, so an opener never uses a mutex that is not ready.

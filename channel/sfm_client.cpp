@@ -1,4 +1,4 @@
-#include "outputs/vcam_channel/sfm_client.h"
+#include "channel/sfm_client.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "outputs/vcam_channel/channel_names.h"
+#include "channel/channel_names.h"
 
 CSFMClient::~CSFMClient() { close(); }
 

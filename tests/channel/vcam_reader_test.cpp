@@ -4,9 +4,9 @@
 #include <cstring>
 #include <fstream>
 
-#include "outputs/vcam_channel/channel_names.h"
-#include "outputs/vcam_channel/vcam_reader.h"
-#include "outputs/vcam_channel/virtual_camera_server.h"
+#include "channel/channel_names.h"
+#include "channel/vcam_reader.h"
+#include "channel/virtual_camera_server.h"
 #include "tests/support/child_process.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/runtime_dir.h"

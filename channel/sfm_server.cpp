@@ -1,4 +1,4 @@
-#include "outputs/vcam_channel/sfm_server.h"
+#include "channel/sfm_server.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -8,7 +8,7 @@
 #include <atomic>
 #include <cerrno>
 
-#include "outputs/vcam_channel/channel_names.h"
+#include "channel/channel_names.h"
 
 namespace {
 std::string temporaryPathBeside(const std::string& path) {
