@@ -2,61 +2,37 @@
 
 #include "libs/slideshow/pic_engine.h"
 
-PicFileSourcePrivate::PicFileSourcePrivate(PicFileSource* owner)
-    : source(owner), engine(std::make_unique<PicEngine>()) {}
-
-PicFileSourcePrivate::~PicFileSourcePrivate() = default;
-
-void PicFileSourcePrivate::OnSimplyCallBack(int, unsigned char* data, long size) {
-    if (data != nullptr && size > 0) {
-        source->PushFrame(data, static_cast<size_t>(size));
-    }
+PicFileSource::PicFileSource() : engine_(std::make_unique<PicEngine>()) {
+    engine_->Init(Width(), Height(), this);
 }
 
-PicFileSource::PicFileSource() : private_(std::make_unique<PicFileSourcePrivate>(this)) {
-    private_->engine->Init(Width(), Height(), private_.get());
-}
+PicFileSource::~PicFileSource() { engine_->UnInit(); }
 
-PicFileSource::~PicFileSource() { private_->engine->UnInit(); }
+int32_t PicFileSource::StartDelivery(bool) { return engine_->Start() == 0 ? 0 : -1; }
 
-int32_t PicFileSource::Start() {
-    if (private_->engine->Start() != 0) {
-        return -1;
-    }
-    private_->running = true;
-    return 0;
-}
-
-void PicFileSource::Stop() {
-    private_->running = false;
-    private_->engine->Stop();
-}
-
-bool PicFileSource::IsRunning() { return private_->running; }
+void PicFileSource::StopDelivery() { engine_->Stop(); }
 
 void PicFileSource::SetPlaySequence(int32_t sequence) {
-    private_->engine->SetPlaySeq(sequence != 0 ? 1 : 0);
-    private_->playSeq = sequence;
+    engine_->SetPlaySeq(sequence != 0 ? 1 : 0);
+    playSeq_ = sequence;
 }
 
-int32_t PicFileSource::PlaySequence() const { return private_->playSeq; }
+int32_t PicFileSource::PlaySequence() const { return playSeq_; }
 
 void PicFileSource::SetCurrentPicture(const QString& path) {
-    private_->engine->SetCurPlay(path.toStdWString().c_str());
+    engine_->SetCurPlay(path.toStdWString().c_str());
 }
 
-void PicFileSource::SetKeepRatio(bool keep) { private_->engine->SetKeepRatio(keep); }
+void PicFileSource::SetKeepRatio(bool keep) { engine_->SetKeepRatio(keep); }
 
-void PicFileSource::SetShowTime(int32_t milliseconds) {
-    private_->engine->SetShowTime(milliseconds);
-}
+void PicFileSource::SetShowTime(int32_t milliseconds) { engine_->SetShowTime(milliseconds); }
 
 void PicFileSource::AddPicture(const QString& path) {
-    private_->engine->AddFile(path.toStdWString().c_str());
+    engine_->AddFile(path.toStdWString().c_str());
 }
 
 void PicFileSource::RemovePicture(const QString& path) {
-    private_->engine->RemoveFile(path.toStdWString().c_str());
+    engine_->RemoveFile(path.toStdWString().c_str());
 }
 
-void PicFileSource::RemoveAllPictures() { private_->engine->RemoveAllFiles(); }
+void PicFileSource::RemoveAllPictures() { engine_->RemoveAllFiles(); }

@@ -2,41 +2,21 @@
 
 #include <QString>
 
-#include <atomic>
 #include <memory>
 
-#include "base/simply_callback.h"
-#include "engine/video_source.h"
+#include "sources/delivered_source.h"
 
 class PicEngine;
-class PicFileSource;
-
-// The receiver the slideshow calls on its thread: every call is a frame.
-class PicFileSourcePrivate : public ISimplyCallBack {
-public:
-    explicit PicFileSourcePrivate(PicFileSource* source);
-    ~PicFileSourcePrivate();
-    void OnSimplyCallBack(int msg, unsigned char* data, long size) override;
-
-    PicFileSource* source;
-    std::unique_ptr<PicEngine> engine;
-    std::atomic<bool> running{false};
-    int32_t playSeq = 0;
-};
 
 // A slideshow of pictures as a source. Its type is that of a still picture,
 // so camera-only effects leave it alone.
 //
 // Threads: every call comes from the user-interface thread; frames arrive on
 // the slideshow's thread.
-class PicFileSource : public VideoSource {
+class PicFileSource : public DeliveredSource {
 public:
     PicFileSource();
     ~PicFileSource() override;
-
-    int32_t Start() override;  // -1 when the slideshow cannot run
-    void Stop() override;
-    bool IsRunning() override;
 
     // Non-zero: list order, repeating; 0: random. Kept as given.
     void SetPlaySequence(int32_t sequence);
@@ -48,6 +28,11 @@ public:
     void RemovePicture(const QString& path);
     void RemoveAllPictures();
 
+protected:
+    int32_t StartDelivery(bool wasRunning) override;  // -1 when the slideshow cannot run
+    void StopDelivery() override;
+
 private:
-    std::unique_ptr<PicFileSourcePrivate> private_;
+    std::unique_ptr<PicEngine> engine_;
+    int32_t playSeq_ = 0;
 };

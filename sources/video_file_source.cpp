@@ -13,96 +13,66 @@ int32_t volumePercentToLevel(int32_t percent) {
 
 int32_t volumeLevelToPercent(int32_t level) { return (std::max(level + 2000, 0) * 100) / 2000; }
 
-VideoFileSourcePrivate::VideoFileSourcePrivate(VideoFileSource* owner)
-    : source(owner), player(std::make_unique<StreamCapture>()) {}
-
-VideoFileSourcePrivate::~VideoFileSourcePrivate() = default;
-
-void VideoFileSourcePrivate::OnSimplyCallBack(int msg, unsigned char* data, long size) {
-    if (msg == MSG_FRAME && data != nullptr && size > 0) {
-        source->PushFrame(data, static_cast<size_t>(size));
-    } else if (msg == MSG_STREAM_END) {
-        source->SetFrameValid(false);
-    }
-}
-
 void VideoFileSource::SetFilterDescription(const QString& path) {
     StreamCapture::SetFilterDescXml(path.toStdString());
 }
 
-VideoFileSource::VideoFileSource() : private_(std::make_unique<VideoFileSourcePrivate>(this)) {
+VideoFileSource::VideoFileSource() : player_(std::make_unique<StreamCapture>()) {
     typeId_ = SOURCE_TYPE_VIDEO_FILE;
-    private_->player->Advise(Width(), Height(), private_.get());
-    private_->player->SetPlayMode(0);
+    player_->Advise(Width(), Height(), this);
+    player_->SetPlayMode(0);
 }
 
 VideoFileSource::~VideoFileSource() {
     Stop();
-    private_->player->Advise(Width(), Height(), nullptr);
+    player_->Advise(Width(), Height(), nullptr);
 }
 
-int32_t VideoFileSource::Start() {
-    int32_t result = private_->player->Start();
-    if (result == 0) {
-        private_->running = true;
-    }
-    return result;
-}
+int32_t VideoFileSource::StartDelivery(bool) { return player_->Start(); }
 
-void VideoFileSource::Stop() {
-    private_->player->Stop();
-    private_->running = false;
-}
+void VideoFileSource::StopDelivery() { player_->Stop(); }
 
-bool VideoFileSource::IsRunning() { return private_->running; }
-
-void VideoFileSource::SetMaxFrameRate(int32_t fps) { private_->player->SetMaxFrameRate(fps); }
+void VideoFileSource::SetMaxFrameRate(int32_t fps) { player_->SetMaxFrameRate(fps); }
 
 void VideoFileSource::SetPlayMode(int32_t mode) {
-    private_->playMode = mode;
-    private_->player->SetPlayMode(mode == 1 ? 1 : 0);
+    playMode_ = mode;
+    player_->SetPlayMode(mode == 1 ? 1 : 0);
 }
 
-int32_t VideoFileSource::PlayMode() const { return private_->playMode; }
+int32_t VideoFileSource::PlayMode() const { return playMode_; }
 
-void VideoFileSource::AddFile(const QString& path) {
-    private_->player->AddFile(path.toStdString());
-}
+void VideoFileSource::AddFile(const QString& path) { player_->AddFile(path.toStdString()); }
 
-void VideoFileSource::RemoveFile(const QString& path) {
-    private_->player->RemoveFile(path.toStdString());
-}
+void VideoFileSource::RemoveFile(const QString& path) { player_->RemoveFile(path.toStdString()); }
 
-void VideoFileSource::RemoveAllFiles() { private_->player->RemoveAllFiles(); }
+void VideoFileSource::RemoveAllFiles() { player_->RemoveAllFiles(); }
 
 QString VideoFileSource::CurrentFile() const {
-    return QString::fromStdString(private_->player->GetCurPlay());
+    return QString::fromStdString(player_->GetCurPlay());
 }
 
 void VideoFileSource::SetCurrentFile(const QString& path) {
-    private_->player->SetCurPlay(path.toStdString());
+    player_->SetCurPlay(path.toStdString());
 }
 
 bool VideoFileSource::TimeInfo(int64_t* position, int64_t* duration) {
-    return private_->player->GetPlayTimeInfo(position, duration);
+    return player_->GetPlayTimeInfo(position, duration);
 }
 
-bool VideoFileSource::Seek(int32_t milliseconds) {
-    return private_->player->SetPlayTime(milliseconds);
-}
+bool VideoFileSource::Seek(int32_t milliseconds) { return player_->SetPlayTime(milliseconds); }
 
-void VideoFileSource::Mute(bool mute) { private_->player->MuteAudio(mute); }
+void VideoFileSource::Mute(bool mute) { player_->MuteAudio(mute); }
 
 int32_t VideoFileSource::Volume() const {
     int level = 0;
-    if (!private_->player->GetVolume(&level)) {
+    if (!player_->GetVolume(&level)) {
         return level;
     }
     return volumeLevelToPercent(level);
 }
 
 void VideoFileSource::SetVolume(int32_t percent) {
-    private_->player->AdjustRenderVolume(volumePercentToLevel(percent));
+    player_->AdjustRenderVolume(volumePercentToLevel(percent));
 }
 
-StreamCapture& VideoFileSource::Player() { return *private_->player; }
+StreamCapture& VideoFileSource::Player() { return *player_; }

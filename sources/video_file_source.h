@@ -2,32 +2,16 @@
 
 #include <QString>
 
-#include <atomic>
 #include <memory>
 
-#include "base/simply_callback.h"
-#include "engine/video_source.h"
+#include "sources/delivered_source.h"
 
 class StreamCapture;
-class VideoFileSource;
 
 // Volume as the user interface shows it, 0..100 %, and as the player keeps
 // it, -10,000 (silent) ..0 hundredths of a decibel.
 int32_t volumePercentToLevel(int32_t percent);
 int32_t volumeLevelToPercent(int32_t level);
-
-// The receiver the player calls on its streaming thread.
-class VideoFileSourcePrivate : public ISimplyCallBack {
-public:
-    explicit VideoFileSourcePrivate(VideoFileSource* source);
-    ~VideoFileSourcePrivate();
-    void OnSimplyCallBack(int msg, unsigned char* data, long size) override;
-
-    VideoFileSource* source;
-    std::unique_ptr<StreamCapture> player;
-    std::atomic<bool> running{false};
-    int32_t playMode = 0;
-};
 
 // A play list of video files as a source: a thin adapter over the player. At
 // the end of each file the frame stops being valid (the graph shows the
@@ -35,17 +19,13 @@ public:
 //
 // Threads: every call comes from the user-interface thread; frames and the
 // stream end arrive on the player's threads.
-class VideoFileSource : public VideoSource {
+class VideoFileSource : public DeliveredSource {
 public:
     // The decoder preferences for every player of the process.
     static void SetFilterDescription(const QString& path);
 
     VideoFileSource();
     ~VideoFileSource() override;
-
-    int32_t Start() override;
-    void Stop() override;
-    bool IsRunning() override;
 
     // The player hands over at most fps frames a second (0: every frame).
     void SetMaxFrameRate(int32_t fps);
@@ -67,6 +47,11 @@ public:
 
     StreamCapture& Player();
 
+protected:
+    int32_t StartDelivery(bool wasRunning) override;
+    void StopDelivery() override;
+
 private:
-    std::unique_ptr<VideoFileSourcePrivate> private_;
+    std::unique_ptr<StreamCapture> player_;
+    int32_t playMode_ = 0;
 };
