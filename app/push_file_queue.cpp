@@ -24,29 +24,29 @@ QString whyUnreadable(QImageReader::ImageReaderError error) {
 }
 }  // namespace
 
-void PushFileQueuePrivate::onNext() {
-    if (paths.isEmpty()) {
-        busy = false;
+void PushFileQueue::handleNext() {
+    if (paths_.isEmpty()) {
+        busy_ = false;
         return;
     }
-    QString path = paths.takeFirst();
-    queue_->handleFile(path);
-    QTimer::singleShot(kPauseMs, this, &PushFileQueuePrivate::onNext);
+    QString path = paths_.takeFirst();
+    handleFile(path);
+    QTimer::singleShot(kPauseMs, &timerContext_, [this] { handleNext(); });
 }
 
-PushFileQueue::PushFileQueue() : private_(this) {}
+PushFileQueue::PushFileQueue() = default;
 
 PushFileQueue::~PushFileQueue() = default;
 
-void PushFileQueue::dropWaiting(const QString& path) { private_.paths.removeAll(path); }
+void PushFileQueue::dropWaiting(const QString& path) { paths_.removeAll(path); }
 
-void PushFileQueue::dropAllWaiting() { private_.paths.clear(); }
+void PushFileQueue::dropAllWaiting() { paths_.clear(); }
 
 void PushFileQueue::push(const QStringList& paths) {
-    private_.paths += paths;
-    if (!private_.busy) {
-        private_.busy = true;
-        private_.onNext();
+    paths_ += paths;
+    if (!busy_) {
+        busy_ = true;
+        handleNext();
     }
 }
 

@@ -4,25 +4,6 @@
 #include <QPixmap>
 #include <QStringList>
 
-class PushFileQueue;
-
-// The queue's timer side: hands one path at a time to the queue's handler.
-class PushFileQueuePrivate : public QObject {
-    Q_OBJECT
-
-public:
-    explicit PushFileQueuePrivate(PushFileQueue* queue) : queue_(queue) {}
-
-    QStringList paths;
-    bool busy = false;
-
-public slots:
-    void onNext();
-
-private:
-    PushFileQueue* queue_;
-};
-
 // Feeds a list of paths to handleFile one at a time, 20 ms apart, so that a
 // long list never blocks the user interface. Paths pushed while it is busy
 // join the same run. The user-interface thread only, with its event loop.
@@ -33,7 +14,7 @@ public:
 
     void push(const QStringList& paths);
     // Paths still waiting to be handled.
-    const QStringList& waiting() const { return private_.paths; }
+    const QStringList& waiting() const { return paths_; }
     // Forgets a waiting path, or all of them: they are not handled.
     void dropWaiting(const QString& path);
     void dropAllWaiting();
@@ -42,8 +23,12 @@ protected:
     virtual void handleFile(const QString& path) = 0;
 
 private:
-    friend class PushFileQueuePrivate;
-    PushFileQueuePrivate private_;
+    void handleNext();
+
+    QStringList paths_;
+    bool busy_ = false;
+    // The pauses' timers are bound to it, so none fires into a destroyed queue.
+    QObject timerContext_;
 };
 
 // A picture file's thumbnail at width x height (scaled bilinearly), through

@@ -1,6 +1,33 @@
 #include "outputs/wmv_record_output.h"
 
+#include <atomic>
+
+#include "audio/wave_audio_in.h"
 #include "libs/recorder/recorder_helper.h"
+
+// The recording's own part: sets the recorder up, feeds it sound from the
+// microphone (as the capture's sink, on the audio thread) and pictures.
+class WmvRecordOutputPrivate : public WaveAudioSink {
+public:
+    WmvRecordOutputPrivate();
+    ~WmvRecordOutputPrivate();
+
+    bool setup(int width, int height, const std::wstring& path, int frameRate, int channels);
+    bool start();
+    void stop();
+    void OnWaveData(int message, const uint8_t* data, int size) override;
+    void feedPicture(const uint8_t* data, size_t size);
+
+    int videoChannel = -1;
+    int audioChannel = -1;
+    WaveAudioIn capture;
+    int channels = 0;
+    std::atomic<bool> recording{false};
+    bool opened = false;
+    int width = 640;
+    int height = 480;
+    std::unique_ptr<RecorderHelper> recorder;
+};
 
 WmvRecordOutputPrivate::WmvRecordOutputPrivate() { capture.SetSink(this); }
 

@@ -1,41 +1,15 @@
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <string>
 
-#include "audio/wave_audio_in.h"
 #include "engine/video_output.h"
 
-class RecorderHelper;
+class WmvRecordOutputPrivate;
 
 // Channel selection bits of a recording.
 constexpr int RECORD_SOUND = 1;
 constexpr int RECORD_VIDEO = 2;
-
-// The recording's own part: sets the recorder up, feeds it sound from the
-// microphone (as the capture's sink, on the audio thread) and pictures.
-class WmvRecordOutputPrivate : public WaveAudioSink {
-public:
-    WmvRecordOutputPrivate();
-    ~WmvRecordOutputPrivate();
-
-    bool setup(int width, int height, const std::wstring& path, int frameRate, int channels);
-    bool start();
-    void stop();
-    void OnWaveData(int message, const uint8_t* data, int size) override;
-    void feedPicture(const uint8_t* data, size_t size);
-
-    int videoChannel = -1;
-    int audioChannel = -1;
-    WaveAudioIn capture;
-    int channels = 0;
-    std::atomic<bool> recording{false};
-    bool opened = false;
-    int width = 640;
-    int height = 480;
-    std::unique_ptr<RecorderHelper> recorder;
-};
 
 // Records the composed picture with the default microphone into a file. Made
 // by the record panel for each recording, started, registered with the graph,
