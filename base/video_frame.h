@@ -36,6 +36,11 @@ struct VideoFrame {
     // turns a top-row-first picture into a bottom-row-first one and back.
     // src and dst must not overlap.
     static void CopyFlipped(const uint8_t* src, uint8_t* dst, uint32_t rowBytes, int32_t height);
+    // The same between buffers whose rows are `srcStride` and `dstStride`
+    // bytes apart (a decoder's or an encoder's padded planes); `rowBytes` of
+    // each row are copied.
+    static void CopyFlipped(const uint8_t* src, size_t srcStride, uint8_t* dst, size_t dstStride,
+                            size_t rowBytes, int32_t height);
 };
 
 constexpr uint32_t VideoFrame::RowBytes(int32_t width, int32_t bitsPerPixel) {

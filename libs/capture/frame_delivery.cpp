@@ -4,7 +4,6 @@
 #include <gst/video/video.h>
 
 #include <chrono>
-#include <cstring>
 
 #include "base/video_frame.h"
 
@@ -129,10 +128,7 @@ void FrameDelivery::deliver(GstSample* sample, GstElement* sink) {
     const auto* source = static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&video, 0));
     size_t stride = static_cast<size_t>(GST_VIDEO_FRAME_PLANE_STRIDE(&video, 0));
     size_t rowBytes = static_cast<size_t>(width_) * 4;
-    for (int32_t y = 0; y < height_; ++y) {
-        std::memcpy(frame_.get() + static_cast<size_t>(height_ - 1 - y) * rowBytes,
-                    source + static_cast<size_t>(y) * stride, rowBytes);
-    }
+    VideoFrame::CopyFlipped(source, stride, frame_.get(), rowBytes, rowBytes, height_);
     gst_video_frame_unmap(&video);
     receiver_->OnSimplyCallBack(MSG_FRAME, frame_.get(), static_cast<long>(frameBytes_));
     ++delivered_;

@@ -5,9 +5,9 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <cstring>
 
 #include "base/debug_log.h"
+#include "base/video_frame.h"
 
 namespace {
 constexpr auto kDrainLimit = 5 * GST_SECOND;
@@ -70,15 +70,6 @@ void dropTagsIntoMuxer(GstElement* pipeline) {
     g_value_unset(&item);
     gst_iterator_free(pads);
     gst_object_unref(mux);
-}
-
-// Copies a plane's rows last to first: the pictures come bottom row first.
-void copyRowsReversed(const uint8_t* from, int rowBytes, int rows, uint8_t* to, int toStride) {
-    for (int row = 0; row < rows; ++row) {
-        std::memcpy(to + static_cast<size_t>(row) * static_cast<size_t>(toStride),
-                    from + static_cast<size_t>(rows - 1 - row) * static_cast<size_t>(rowBytes),
-                    static_cast<size_t>(rowBytes));
-    }
 }
 
 void dropPool(GstBufferPool*& pool) {
@@ -277,9 +268,12 @@ bool RecorderHelper::pushPicture(const uint8_t* bottomUpBgr, GstClockTime pts,
     const uint8_t* sources[3] = {luma, blue, red};
     for (int plane = 0; plane < 3; ++plane) {
         int scale = plane == 0 ? 1 : 2;
-        copyRowsReversed(sources[plane], width_ / scale, height_ / scale,
-                         static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, plane)),
-                         GST_VIDEO_FRAME_PLANE_STRIDE(&frame, plane));
+        // The pictures come bottom row first.
+        size_t rowBytes = static_cast<size_t>(width_ / scale);
+        VideoFrame::CopyFlipped(sources[plane], rowBytes,
+                                static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, plane)),
+                                static_cast<size_t>(GST_VIDEO_FRAME_PLANE_STRIDE(&frame, plane)),
+                                rowBytes, height_ / scale);
     }
     gst_video_frame_unmap(&frame);
     GST_BUFFER_PTS(buffer) = pts;
