@@ -9,10 +9,10 @@
 #include <QVBoxLayout>
 
 #include "app/box_site_listener.h"
+#include "app/recording_files.h"
 #include "app/settings_db.h"
 #include "base/debug_log.h"
 #include "engine/play_graph.h"
-#include "libs/recorder/flv_repair.h"
 #include "outputs/wmv_record_output.h"
 #include "ui/file_manager.h"
 #include "ui/record_graphic_view.h"
@@ -26,7 +26,6 @@
 namespace {
 constexpr int kRecordSoundAndVideo = 3;
 const char* const kListKey = "myvideo_list";
-const char* const kTemporarySuffix = ".flv_tmp";
 
 RecordControlView::OutputFactory& outputFactory() {
     static RecordControlView::OutputFactory factory;
@@ -99,14 +98,10 @@ void RecordControlView::setOutputFactory(OutputFactory factory) {
     outputFactory() = std::move(factory);
 }
 
-QString RecordControlView::recordFolder() {
-    QString folder = SettingsDb::dataPath() + "/MyVideo/";
-    QDir().mkpath(folder);
-    return folder;
-}
+QString RecordControlView::recordFolder() { return recording_files::folder(); }
 
 QString RecordControlView::temporaryPath(const QDateTime& start) {
-    return recordFolder() + start.toString("yyyyMMddhhmmsszzz") + kTemporarySuffix;
+    return recording_files::temporaryPath(start);
 }
 
 void RecordControlView::onBtnStart() {
@@ -188,7 +183,7 @@ void RecordControlView::openPreview(int mode, const QString& path, int seconds) 
 }
 
 void RecordControlView::onPreviewRequested(QString path, int seconds) {
-    bool unsaved = path.endsWith(kTemporarySuffix);
+    bool unsaved = recording_files::isUnsaved(path);
     openPreview(unsaved ? VideoPreviewDlg::kAfterRecording : VideoPreviewDlg::kFromList, path,
                 seconds);
 }
@@ -271,7 +266,7 @@ void RecordControlView::onBtnOpenPos() {
 void RecordControlView::saveToDb() {
     QStringList kept;
     for (const QString& path : list_->paths()) {
-        if (!path.endsWith(kTemporarySuffix))
+        if (!recording_files::isUnsaved(path))
             kept << path;
     }
     SettingsDb::instance()->saveStringList(kListKey, kept);
@@ -284,17 +279,7 @@ void RecordControlView::loadFromDb() {
         list_->addPath(path);
     }
     // Recordings a crash or a failed save left behind are offered again.
-    QDir folder(recordFolder());
-    for (const QString& name :
-         folder.entryList({QString("*") + kTemporarySuffix}, QDir::Files, QDir::Name)) {
-        QString path = folder.filePath(name);
-        if (path == temporaryPath_) {
-            continue;
-        }
-        FlvRepairResult repair = repairFlvTail(path.toStdString());
-        debugLog("unsaved recording %s: %d tags, %lld ms, %lld bytes cut", qPrintable(path),
-                 repair.tags, static_cast<long long>(repair.lastTimestampMs),
-                 static_cast<long long>(repair.bytesCut));
+    for (const QString& path : recording_files::recoverUnsaved(temporaryPath_)) {
         list_->addPath(path);
     }
 }
