@@ -23,8 +23,6 @@ public:
     // Hands `message` to the running copy; false when it did not take it
     // within `timeoutMs`.
     bool sendMessage(const QString& message, int timeoutMs);
-    // Where the socket lives.
-    const QString& socketPath() const { return path_; }
 
 signals:
     void messageReceived(const QString& message);

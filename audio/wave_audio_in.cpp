@@ -164,7 +164,6 @@ bool WaveAudioIn::openSource(int deviceId, const std::string& description) {
     }
     current_ = 0;
     filled_ = 0;
-    delivered_ = 0;
     return true;
 }
 
@@ -322,7 +321,6 @@ void WaveAudioIn::onReadable() {
             if (filled_ == static_cast<size_t>(kBufferSize)) {
                 if (sink_ != nullptr && !stopAdding_) {
                     sink_->OnWaveData(WAVE_DATA_MESSAGE, buffer.data(), kBufferSize);
-                    ++delivered_;
                 }
                 // The buffer goes back to the end of the line.
                 current_ = (current_ + 1) % kBufferCount;

@@ -74,9 +74,6 @@ public:
     bool Stop();
     bool Close();
 
-    // Buffers handed to the sink since the capture was opened.
-    uint64_t DeliveredBuffers() const { return delivered_.load(); }
-
 private:
     bool connect();
     bool listSources(std::vector<std::pair<std::string, std::string>>* sources);
@@ -103,5 +100,4 @@ private:
     std::vector<uint8_t> buffers_[kBufferCount];
     int current_ = 0;
     size_t filled_ = 0;
-    std::atomic<uint64_t> delivered_{0};
 };

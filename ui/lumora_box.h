@@ -27,7 +27,6 @@ public:
 
     ControlView* controlView() const { return control_; }
     PlayerDisplayView* display() const { return display_; }
-    PlayerBarView* playerBar() const { return bar_; }
     QSystemTrayIcon* trayIcon() const { return tray_; }
     QMenu* trayMenu() const { return menu_; }
 

@@ -24,7 +24,6 @@ protected:
     void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
     void mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event) override;
 
-    const QPixmap& selectedFrame() const { return selectedFrame_; }
     const QPixmap& normalFrame() const { return normalFrame_; }
 
 private:

@@ -34,7 +34,6 @@ public:
     SkinColorEffect* beautifyEffect() const { return beautify_.get(); }
     GifMixerEffect* pendantEffect() const { return pendant_.get(); }
     int currentPreset() const { return currentPreset_; }
-    int currentPendant() const { return currentPendant_; }
 
 public slots:
     void onButtonClicked();

@@ -48,7 +48,6 @@ public:
     bool isRecording() const { return output_ != nullptr; }
     // A stopped recording is still being written out; its preview follows.
     bool isFinishing() const;
-    const QString& recordingPath() const { return temporaryPath_; }
 
 signals:
     // A preview dialog was opened (tests drive it from here).

@@ -31,9 +31,6 @@ public:
     // One round: poll, copy a new frame if there is one, convert, write.
     bool step();
 
-    uint32_t lastSequence() const { return lastSequence_; }
-    bool showingPausedCard() const { return paused_; }
-
 private:
     bool copyNewFrame();
     void followWriter(bool fresh);

@@ -29,11 +29,9 @@ public:
     void setHideOnClose(bool hideOnClose) { hideOnClose_ = hideOnClose; }
     void setVisible(bool visible) override;
     int result() const { return result_; }
-    bool isInExec() const { return !loop_.isNull(); }
 
     BtnHLayout* titleBar() const { return titleBar_; }
     QVBoxLayout* mainLayout() const { return mainLayout_; }
-    ButtonSkin* minimizeButton() const { return minimizeButton_; }
     ButtonSkin* closeButton() const { return closeButton_; }
 
     // The shown non-modal dialogs, oldest first.

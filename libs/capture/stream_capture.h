@@ -78,8 +78,6 @@ public:
 
     uint64_t DeliveredFrames() const;
     void SetLatencyObserver(FrameDelivery::LatencyObserver observer, void* context);
-    // Whether sound goes to a sound server (false: the clock-keeping sink).
-    bool HasAudioOutput() const { return audioOutput_.load(); }
 
 private:
     // A fresh playbin for each file: a file's late messages then can never be
