@@ -20,10 +20,7 @@ constexpr int kShowTimeMs = 3000;
 PicGraphicView::PicGraphicView(QWidget* parent)
     : CustomGraphicView(parent), source_(std::make_unique<PicFileSource>()) {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto* container = new QGraphicsWidget;
-    grid_ = new CustomGraphicGridLayout;
-    container->setLayout(grid_);
-    hostContainer(container, QPointF(-18, -12));
+    grid_ = hostLayout(new CustomGraphicGridLayout, QPointF(-18, -12));
     source_->SetShowTime(kShowTimeMs);
     QTimer::singleShot(0, this, &PicGraphicView::loadFromDb);
 }
@@ -125,15 +122,7 @@ void PicGraphicView::clearPics() {
     MediaSite::instance()->removeSource(source_.get());
 }
 
-QStringList PicGraphicView::selectedPaths() const {
-    QStringList paths;
-    for (QGraphicsItem* item : scene()->selectedItems()) {
-        if (auto* tile = dynamic_cast<PicItem*>(item)) {
-            paths << tile->path();
-        }
-    }
-    return paths;
-}
+QStringList PicGraphicView::selectedPaths() const { return selectedPathsOf<PicItem>(); }
 
 void PicGraphicView::playSelected() {
     MediaSite::instance()->activateSource(source_.get());

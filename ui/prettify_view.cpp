@@ -19,10 +19,7 @@ PrettifyView::PrettifyView(QWidget* parent) : CustomGraphicView(parent) {
     selectedFrame_ = skin->statePixmap("effect/bg_pretiify_frame.png", 2, 1);
     normalFrame_ = skin->statePixmap("effect/bg_pretiify_frame.png", 2, 0);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto* container = new QGraphicsWidget;
-    grid_ = new CustomGraphicGridLayout;
-    container->setLayout(grid_);
-    hostContainer(container, QPointF(-12, -12));
+    grid_ = hostLayout(new CustomGraphicGridLayout, QPointF(-12, -12));
 }
 
 PrettifyView::~PrettifyView() { deleteAllLayoutItems(); }

@@ -12,10 +12,7 @@
 RecordGraphicView::RecordGraphicView(QWidget* parent)
     : CustomGraphicView(parent), frame_(SkinStyle::instance()->pixmap("video/bg_video_frame.png")) {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto* container = new QGraphicsWidget;
-    list_ = new CustomGraphicListLayout(Qt::Vertical);
-    container->setLayout(list_);
-    hostContainer(container, QPointF(0, 0));
+    list_ = hostLayout(new CustomGraphicListLayout(Qt::Vertical), QPointF(0, 0));
     connect(VideoInfoRequest::instance(), &VideoInfoRequest::sig_videoInfoGet, this,
             &RecordGraphicView::onVideoInfoGet);
 }

@@ -20,10 +20,7 @@ VideoGraphicView::VideoGraphicView(QWidget* parent)
     // dropped before conversion.
     source_->SetMaxFrameRate(MediaSite::kFrameRate);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto* container = new QGraphicsWidget;
-    list_ = new CustomGraphicListLayout(Qt::Vertical);
-    container->setLayout(list_);
-    hostContainer(container, QPointF(0, 0));
+    list_ = hostLayout(new CustomGraphicListLayout(Qt::Vertical), QPointF(0, 0));
     connect(VideoInfoRequest::instance(), &VideoInfoRequest::sig_videoInfoGet, this,
             &VideoGraphicView::onVideoInfoGet);
     connect(VideoInfoRequest::instance(), &VideoInfoRequest::sig_videoInfoFailed, this,
@@ -116,15 +113,7 @@ void VideoGraphicView::clearVideos() {
     MediaSite::instance()->removeSource(source_.get());
 }
 
-QStringList VideoGraphicView::selectedPaths() const {
-    QStringList paths;
-    for (QGraphicsItem* item : scene()->selectedItems()) {
-        if (auto* video = dynamic_cast<VideoItem*>(item)) {
-            paths << video->path();
-        }
-    }
-    return paths;
-}
+QStringList VideoGraphicView::selectedPaths() const { return selectedPathsOf<VideoItem>(); }
 
 void VideoGraphicView::playSelected() {
     QStringList selected = selectedPaths();

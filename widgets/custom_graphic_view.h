@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QGraphicsScene>
 #include <QGraphicsView>
+#include <QGraphicsWidget>
+#include <QStringList>
 
 #include "widgets/custom_graphic_item_listener.h"
 
@@ -27,7 +30,27 @@ public:
     // rectangle is that size placed at `margin` (for example (-18, -12) to
     // start the items 18 pixels from the left and 12 from the top).
     void hostContainer(QGraphicsWidget* container, QPointF margin);
+    // The same for a new container holding `layout`, which it takes.
+    template <typename Layout>
+    Layout* hostLayout(Layout* layout, QPointF margin) {
+        auto* container = new QGraphicsWidget;
+        container->setLayout(layout);
+        hostContainer(container, margin);
+        return layout;
+    }
     void relayout();
+
+    // The paths of the selected items that are of type Item (which has path()).
+    template <typename Item>
+    QStringList selectedPathsOf() const {
+        QStringList paths;
+        for (QGraphicsItem* item : scene()->selectedItems()) {
+            if (auto* tile = dynamic_cast<Item*>(item)) {
+                paths << tile->path();
+            }
+        }
+        return paths;
+    }
 
 signals:
     void sig_itemSelectionChanged(bool bSelection, bool bSelectAll);
