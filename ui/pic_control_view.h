@@ -1,15 +1,12 @@
 #pragma once
 
-#include <QPixmap>
-#include <QWidget>
+#include "ui/list_page.h"
 
 class PicGraphicView;
-class QComboBox;
 
-// The picture tab: add, clear, delete and play buttons around the picture
-// grid, the play order and the fitting (keep proportions or stretch), kept
-// in settings slot 4.
-class PicControlView : public QWidget {
+// The picture tab: the picture grid as a list page, with the fitting (keep
+// proportions or stretch) beside the play order, kept in settings slot 4.
+class PicControlView : public ListPage {
     Q_OBJECT
 
 public:
@@ -17,24 +14,21 @@ public:
     ~PicControlView() override;
 
     PicGraphicView* grid() const { return grid_; }
-    QComboBox* playOrderBox() const { return playOrder_; }
     QComboBox* fittingBox() const { return fitting_; }
+
     // The add dialog's file types, the page's pictures first.
     static QString pictureFilter();
 
-public slots:
-    void onButtonClick();
-    void onPlayChanged(int index);
-    void onRatioChanged(int index);
-    void saveToDb();
-    void loadFromDb();
-
 protected:
-    void paintEvent(QPaintEvent* event) override;
+    void addFiles() override;
+    void clearList() override;
+    void removeSelected() override;
+    void playSelected() override;
+    void applyPlayOrder(int index) override;
+    void saveChoices(QMap<QString, QString>& map) const override;
+    void loadChoices(const QMap<QString, QString>& map) override;
 
 private:
-    QPixmap background_;
-    QComboBox* playOrder_ = nullptr;
     QComboBox* fitting_ = nullptr;
     PicGraphicView* grid_ = nullptr;
 };

@@ -1,14 +1,12 @@
 #pragma once
 
-#include <QPixmap>
-#include <QWidget>
+#include "ui/list_page.h"
 
-class QComboBox;
 class VideoGraphicView;
 
-// The video tab: add, clear, delete and play buttons around the video list,
-// and the play order (random or list loop), kept in settings slot 5.
-class VideoControlView : public QWidget {
+// The video tab: the video list as a list page, its play order (random or
+// list loop) kept in settings slot 5.
+class VideoControlView : public ListPage {
     Q_OBJECT
 
 public:
@@ -16,19 +14,14 @@ public:
     ~VideoControlView() override;
 
     VideoGraphicView* list() const { return list_; }
-    QComboBox* playOrderBox() const { return playOrder_; }
-
-public slots:
-    void onButtonClick();
-    void onPlayChanged(int index);
-    void saveToDb();
-    void loadFromDb();
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
+    void addFiles() override;
+    void clearList() override;
+    void removeSelected() override;
+    void playSelected() override;
+    void applyPlayOrder(int index) override;
 
 private:
-    QPixmap background_;
-    QComboBox* playOrder_ = nullptr;
     VideoGraphicView* list_ = nullptr;
 };
