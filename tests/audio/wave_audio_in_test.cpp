@@ -7,7 +7,7 @@
 
 #include "audio/wave_audio_in.h"
 #include "tests/support/child_process.h"
-#include "tests/support/test_components.h"
+#include "tests/support/eventually.h"
 
 namespace {
 class CountingSink : public WaveAudioSink {

@@ -13,6 +13,7 @@
 #include "engine/video_effect.h"
 #include "engine/video_output.h"
 #include "engine/video_source.h"
+#include "tests/support/eventually.h"
 
 // A source whose running state the test controls; frames are pushed by the
 // test as a library would push them.
@@ -86,7 +87,3 @@ private:
     std::vector<Call> calls_;
     size_t frames24_ = 0;
 };
-
-// Polls a condition until it holds or the time-out passes.
-bool eventually(const std::function<bool()>& condition,
-                std::chrono::milliseconds timeout = std::chrono::seconds(5));

@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "libs/capture/stream_capture.h"
+#include "tests/support/eventually.h"
 #include "tests/support/frame_log.h"
 #include "tests/support/log_capture.h"
-#include "tests/support/test_components.h"
 #include "tests/support/test_media.h"
 
 namespace {

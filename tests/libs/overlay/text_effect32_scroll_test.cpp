@@ -9,8 +9,8 @@
 #include <string>
 
 #include "libs/overlay/text_effect32.h"
+#include "tests/support/eventually.h"
 #include "tests/support/offscreen_application.h"
-#include "tests/support/test_components.h"
 
 namespace {
 using namespace std::chrono_literals;
