@@ -1,17 +1,11 @@
 #pragma once
 
-#include <QMap>
-#include <QWidget>
-
-class ButtonSkin;
-class QStackedWidget;
+#include "ui/tabbed_pages.h"
 
 // The right side of the main window: five tab buttons over a stack of pages.
-// A page is made the first time its tab is chosen and then kept, so every
-// page keeps its state while the program runs. At start-up the camera page
-// is shown and, through loadFromDb(), the effect page is made too, so saved
-// effects return even if that tab is never opened.
-class ControlView : public QWidget {
+// At start-up the camera page is shown and, through loadFromDb(), the effect
+// page is made too, so saved effects return even if that tab is never opened.
+class ControlView : public TabbedPages {
     Q_OBJECT
 
 public:
@@ -20,17 +14,8 @@ public:
     explicit ControlView(QWidget* parent = nullptr);
 
     void loadFromDb();
-    QWidget* page(int tab) const { return pages_.value(tab, nullptr); }
-    QWidget* currentPage() const;
-    ButtonSkin* tabButton(int tab) const { return buttons_.value(tab, nullptr); }
+    QWidget* page(int tab) const { return existingPage(tab); }
 
-public slots:
-    void onButtonClicked();
-
-private:
-    QWidget* makePage(int tab);
-
-    QMap<int, QWidget*> pages_;
-    QMap<int, ButtonSkin*> buttons_;
-    QStackedWidget* stack_ = nullptr;
+protected:
+    QWidget* makePage(int tab) override;
 };

@@ -1,17 +1,14 @@
 #pragma once
 
-#include <QMap>
-#include <QWidget>
+#include "ui/tabbed_pages.h"
 
-class ButtonSkin;
 class CaptionView;
 class PrettifyPendantView;
-class QStackedWidget;
 
 // The effect tab: three buttons over a page stack, for the beautify presets
 // and the pendants (two sub-pages of one page) and the caption editor. Both
 // pages are built at start-up, so their saved choices take effect at once.
-class EffectControlView : public QWidget {
+class EffectControlView : public TabbedPages {
     Q_OBJECT
 
 public:
@@ -20,18 +17,10 @@ public:
     // Builds the caption page too (not shown), so its saved caption returns.
     void loadFromDb();
 
-    ButtonSkin* tabButton(int id) const { return buttons_.value(id, nullptr); }
     PrettifyPendantView* prettifyPage() const;
     CaptionView* captionPage() const;
-    QWidget* currentPage() const;
 
-public slots:
-    void onButtonClicked();
-
-private:
-    QWidget* makePage(int key);
-
-    QMap<int, QWidget*> pages_;
-    QMap<int, ButtonSkin*> buttons_;
-    QStackedWidget* stack_ = nullptr;
+protected:
+    QWidget* makePage(int key) override;
+    void onTabChosen(int id) override;
 };
