@@ -26,11 +26,12 @@ void EffectChain::Remove(VideoEffect* effect) {
     std::erase(effects_, effect);
 }
 
-void EffectChain::Apply(uint8_t* data, size_t size, int32_t sourceTypeId) {
+void EffectChain::Apply(uint8_t* data, size_t size, int32_t width, int32_t height,
+                        int32_t sourceTypeId) {
     ScopedLock guard(lock_);
     for (VideoEffect* effect : effects_) {
         if (effect->Order() != EFFECT_ORDER_SKIN_COLOR || sourceTypeId == SOURCE_TYPE_CAMERA) {
-            effect->Process(data, size, VideoFrame::kWidth, VideoFrame::kHeight);
+            effect->Process(data, size, width, height);
         }
     }
 }

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <vector>
 
+#include "base/video_frame.h"
+
 class VideoEffect;
 
 // A list of effects kept sorted by their order key, applied to a frame in that
@@ -22,9 +24,13 @@ public:
 
     void Add(VideoEffect* effect);
     void Remove(VideoEffect* effect);
-    // Runs every effect; an effect of order EFFECT_ORDER_SKIN_COLOR runs only
-    // when sourceTypeId is SOURCE_TYPE_CAMERA.
-    void Apply(uint8_t* data, size_t size, int32_t sourceTypeId);
+    // Runs every effect over a picture of width x height; an effect of order
+    // EFFECT_ORDER_SKIN_COLOR runs only when sourceTypeId is SOURCE_TYPE_CAMERA.
+    void Apply(uint8_t* data, size_t size, int32_t width, int32_t height, int32_t sourceTypeId);
+    // The same for a picture of the standard 640 x 480.
+    void Apply(uint8_t* data, size_t size, int32_t sourceTypeId) {
+        Apply(data, size, VideoFrame::kWidth, VideoFrame::kHeight, sourceTypeId);
+    }
 
     size_t Count() const;
     // A copy of the chain in running order, for panels and tests.

@@ -3,6 +3,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cstring>
 
 #include "base/debug_log.h"
 #include "base/scoped_lock.h"
@@ -12,7 +13,28 @@
 
 namespace {
 PlayGraph::DefaultOutputProvider g_defaultOutputProvider = nullptr;
+
+uint64_t packSize(int32_t width, int32_t height) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(width)) << 32) |
+           static_cast<uint32_t>(height);
 }
+int32_t packedWidth(uint64_t packed) { return static_cast<int32_t>(packed >> 32); }
+int32_t packedHeight(uint64_t packed) { return static_cast<int32_t>(packed & 0xffffffffu); }
+
+// Copies a source's frame into the working frame; a frame of another size
+// (a source not yet following a change of size) is scaled to fit.
+void copyIntoWorkspace(void* context, const uint8_t* frame, uint32_t frameSize, int32_t width,
+                       int32_t height) {
+    auto& workspace = *static_cast<FrameWorkspace*>(context);
+    if (width == workspace.width && height == workspace.height) {
+        std::memcpy(workspace.frame32.get(), frame, std::min(frameSize, workspace.size32));
+        return;
+    }
+    cv::Mat source(height, width, CV_8UC4, const_cast<uint8_t*>(frame),
+                   VideoFrame::RowBytes(width, 32));
+    cv::resize(source, workspace.image32, workspace.image32.size(), 0, 0, cv::INTER_LINEAR);
+}
+}  // namespace
 
 void PlayGraph::SetDefaultOutputProvider(DefaultOutputProvider provider) {
     g_defaultOutputProvider = provider;
@@ -34,7 +56,8 @@ void PlayGraph::Destroy(PlayGraph** graph) {
 }
 
 PlayGraph::PlayGraph(int32_t frameRate, VideoOutput* defaultOutput)
-    : control_(frameRate < 1 ? 1 : frameRate) {
+    : control_(frameRate < 1 ? 1 : frameRate),
+      frameSize_(packSize(VideoFrame::kWidth, VideoFrame::kHeight)) {
     sources_.reserve(8);
     outputs_.reserve(8);
     if (!control_.IsValid()) {
@@ -48,6 +71,29 @@ PlayGraph::~PlayGraph() { Stop(); }
 void PlayGraph::SetFrameRate(int32_t fps) { control_.SetFrameRate(fps); }
 
 int32_t PlayGraph::FrameRate() const { return control_.FrameRate(); }
+
+void PlayGraph::SetOutputMode(const OutputMode& mode) {
+    SetFrameRate(mode.frameRate);
+    frameSize_ = packSize(mode.width, mode.height);
+    std::vector<VideoSource*> sized;
+    {
+        ScopedLock guard(sourcesLock_);
+        sized = sources_;
+        if (placeholder_ != nullptr) {
+            sized.push_back(placeholder_);
+        }
+    }
+    // A source may reopen its device for the new size: not under the list's
+    // lock, so the worker keeps ticking (scaling the old size meanwhile).
+    for (VideoSource* source : sized) {
+        source->SetFrameSize(mode.width, mode.height);
+    }
+}
+
+OutputMode PlayGraph::Mode() const {
+    uint64_t packed = frameSize_;
+    return OutputMode{packedWidth(packed), packedHeight(packed), FrameRate()};
+}
 
 int32_t PlayGraph::Start() {
     if (worker_.joinable()) {
@@ -75,7 +121,8 @@ void PlayGraph::SelectSource(VideoSource* source, bool stopOthers) {
     if (source == nullptr) {
         return;
     }
-    source->SetFrameSize(VideoFrame::kWidth, VideoFrame::kHeight);
+    OutputMode mode = Mode();
+    source->SetFrameSize(mode.width, mode.height);
     std::vector<VideoSource*> behind;
     {
         ScopedLock guard(sourcesLock_);
@@ -154,35 +201,42 @@ void PlayGraph::RemoveOutput(VideoOutput* output) {
 }
 
 void PlayGraph::run() {
-    FrameWorkspace workspace;
+    uint64_t size = frameSize_;
+    auto workspace = std::make_unique<FrameWorkspace>(packedWidth(size), packedHeight(size));
     while (control_.Wait() == GraphControl::Wake::Tick) {
         // Re-arming before the picture is built makes ticks start one period
         // apart as long as a tick is shorter than the period.
         if (!control_.Rearm()) {
             debugLog("Play Gragh ,Set Waittimer failed!!");
         }
-        ComposeTick(workspace);
+        if (uint64_t wanted = frameSize_; wanted != size) {
+            // The only allocation of the worker: once per change of size.
+            size = wanted;
+            workspace = std::make_unique<FrameWorkspace>(packedWidth(size), packedHeight(size));
+        }
+        ComposeTick(*workspace);
     }
 }
 
 void PlayGraph::ComposeTick(FrameWorkspace& workspace) {
-    int32_t sourceType = choosePicture(workspace.frame32.get());
-    effects_.Apply(workspace.frame32.get(), VideoFrame::kSize32, sourceType);
+    int32_t sourceType = choosePicture(workspace);
+    effects_.Apply(workspace.frame32.get(), workspace.size32, workspace.width, workspace.height,
+                   sourceType);
     cv::cvtColor(workspace.image32, workspace.image24, cv::COLOR_BGRA2BGR);
     feedOutputs(workspace);
 }
 
-int32_t PlayGraph::choosePicture(uint8_t* frame32) {
+int32_t PlayGraph::choosePicture(FrameWorkspace& workspace) {
     ScopedLock guard(sourcesLock_);
     if (!sources_.empty() && sources_.front()->IsRunning()) {
         VideoSource* front = sources_.front();
-        if (front->CopyFrameIfValid(frame32, VideoFrame::kSize32)) {
+        if (front->ReadFrame(copyIntoWorkspace, &workspace)) {
             return front->TypeId();
         }
     }
     // Without any frame the working frame keeps the previous picture.
     if (placeholder_ != nullptr) {
-        placeholder_->CopyFrameIfValid(frame32, VideoFrame::kSize32);
+        placeholder_->ReadFrame(copyIntoWorkspace, &workspace);
     }
     return SOURCE_TYPE_PICTURE;
 }
@@ -190,9 +244,9 @@ int32_t PlayGraph::choosePicture(uint8_t* frame32) {
 void PlayGraph::feedOutputs(const FrameWorkspace& workspace) {
     ScopedLock guard(outputsLock_);
     for (VideoOutput* output : outputs_) {
-        output->OnFrame32(workspace.frame32.get(), VideoFrame::kSize32, VideoFrame::kWidth,
-                          VideoFrame::kHeight);
-        output->OnFrame24(workspace.Frame24(), VideoFrame::kSize24, VideoFrame::kWidth,
-                          VideoFrame::kHeight);
+        output->OnFrame32(workspace.frame32.get(), workspace.size32, workspace.width,
+                          workspace.height);
+        output->OnFrame24(workspace.Frame24(), workspace.Size24(), workspace.width,
+                          workspace.height);
     }
 }

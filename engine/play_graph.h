@@ -1,10 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "base/output_mode.h"
 #include "engine/effect_chain.h"
 #include "engine/graph_control.h"
 
@@ -50,6 +52,14 @@ public:
     void SetFrameRate(int32_t fps);
     int32_t FrameRate() const;
 
+    // The pictures' size and rate (640 x 480 at the graph's rate until set).
+    // The worker builds pictures of the new size from its next tick on; every
+    // registered source and the placeholder are asked for frames of that
+    // size here, outside the graph's locks. A source whose frames still have
+    // the old size meanwhile is scaled to the new one.
+    void SetOutputMode(const OutputMode& mode);
+    OutputMode Mode() const;
+
     // Starts the worker (its first tick comes at once); a running graph is left
     // alone. 0, or -1 when the graph has no timer or stop event (the worker
     // is not started).
@@ -58,7 +68,7 @@ public:
     void Stop();
     bool IsRunning() const { return worker_.joinable(); }
 
-    // Sizes the source to 640 x 480, moves it to the front and starts it; with
+    // Sizes the source to the mode's size, moves it to the front and starts it; with
     // stopOthers, stops every source behind it (they stay registered).
     void SelectSource(VideoSource* source, bool stopOthers);
     // Unregisters the source without stopping it; when it was the front one
@@ -90,12 +100,16 @@ private:
     PlayGraph(int32_t frameRate, VideoOutput* defaultOutput);
 
     void run();
-    // Copies the picture of this tick into frame32; returns its source type.
-    int32_t choosePicture(uint8_t* frame32);
+    // Copies the picture of this tick into the workspace's 32-bit frame;
+    // returns its source type.
+    int32_t choosePicture(FrameWorkspace& workspace);
     void feedOutputs(const FrameWorkspace& workspace);
 
     std::thread worker_;
     GraphControl control_;
+    // The picture size: width in the high half, height in the low half, so
+    // that the worker never reads half of a change.
+    std::atomic<uint64_t> frameSize_;
 
     std::mutex sourcesLock_;  // guards sources_ and placeholder_
     std::vector<VideoSource*> sources_;

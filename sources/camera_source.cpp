@@ -3,9 +3,16 @@
 #include "libs/capture/video_capture.h"
 
 CameraSource::CameraSource(unsigned deviceIndex, int32_t captureWidth, int32_t captureHeight)
-    : capture_(std::make_unique<VideoCapture>()) {
+    : capture_(std::make_unique<VideoCapture>()),
+      deviceIndex_(deviceIndex),
+      captureWidth_(captureWidth),
+      captureHeight_(captureHeight) {
     typeId_ = SOURCE_TYPE_CAMERA;
-    capture_->Init(captureWidth, captureHeight, Width(), Height(), deviceIndex);
+    openCapture();
+}
+
+void CameraSource::openCapture() {
+    capture_->Init(captureWidth_, captureHeight_, Width(), Height(), deviceIndex_);
     capture_->Advise(this);
 }
 
@@ -27,7 +34,7 @@ int32_t CameraSource::StartDelivery(bool wasRunning) {
 void CameraSource::StopDelivery() { capture_->Stop(); }
 
 void CameraSource::OnFrame(unsigned char* data, size_t size) {
-    effects_.Apply(data, size, SOURCE_TYPE_CAMERA);
+    effects_.Apply(data, size, Width(), Height(), SOURCE_TYPE_CAMERA);
     PushFrame(data, size);
 }
 
@@ -45,8 +52,24 @@ void CameraSource::OnStreamEnd() {
 void CameraSource::Reopen(unsigned deviceIndex, int32_t captureWidth, int32_t captureHeight) {
     Stop();
     capture_->UnInit();
-    capture_->Init(captureWidth, captureHeight, Width(), Height(), deviceIndex);
-    capture_->Advise(this);
+    deviceIndex_ = deviceIndex;
+    captureWidth_ = captureWidth;
+    captureHeight_ = captureHeight;
+    openCapture();
+}
+
+void CameraSource::SetFrameSize(int32_t width, int32_t height) {
+    if (width == Width() && height == Height()) {
+        return;
+    }
+    bool running = IsRunning();
+    Stop();
+    capture_->UnInit();
+    VideoSource::SetFrameSize(width, height);
+    openCapture();
+    if (running) {
+        Start();
+    }
 }
 
 void CameraSource::SetFailureObserver(std::function<void()> observer) {

@@ -22,6 +22,9 @@ public:
 
     // Opens another device or size; the camera stays stopped until Start.
     void Reopen(unsigned deviceIndex, int32_t captureWidth, int32_t captureHeight);
+    // Pictures of another size: the camera is opened again for them, and a
+    // running camera runs on.
+    void SetFrameSize(int32_t width, int32_t height) override;
     void ShowProperty(QWidget* parent);
 
     // Called on the capture's thread when a running camera fails; its picture
@@ -41,6 +44,11 @@ protected:
 
 private:
     EffectChain effects_;
+    void openCapture();
+
     std::unique_ptr<VideoCapture> capture_;
+    unsigned deviceIndex_;
+    int32_t captureWidth_;
+    int32_t captureHeight_;
     std::function<void()> failureObserver_;
 };

@@ -25,7 +25,8 @@ void DeliveredSource::OnStreamEnd() { SetFrameValid(false); }
 void DeliveredSource::OnSimplyCallBack(int msg, unsigned char* data, long size) {
     if (msg == MSG_STREAM_END) {
         OnStreamEnd();
-    } else if (msg == MSG_FRAME && data != nullptr && size > 0) {
+    } else if (msg == MSG_FRAME && data != nullptr && size > 0 &&
+               static_cast<uint32_t>(size) == FrameSize()) {
         OnFrame(data, static_cast<size_t>(size));
     }
 }

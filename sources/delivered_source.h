@@ -28,7 +28,9 @@ protected:
     virtual void StopDelivery() = 0;
 
     // On the delivery thread: a frame of `size` bytes (stored as it is unless
-    // overridden) and the end of the stream.
+    // overridden) and the end of the stream. A frame whose size is not the
+    // source's (the library still delivers the size from before a change)
+    // never gets here.
     virtual void OnFrame(unsigned char* data, size_t size);
     virtual void OnStreamEnd();
 

@@ -9,7 +9,15 @@
 #include "base/debug_log.h"
 #include "base/video_frame.h"
 
-ImageVideoSource::ImageVideoSource(const QString& path) { decode(path); }
+ImageVideoSource::ImageVideoSource(const QString& path) : path_(path) { decode(path); }
+
+void ImageVideoSource::SetFrameSize(int32_t width, int32_t height) {
+    if (width == Width() && height == Height()) {
+        return;
+    }
+    VideoSource::SetFrameSize(width, height);
+    decode(path_);
+}
 
 int32_t ImageVideoSource::Start() {
     running_ = true;

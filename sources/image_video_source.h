@@ -9,7 +9,8 @@
 // A still picture decoded once at construction: the placeholder the graph
 // shows whenever the active source has nothing to show. By default it is the
 // program's own picture (resource ":/JPG/111"). A picture of another size is
-// scaled to 640 x 480 bilinearly; it is stored bottom row first.
+// scaled to the frame's size (640 x 480 unless set) bilinearly; it is stored
+// bottom row first.
 //
 // When the picture cannot be decoded (missing, corrupt, too large) the source
 // simply never has a frame.
@@ -22,8 +23,12 @@ public:
     void Stop() override;
     bool IsRunning() override { return running_; }
 
+    // Pictures of another size: the picture is scaled again from its file.
+    void SetFrameSize(int32_t width, int32_t height) override;
+
 private:
     void decode(const QString& path);
 
+    QString path_;
     std::atomic<bool> running_{false};
 };

@@ -12,6 +12,19 @@ int32_t PicFileSource::StartDelivery(bool) { return engine_->Start() == 0 ? 0 : 
 
 void PicFileSource::StopDelivery() { engine_->Stop(); }
 
+void PicFileSource::SetFrameSize(int32_t width, int32_t height) {
+    if (width == Width() && height == Height()) {
+        return;
+    }
+    bool running = IsRunning();
+    Stop();
+    VideoSource::SetFrameSize(width, height);
+    engine_->Init(width, height, this);
+    if (running) {
+        Start();
+    }
+}
+
 void PicFileSource::SetPlaySequence(int32_t sequence) {
     engine_->SetPlaySeq(sequence != 0 ? 1 : 0);
     playSeq_ = sequence;

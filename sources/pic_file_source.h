@@ -27,6 +27,8 @@ public:
     void AddPicture(const QString& path);
     void RemovePicture(const QString& path);
     void RemoveAllPictures();
+    // Pictures of another size: the slideshow starts again at its picture.
+    void SetFrameSize(int32_t width, int32_t height) override;
 
 protected:
     int32_t StartDelivery(bool wasRunning) override;  // -1 when the slideshow cannot run

@@ -32,6 +32,22 @@ int32_t VideoFileSource::StartDelivery(bool) { return player_->Start(); }
 
 void VideoFileSource::StopDelivery() { player_->Stop(); }
 
+void VideoFileSource::SetFrameSize(int32_t width, int32_t height) {
+    if (width == Width() && height == Height()) {
+        return;
+    }
+    bool running = IsRunning();
+    int64_t position = 0;
+    int64_t duration = 0;
+    bool known = running && TimeInfo(&position, &duration);
+    Stop();
+    VideoSource::SetFrameSize(width, height);
+    player_->Advise(width, height, this);
+    if (running && Start() == 0 && known) {
+        Seek(static_cast<int32_t>(position));
+    }
+}
+
 void VideoFileSource::SetMaxFrameRate(int32_t fps) { player_->SetMaxFrameRate(fps); }
 
 void VideoFileSource::SetPlayMode(int32_t mode) {

@@ -47,6 +47,9 @@ public:
 
     StreamCapture& Player();
 
+    // Pictures of another size: a playing file goes on from where it was.
+    void SetFrameSize(int32_t width, int32_t height) override;
+
 protected:
     int32_t StartDelivery(bool wasRunning) override;
     void StopDelivery() override;

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+
+#include <cstdlib>
+#include <memory>
+
+#include "base/output_mode.h"
+#include "engine/play_graph.h"
+#include "libs/capture/capture_devices.h"
+#include "sources/camera_source.h"
+#include "sources/image_video_source.h"
+#include "sources/pic_file_source.h"
+#include "sources/video_file_source.h"
+#include "tests/support/frame_log.h"
+#include "tests/support/test_components.h"
+#include "tests/support/test_media.h"
+
+namespace {
+using namespace std::chrono_literals;
+using Graph = std::unique_ptr<PlayGraph, void (*)(PlayGraph*)>;
+
+// The colour in the middle of the newest picture of `width` x `height` the
+// output got, or "none".
+std::string middleOfNewest(RecordingOutput& output, int32_t width, int32_t height) {
+    std::string colour = "none";
+    for (const auto& call : output.calls()) {
+        if (call.is32 && call.width == width && call.height == height) {
+            size_t middle = (static_cast<size_t>(height / 2) * width + width / 2) * 4;
+            colour = nearestColour(call.data.data() + middle);
+        }
+    }
+    return colour;
+}
+
+// Selects the source in the graph at the standard size, waits for its colour,
+// switches the graph to 720p and waits for the colour at that size.
+void followsTheMode(PlayGraph& graph, RecordingOutput& output, VideoSource& source,
+                    const std::string& colour) {
+    SCOPED_TRACE(colour);
+    graph.SetOutputMode(kStandardMode);
+    graph.SelectSource(&source, true);
+    output.clear();
+    EXPECT_TRUE(eventually([&] { return middleOfNewest(output, 640, 480) == colour; }, 5s));
+    graph.SetOutputMode(kHd720Mode);
+    EXPECT_EQ(source.FrameSize(), VideoFrame::Size32(1280, 720));
+    EXPECT_TRUE(source.IsRunning()) << "a running source runs on at the new size";
+    output.clear();
+    EXPECT_TRUE(eventually([&] { return middleOfNewest(output, 1280, 720) == colour; }, 5s));
+    // Its own frames have the new size: nothing is left for the graph to scale.
+    EXPECT_TRUE(eventually([&] { return source.FrameValid(); }, 5s));
+    EXPECT_EQ(source.Width(), 1280);
+}
+}  // namespace
+
+TEST(SourceOutputModeTest, EverySourceDeliversTheModesSize) {
+    setenv("LUMORA_FAKE_CAMERAS", "1", 1);
+    ScratchDir media;
+    TestVideo red;
+    red.seconds = 20.0;
+    ASSERT_TRUE(makeTestVideo(media.file("red.mp4"), red));
+    QImage blue(400, 300, QImage::Format_RGB32);
+    blue.fill(QColor(0, 0, 255));
+    QString bluePath = QString::fromStdString(media.file("blue.png"));
+    ASSERT_TRUE(blue.save(bluePath));
+    QImage green(320, 240, QImage::Format_RGB32);
+    green.fill(QColor(0, 255, 0));
+    QString greenPath = QString::fromStdString(media.file("green.png"));
+    ASSERT_TRUE(green.save(greenPath));
+
+    Graph graph(PlayGraph::Create(15), [](PlayGraph* g) { PlayGraph::Destroy(&g); });
+    RecordingOutput output;
+    graph->AddOutput(&output);
+    ASSERT_EQ(graph->Start(), 0);
+
+    VideoFileSource video;
+    video.SetPlayMode(1);
+    video.AddFile(QString::fromStdString(media.file("red.mp4")));
+    followsTheMode(*graph, output, video, "red");
+    int64_t position = 0, duration = 0;
+    EXPECT_TRUE(video.TimeInfo(&position, &duration));
+    EXPECT_GT(position, 0) << "the file goes on from where it was, not from its start";
+
+    PicFileSource slideshow;
+    slideshow.AddPicture(bluePath);
+    followsTheMode(*graph, output, slideshow, "blue");
+
+    ImageVideoSource placeholder(greenPath);
+    placeholder.Start();
+    followsTheMode(*graph, output, placeholder, "green");
+
+    // The test camera's picture has no one colour: its size is what counts.
+    auto devices = listCaptureDevices();
+    unsigned testCamera = 0;
+    while (testCamera < devices.size() && !devices[testCamera].isTestCamera()) {
+        ++testCamera;
+    }
+    ASSERT_LT(testCamera, devices.size());
+    CameraSource camera(testCamera, 640, 480);
+    graph->SetOutputMode(kStandardMode);
+    graph->SelectSource(&camera, true);
+    EXPECT_TRUE(eventually([&] { return camera.FrameValid(); }, 5s));
+    graph->SetOutputMode(kHd720Mode);
+    EXPECT_TRUE(camera.IsRunning());
+    EXPECT_TRUE(eventually([&] { return camera.FrameValid(); }, 5s));
+    EXPECT_EQ(camera.FrameSize(), VideoFrame::Size32(1280, 720));
+
+    graph->Stop();
+    for (VideoSource* source :
+         std::initializer_list<VideoSource*>{&video, &slideshow, &placeholder, &camera}) {
+        graph->RemoveSource(source, false);
+    }
+    graph->RemoveOutput(&output);
+}
