@@ -60,10 +60,12 @@ cv::Rect CamStreatchEffect::band() const {
     return band_;
 }
 
-void CamStreatchEffect::Process(uint8_t* data, size_t size, int32_t, int32_t) {
+void CamStreatchEffect::Process(uint8_t* data, size_t size, int32_t width, int32_t height) {
     ScopedLock guard(lock_);
     const int h = Height(), w = Width();
-    if (stretched_.empty() || size < static_cast<size_t>(w) * h * 4) {
+    // Its rows are worked out for its own picture size; another size is left
+    // as it is rather than stretched with the wrong rows.
+    if (stretched_.empty() || width != w || height != h || size < static_cast<size_t>(w) * h * 4) {
         return;
     }
     const size_t rowBytes = static_cast<size_t>(w) * 4;

@@ -4,10 +4,11 @@
 
 // The GIF is decoded here, when the pendant is chosen, so that the graph's
 // worker never waits for a decode at the pendant's first frame.
-GifMixerEffect::GifMixerEffect(const std::wstring& path)
+GifMixerEffect::GifMixerEffect(const std::wstring& path, int32_t width, int32_t height)
     : VideoEffect(EFFECT_ORDER_DEFAULT),
-      picture_(std::make_unique<PicEffect32>(path.c_str(), Width(), Height())),
+      picture_(std::make_unique<PicEffect32>(path.c_str(), width, height)),
       path_(path) {
+    SetPictureSize(width, height);
     passSettings();
 }
 

@@ -17,7 +17,10 @@ class PicEffect32;
 // chain's lock, so the effect needs no lock of its own.
 class GifMixerEffect : public VideoEffect {
 public:
-    explicit GifMixerEffect(const std::wstring& path);
+    // Decoded for pictures of width x height; the pendant is drawn as large
+    // against the picture's height as on a 640 x 480 picture.
+    explicit GifMixerEffect(const std::wstring& path, int32_t width = VideoFrame::kWidth,
+                            int32_t height = VideoFrame::kHeight);
     ~GifMixerEffect() override;
 
     void Process(uint8_t* data, size_t size, int32_t width, int32_t height) override;

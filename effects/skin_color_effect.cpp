@@ -81,8 +81,9 @@ SkinColorParam SkinColorEffect::params() const {
     return params_;
 }
 
-void SkinColorEffect::Process(uint8_t* data, size_t size, int32_t, int32_t) {
-    const size_t count = static_cast<size_t>(Width()) * static_cast<size_t>(Height());
+void SkinColorEffect::Process(uint8_t* data, size_t size, int32_t width, int32_t height) {
+    // Every pixel is treated alike, so the picture's own size is all it needs.
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
     ScopedLock guard(lock_);
     if (!configured_ || size < count * 4) {
         return;

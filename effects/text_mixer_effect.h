@@ -12,7 +12,9 @@ class TextEffect32;
 // and may change its scroll settings while it runs (the library guards that).
 class TextMixerEffect : public VideoEffect {
 public:
-    TextMixerEffect();
+    // For pictures of width x height (the standard 640 x 480 unless given).
+    explicit TextMixerEffect(int32_t width = VideoFrame::kWidth,
+                             int32_t height = VideoFrame::kHeight);
     ~TextMixerEffect() override;
 
     void Process(uint8_t* data, size_t size, int32_t width, int32_t height) override;

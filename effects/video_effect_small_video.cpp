@@ -34,9 +34,12 @@ void VideoEffectSmallVideo::shrinkFrame(void* self, const uint8_t* frame, uint32
     effect->shrunk_ = true;
 }
 
-void VideoEffectSmallVideo::Process(uint8_t* data, size_t size, int32_t, int32_t) {
+void VideoEffectSmallVideo::Process(uint8_t* data, size_t size, int32_t width, int32_t height) {
     const int w = Width(), h = Height();
-    if (source_ == nullptr || small_.empty() || size < static_cast<size_t>(w) * h * 4) {
+    // The inset's place is worked out for its own picture size; on another
+    // size it stays away rather than land in the wrong place.
+    if (source_ == nullptr || small_.empty() || width != w || height != h ||
+        size < static_cast<size_t>(w) * h * 4) {
         return;
     }
     shrunk_ = false;

@@ -14,9 +14,16 @@ constexpr int kShortestDelayMs = 20;
 constexpr int kDefaultDelayMs = 100;
 // At most this many bytes of prepared frames; a longer animation is cut.
 constexpr size_t kFrameBudgetBytes = 96u << 20;
+constexpr int kStandardHeight = 480;
 
-// A frame larger than the picture is scaled down to fit, keeping its proportions.
-OverlayImage prepare(const QImage& frame, int width, int height) {
+// The pendant is drawn as large against the picture's height as on the
+// standard 480 lines; a frame larger than the picture is then scaled down to
+// fit, keeping its proportions.
+OverlayImage prepare(QImage frame, int width, int height) {
+    if (height != kStandardHeight) {
+        frame = frame.scaledToHeight(std::max(1, frame.height() * height / kStandardHeight),
+                                     Qt::SmoothTransformation);
+    }
     if (frame.width() > width || frame.height() > height) {
         return overlayFromImage(
             frame.scaled(width, height, Qt::KeepAspectRatio, Qt::SmoothTransformation));

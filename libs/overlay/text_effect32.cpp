@@ -12,7 +12,8 @@
 namespace {
 constexpr int kPadding = 6;     // around the text inside its band
 constexpr int kEdgeMargin = 8;  // between the band and the picture's edge
-constexpr int kWrapGap = 60;    // between the end of a scrolling text and its next start
+constexpr int kStandardHeight = 480;
+constexpr int kWrapGap = 60;  // between the end of a scrolling text and its next start
 
 QColor fromArgb(uint32_t argb) {
     return QColor(static_cast<int>((argb >> 16) & 0xFF), static_cast<int>((argb >> 8) & 0xFF),
@@ -83,11 +84,14 @@ void TextEffect32::rebuild(bool restartScroll) {
     auto caption = std::make_shared<Caption>();
     const Settings& s = *settings_;
     if (!s.text.isEmpty() && qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        // The caption is as large against the picture's height as on the
+        // standard 480 lines: the point size and the spacing grow with it.
+        const int padding = kPadding * height_ / kStandardHeight;
         QFont font(s.family);
-        font.setPointSize(std::min(s.point, 200));
+        font.setPointSize(std::max(1, std::min(s.point, 200) * height_ / kStandardHeight));
         QFontMetrics metrics(font);
-        int bandHeight = std::min(metrics.height() + 2 * kPadding, height_);
-        QImage text(std::max(1, metrics.horizontalAdvance(s.text) + 2 * kPadding), bandHeight,
+        int bandHeight = std::min(metrics.height() + 2 * padding, height_);
+        QImage text(std::max(1, metrics.horizontalAdvance(s.text) + 2 * padding), bandHeight,
                     QImage::Format_ARGB32_Premultiplied);
         text.fill(Qt::transparent);
         QPainter painter(&text);
@@ -105,7 +109,7 @@ void TextEffect32::rebuild(bool restartScroll) {
         int32_t pos = s.scroll.pos;
         caption->top = pos == 0   ? kEdgeMargin
                        : pos == 2 ? (height_ - bandHeight) / 2
-                                  : height_ - bandHeight - kEdgeMargin;
+                                  : height_ - bandHeight - kEdgeMargin * height_ / kStandardHeight;
         caption->top = std::clamp(caption->top, 0, height_ - bandHeight);
         caption->stillLeft = (width_ - caption->text.width) / 2;
         caption->period = std::max(width_, caption->text.width + kWrapGap);

@@ -146,8 +146,9 @@ TEST(GifMixerEffectTest, TheShippedPendantsLeaveTheFaceClear) {
 }
 
 namespace {
-TextMixerEffect* makeCaption(const std::u16string& text, bool background, int32_t direction) {
-    auto* caption = new TextMixerEffect;
+TextMixerEffect* makeCaption(const std::u16string& text, bool background, int32_t direction,
+                             int32_t width = 640, int32_t height = 480) {
+    auto* caption = new TextMixerEffect(width, height);
     TextScrollInfo scroll;
     scroll.clrBk = 0xFF000000;  // opaque black
     scroll.useBk = background;
@@ -233,4 +234,69 @@ TEST(TextMixerEffectTest, ScrollingMovesAtItsSpeedAndWraps) {
         left->Process(later.data(), later.size(), 640, 480);
         return later != first;
     })) << "the picture moves";
+}
+
+namespace {
+// Where something of the picture differs from the plain grey it was, as a
+// share of the picture: left, top, right and bottom edges (top line 0).
+struct Share {
+    double left = 1, top = 1, right = 0, bottom = 0;
+};
+Share changedShare(const std::vector<uint8_t>& frame, int32_t width, int32_t height) {
+    Share share;
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* row = frame.data() + static_cast<size_t>(height - 1 - y) * width * 4;
+        for (int32_t x = 0; x < width; ++x) {
+            if (row[x * 4] != 128 || row[x * 4 + 2] != 128) {
+                share.left = std::min(share.left, double(x) / width);
+                share.right = std::max(share.right, double(x + 1) / width);
+                share.top = std::min(share.top, double(y) / height);
+                share.bottom = std::max(share.bottom, double(y + 1) / height);
+            }
+        }
+    }
+    return share;
+}
+}  // namespace
+
+TEST(OverlayEffectsTest, PendantAndCaptionSitAtTheSamePlaceAgainstThePictureAtEverySize) {
+    ScratchDir dir;
+    std::string gif = makeTwoFrameGif(dir);
+    struct Size {
+        int32_t width, height;
+    };
+    Share pendantAt480, captionAt480;
+    for (Size size : {Size{640, 480}, Size{1280, 720}, Size{1920, 1080}}) {
+        SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+        std::vector<uint8_t> frame(VideoFrame::Size32(size.width, size.height), 128);
+        GifMixerEffect pendant(wide(gif), size.width, size.height);
+        pendant.Process(frame.data(), frame.size(), size.width, size.height);
+        Share placed = changedShare(frame, size.width, size.height);
+        // Against the height, the pendant is as large and as high up as on
+        // 480 lines; it stays in the middle across (its red left half ends
+        // there).
+        EXPECT_NEAR(placed.bottom - placed.top, 100.0 / 480, 0.01);
+        EXPECT_NEAR((placed.top + placed.bottom) / 2, 0.5, 0.01);
+        EXPECT_NEAR(placed.right, 0.5, 0.01);
+        if (size.height == 480) {
+            pendantAt480 = placed;
+        }
+
+        std::vector<uint8_t> plain(VideoFrame::Size32(size.width, size.height), 128);
+        std::unique_ptr<TextMixerEffect> caption(
+            makeCaption(u"直播开始啦 Lumora", true, 1, size.width, size.height));
+        caption->Process(plain.data(), plain.size(), size.width, size.height);
+        Share band = changedShare(plain, size.width, size.height);
+        if (size.height == 480) {
+            captionAt480 = band;
+            continue;
+        }
+        // The band spans the width at the same share of the height.
+        EXPECT_NEAR(band.top, captionAt480.top, 0.01);
+        EXPECT_NEAR(band.bottom, captionAt480.bottom, 0.01);
+        EXPECT_NEAR(band.left, 0.0, 0.001);
+        EXPECT_NEAR(band.right, 1.0, 0.001);
+    }
+    EXPECT_GT(pendantAt480.bottom, pendantAt480.top) << "the pendant showed at all";
+    EXPECT_GT(captionAt480.bottom, captionAt480.top) << "the caption showed at all";
 }
