@@ -26,6 +26,13 @@ public:
     int32_t Width() const { return width_; }
     int32_t Height() const { return height_; }
 
+protected:
+    // An output made for pictures of another size than 640 x 480.
+    void SetPictureSize(int32_t width, int32_t height) {
+        width_ = width;
+        height_ = height;
+    }
+
 private:
     int32_t width_ = VideoFrame::kWidth;
     int32_t height_ = VideoFrame::kHeight;

@@ -4,6 +4,9 @@
 #include <QMetaObject>
 #include <QPainter>
 
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -35,11 +38,14 @@ VideoWndOutput::VideoWndOutput(QWidget* window, bool keepTopDownCopy)
 VideoWndOutput::~VideoWndOutput() = default;
 
 void VideoWndOutput::OnFrame32(const uint8_t* data, size_t size, int32_t width, int32_t height) {
-    // Only the picture size the buffers were made for is kept.
-    if (back_.empty() || width != Width() || height != Height() || size < VideoFrame::kSize32) {
+    if (back_.empty() || size < VideoFrame::Size32(width, height)) {
         return;
     }
-    VideoFrame::CopyFlipped(data, back_.data(), VideoFrame::kRowBytes32, height);
+    if (width == Width() && height == Height()) {
+        VideoFrame::CopyFlipped(data, back_.data(), VideoFrame::kRowBytes32, height);
+    } else {
+        fitIntoBack(data, width, height);
+    }
     bool repaint = false;
     {
         std::lock_guard<std::mutex> guard(lock_);
@@ -52,6 +58,24 @@ void VideoWndOutput::OnFrame32(const uint8_t* data, size_t size, int32_t width, 
         ++repaintRequests_;
         QMetaObject::invokeMethod(window_, qOverload<>(&QWidget::update), Qt::QueuedConnection);
     }
+}
+
+void VideoWndOutput::fitIntoBack(const uint8_t* data, int32_t width, int32_t height) {
+    // A larger picture (a high-definition mode) is shown whole: scaled into
+    // the preview's 640 x 480 with its proportions kept, black around it.
+    // The buffers stay as they were made; nothing is allocated here.
+    std::memset(back_.data(), 0, back_.size());
+    double scale = std::min(double(Width()) / width, double(Height()) / height);
+    int fittedWidth = std::max(1, static_cast<int>(width * scale));
+    int fittedHeight = std::max(1, static_cast<int>(height * scale));
+    cv::Mat whole(Height(), Width(), CV_8UC4, back_.data(), VideoFrame::kRowBytes32);
+    cv::Mat fitted = whole(cv::Rect((Width() - fittedWidth) / 2, (Height() - fittedHeight) / 2,
+                                    fittedWidth, fittedHeight));
+    cv::Mat picture(height, width, CV_8UC4, const_cast<uint8_t*>(data),
+                    VideoFrame::RowBytes(width, 32));
+    cv::resize(picture, fitted, fitted.size(), 0, 0, cv::INTER_AREA);
+    // The graph's pictures come bottom row first; the window paints top down.
+    cv::flip(whole, whole, 0);
 }
 
 void VideoWndOutput::setDrawEnabled(bool enabled) {

@@ -59,6 +59,9 @@ private:
     const bool hasWindow_;
     const bool keep_;
     QPointer<QWidget> window_;
+    // Scales a picture of another size into back_, keeping its proportions.
+    void fitIntoBack(const uint8_t* data, int32_t width, int32_t height);
+
     std::vector<uint8_t> back_;   // the worker's: the frame being copied
     std::vector<uint8_t> front_;  // the user-interface thread's: the one painted
     std::mutex lock_;             // guards the swaps with ready_ and the flags below

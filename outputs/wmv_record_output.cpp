@@ -112,8 +112,10 @@ void WmvRecordOutputPrivate::feedPicture(const uint8_t* data, size_t size) {
     }
 }
 
-WmvRecordOutput::WmvRecordOutput(const std::wstring& path, int frameRate, int channels)
+WmvRecordOutput::WmvRecordOutput(const std::wstring& path, int frameRate, int channels,
+                                 int32_t width, int32_t height)
     : private_(std::make_unique<WmvRecordOutputPrivate>()) {
+    SetPictureSize(width, height);
     if (!private_->setup(Width(), Height(), path, frameRate, channels)) {
         private_->stop();
     }
@@ -127,6 +129,9 @@ void WmvRecordOutput::stop() { private_->stop(); }
 
 bool WmvRecordOutput::isOpened() const { return private_->opened; }
 
-void WmvRecordOutput::OnFrame24(const uint8_t* data, size_t size, int32_t, int32_t) {
+void WmvRecordOutput::OnFrame24(const uint8_t* data, size_t size, int32_t width, int32_t height) {
+    if (width != Width() || height != Height()) {
+        return;  // the encoder was set up for another size
+    }
     private_->feedPicture(data, size);
 }

@@ -22,8 +22,10 @@ constexpr int RECORD_VIDEO = 2;
 // sound on the audio thread.
 class WmvRecordOutput : public VideoOutput {
 public:
-    // channels: RECORD_SOUND | RECORD_VIDEO bits; 0 fails the set-up.
-    WmvRecordOutput(const std::wstring& path, int frameRate, int channels);
+    // channels: RECORD_SOUND | RECORD_VIDEO bits; 0 fails the set-up. The
+    // pictures are width x height; frames of another size are left out.
+    WmvRecordOutput(const std::wstring& path, int frameRate, int channels,
+                    int32_t width = VideoFrame::kWidth, int32_t height = VideoFrame::kHeight);
     ~WmvRecordOutput() override;
 
     // Starts the microphone (when sound is wanted) and the recording; false

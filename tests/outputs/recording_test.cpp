@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "base/output_mode.h"
 #include "engine/play_graph.h"
 #include "libs/recorder/recorder_helper.h"
 #include "outputs/wmv_record_output.h"
@@ -19,12 +20,13 @@ using namespace std::chrono_literals;
 
 // A picture whose top 48 lines are yellow and the rest blue, stored bottom
 // row first as the engine keeps frames.
-std::vector<uint8_t> bandedPicture() {
-    std::vector<uint8_t> frame(VideoFrame::kSize32);
-    for (int line = 0; line < 480; ++line) {
-        uint8_t* row = VideoFrame::PictureRow(frame.data(), VideoFrame::kRowBytes32, 480, line);
-        for (int x = 0; x < 640; ++x) {
-            bool band = line < 48;
+std::vector<uint8_t> bandedPicture(int32_t width = 640, int32_t height = 480) {
+    std::vector<uint8_t> frame(VideoFrame::Size32(width, height));
+    for (int line = 0; line < height; ++line) {
+        uint8_t* row =
+            VideoFrame::PictureRow(frame.data(), VideoFrame::RowBytes(width, 32), height, line);
+        for (int x = 0; x < width; ++x) {
+            bool band = line < height / 10;
             row[x * 4] = band ? 0 : 200;
             row[x * 4 + 1] = band ? 255 : 40;
             row[x * 4 + 2] = band ? 255 : 40;
@@ -52,7 +54,8 @@ struct RecordingTest : ::testing::Test {
 
     // Records `seconds` through the graph; false when start failed.
     bool record(const std::string& name, int channels, std::chrono::milliseconds length) {
-        WmvRecordOutput output(widePath(name), graph->FrameRate(), channels);
+        OutputMode mode = graph->Mode();
+        WmvRecordOutput output(widePath(name), mode.frameRate, channels, mode.width, mode.height);
         if (!output.start()) {
             return false;
         }
@@ -116,6 +119,29 @@ TEST_F(RecordingTest, FiveSecondsOfPictureAndSound) {
     EXPECT_LT(top[2], 80);
     EXPECT_GT(below[2], 150) << "blue below";
     EXPECT_LT(below[0], 100);
+}
+
+TEST_F(RecordingTest, At720pThirtyTheFileHasThatSizeAndRateAndItsSoundKeepsUp) {
+    graph->SetOutputMode(kHd720Mode);
+    auto frame = bandedPicture(1280, 720);
+    picture.PushFrame(frame.data(), frame.size());
+    ASSERT_TRUE(record("hd.flv", RECORD_SOUND | RECORD_VIDEO, 4s));
+    std::string file = dir.file("hd.flv");
+    auto streams = probeStreams(file);
+    ASSERT_EQ(streams.size(), 2u);
+    const ProbedStream& video = streams[0].type == "video" ? streams[0] : streams[1];
+    const ProbedStream& sound = streams[0].type == "video" ? streams[1] : streams[0];
+    EXPECT_EQ(video.width, 1280);
+    EXPECT_EQ(video.height, 720);
+    EXPECT_EQ(statedFrameRate(file), "30/1");
+    int frames = countVideoFrames(file);
+    EXPECT_NEAR(frames / 30.0, 4.0, 0.3) << frames << " frames at 30 fps";
+    EXPECT_LE(std::abs(video.startTime - sound.startTime), 0.04)
+        << "first picture at " << video.startTime << " s, first sound at " << sound.startTime;
+    auto rgb = decodeFrameRgb(file, 2.0);
+    ASSERT_EQ(rgb.size(), 1280u * 720u * 3u);
+    EXPECT_GT(rgb[(30 * 1280 + 640) * 3], 200) << "yellow band on top: the picture is upright";
+    EXPECT_GT(rgb[(400 * 1280 + 640) * 3 + 2], 150) << "blue below";
 }
 
 TEST_F(RecordingTest, VideoOnlyNeedsNoSoundServer) {

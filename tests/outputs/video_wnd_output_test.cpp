@@ -21,13 +21,14 @@ const auto* const g_gui =
 
 // Four quadrants of the picture in four colours (as seen, top row first),
 // stored bottom row first.
-std::vector<uint8_t> quadrants() {
-    std::vector<uint8_t> frame(VideoFrame::kSize32);
+std::vector<uint8_t> quadrants(int width = 640, int height = 480) {
+    std::vector<uint8_t> frame(VideoFrame::Size32(width, height));
     const uint8_t colours[4][3] = {{0, 0, 255}, {0, 128, 0}, {255, 0, 0}, {255, 255, 255}};
-    for (int line = 0; line < 480; ++line) {
-        uint8_t* row = VideoFrame::PictureRow(frame.data(), VideoFrame::kRowBytes32, 480, line);
-        for (int x = 0; x < 640; ++x) {
-            const uint8_t* c = colours[(line >= 240) * 2 + (x >= 320)];
+    for (int line = 0; line < height; ++line) {
+        uint8_t* row =
+            VideoFrame::PictureRow(frame.data(), VideoFrame::RowBytes(width, 32), height, line);
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* c = colours[(line >= height / 2) * 2 + (x >= width / 2)];
             row[x * 4] = c[0];
             row[x * 4 + 1] = c[1];
             row[x * 4 + 2] = c[2];
@@ -96,6 +97,25 @@ TEST(VideoWndOutputTest, OtherSizesAreStretchedOverTheWholeArea) {
         EXPECT_EQ(colourAt(shown, w / 4, 3 * h / 4), "blue") << w;
         EXPECT_EQ(colourAt(shown, 3 * w / 4, 3 * h / 4), "white") << w;
         EXPECT_EQ(colourAt(shown, w - 1, h - 1), "white") << "to the very corner";
+    }
+}
+
+TEST(VideoWndOutputTest, AHighDefinitionPictureIsShownWholeWithItsProportions) {
+    VideoWndView view;
+    view.resize(640, 480);
+    VideoWndOutput output(&view, true);
+    view.setOutput(&output);
+    for (auto [width, height] : {std::pair{1280, 720}, std::pair{1920, 1080}}) {
+        auto frame = quadrants(width, height);
+        output.OnFrame32(frame.data(), frame.size(), width, height);
+        QImage shown = keptPicture(output);
+        // 16:9 in 640 x 480: 640 x 360 in the middle, black bands of 60 lines.
+        EXPECT_EQ(colourAt(shown, 320, 20), "black") << width;
+        EXPECT_EQ(colourAt(shown, 320, 470), "black") << width;
+        EXPECT_EQ(colourAt(shown, 160, 150), "red") << width;
+        EXPECT_EQ(colourAt(shown, 480, 150), "green") << width;
+        EXPECT_EQ(colourAt(shown, 160, 330), "blue") << width;
+        EXPECT_EQ(colourAt(shown, 480, 330), "white") << width;
     }
 }
 
