@@ -21,6 +21,11 @@ signals:
     void sig_videoFileAdd(QString path);
     // A recording is about to be deleted from disk.
     void sig_videoFileRemove(QString path);
+    // The pictures' size and rate changed (the index into outputModes()).
+    void sig_outputModeChanged(int index);
+    // A running recording must end now (and be kept), before the pictures
+    // change size.
+    void sig_stopRecording();
 
 private:
     BoxSiteListener() = default;

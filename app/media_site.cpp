@@ -1,15 +1,33 @@
 #include "app/media_site.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 #include "app/box_site_listener.h"
 #include "app/helper_process.h"
+#include "app/settings_db.h"
 #include "effects/cam_streatch_effect.h"
 #include "effects/video_effect_small_video.h"
 #include "engine/play_graph.h"
 #include "sources/camera_source.h"
 #include "sources/image_video_source.h"
 #include "sources/video_file_source.h"
+
+namespace {
+// Where the chosen mode is kept, as "width x height @ rate".
+const char* const kOutputModeKey = "output_mode";
+
+QString modeText(const OutputMode& mode) {
+    return QString("%1x%2@%3").arg(mode.width).arg(mode.height).arg(mode.frameRate);
+}
+}  // namespace
+
+std::vector<MediaSite::NamedMode> MediaSite::outputModes() {
+    return {{kStandardMode, QCoreApplication::translate("MediaSite", "标清 640×480 15帧")},
+            {kHd720Mode, QCoreApplication::translate("MediaSite", "高清 1280×720 30帧")},
+            {kHd1080Mode, QCoreApplication::translate("MediaSite", "全高清 1920×1080 30帧")}};
+}
 
 MediaSite* MediaSite::instance() {
     static MediaSite site;
@@ -22,8 +40,31 @@ MediaSite::MediaSite() : graph_(PlayGraph::Instance()) {
                                           "/filters.xml");
     placeholder_ = std::make_unique<ImageVideoSource>();
     graph_->SetPlaceholderSource(placeholder_.get());
-    graph_->SetFrameRate(kFrameRate);
+    QString saved = SettingsDb::instance()->loadText(kOutputModeKey);
+    std::vector<NamedMode> modes = outputModes();
+    for (size_t i = 0; i < modes.size(); ++i) {
+        if (modeText(modes[i].mode) == saved) {
+            outputMode_ = static_cast<int>(i);
+        }
+    }
+    applyOutputMode();
 }
+
+OutputMode MediaSite::outputMode() const {
+    return outputModes()[static_cast<size_t>(outputMode_)].mode;
+}
+
+void MediaSite::setOutputMode(int index) {
+    if (index < 0 || index >= static_cast<int>(outputModes().size()) || index == outputMode_) {
+        return;
+    }
+    outputMode_ = index;
+    SettingsDb::instance()->saveText(kOutputModeKey, modeText(outputMode()));
+    applyOutputMode();
+    emit BoxSiteListener::instance()->sig_outputModeChanged(index);
+}
+
+void MediaSite::applyOutputMode() { graph_->SetOutputMode(outputMode()); }
 
 MediaSite::~MediaSite() {
     graph_->Stop();

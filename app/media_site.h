@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QString>
+
 #include <memory>
+#include <vector>
+
+#include "base/output_mode.h"
 
 class CameraSource;
 class CamStreatchEffect;
@@ -43,6 +48,23 @@ public:
     void toggleInset();
     void setStretch(bool on, int strength);
 
+    // The modes a person can choose, the standard first, and their names.
+    struct NamedMode {
+        OutputMode mode;
+        QString name;
+    };
+    static std::vector<NamedMode> outputModes();
+    // The chosen mode (an index into outputModes()): the graph, its sources,
+    // the second camera and the virtual camera take it at once; it is kept
+    // in the settings store and comes back at the next start. An index out
+    // of range is ignored.
+    void setOutputMode(int index);
+    int outputModeIndex() const { return outputMode_; }
+    // Whether a recording is running; the record panel says so.
+    bool isRecording() const { return recording_; }
+    void setRecording(bool recording) { recording_ = recording; }
+    OutputMode outputMode() const;
+
     void activateSource(VideoSource* source);
     void removeSource(VideoSource* source);
 
@@ -67,6 +89,9 @@ public:
     CamStreatchEffect* stretch() const { return stretch_.get(); }
 
 private:
+    int outputMode_ = 0;
+    bool recording_ = false;
+
     struct CameraSlot {
         int width = 640;
         int height = 480;
@@ -77,6 +102,7 @@ private:
     MediaSite();
     static std::unique_ptr<CameraSource> makeCamera(const CameraSlot& slot);
     void openSlot(CameraSlot& slot);
+    void applyOutputMode();
     void attachStretch();
     VideoFileSource* videoFile() const;
 

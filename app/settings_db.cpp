@@ -35,6 +35,13 @@ void SettingsDb::saveValue(int slot, const QVariant& value) {
 
 void SettingsDb::loadValue(int slot, QVariant& value) { value = settings_.value(slotKey(slot)); }
 
+void SettingsDb::saveText(const QString& key, const QString& text) {
+    settings_.setValue(key, text);
+    settings_.sync();
+}
+
+QString SettingsDb::loadText(const QString& key) { return settings_.value(key).toString(); }
+
 bool SettingsDb::encodeMap(const QMap<QString, QString>& map, QString* encoded) {
     QString text;
     for (auto entry = map.cbegin(); entry != map.cend(); ++entry) {

@@ -32,6 +32,10 @@ public:
     // would read back empty.
     bool saveStringList(const QString& key, const QStringList& list);
     void loadStringList(const QString& key, QStringList& list);
+    // A setting of ours beside the slots, under its own key; empty when the
+    // key was never written.
+    void saveText(const QString& key, const QString& text);
+    QString loadText(const QString& key);
 
     // The documents folder + "/LumoraBox", made on the first call.
     static QString dataPath();

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMap>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -15,6 +16,7 @@
 #include "ui/ui_kit.h"
 #include "ui/virtual_camera_check.h"
 #include "widgets/button_skin.h"
+#include "widgets/custom_message_box.h"
 #include "widgets/elided_label.h"
 #include "widgets/play_slider_bar.h"
 
@@ -34,6 +36,8 @@ CameraControlView::CameraControlView(QWidget* parent, CameraLister lister)
     page->addWidget(buildCameraBlock(0));
     page->addWidget(separatorLabel("camera/img_line.png"));
     page->addWidget(buildCameraBlock(1));
+    page->addWidget(separatorLabel("camera/img_line.png"));
+    page->addWidget(buildQualityBlock());
     vcamLine_ = new ElidedLabel(this);
     vcamLine_->setStyleSheet("color: #FFB0B0;");
     vcamLine_->setContentsMargins(20, 0, 20, 0);
@@ -90,6 +94,41 @@ QWidget* CameraControlView::buildFaceBlock() {
     connect(decrease_, &Button::clicked, this, &CameraControlView::onBtnDec);
     connect(increase_, &Button::clicked, this, &CameraControlView::onBtnEnc);
     return block;
+}
+
+QWidget* CameraControlView::buildQualityBlock() {
+    auto* block = new QWidget(this);
+    auto* row = new QHBoxLayout(block);
+    row->setContentsMargins(20, 0, 20, 0);
+    row->setSpacing(8);
+    quality_ = new QComboBox(block);
+    for (const MediaSite::NamedMode& named : MediaSite::outputModes()) {
+        quality_->addItem(named.name);
+    }
+    quality_->setCurrentIndex(MediaSite::instance()->outputModeIndex());
+    row->addWidget(whiteLabel(tr("输出画质："), block));
+    row->addWidget(quality_, 1);
+    connect(quality_, &QComboBox::currentIndexChanged, this, &CameraControlView::onQualityChanged);
+    return block;
+}
+
+void CameraControlView::onQualityChanged(int index) {
+    MediaSite* site = MediaSite::instance();
+    if (index == site->outputModeIndex()) {
+        return;
+    }
+    if (site->isRecording()) {
+        int answer = CustomMessageBox::question(
+            this, tr("提示"), tr("正在录制。更改输出画质会先停止并保留这段录制，是否继续？"),
+            QMessageBox::Yes | QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            QSignalBlocker quiet(quality_);
+            quality_->setCurrentIndex(site->outputModeIndex());
+            return;
+        }
+        emit BoxSiteListener::instance()->sig_stopRecording();
+    }
+    site->setOutputMode(index);
 }
 
 QWidget* CameraControlView::buildCameraBlock(int camera) {

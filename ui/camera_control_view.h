@@ -36,6 +36,8 @@ public:
     // The controls, for the main window's tests and for this panel's own.
     QComboBox* deviceBox(int camera) const { return boxes_[camera].device; }
     QComboBox* sizeBox(int camera) const { return boxes_[camera].size; }
+    // The output quality: the pictures' size and rate, for every output.
+    QComboBox* qualityBox() const { return quality_; }
     Button* propertyButton(int camera) const { return boxes_[camera].property; }
     ButtonRadioSkin* faceSwitch() const { return faceSwitch_; }
     PlaySliderBar* faceSlider() const { return faceSlider_; }
@@ -56,6 +58,8 @@ public slots:
     void onIdChanged(int index);
     void onSizeChanged(int index);
     void onFaceValueChanged(int value);
+    // A running recording is stopped and kept first, when the person agrees.
+    void onQualityChanged(int index);
     void onFaceBtnClicked();
     void onBtnEnc();
     void onBtnDec();
@@ -71,6 +75,7 @@ private:
 
     QWidget* buildFaceBlock();
     QWidget* buildCameraBlock(int camera);
+    QWidget* buildQualityBlock();
     void fillDeviceBox(int camera);
     void fillSizeBox(int camera, int deviceIndex);
     void deviceChosen(int camera);
@@ -87,6 +92,7 @@ private:
     PlaySliderBar* faceSlider_ = nullptr;
     Button* decrease_ = nullptr;
     Button* increase_ = nullptr;
+    QComboBox* quality_ = nullptr;
     ElidedLabel* vcamLine_ = nullptr;
     VirtualCameraCheck* vcamCheck_ = nullptr;
     bool updating_ = false;  // the panel refills its own lists

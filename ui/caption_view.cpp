@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/box_site_listener.h"
 #include "app/settings_db.h"
 #include "base/debug_log.h"
 #include "effects/text_mixer_effect.h"
@@ -59,6 +60,13 @@ CaptionView::CaptionView(QWidget* parent)
     connect(apply_, &Button::clicked, this, &CaptionView::onButtonClicked);
     column->addWidget(apply_, 0, Qt::AlignHCenter);
     QTimer::singleShot(0, this, &CaptionView::loadFromDb);
+    // The caption is laid out for one picture size: another size gets it
+    // laid out again.
+    connect(BoxSiteListener::instance(), &BoxSiteListener::sig_outputModeChanged, this, [this] {
+        if (effect_ && on_->isSelected()) {
+            rebuild();
+        }
+    });
 }
 
 CaptionView::~CaptionView() {
@@ -157,7 +165,8 @@ void CaptionView::rebuild() {
     if (record_.text.isEmpty()) {
         return;
     }
-    effect_ = std::make_unique<TextMixerEffect>();
+    OutputMode mode = graph->Mode();
+    effect_ = std::make_unique<TextMixerEffect>(mode.width, mode.height);
     effect_->textEffect()->setTextScroll(&record_.scroll);
     effect_->textEffect()->setTextParam(record_.param());
     graph->AddEffect(effect_.get());

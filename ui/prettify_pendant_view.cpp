@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/box_site_listener.h"
 #include "app/settings_db.h"
 #include "effects/gif_mixer_effect.h"
 #include "effects/skin_color_effect.h"
@@ -45,6 +46,22 @@ PrettifyPendantView::PrettifyPendantView(QWidget* parent) : QWidget(parent) {
     column->addWidget(separatorLabel("camera/img_line.png", this));
     column->addWidget(buildStripArea());
     QTimer::singleShot(0, this, &PrettifyPendantView::loadFromDb);
+    connect(BoxSiteListener::instance(), &BoxSiteListener::sig_outputModeChanged, this,
+            &PrettifyPendantView::fitPendantToMode);
+}
+
+void PrettifyPendantView::fitPendantToMode() {
+    if (!pendant_) {
+        return;
+    }
+    // The pendant is decoded for one picture size: another size gets it
+    // decoded again, here and not on the graph's thread.
+    PlayGraph* graph = PlayGraph::Instance();
+    OutputMode mode = graph->Mode();
+    auto fitted = std::make_unique<GifMixerEffect>(pendant_->path(), mode.width, mode.height);
+    graph->RemoveEffect(pendant_.get());
+    pendant_ = std::move(fitted);
+    graph->AddEffect(pendant_.get());
 }
 
 void PrettifyPendantView::buildGrids() {
@@ -162,7 +179,9 @@ void PrettifyPendantView::choosePendant(int id) {
     if (pendant_) {
         graph->RemoveEffect(pendant_.get());
     }
-    pendant_ = std::make_unique<GifMixerEffect>(tile->path().toStdWString());
+    OutputMode mode = graph->Mode();
+    pendant_ =
+        std::make_unique<GifMixerEffect>(tile->path().toStdWString(), mode.width, mode.height);
     graph->AddEffect(pendant_.get());
     saveChoices();
 }

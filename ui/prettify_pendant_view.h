@@ -41,6 +41,10 @@ public slots:
     void onRemoveItem(QVariant value);
     void loadFromDb();
 
+private slots:
+    // Decodes the chosen pendant again for the pictures' new size.
+    void fitPendantToMode();
+
 private:
     void buildGrids();
     QWidget* buildStripArea();

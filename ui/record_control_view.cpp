@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/box_site_listener.h"
+#include "app/media_site.h"
 #include "app/recording_files.h"
 #include "app/settings_db.h"
 #include "base/debug_log.h"
@@ -36,7 +37,8 @@ std::unique_ptr<WmvRecordOutput> makeOutput(const std::wstring& path, int frameR
     if (outputFactory()) {
         return outputFactory()(path, frameRate, channels);
     }
-    return std::make_unique<WmvRecordOutput>(path, frameRate, channels);
+    OutputMode mode = PlayGraph::Instance()->Mode();
+    return std::make_unique<WmvRecordOutput>(path, frameRate, channels, mode.width, mode.height);
 }
 
 void warn(QWidget* parent, const QString& title, const QString& text) {
@@ -76,6 +78,11 @@ RecordControlView::RecordControlView(QWidget* parent) : QWidget(parent) {
     column->addLayout(bottom);
     column->addStretch();
     connect(start_, &Button::clicked, this, &RecordControlView::onBtnStart);
+    connect(BoxSiteListener::instance(), &BoxSiteListener::sig_stopRecording, this, [this] {
+        if (isRecording()) {
+            onBtnStop();
+        }
+    });
     connect(stop_, &Button::clicked, this, &RecordControlView::onBtnStop);
     connect(openPosition_, &Button::clicked, this, &RecordControlView::onBtnOpenPos);
     connect(delete_, &Button::clicked, this, &RecordControlView::onBtnDel);
@@ -120,6 +127,7 @@ void RecordControlView::onBtnStart() {
         }
         output_ = std::move(output);
         PlayGraph::Instance()->AddOutput(output_.get());
+        MediaSite::instance()->setRecording(true);
         temporaryPath_ = path;
     }
     stop_->show();
@@ -139,6 +147,7 @@ void RecordControlView::onBtnStop() {
         return;
     }
     PlayGraph::Instance()->RemoveOutput(output_.get());
+    MediaSite::instance()->setRecording(false);
     // The recorder drains what it still holds and writes the file's index,
     // which can take seconds: not on this thread. The stop button stays,
     // greyed, until the file is complete; only then is it previewed.

@@ -13,6 +13,7 @@
 #include "app/media_site.h"
 #include "app/settings_db.h"
 #include "effects/cam_streatch_effect.h"
+#include "engine/play_graph.h"
 #include "tests/ui/ui_test_environment.h"
 #include "ui/camera_control_view.h"
 #include "ui/camera_lists.h"
@@ -259,4 +260,52 @@ TEST(CameraPanelTest, AnUnreachableVirtualCameraIsExplainedInOneLineUnderTheList
     ASSERT_TRUE(waitFor([&] { return !answers.isEmpty(); }, 5000));
     EXPECT_EQ(answers, QStringList{QString()});
     EXPECT_EQ(joinFindings("a: b\nc: d\n"), "a: b；c: d");
+}
+
+TEST(CameraPanelTest, OutputQualityChoosesTheModeKeepsItAndAsksBeforeEndingARecording) {
+    Cameras cameras;
+    cameras.set({"USB Camera"});
+    MediaSite* site = MediaSite::instance();
+    {
+        CameraControlView panel(nullptr, cameras.lister());
+        settle();
+        QComboBox* quality = panel.qualityBox();
+        EXPECT_EQ(entries(quality), (QStringList{"标清 640×480 15帧", "高清 1280×720 30帧",
+                                                 "全高清 1920×1080 30帧"}));
+        EXPECT_EQ(quality->currentIndex(), 0) << "the standard mode to begin with";
+        EXPECT_EQ(PlayGraph::Instance()->Mode(), kStandardMode);
+
+        quality->setCurrentIndex(1);
+        EXPECT_EQ(site->outputModeIndex(), 1);
+        EXPECT_EQ(PlayGraph::Instance()->Mode(), kHd720Mode);
+        EXPECT_EQ(SettingsDb::instance()->loadText("output_mode"), "1280x720@30");
+    }
+    CameraControlView again(nullptr, cameras.lister());
+    settle();
+    EXPECT_EQ(again.qualityBox()->currentIndex(), 1) << "the choice comes back";
+
+    // While recording: "No" keeps the mode and the recording.
+    int stopRequests = 0;
+    QObject::connect(BoxSiteListener::instance(), &BoxSiteListener::sig_stopRecording,
+                     again.qualityBox(), [&] { ++stopRequests; });
+    site->setRecording(true);
+    {
+        MessageAnswer no(QMessageBox::No);
+        again.qualityBox()->setCurrentIndex(2);
+        EXPECT_TRUE(waitFor([&] { return !no.text.isEmpty(); }));
+        EXPECT_EQ(no.text, "正在录制。更改输出画质会先停止并保留这段录制，是否继续？");
+    }
+    EXPECT_EQ(again.qualityBox()->currentIndex(), 1);
+    EXPECT_EQ(site->outputModeIndex(), 1);
+    EXPECT_EQ(stopRequests, 0);
+    {
+        MessageAnswer yes(QMessageBox::Yes);
+        again.qualityBox()->setCurrentIndex(2);
+        EXPECT_TRUE(waitFor([&] { return !yes.text.isEmpty(); }));
+    }
+    EXPECT_EQ(stopRequests, 1) << "the recording is stopped and kept before the change";
+    EXPECT_EQ(PlayGraph::Instance()->Mode(), kHd1080Mode);
+    site->setRecording(false);
+    again.qualityBox()->setCurrentIndex(0);
+    EXPECT_EQ(PlayGraph::Instance()->Mode(), kStandardMode);
 }

@@ -44,31 +44,6 @@ namespace {
 // A recording and its information take longer than the default wait.
 constexpr int kRecordingPatienceMs = 20000;
 
-// Answers the next message box (the platform's or ours) with `button`, and
-// notes its text.
-struct MessageAnswer {
-    QString text;
-    QTimer timer;
-    explicit MessageAnswer(QMessageBox::StandardButton button) {
-        QObject::connect(&timer, &QTimer::timeout, [this, button] {
-            for (QWidget* top : QApplication::topLevelWidgets()) {
-                if (!top->isVisible())
-                    continue;
-                if (auto* box = qobject_cast<QMessageBox*>(top)) {
-                    text = box->text();
-                    box->done(button);
-                    timer.stop();
-                } else if (auto* ours = qobject_cast<CustomMessageBox*>(top)) {
-                    text = ours->textLabel()->text();
-                    ours->done(button);
-                    timer.stop();
-                }
-            }
-        });
-        timer.start(30);
-    }
-};
-
 // Saves as whatever the test says.
 struct SaveAsChooser : FileChooser {
     QString answer;

@@ -1,10 +1,12 @@
 #include "tests/ui/ui_test_environment.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <cstdlib>
 
 #include "tests/support/offscreen_application.h"
 #include "tests/support/test_media.h"
+#include "widgets/custom_message_box.h"
 #include "widgets/skin_style.h"
 
 namespace {
@@ -36,4 +38,23 @@ void settle() {
     for (int i = 0; i < 3; ++i) {
         QApplication::processEvents();
     }
+}
+
+MessageAnswer::MessageAnswer(QMessageBox::StandardButton button) {
+    QObject::connect(&timer, &QTimer::timeout, [this, button] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (!top->isVisible())
+                continue;
+            if (auto* box = qobject_cast<QMessageBox*>(top)) {
+                text = box->text();
+                box->done(button);
+                timer.stop();
+            } else if (auto* ours = qobject_cast<CustomMessageBox*>(top)) {
+                text = ours->textLabel()->text();
+                ours->done(button);
+                timer.stop();
+            }
+        }
+    });
+    timer.start(30);
 }

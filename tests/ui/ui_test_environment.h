@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QString>
 #include <QStringList>
 #include <QTest>
+#include <QTimer>
 #include <ostream>
 
 // Readable failure messages for Qt strings.
@@ -29,3 +31,11 @@ bool waitFor(Done done, int ms = 15000) {
     }
     return done();
 }
+
+// Answers the next message box (the platform's or ours) with `button`, and
+// notes its text.
+struct MessageAnswer {
+    QString text;
+    QTimer timer;
+    explicit MessageAnswer(QMessageBox::StandardButton button);
+};
