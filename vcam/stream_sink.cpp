@@ -3,8 +3,32 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
+
+namespace {
+std::string sizeText(PictureSize size) {
+    return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+}  // namespace
+
+void StreamSink::follow(const PictureMode& mode) {
+    if (!written_) {
+        size_ = mode.size;
+        return;
+    }
+    if (mode.size == size_ || noted_) {
+        return;
+    }
+    noted_ = true;
+    std::string note = "lumora-vcam: the picture is now " + sizeText(mode.size) +
+                       "; standard output keeps " + sizeText(size_) +
+                       ", its size from the start, and scales the pictures to it\n";
+    // A note that cannot be written changes nothing for the stream.
+    [[maybe_unused]] ssize_t ignored = ::write(noteFd_, note.data(), note.size());
+}
 
 bool StreamSink::write(const uint8_t* data, size_t size) {
+    written_ = true;
     while (size > 0) {
         ssize_t written = ::write(fd_, data, size);
         if (written < 0) {
