@@ -125,7 +125,8 @@ TEST(VCamModeStreamTest, StandardOutputKeepsItsFirstSizeAndSaysSoOnce) {
         reader.spawn("/bin/sh", {"-c", "exec '" + programBeside("lumora-vcam") +
                                            "' --output - --format bgr24 2>'" + notes + "'"}));
     std::vector<uint8_t> frame(bgrBytes(640, 480));
-    ASSERT_TRUE(reader.readExactly(frame.data(), frame.size())) << "black before any writer";
+    ASSERT_TRUE(reader.readExactly(frame.data(), frame.size()));
+    EXPECT_EQ(frame, std::vector<uint8_t>(frame.size(), 0)) << "black before any writer";
 
     ModeFeeder feeder({FeedMode{640, 480, 15}, k720p, k1080p});
     ASSERT_TRUE(feeder.started());
