@@ -14,8 +14,9 @@ CSFMClient::~CSFMClient() { close(); }
 void CSFMClient::open(const char* name) {
     close();
     name_ = name != nullptr ? name : "_SFM_OBJ_";
+    path_ = channelObjectPath(name_);
     opened_ = true;
-    int fd = ::open(channelObjectPath(name_).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    int fd = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         lastError_ = errno;
         return;
@@ -46,10 +47,18 @@ bool CSFMClient::replaced() const {
         return false;
     }
     struct stat info {};
-    if (::lstat(channelObjectPath(name_).c_str(), &info) != 0) {
+    if (::lstat(path_.c_str(), &info) != 0) {
         return true;
     }
     return info.st_dev != device_ || info.st_ino != inode_;
+}
+
+bool CSFMClient::renewed() const {
+    if (view_ == nullptr) {
+        return false;
+    }
+    struct stat info {};
+    return ::lstat(path_.c_str(), &info) == 0 && (info.st_dev != device_ || info.st_ino != inode_);
 }
 
 void CSFMClient::close() {
@@ -58,6 +67,7 @@ void CSFMClient::close() {
     }
     view_ = nullptr;
     name_.clear();
+    path_.clear();
     size_ = 0;
     opened_ = false;
 }

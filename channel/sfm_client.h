@@ -31,10 +31,15 @@ public:
     // Whether the block's name now leads to another file, or to none: a new
     // writer has put a new block in place of the one mapped here.
     bool replaced() const;
+    // Whether the name leads to another file: a writer has put a new block,
+    // for a picture of another size say, in place of the one mapped here.
+    // One lstat and no allocation, so a reader may ask on every poll.
+    bool renewed() const;
 
 private:
     const uint8_t* view_ = nullptr;
     std::string name_;
+    std::string path_;  // made once on open, so the checks above allocate nothing
     size_t size_ = 0;
     bool opened_ = false;
     int lastError_ = 0;

@@ -20,6 +20,11 @@ VCamReader::VCamReader() : header_{} {}
 VCamReader::~VCamReader() { closeAll(); }
 
 void VCamReader::poll() {
+    if (mutex_.isOpen() && client_ != nullptr && client_->renewed()) {
+        // Both are opened again: a new writer brings a new mutex as well.
+        closeAll();
+        openChannel();
+    }
     if (!mutex_.isOpen()) {
         if (attempts_++ % kAttemptEvery != 0) {
             return;
@@ -68,6 +73,9 @@ const uint8_t* VCamReader::acquireFrame(int* width, int* height, uint32_t* image
     }
     if (header_.imageSize > client_->size() - kVCamHeaderSize) {
         return nullptr;  // a header that overstates the block is never trusted
+    }
+    if (header_.width <= 0 || header_.height <= 0) {
+        return nullptr;  // a new block that holds no picture yet
     }
     *width = header_.width;
     *height = header_.height;

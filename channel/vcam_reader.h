@@ -13,7 +13,9 @@
 // release(). With no writer it retries on the first poll and then on every
 // fifth, silently; after 50 reads in a row that repeat the sequence number of
 // the read before, it closes everything and starts over; it does so after
-// three when a new writer has meanwhile put a new block in place.
+// three when a new writer has meanwhile put a new block in place. A block put
+// in place of the open one (the writer's picture changed size) is reopened on
+// the next poll.
 //
 // Threads: one thread uses a reader; it has no lock of its own.
 class VCamReader {
@@ -23,11 +25,12 @@ public:
     VCamReader(const VCamReader&) = delete;
     VCamReader& operator=(const VCamReader&) = delete;
 
-    // Opens the mutex and block when needed, then waits at most 1000 ms for
-    // the mutex.
+    // Opens the mutex and block when needed (also when a new block has taken
+    // the open one's place), then waits at most 1000 ms for the mutex.
     void poll();
     // The frame bytes inside the block, valid until release(); null when the
-    // block is not open or its header promises more bytes than it holds.
+    // block is not open, holds no picture yet or its header promises more
+    // bytes than it holds.
     const uint8_t* acquireFrame(int* width, int* height, uint32_t* imageSize);
     // Gives the mutex back; closes everything after a long run of unchanged
     // frames.
@@ -35,6 +38,8 @@ public:
 
     bool isOpen() const { return mutex_.isOpen(); }
     const VCamHeader& header() const { return header_; }
+    // The rate the last acquired header announces, in pictures a second.
+    int frameRate() const { return vcamFrameRate(header_); }
     int unchangedCount() const { return unchangedCount_; }
 
 private:

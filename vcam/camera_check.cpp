@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "channel/vcam_reader.h"
 #include "vcam/camera_label.h"
 #include "vcam/desktop_probe.h"
 #include "vcam/loopback_device.h"
@@ -149,6 +150,26 @@ void checkPipeWireRoad(const CameraCheckPlaces& places, std::vector<CameraFindin
     }
 }
 
+std::string sizeText(PictureSize size) {
+    return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
+// A device that a program held when Lumora's picture changed size keeps its
+// old size: the camera works, with the picture scaled.
+void checkDeviceSize(const CameraCheckPlaces& places, const std::string& device,
+                     std::vector<CameraFinding>* findings) {
+    auto size = places.deviceSize ? places.deviceSize(device) : std::nullopt;
+    auto mode = places.channelMode ? places.channelMode() : std::nullopt;
+    if (!size || !mode || *size == mode->size) {
+        return;
+    }
+    findings->push_back(
+        {device + " stays at " + sizeText(*size) + " while Lumora makes " + sizeText(mode->size) +
+             " pictures (a program held it when the size changed), so "
+             "programs get them scaled",
+         "close the programs that use " + device + ", then restart lumora-vcam", false});
+}
+
 void checkDevice(const CameraCheckPlaces& places, const std::string& device,
                  std::vector<CameraFinding>* findings) {
     std::string label = places.deviceLabel ? places.deviceLabel(device) : std::string();
@@ -169,6 +190,7 @@ void checkDevice(const CameraCheckPlaces& places, const std::string& device,
                                  "), already writes " + device,
                              "kill " + writer.second});
     }
+    checkDeviceSize(places, device, findings);
 }
 }  // namespace
 
@@ -184,7 +206,23 @@ CameraCheckPlaces machineCheckPlaces() {
     };
     places.labelledDevices = [] { return findVideoDevicesByLabelPrefix(kCameraLabel); };
     places.deviceLabel = &videoDeviceLabel;
+    places.deviceSize = &videoDeviceOutputSize;
+    places.channelMode = &channelModeNow;
     return places;
+}
+
+std::optional<PictureMode> channelModeNow() {
+    VCamReader reader;
+    reader.poll();
+    int width = 0, height = 0;
+    uint32_t imageSize = 0;
+    std::optional<PictureMode> mode;
+    if (reader.acquireFrame(&width, &height, &imageSize) != nullptr &&
+        reader.header().sequence != 0) {
+        mode = PictureMode{{width, height}, reader.frameRate()};
+    }
+    reader.release();
+    return mode;
 }
 
 std::vector<CameraFinding> checkVirtualCamera(const CameraCheckPlaces& places) {

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "vcam/picture_mode.h"
 
 // What stands in the way of the virtual camera, for `lumora-vcam --check`
 // and the camera panel: each finding with the command that mends it. A
@@ -27,7 +30,15 @@ struct CameraCheckPlaces {
     std::function<std::vector<std::string>()> browsersWithoutPipeWireCamera;
     std::function<std::vector<std::string>()> labelledDevices;   // devices labelled for us
     std::function<std::string(const std::string&)> deviceLabel;  // a device's card label
+    // The picture size a device takes now; nothing when it does not say.
+    std::function<std::optional<PictureSize>(const std::string&)> deviceSize;
+    // What Lumora's channel carries now; nothing when no writer runs.
+    std::function<std::optional<PictureMode>()> channelMode;
 };
+
+// What the channel carries now, read from its header; nothing when no
+// writer has published a picture.
+std::optional<PictureMode> channelModeNow();
 
 // The machine's own places and probes.
 CameraCheckPlaces machineCheckPlaces();

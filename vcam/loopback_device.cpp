@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -88,34 +89,86 @@ LoopbackDevice::~LoopbackDevice() {
 bool LoopbackDevice::open(const std::string& path, OutputFormat format, int width, int height,
                           std::string* error) {
     format_ = format;
+    path_ = path;
     fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd_ < 0) {
         *error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
-    v4l2_format settings{};
-    settings.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
-    settings.fmt.pix.width = static_cast<uint32_t>(width);
-    settings.fmt.pix.height = static_cast<uint32_t>(height);
-    settings.fmt.pix.pixelformat = pixelFormatOf(format);
-    settings.fmt.pix.field = V4L2_FIELD_NONE;
-    settings.fmt.pix.bytesperline = static_cast<uint32_t>(outputFrameSize(format, width, 1));
-    settings.fmt.pix.sizeimage = static_cast<uint32_t>(outputFrameSize(format, width, height));
-    settings.fmt.pix.colorspace =
-        format == OutputFormat::Yuyv ? V4L2_COLORSPACE_SMPTE170M : V4L2_COLORSPACE_SRGB;
-    settings.fmt.pix.quantization =
-        format == OutputFormat::Yuyv ? V4L2_QUANTIZATION_LIM_RANGE : V4L2_QUANTIZATION_FULL_RANGE;
-    if (::ioctl(fd_, VIDIOC_S_FMT, &settings) != 0) {
-        *error = path + " refused the picture format: " + std::strerror(errno);
+    int refusal = setFormat({width, height});
+    if (refusal != 0) {
+        *error = path + " refused the picture format: " + std::strerror(refusal);
         ::close(fd_);
         fd_ = -1;
         return false;
     }
-    if (format == OutputFormat::Rgb24) {
+    size_ = {width, height};
+    return true;
+}
+
+int LoopbackDevice::setFormat(PictureSize size) {
+    v4l2_format settings{};
+    settings.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
+    settings.fmt.pix.width = static_cast<uint32_t>(size.width);
+    settings.fmt.pix.height = static_cast<uint32_t>(size.height);
+    settings.fmt.pix.pixelformat = pixelFormatOf(format_);
+    settings.fmt.pix.field = V4L2_FIELD_NONE;
+    settings.fmt.pix.bytesperline = static_cast<uint32_t>(outputFrameSize(format_, size.width, 1));
+    settings.fmt.pix.sizeimage =
+        static_cast<uint32_t>(outputFrameSize(format_, size.width, size.height));
+    settings.fmt.pix.colorspace =
+        format_ == OutputFormat::Yuyv ? V4L2_COLORSPACE_SMPTE170M : V4L2_COLORSPACE_SRGB;
+    settings.fmt.pix.quantization =
+        format_ == OutputFormat::Yuyv ? V4L2_QUANTIZATION_LIM_RANGE : V4L2_QUANTIZATION_FULL_RANGE;
+    if (::ioctl(fd_, VIDIOC_S_FMT, &settings) != 0) {
+        return errno;
+    }
+    // While a program reads it, the device may answer with the size it has
+    // rather than fail.
+    if (settings.fmt.pix.width != static_cast<uint32_t>(size.width) ||
+        settings.fmt.pix.height != static_cast<uint32_t>(size.height)) {
+        return EBUSY;
+    }
+    if (format_ == OutputFormat::Rgb24) {
         debugLog("CreateMediaTypeRgb24, imagesize:%d",
                  static_cast<int>(settings.fmt.pix.sizeimage));
     }
-    return true;
+    return 0;
+}
+
+void LoopbackDevice::follow(const PictureMode& mode) {
+    if (fd_ < 0 || mode.size == size_) {
+        return;
+    }
+    int refusal = setFormat(mode.size);
+    if (refusal == 0) {
+        size_ = mode.size;
+        return;
+    }
+    if (!noted_) {
+        noted_ = true;
+        std::fprintf(stderr,
+                     "lumora-vcam: %s stays at %dx%d (%s), a program holds it; the %dx%d "
+                     "pictures are scaled to it\n",
+                     path_.c_str(), size_.width, size_.height, std::strerror(refusal),
+                     mode.size.width, mode.size.height);
+    }
+}
+
+std::optional<PictureSize> videoDeviceOutputSize(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    v4l2_format settings{};
+    settings.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
+    bool known = ::ioctl(fd, VIDIOC_G_FMT, &settings) == 0;
+    ::close(fd);
+    if (!known || settings.fmt.pix.width == 0) {
+        return std::nullopt;
+    }
+    return PictureSize{static_cast<int>(settings.fmt.pix.width),
+                       static_cast<int>(settings.fmt.pix.height)};
 }
 
 bool LoopbackDevice::write(const uint8_t* data, size_t size) {

@@ -65,7 +65,9 @@ Sinks openSinks(const VCamOptions& options, int* exitCode) {
     bool opened = true;
     switch (options.target) {
         case VCamOptions::Target::Stream:
-            sinks.owned.push_back(std::make_unique<StreamSink>(STDOUT_FILENO, options.format));
+            sinks.owned.push_back(std::make_unique<StreamSink>(
+                STDOUT_FILENO, options.format, PictureSize{ReaderLoop::kWidth, ReaderLoop::kHeight},
+                STDERR_FILENO));
             break;
         case VCamOptions::Target::Device:
             opened = openDevices(options.devicePaths, options.format, &sinks);

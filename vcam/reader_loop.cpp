@@ -7,6 +7,8 @@
 #include "base/video_frame.h"
 
 namespace {
+constexpr int kFastestPoll = 120;
+
 void advance(timespec& deadline, long periodNs) {
     deadline.tv_nsec += periodNs;
     if (deadline.tv_nsec >= 1'000'000'000L) {
@@ -25,25 +27,34 @@ int64_t monotonicMs() {
     return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
-constexpr size_t kRowBytes = VideoFrame::RowBytes(ReaderLoop::kWidth, 24);
+size_t rowBytesOf(PictureSize size) { return VideoFrame::RowBytes(size.width, 24); }
+size_t bytesOf(PictureSize size) { return VideoFrame::Size24(size.width, size.height); }
+
+// Whether a header describes a picture this reader takes.
+bool isChannelPicture(int width, int height, uint32_t imageSize) {
+    return width > 0 && height > 0 && width <= kVCamMaxWidth && height <= kVCamMaxHeight &&
+           imageSize == VideoFrame::Size24(width, height);
+}
 }  // namespace
 
 ReaderLoop::ReaderLoop(std::vector<FrameSink*> sinks, int rate)
     : sinks_(std::move(sinks)),
       rate_(rate > 0 ? rate : kRate),
-      picture_(VideoFrame::Size24(kWidth, kHeight), 0),
+      mode_{{kWidth, kHeight}, kVCamStandardRate},
+      picture_(bytesOf(mode_.size), 0),
       card_(picture_.size(), 0),
       lastFreshMs_(monotonicMs()) {}
 
+int ReaderLoop::pollRate() const { return std::clamp(2 * mode_.rate, rate_, kFastestPoll); }
+
 bool ReaderLoop::run(const std::atomic<bool>& quit) {
-    const long periodNs = 1'000'000'000L / rate_;
     timespec deadline{};
     clock_gettime(CLOCK_MONOTONIC, &deadline);
     while (!quit.load()) {
         if (!step()) {
             return false;
         }
-        advance(deadline, periodNs);
+        advance(deadline, 1'000'000'000L / pollRate());
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC, &now);
         if (isBefore(deadline, now)) {
@@ -58,19 +69,31 @@ bool ReaderLoop::step() {
     bool fresh = copyNewFrame();
     followWriter(fresh);
     stepsWithoutNew_ = fresh ? 0 : stepsWithoutNew_ + 1;
-    // Sinks that take only new pictures get a repeat at their own rate while
-    // none comes (the last picture, then the paused card).
-    int repeatEvery = std::max(1, rate_ / FrameSink::kRepeatRate);
-    bool repeatDue = stepsWithoutNew_ % repeatEvery == 0;
     bool allWell = true;
     for (FrameSink* sink : sinks_) {
-        if (!fresh && !repeatDue && !sink->takesRepeats()) {
-            continue;
+        if (!started_ || due(*sink, fresh)) {
+            const auto& bytes = converted(sink->format(), sink->size());
+            allWell = sink->write(bytes.data(), bytes.size()) && allWell;
         }
-        const auto& bytes = converted(sink->format());
-        allWell = sink->write(bytes.data(), bytes.size()) && allWell;
     }
+    started_ = true;
     return allWell;
+}
+
+// A new picture goes to every sink. Without one, a sink is given the last
+// picture again once it is half a period late, and then once a period: at
+// the channel's rate, or kSteadyRate when faster, for a steady flow; at
+// kRepeatRate for the others. Half a period, not one: a picture that comes a
+// poll late is no reason for a repeat.
+bool ReaderLoop::due(const FrameSink& sink, bool fresh) const {
+    if (fresh) {
+        return true;
+    }
+    int rate =
+        sink.takesRepeats() ? std::max(FrameSink::kSteadyRate, mode_.rate) : FrameSink::kRepeatRate;
+    int every = std::max(1, pollRate() / std::max(1, rate));
+    int first = every + every / 2;
+    return stepsWithoutNew_ >= first && (stepsWithoutNew_ - first) % every == 0;
 }
 
 // A fresh frame ends the pause; two seconds without one start it.
@@ -79,39 +102,106 @@ void ReaderLoop::followWriter(bool fresh) {
     if (fresh) {
         lastFreshMs_ = now;
         paused_ = false;
-        current_.fill(false);
+        for (auto& entry : converted_) {
+            entry.current = false;
+        }
     } else if (!paused_ && now - lastFreshMs_ >= kPausedAfterMs) {
-        pausedCard_.paint(picture_.data(), kRowBytes, kWidth, kHeight, card_.data());
+        pausedCard_.paint(picture_.data(), rowBytesOf(mode_.size), mode_.size.width,
+                          mode_.size.height, card_.data());
         paused_ = true;
-        current_.fill(false);
+        for (auto& entry : converted_) {
+            entry.current = false;
+        }
     }
 }
 
-const std::vector<uint8_t>& ReaderLoop::converted(OutputFormat format) {
-    auto index = static_cast<size_t>(format);
-    std::vector<uint8_t>& bytes = converted_[index];
-    if (!current_[index]) {
-        bytes.resize(outputFrameSize(format, kWidth, kHeight));  // sized once per format
-        const auto& shown = paused_ ? card_ : picture_;
-        convertChannelFrame(shown.data(), kRowBytes, kWidth, kHeight, format, bytes.data());
-        current_[index] = true;
+// The channel's pictures are of another size or rate now. The last picture
+// is scaled into the new buffer, so that what sinks get until the first new
+// picture is copied (the next round) is still the last one.
+void ReaderLoop::adopt(const PictureMode& mode) {
+    if (mode.size != mode_.size) {
+        PictureScaler scaler;
+        scaler.prepare(mode_.size, mode.size);
+        std::vector<uint8_t> picture(bytesOf(mode.size));
+        scaler.scale(picture_.data(), picture.data());
+        picture_.swap(picture);
+        card_.assign(picture_.size(), 0);
+        if (paused_) {
+            pausedCard_.paint(picture_.data(), rowBytesOf(mode.size), mode.size.width,
+                              mode.size.height, card_.data());
+        }
+        converted_.clear();
     }
-    return bytes;
+    mode_ = mode;
+    for (FrameSink* sink : sinks_) {
+        sink->follow(mode_);
+    }
 }
 
+const std::vector<uint8_t>& ReaderLoop::converted(OutputFormat format, PictureSize size) {
+    Converted& entry = entryFor(format, size);
+    if (!entry.current) {
+        const uint8_t* source = shown().data();
+        size_t rowBytes = rowBytesOf(mode_.size);
+        if (size != mode_.size) {
+            entry.scaler.scale(source, entry.scaled.data());
+            source = entry.scaled.data();
+            rowBytes = rowBytesOf(size);
+        }
+        convertChannelFrame(source, rowBytes, size.width, size.height, format, entry.bytes.data());
+        entry.current = true;
+    }
+    return entry.bytes;
+}
+
+// The entry for a format and size; a new one (buffers made here, once) only
+// when a sink took a new format or size, and then those no sink takes any
+// more go.
+ReaderLoop::Converted& ReaderLoop::entryFor(OutputFormat format, PictureSize size) {
+    for (auto& entry : converted_) {
+        if (entry.format == format && entry.size == size) {
+            return entry;
+        }
+    }
+    forgetUnused();
+    Converted& entry = converted_.emplace_back();
+    entry.format = format;
+    entry.size = size;
+    entry.bytes.resize(outputFrameSize(format, size.width, size.height));
+    if (size != mode_.size) {
+        entry.scaler.prepare(mode_.size, size);
+        entry.scaled.resize(bytesOf(size));
+    }
+    return entry;
+}
+
+void ReaderLoop::forgetUnused() {
+    std::erase_if(converted_, [this](const Converted& entry) {
+        return std::none_of(sinks_.begin(), sinks_.end(), [&entry](const FrameSink* sink) {
+            return sink->format() == entry.format && sink->size() == entry.size;
+        });
+    });
+}
+
+// Only the copy happens under the channel's mutex. A picture of another size
+// is left in the channel: the buffers are made anew after the mutex is given
+// back, and the next round copies it.
 bool ReaderLoop::copyNewFrame() {
     reader_.poll();
     int width = 0, height = 0;
     uint32_t imageSize = 0;
     const uint8_t* frame = reader_.acquireFrame(&width, &height, &imageSize);
-    // Only our own picture size is taken; the copy is all that happens under
-    // the channel's mutex.
-    bool fresh = frame != nullptr && width == kWidth && height == kHeight &&
-                 imageSize == picture_.size() && reader_.header().sequence != lastSequence_;
+    bool ours = frame != nullptr && isChannelPicture(width, height, imageSize) &&
+                reader_.header().sequence != lastSequence_;
+    PictureMode seen{{width, height}, reader_.frameRate()};
+    bool fresh = ours && seen.size == mode_.size;
     if (fresh) {
         std::memcpy(picture_.data(), frame, imageSize);
         lastSequence_ = reader_.header().sequence;
     }
     reader_.release();
+    if (ours && seen != mode_) {
+        adopt(seen);
+    }
     return fresh;
 }

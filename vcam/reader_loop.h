@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <vector>
@@ -9,19 +8,24 @@
 #include "vcam/frame_converter.h"
 #include "vcam/frame_sink.h"
 #include "vcam/paused_card.h"
+#include "vcam/picture_mode.h"
+#include "vcam/picture_scaler.h"
 
-// Reads the virtual camera channel `rate` times a second and hands every
-// picture to each sink, top row first, in the format the sink takes; each
-// format is converted once per picture however many sinks take it. While no
-// writer runs it keeps handing over the last picture (black before the
-// first), after two seconds as the paused card, so consumers never stall.
-// Sinks that take only new pictures (FrameSink::takesRepeats) get each once,
-// and a repeat at FrameSink::kRepeatRate while none comes.
+// Reads the virtual camera channel and hands every picture to each sink, top
+// row first, in the format and at the size the sink takes; each (format,
+// size) is made once per picture however many sinks take it. The pictures'
+// size and rate come from the channel: when they change, the buffers are
+// made anew (never per picture) and every sink is told (FrameSink::follow).
+// The channel is polled at twice its rate, at least `rate` times a second,
+// so that no picture is missed. While no writer runs it keeps handing over
+// the last picture (black before the first), after two seconds as the paused
+// card, so consumers never stall.
 class ReaderLoop {
 public:
+    // The picture before any comes, and the sinks' size when they open.
     static constexpr int kWidth = 640;
     static constexpr int kHeight = 480;
-    static constexpr int kRate = 30;
+    static constexpr int kRate = 30;  // the slowest the channel is polled
     static constexpr int kPausedAfterMs = 2000;
 
     ReaderLoop(std::vector<FrameSink*> sinks, int rate = kRate);
@@ -31,21 +35,42 @@ public:
     // One round: poll, copy a new frame if there is one, convert, write.
     bool step();
 
+    // What the channel carries now (640 x 480 at 15 before a writer is seen).
+    const PictureMode& mode() const { return mode_; }
+    // Rounds a second at the current rate.
+    int pollRate() const;
+
 private:
+    // A picture made for sinks of one format and size.
+    struct Converted {
+        OutputFormat format;
+        PictureSize size;
+        bool current = false;  // shows the picture now shown
+        PictureScaler scaler;  // used when size is not the channel's
+        std::vector<uint8_t> scaled;
+        std::vector<uint8_t> bytes;
+    };
+
     bool copyNewFrame();
+    void adopt(const PictureMode& mode);
     void followWriter(bool fresh);
-    const std::vector<uint8_t>& converted(OutputFormat format);
+    bool due(const FrameSink& sink, bool fresh) const;
+    const std::vector<uint8_t>& converted(OutputFormat format, PictureSize size);
+    Converted& entryFor(OutputFormat format, PictureSize size);
+    void forgetUnused();
+    const std::vector<uint8_t>& shown() const { return paused_ ? card_ : picture_; }
 
     std::vector<FrameSink*> sinks_;
     int rate_;
     VCamReader reader_;
     PausedCard pausedCard_;
+    PictureMode mode_;
     std::vector<uint8_t> picture_;  // the last channel frame, bottom row first
     std::vector<uint8_t> card_;     // picture_ as the paused card
-    std::array<std::vector<uint8_t>, kOutputFormatCount> converted_;
-    std::array<bool, kOutputFormatCount> current_{};  // converted_ shows the picture now shown
+    std::vector<Converted> converted_;
     uint32_t lastSequence_ = 0;
     int64_t lastFreshMs_ = 0;
     bool paused_ = false;
+    bool started_ = false;     // the first round writes to every sink
     int stepsWithoutNew_ = 0;  // rounds since the last new picture
 };

@@ -77,17 +77,24 @@ std::string vcamUsage(const char* program) {
            "       [--format FORMAT]\n"
            "\n"
            "Feeds Lumora's picture to programs that open a camera. It reads the picture\n"
-           "that Lumora publishes and hands it on, top row first. While Lumora is not\n"
-           "running it keeps the camera open and shows the last picture, dimmed with\n"
-           "\"Lumora直播伴侣\" and a paused hint after two seconds.\n"
+           "that Lumora publishes and hands it on, top row first, at Lumora's size and\n"
+           "rate: 640 x 480 at 15 fps (the default), 1280 x 720 or 1920 x 1080 at 30 fps.\n"
+           "When Lumora changes size, a PipeWire camera offers the new size to its\n"
+           "programs and a loopback device takes it; a device that a program holds\n"
+           "keeps its size and gets the picture scaled, and standard output keeps the\n"
+           "size it started with. While Lumora is not running it keeps the camera open\n"
+           "and shows the last picture, dimmed with \"Lumora直播伴侣\" and a paused hint\n"
+           "after two seconds.\n"
            "\n"
            "  --auto            every v4l2loopback device whose label begins with\n"
            "                    \"Lumora直播伴侣\"; else a PipeWire camera when a PipeWire\n"
            "                    daemon answers; else exit quietly (the default)\n"
-           "  --pipewire        publish a PipeWire camera \"Lumora直播伴侣\" (640 x 480,\n"
-           "                    15 fps, BGRx, RGB or YUY2); no kernel module, no root\n"
+           "  --pipewire        publish a PipeWire camera \"Lumora直播伴侣\" (Lumora's size\n"
+           "                    and rate; BGRx, RGB or YUY2); no kernel module, no root\n"
            "  --device PATH     this loopback device; give it again for more devices\n"
-           "  --output -        write raw pictures to standard output\n"
+           "  --output -        write raw pictures to standard output, 30 a second (or\n"
+           "                    Lumora's rate when faster), at the size Lumora had when\n"
+           "                    the first picture was written\n"
            "  --format FORMAT   yuyv (default; BT.601 limited range) or rgb24;\n"
            "                    bgr24 and bgrx too with --output -\n"
            "  --check           say what stands in the way of the virtual camera,\n"
@@ -101,5 +108,6 @@ std::string vcamUsage(const char* program) {
            "  " +
            name +
            " --output - --format bgr24 | \\\n"
-           "    ffplay -f rawvideo -pixel_format bgr24 -video_size 640x480 -framerate 30 -\n";
+           "    ffplay -f rawvideo -pixel_format bgr24 -video_size 640x480 -framerate 30 -\n"
+           "(with Lumora at 1280 x 720: -video_size 1280x720 -framerate 30).\n";
 }

@@ -171,3 +171,91 @@ TEST(VCamReaderTest, AHeaderThatOverstatesTheBlockIsRefused) {
     EXPECT_EQ(size, 100u);
     fresh.release();
 }
+
+namespace {
+uint64_t checksum(const uint8_t* bytes, size_t size) {
+    uint64_t sum = 0;
+    for (size_t i = 0; i < size; ++i) {
+        sum = sum * 31 + bytes[i];
+    }
+    return sum;
+}
+
+std::vector<uint8_t> blockBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+}  // namespace
+
+// The writer changes the picture's size twice; a reader in another process
+// follows each new block, and the block back at 640 x 480 is laid out as the
+// one it started with.
+TEST(VCamReaderTest, ABlockRecreatedAtAnotherSizeIsReadAtItsSizeAndRate) {
+    ScopedRuntimeDir runtime;
+    VirtualCameraServer server;
+    ASSERT_TRUE(server.start(640, 480));
+    std::string blockPath = runtime.file(kVCamBlockName);
+    auto startBlock = blockBytes(blockPath);
+    auto small = makePatternFrame24(640, 480, 1);
+    server.writeFrame(small.data(), small.size());
+    auto firstHeader = blockBytes(blockPath);
+    firstHeader.resize(kVCamHeaderSize);
+
+    ChildProcess reader;
+    ASSERT_TRUE(reader.fork([](int out) {
+        VCamReader channel;
+        uint32_t last = 0;
+        for (int round = 0; round < 2000 && last < 3; ++round) {
+            channel.poll();
+            int width = 0, height = 0;
+            uint32_t size = 0;
+            const uint8_t* frame = channel.acquireFrame(&width, &height, &size);
+            if (frame != nullptr && channel.header().sequence != last) {
+                last = channel.header().sequence;
+                writeAll(out, std::to_string(last) + " " + std::to_string(width) + "x" +
+                                  std::to_string(height) + "@" +
+                                  std::to_string(channel.frameRate()) + " " +
+                                  std::to_string(checksum(frame, size)) + "\n");
+            }
+            channel.release();
+            usleep(5000);
+        }
+        return last == 3 ? 0 : 1;
+    }));
+    std::string line;
+    ASSERT_TRUE(reader.readLine(&line));
+    EXPECT_EQ(line, "1 640x480@15 " + std::to_string(checksum(small.data(), small.size())));
+
+    ASSERT_TRUE(server.resize(1280, 720));
+    server.setFrameRate(30);
+    auto large = makePatternFrame24(1280, 720, 2);
+    EXPECT_EQ(blockBytes(blockPath).size(), 1280u * 720u * 3u + kVCamHeaderSize);
+    server.writeFrame(large.data(), large.size());
+    ASSERT_TRUE(reader.readLine(&line));
+    EXPECT_EQ(line, "2 1280x720@30 " + std::to_string(checksum(large.data(), large.size())));
+
+    ASSERT_TRUE(server.resize(640, 480));
+    server.setFrameRate(15);
+    auto block = blockBytes(blockPath);
+    EXPECT_EQ(block, startBlock) << "a new 640 x 480 block is as the first one was";
+    auto again = makePatternFrame24(640, 480, 3);
+    server.writeFrame(again.data(), again.size());
+    ASSERT_TRUE(reader.readLine(&line));
+    EXPECT_EQ(line, "3 640x480@15 " + std::to_string(checksum(again.data(), again.size())));
+    EXPECT_EQ(reader.wait(), 0);
+
+    // Byte for byte the header of a 640 x 480 picture at the standard rate,
+    // but for the sequence number, which went on.
+    block = blockBytes(blockPath);
+    ASSERT_EQ(block.size(), 921744u);
+    std::vector<uint8_t> header(block.begin(), block.begin() + kVCamHeaderSize);
+    uint32_t three = 3;
+    std::memcpy(firstHeader.data() + 12, &three, sizeof three);
+    EXPECT_EQ(header, firstHeader);
+    EXPECT_TRUE(std::equal(again.begin(), again.end(), block.begin() + kVCamHeaderSize));
+
+    // Sizes the channel does not carry keep the block as it is.
+    EXPECT_FALSE(server.resize(3840, 2160));
+    EXPECT_FALSE(server.resize(0, 480));
+    EXPECT_EQ(blockBytes(blockPath).size(), 921744u);
+}

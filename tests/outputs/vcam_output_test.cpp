@@ -6,6 +6,7 @@
 #include "channel/channel_names.h"
 #include "outputs/vcam_output.h"
 #include "tests/support/child_process.h"
+#include "tests/support/eventually.h"
 #include "tests/support/runtime_dir.h"
 #include "tests/support/test_frames.h"
 
@@ -19,6 +20,33 @@ uint32_t sequenceOf(const std::vector<uint8_t>& block) {
     uint32_t sequence;
     std::memcpy(&sequence, block.data() + 12, sizeof sequence);
     return sequence;
+}
+
+// "WIDTHxHEIGHT@RATE" as the block's header says, the rate field as stored.
+std::string headerSays(const std::vector<uint8_t>& block) {
+    if (block.size() < 144) {
+        return "no block";
+    }
+    int16_t width, height;
+    uint16_t rate;
+    std::memcpy(&width, block.data() + 2, sizeof width);
+    std::memcpy(&height, block.data() + 4, sizeof height);
+    std::memcpy(&rate, block.data() + 6, sizeof rate);
+    return std::to_string(width) + "x" + std::to_string(height) + "@" + std::to_string(rate);
+}
+
+// Feeds `frame` until the block holds it; what the header then says, or
+// what it said when the deadline passed.
+std::string feedUntilPublished(VCamOutput* output, const std::string& path,
+                               const std::vector<uint8_t>& frame, int32_t width, int32_t height) {
+    std::vector<uint8_t> block;
+    bool published = eventually([&] {
+        output->OnFrame24(frame.data(), frame.size(), width, height);
+        block = readBlock(path);
+        return block.size() == frame.size() + 144 &&
+               std::equal(frame.begin(), frame.end(), block.begin() + 144);
+    });
+    return published ? headerSays(block) : "never published, header " + headerSays(block);
 }
 }  // namespace
 
@@ -66,4 +94,39 @@ TEST(VCamOutputTest, StaysInertWhenTheChannelCannotStart) {
     ASSERT_TRUE(child.readLine(&line));
     EXPECT_EQ(line, "inert");
     EXPECT_EQ(child.wait(), 0);
+}
+
+// The frames change size (a mode change of the graph): the block follows
+// them, the header carries the rate the UI set, and back at the default the
+// rate field is 0 again.
+TEST(VCamOutputTest, TheChannelFollowsTheFramesSizeAndCarriesTheRate) {
+    ScopedRuntimeDir runtime;
+    ChildProcess child;
+    ASSERT_TRUE(child.fork([&](int out) -> int {
+        VCamOutput* output = VCamOutput::instance();
+        std::string path = runtime.file(kVCamBlockName);
+        auto small = makePatternFrame24(640, 480, 1);
+        auto large = makePatternFrame24(1280, 720, 2);
+        auto full = makePatternFrame24(1920, 1080, 3);
+        std::string said = feedUntilPublished(output, path, small, 640, 480);
+        output->SetFrameRate(30);
+        // The first frame of a new size is never written into the old block.
+        output->OnFrame24(large.data(), large.size(), 1280, 720);
+        auto block = readBlock(path);
+        said += block.size() == 1280u * 720u * 3u + 144u && sequenceOf(block) != 1
+                    ? " written-at-once"
+                    : " skipped";
+        said += " " + feedUntilPublished(output, path, large, 1280, 720);
+        said += " " + feedUntilPublished(output, path, full, 1920, 1080);
+        output->SetFrameRate(15);
+        said += " " + feedUntilPublished(output, path, small, 640, 480);
+        said += " " + std::to_string(readBlock(path).size());
+        writeAll(out, said + "\n");
+        std::exit(0);
+    }));
+    std::string line;
+    ASSERT_TRUE(child.readLine(&line));
+    EXPECT_EQ(line, "640x480@0 skipped 1280x720@30 1920x1080@30 640x480@0 921744");
+    EXPECT_EQ(child.wait(), 0);
+    EXPECT_NE(access(runtime.file(kVCamBlockName).c_str(), F_OK), 0) << "removed at exit";
 }

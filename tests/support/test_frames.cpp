@@ -9,6 +9,17 @@ std::vector<uint8_t> makePatternFrame32(uint8_t seed) {
     return frame;
 }
 
+std::vector<uint8_t> makePatternFrame24(int32_t width, int32_t height, uint8_t seed) {
+    uint32_t rowBytes = VideoFrame::RowBytes(width, 24);
+    std::vector<uint8_t> frame(VideoFrame::Size24(width, height));
+    for (size_t i = 0; i < frame.size(); ++i) {
+        size_t row = i / rowBytes;
+        size_t column = i % rowBytes;
+        frame[i] = static_cast<uint8_t>(column * 7 + row * 5 + seed * 13 + column / 3);
+    }
+    return frame;
+}
+
 std::vector<uint8_t> makeSolidFrame32(uint8_t blue, uint8_t green, uint8_t red) {
     std::vector<uint8_t> frame(VideoFrame::kSize32);
     for (size_t i = 0; i < frame.size(); i += 4) {

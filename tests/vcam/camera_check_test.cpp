@@ -5,9 +5,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "channel/virtual_camera_server.h"
+#include "tests/support/runtime_dir.h"
+#include "tests/support/test_frames.h"
 #include "tests/support/test_media.h"
 #include "vcam/camera_check.h"
 #include "vcam/desktop_probe.h"
+#include "vcam/loopback_device.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -167,4 +171,51 @@ TEST(CameraCheckTest, ThePipeWireRoadNamesWhatProgramsAndBrowsersLack) {
     places.cameraPortalAnswers = [] { return true; };
     places.browsersWithoutPipeWireCamera = {};
     EXPECT_TRUE(checkVirtualCamera(places).empty());
+}
+
+// A loopback device that a program held when Lumora's picture grew keeps its
+// old size; the check names it with both sizes, without blocking (the camera
+// works, scaled). What the channel carries comes from a real writer, read by
+// the check's own probe.
+TEST(CameraCheckTest, ADeviceThatKeptItsOldSizeIsNamedWithoutBlocking) {
+    ScopedRuntimeDir runtime;
+    ScratchDir dir;
+    CameraCheckPlaces places;
+    places.moduleDir = dir.file("module");
+    writeFile(places.moduleDir + "/parameters/exclusive_caps", "Y\n");
+    places.procDir = dir.file("proc");
+    places.devices = {"/dev/video42"};
+    places.labelledDevices = [] { return std::vector<std::string>{"/dev/video42"}; };
+    places.deviceLabel = [](const std::string&) { return std::string("Lumora直播伴侣"); };
+    places.deviceSize = [](const std::string&) { return PictureSize{640, 480}; };
+    places.channelMode = &channelModeNow;
+    places.pipeWireAnswers = [] { return true; };
+    const std::string stays = "/dev/video42 stays at 640x480 while Lumora makes 1280x720 pictures";
+    const std::string mend = "close the programs that use /dev/video42, then restart lumora-vcam";
+
+    EXPECT_EQ(channelModeNow(), std::nullopt) << "no writer";
+    EXPECT_TRUE(checkVirtualCamera(places).empty());
+
+    VirtualCameraServer writer;
+    ASSERT_TRUE(writer.start(640, 480));
+    ASSERT_TRUE(writer.resize(1280, 720));
+    writer.setFrameRate(30);
+    auto picture = makePatternFrame24(1280, 720, 4);
+    writer.writeFrame(picture.data(), picture.size());
+    EXPECT_EQ(channelModeNow(), (PictureMode{{1280, 720}, 30}));
+    auto findings = checkVirtualCamera(places);
+    EXPECT_TRUE(mentions(findings, stays, mend)) << describeFindings(findings);
+    EXPECT_FALSE(anyBlocking(findings));
+
+    ASSERT_TRUE(writer.resize(640, 480));
+    writer.setFrameRate(15);
+    auto small = makePatternFrame24(640, 480, 5);
+    writer.writeFrame(small.data(), small.size());
+    EXPECT_EQ(channelModeNow(), (PictureMode{{640, 480}, 15}));
+    findings = checkVirtualCamera(places);
+    EXPECT_TRUE(findings.empty()) << describeFindings(findings);
+
+    // The machine's own size probe says nothing of what is no video device.
+    EXPECT_EQ(videoDeviceOutputSize("/dev/null"), std::nullopt);
+    EXPECT_EQ(videoDeviceOutputSize(dir.file("absent")), std::nullopt);
 }

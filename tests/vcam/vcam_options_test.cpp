@@ -57,3 +57,13 @@ TEST(VCamOptionsTest, MistakesAreExplained) {
     EXPECT_FALSE(parse({"--frobnicate"}, &error));
     EXPECT_NE(error.find("--frobnicate"), std::string::npos);
 }
+
+TEST(VCamOptionsTest, HelpNamesThePictureSizesAndWhatEachRoadDoesOnAChange) {
+    std::string text = vcamUsage("lumora-vcam");
+    for (const char* part :
+         {"640 x 480 at 15 fps (the default), 1280 x 720 or 1920 x 1080 at 30 fps",
+          "a PipeWire camera offers the new size", "a loopback device takes it",
+          "keeps its size and gets the picture scaled", "standard output keeps the\nsize it"}) {
+        EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+    }
+}

@@ -20,9 +20,12 @@
 #include "outputs/vcam_output.h"
 #include "sources/image_video_source.h"
 #include "tests/support/child_process.h"
+#include "tests/support/eventually.h"
 #include "tests/support/pipewire_link.h"
 #include "tests/support/runtime_dir.h"
 #include "tests/support/test_media.h"
+#include "tests/vcam/gdp_consumer.h"
+#include "tests/vcam/mode_feeder.h"
 #include "vcam/desktop_probe.h"
 #include "vcam/frame_converter.h"
 
@@ -272,4 +275,111 @@ TEST(VCamPipeWireTest, CheckSaysWhatTheSessionLacksForProgramsAndBrowsers) {
         EXPECT_NE(text.find("camera portal does not answer"), std::string::npos) << text;
         EXPECT_NE(text.find("exit 1\n"), std::string::npos) << text;
     }
+}
+
+namespace {
+// The first picture of the feeder at width x height the consumer got; max
+// when none came within `limit`.
+Clock::time_point firstMarkedPicture(GdpConsumer& consumer, int width, int height,
+                                     std::chrono::milliseconds limit) {
+    Clock::time_point seen = Clock::time_point::max();
+    eventually(
+        [&] {
+            for (const auto& picture : consumer.pictures()) {
+                if (picture.width == width && picture.height == height && picture.marker >= 0) {
+                    seen = picture.when;
+                    return true;
+                }
+            }
+            return false;
+        },
+        limit);
+    return seen;
+}
+}  // namespace
+
+// What the consumer saw, for a failure's message.
+std::string seenBy(GdpConsumer& consumer) {
+    std::string text = consumer.ended() ? "the stream ended; " : "the stream goes on; ";
+    for (const auto& caps : consumer.caps()) {
+        text += "caps " + caps.text + "; ";
+    }
+    auto pictures = consumer.pictures();
+    text += std::to_string(pictures.size()) + " pictures";
+    if (!pictures.empty()) {
+        const auto& last = pictures.back();
+        text += ", the last " + std::to_string(last.width) + "x" + std::to_string(last.height) +
+                " " + std::to_string(last.bytes) + " bytes, marker " + std::to_string(last.marker);
+    }
+    return text;
+}
+
+// The graph changes from 640 x 480 at 15 to 1280 x 720 at 30 while a
+// consumer reads the node: the consumer's format changes to the new one in
+// the same stream (no second stream start, no end), and then 1280 x 720
+// pictures of the feeder come at 30 +-1 a second for 5 s.
+TEST(VCamPipeWireTest, AModeChangeRenegotiatesTheConsumerWithoutEndingItsStream) {
+    ScopedRuntimeDir runtime;
+    ModeFeeder feeder({FeedMode{640, 480, 15}, FeedMode{1280, 720, 30}});
+    ASSERT_TRUE(feeder.started());
+    ASSERT_TRUE(eventually([&] { return channelShows(runtime.path(), {640, 480, 15}); }, 5s));
+    ChildProcess node;
+    ASSERT_TRUE(node.spawn(programBeside("lumora-vcam"), {"--pipewire"}));
+    GdpConsumer consumer({{640, 480}, {1280, 720}});
+    ASSERT_TRUE(consumer.started());
+    ASSERT_TRUE(
+        linkPipeWirePorts("lumora-vcam:out_0", std::string(GdpConsumer::kNodeName) + ":in_0"));
+
+    ASSERT_NE(firstMarkedPicture(consumer, 640, 480, 10s), Clock::time_point::max())
+        << "the feeder's 640 x 480 pictures came: " << seenBy(consumer);
+    EXPECT_EQ(GdpConsumer::pipeWireFormat(), "BGRx 640x480@15/1");
+    ASSERT_EQ(consumer.caps().size(), 1u);
+    std::string caps = consumer.caps().front().text;
+    EXPECT_EQ(capsInt(caps, "width"), 640) << caps;
+    EXPECT_NE(caps.find("framerate=(fraction)15/1"), std::string::npos) << caps;
+
+    feeder.nextMode();
+    auto first = firstMarkedPicture(consumer, 1280, 720, 10s);
+    ASSERT_NE(first, Clock::time_point::max())
+        << "the feeder's 1280 x 720 pictures came: " << seenBy(consumer);
+    std::string format;
+    EXPECT_TRUE(eventually(
+        [&] { return (format = GdpConsumer::pipeWireFormat()) == "BGRx 1280x720@30/1"; }, 5s))
+        << format;
+
+    // The rate once the change has settled: the pictures that waited while
+    // the consumer renegotiated come in a burst right after it.
+    const auto from = first + 1s;
+    const auto span = 5s;
+    ASSERT_TRUE(eventually(
+        [&] {
+            auto pictures = consumer.pictures();
+            return !pictures.empty() && pictures.back().when > from + span;
+        },
+        1s + span + 3s))
+        << "pictures go on coming: " << seenBy(consumer);
+    int pictures = 0, newPictures = 0, others = 0, lastMarker = -1;
+    for (const auto& picture : consumer.pictures()) {
+        if (picture.when < first) {
+            continue;
+        }
+        others += picture.width != 1280 || picture.height != 720 || picture.marker < 0;
+        if (picture.when < from || picture.when >= from + span) {
+            continue;
+        }
+        bool whole = picture.width == 1280 && picture.height == 720 && picture.marker >= 0;
+        pictures += whole;
+        newPictures += whole && picture.marker != lastMarker;
+        lastMarker = picture.marker;
+    }
+    double seconds = std::chrono::duration<double>(span).count();
+    std::printf("PipeWire 1280x720: %.2f pictures/s, %.2f new pictures/s\n", pictures / seconds,
+                newPictures / seconds);
+    EXPECT_NEAR(pictures / seconds, 30.0, 1.0);
+    EXPECT_NEAR(newPictures / seconds, 30.0, 1.0);
+    EXPECT_EQ(others, 0) << "every picture after the change is a whole 1280 x 720 one";
+    EXPECT_EQ(consumer.streamStarts(), 1) << "the consumer's stream never started anew";
+    EXPECT_FALSE(consumer.ended());
+    node.signal(SIGTERM);
+    EXPECT_EQ(node.wait(), 0);
 }
