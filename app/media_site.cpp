@@ -18,6 +18,8 @@ namespace {
 // Where the chosen mode is kept, as "width x height @ rate".
 const char* const kOutputModeKey = "output_mode";
 
+MediaSite::ModeListener g_modeListener = nullptr;
+
 QString modeText(const OutputMode& mode) {
     return QString("%1x%2@%3").arg(mode.width).arg(mode.height).arg(mode.frameRate);
 }
@@ -64,7 +66,14 @@ void MediaSite::setOutputMode(int index) {
     emit BoxSiteListener::instance()->sig_outputModeChanged(index);
 }
 
-void MediaSite::applyOutputMode() { graph_->SetOutputMode(outputMode()); }
+void MediaSite::SetModeListener(ModeListener listener) { g_modeListener = listener; }
+
+void MediaSite::applyOutputMode() {
+    graph_->SetOutputMode(outputMode());
+    if (g_modeListener != nullptr) {
+        g_modeListener(outputMode());
+    }
+}
 
 MediaSite::~MediaSite() {
     graph_->Stop();

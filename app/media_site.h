@@ -54,6 +54,11 @@ public:
         QString name;
     };
     static std::vector<NamedMode> outputModes();
+    // Told every mode the site applies, the first at its construction: how
+    // the program lets the virtual camera know the rate. Set it before the
+    // first instance().
+    using ModeListener = void (*)(const OutputMode& mode);
+    static void SetModeListener(ModeListener listener);
     // The chosen mode (an index into outputModes()): the graph, its sources,
     // the second camera and the virtual camera take it at once; it is kept
     // in the settings store and comes back at the next start. An index out

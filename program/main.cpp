@@ -15,6 +15,7 @@
 
 #include "app/helper_keeper.h"
 #include "app/helper_process.h"
+#include "app/media_site.h"
 #include "app/single_application.h"
 #include "app/startup.h"
 #include "base/debug_log.h"
@@ -30,6 +31,9 @@ constexpr int kMessageTimeoutMs = 5000;
 int g_quitPipe[2] = {-1, -1};
 
 VideoOutput* virtualCamera() { return VCamOutput::instance(); }
+void tellVirtualCamera(const OutputMode& mode) {
+    VCamOutput::instance()->SetFrameRate(mode.frameRate);
+}
 
 void onQuitSignal(int) {
     char byte = 1;
@@ -90,6 +94,7 @@ int main(int argc, char** argv) {
     QApplication::setFont(interfaceFont(QFontDatabase::families()));
     app.setStyleSheet(applicationStyleSheet(SkinStyle::instance()->skinDirectory()));
     PlayGraph::SetDefaultOutputProvider(&virtualCamera);
+    MediaSite::SetModeListener(&tellVirtualCamera);
     // The user's lumora-vcam service, when it runs, feeds the camera for as
     // long as it runs, across restarts of the program; else the program
     // starts its own reader for its own lifetime.
