@@ -11,6 +11,7 @@
 #include "channel/sfm_server.h"
 #include "channel/vcam_reader.h"
 #include "channel/virtual_camera_server.h"
+#include "tests/channel/picture_report.h"
 #include "tests/support/child_process.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/runtime_dir.h"
@@ -196,45 +197,20 @@ TEST(VCamChannelTest, AReaderInAnotherProcessSeesEveryFrameOfTheWriter) {
     server.writeFrame(first.data(), first.size());
 
     ChildProcess reader;
-    ASSERT_TRUE(reader.fork([](int out) {
-        VCamReader channel;
-        uint32_t last = 0;
-        for (int round = 0; round < 400 && last < 3; ++round) {
-            channel.poll();
-            int width = 0, height = 0;
-            uint32_t size = 0;
-            const uint8_t* frame = channel.acquireFrame(&width, &height, &size);
-            if (frame != nullptr && channel.header().sequence != last) {
-                last = channel.header().sequence;
-                uint64_t sum = 0;
-                for (uint32_t i = 0; i < size; ++i) {
-                    sum = sum * 31 + frame[i];
-                }
-                writeAll(out, std::to_string(last) + " " + std::to_string(width) + "x" +
-                                  std::to_string(height) + " " + std::to_string(sum) + "\n");
-            }
-            channel.release();
-            usleep(5000);
-        }
-        return last == 3 ? 0 : 1;
-    }));
+    ASSERT_TRUE(reader.fork([](int out) { return reportNewPictures(out, 3); }));
     auto checksum = [](const std::vector<uint8_t>& bytes) {
-        uint64_t sum = 0;
-        for (uint8_t b : bytes) {
-            sum = sum * 31 + b;
-        }
-        return std::to_string(sum);
+        return std::to_string(pictureChecksum(bytes.data(), bytes.size()));
     };
     std::string line;
     ASSERT_TRUE(reader.readLine(&line));
-    EXPECT_EQ(line, "1 640x480 " + checksum(first));
+    EXPECT_EQ(line, "1 640x480@15 " + checksum(first));
     auto second = frame24(2), third = frame24(3);
     server.writeFrame(second.data(), second.size());
     ASSERT_TRUE(reader.readLine(&line));
-    EXPECT_EQ(line, "2 640x480 " + checksum(second));
+    EXPECT_EQ(line, "2 640x480@15 " + checksum(second));
     server.writeFrame(third.data(), third.size());
     ASSERT_TRUE(reader.readLine(&line));
-    EXPECT_EQ(line, "3 640x480 " + checksum(third));
+    EXPECT_EQ(line, "3 640x480@15 " + checksum(third));
     EXPECT_EQ(reader.wait(), 0);
 }
 

@@ -7,6 +7,7 @@
 #include "channel/channel_names.h"
 #include "channel/vcam_reader.h"
 #include "channel/virtual_camera_server.h"
+#include "tests/channel/picture_report.h"
 #include "tests/support/child_process.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/runtime_dir.h"
@@ -173,14 +174,6 @@ TEST(VCamReaderTest, AHeaderThatOverstatesTheBlockIsRefused) {
 }
 
 namespace {
-uint64_t checksum(const uint8_t* bytes, size_t size) {
-    uint64_t sum = 0;
-    for (size_t i = 0; i < size; ++i) {
-        sum = sum * 31 + bytes[i];
-    }
-    return sum;
-}
-
 std::vector<uint8_t> blockBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
@@ -202,29 +195,10 @@ TEST(VCamReaderTest, ABlockRecreatedAtAnotherSizeIsReadAtItsSizeAndRate) {
     firstHeader.resize(kVCamHeaderSize);
 
     ChildProcess reader;
-    ASSERT_TRUE(reader.fork([](int out) {
-        VCamReader channel;
-        uint32_t last = 0;
-        for (int round = 0; round < 2000 && last < 3; ++round) {
-            channel.poll();
-            int width = 0, height = 0;
-            uint32_t size = 0;
-            const uint8_t* frame = channel.acquireFrame(&width, &height, &size);
-            if (frame != nullptr && channel.header().sequence != last) {
-                last = channel.header().sequence;
-                writeAll(out, std::to_string(last) + " " + std::to_string(width) + "x" +
-                                  std::to_string(height) + "@" +
-                                  std::to_string(channel.frameRate()) + " " +
-                                  std::to_string(checksum(frame, size)) + "\n");
-            }
-            channel.release();
-            usleep(5000);
-        }
-        return last == 3 ? 0 : 1;
-    }));
+    ASSERT_TRUE(reader.fork([](int out) { return reportNewPictures(out, 3); }));
     std::string line;
     ASSERT_TRUE(reader.readLine(&line));
-    EXPECT_EQ(line, "1 640x480@15 " + std::to_string(checksum(small.data(), small.size())));
+    EXPECT_EQ(line, "1 640x480@15 " + std::to_string(pictureChecksum(small.data(), small.size())));
 
     ASSERT_TRUE(server.resize(1280, 720));
     server.setFrameRate(30);
@@ -232,7 +206,7 @@ TEST(VCamReaderTest, ABlockRecreatedAtAnotherSizeIsReadAtItsSizeAndRate) {
     EXPECT_EQ(blockBytes(blockPath).size(), 1280u * 720u * 3u + kVCamHeaderSize);
     server.writeFrame(large.data(), large.size());
     ASSERT_TRUE(reader.readLine(&line));
-    EXPECT_EQ(line, "2 1280x720@30 " + std::to_string(checksum(large.data(), large.size())));
+    EXPECT_EQ(line, "2 1280x720@30 " + std::to_string(pictureChecksum(large.data(), large.size())));
 
     ASSERT_TRUE(server.resize(640, 480));
     server.setFrameRate(15);
@@ -241,7 +215,7 @@ TEST(VCamReaderTest, ABlockRecreatedAtAnotherSizeIsReadAtItsSizeAndRate) {
     auto again = makePatternFrame24(640, 480, 3);
     server.writeFrame(again.data(), again.size());
     ASSERT_TRUE(reader.readLine(&line));
-    EXPECT_EQ(line, "3 640x480@15 " + std::to_string(checksum(again.data(), again.size())));
+    EXPECT_EQ(line, "3 640x480@15 " + std::to_string(pictureChecksum(again.data(), again.size())));
     EXPECT_EQ(reader.wait(), 0);
 
     // Byte for byte the header of a 640 x 480 picture at the standard rate,
