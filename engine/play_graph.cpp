@@ -86,6 +86,7 @@ void PlayGraph::SetOutputMode(const OutputMode& mode) {
     // A source may reopen its device for the new size: not under the list's
     // lock, so the worker keeps ticking (scaling the old size meanwhile).
     for (VideoSource* source : sized) {
+        source->SetFrameRate(mode.frameRate);
         source->SetFrameSize(mode.width, mode.height);
     }
 }
@@ -122,6 +123,7 @@ void PlayGraph::SelectSource(VideoSource* source, bool stopOthers) {
         return;
     }
     OutputMode mode = Mode();
+    source->SetFrameRate(mode.frameRate);
     source->SetFrameSize(mode.width, mode.height);
     std::vector<VideoSource*> behind;
     {

@@ -33,6 +33,9 @@ public:
     // Reallocates the frame buffer for a new size (frame no longer valid);
     // the same size keeps the buffer and its frame.
     virtual void SetFrameSize(int32_t width, int32_t height);
+    // The rate the graph takes pictures at, told before a change of size; a
+    // source whose device offers several rates may open it for this one.
+    virtual void SetFrameRate(int32_t) {}
     // Copies at most the buffer's size from data; a null pointer is ignored.
     virtual void PushFrame(const uint8_t* data, size_t size);
     virtual void SetFrameValid(bool valid);

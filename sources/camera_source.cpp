@@ -12,7 +12,12 @@ CameraSource::CameraSource(unsigned deviceIndex, int32_t captureWidth, int32_t c
 }
 
 void CameraSource::openCapture() {
-    capture_->Init(captureWidth_, captureHeight_, Width(), Height(), deviceIndex_);
+    // The standard picture keeps the capture size the person chose; a larger
+    // one asks the camera for its own size and rate.
+    bool standard = Width() == VideoFrame::kWidth && Height() == VideoFrame::kHeight;
+    capture_->Init(standard ? captureWidth_ : Width(), standard ? captureHeight_ : Height(),
+                   Width(), Height(), deviceIndex_);
+    capture_->SetWantedRate(standard ? 0 : wantedRate_);
     capture_->Advise(this);
 }
 

@@ -25,6 +25,10 @@ public:
     // Pictures of another size: the camera is opened again for them, and a
     // running camera runs on.
     void SetFrameSize(int32_t width, int32_t height) override;
+    // Above 640 x 480 the camera is opened at the size nearest the
+    // pictures' and in a format that reaches this rate (MJPG when its raw
+    // format cannot); at 640 x 480 at the size chosen in the panel.
+    void SetFrameRate(int32_t fps) override { wantedRate_ = fps; }
     void ShowProperty(QWidget* parent);
 
     // Called on the capture's thread when a running camera fails; its picture
@@ -50,5 +54,6 @@ private:
     unsigned deviceIndex_;
     int32_t captureWidth_;
     int32_t captureHeight_;
+    int32_t wantedRate_ = 0;
     std::function<void()> failureObserver_;
 };

@@ -25,6 +25,25 @@ int ioctlRetry(int fd, unsigned long request, void* argument) {
     return result;
 }
 
+// The highest rate a discrete size is offered at; 0 when the device says
+// nothing or offers a range.
+int32_t highestRate(int fd, uint32_t fourcc, uint32_t width, uint32_t height) {
+    v4l2_frmivalenum interval{};
+    interval.pixel_format = fourcc;
+    interval.width = width;
+    interval.height = height;
+    int32_t best = 0;
+    for (interval.index = 0; ioctlRetry(fd, VIDIOC_ENUM_FRAMEINTERVALS, &interval) == 0;
+         ++interval.index) {
+        if (interval.type != V4L2_FRMIVAL_TYPE_DISCRETE || interval.discrete.numerator == 0) {
+            break;
+        }
+        best = std::max(best, static_cast<int32_t>(interval.discrete.denominator /
+                                                   interval.discrete.numerator));
+    }
+    return best;
+}
+
 void appendSizes(int fd, uint32_t fourcc, std::vector<CaptureFormat>* formats) {
     v4l2_frmsizeenum size{};
     size.pixel_format = fourcc;
@@ -32,8 +51,10 @@ void appendSizes(int fd, uint32_t fourcc, std::vector<CaptureFormat>* formats) {
     for (size.index = 0; ioctlRetry(fd, VIDIOC_ENUM_FRAMESIZES, &size) == 0; ++size.index) {
         any = true;
         if (size.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
-            formats->push_back({fourcc, static_cast<int32_t>(size.discrete.width),
-                                static_cast<int32_t>(size.discrete.height)});
+            formats->push_back(
+                {fourcc, static_cast<int32_t>(size.discrete.width),
+                 static_cast<int32_t>(size.discrete.height),
+                 highestRate(fd, fourcc, size.discrete.width, size.discrete.height)});
         } else {
             formats->push_back({fourcc, 0, 0});  // a range: no fixed size to offer
             break;
@@ -110,7 +131,8 @@ std::vector<CaptureDevice> testCameras() {
                              warmupMs};
         for (uint32_t fourcc : {V4L2_PIX_FMT_YUYV, V4L2_PIX_FMT_MJPEG}) {
             for (const auto& size : sizes) {
-                camera.formats.push_back({fourcc, size[0], size[1]});
+                bool slowRaw = fourcc == V4L2_PIX_FMT_YUYV && size[0] >= 1280;
+                camera.formats.push_back({fourcc, size[0], size[1], slowRaw ? 10 : 30});
             }
         }
         cameras.push_back(std::move(camera));

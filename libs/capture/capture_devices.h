@@ -10,6 +10,7 @@ struct CaptureFormat {
     uint32_t fourcc;  // V4L2 pixel format
     int32_t width;    // 0 for stepwise and continuous size ranges
     int32_t height;
+    int32_t maxFps = 0;  // the highest rate offered at this size; 0 when not known
 };
 
 // A device the capture library can open, in the order the library numbers
@@ -37,7 +38,8 @@ std::optional<CaptureDevice> probeV4l2Device(const std::string& path);
 
 // The test cameras that LUMORA_FAKE_CAMERAS=N asks for ("Test Camera 1" ...),
 // each with its own pattern, offering 640 x 480, 480 x 360, 320 x 240 and
-// 1280 x 720 in YUYV and MJPG. LUMORA_FAKE_CAMERA_WARMUP_MS=M holds back
+// 1280 x 720 in YUYV and MJPG, at 30 fps but for YUYV at 1280 x 720, which
+// gives only 10 (as many webcams do). LUMORA_FAKE_CAMERA_WARMUP_MS=M holds back
 // each one's frames for the first M milliseconds after it starts.
 std::vector<CaptureDevice> testCameras();
 

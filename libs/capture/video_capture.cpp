@@ -1,6 +1,9 @@
 #include "libs/capture/video_capture.h"
 
+#include <linux/videodev2.h>
+
 #include "base/debug_log.h"
+#include "libs/capture/capture_format_choice.h"
 #include "libs/capture/device_property_dialog.h"
 #include "libs/capture/gst_runtime.h"
 
@@ -53,11 +56,40 @@ int VideoCapture::Advise(ISimplyCallBack* receiver) {
     return 0;
 }
 
+std::optional<CaptureFormat> VideoCapture::ChosenFormat() const {
+    if (wantedRate_ <= 0) {
+        return std::nullopt;
+    }
+    return chooseCaptureFormat(device_.formats, captureWidth_, captureHeight_, wantedRate_);
+}
+
+std::string VideoCapture::testCameraSource(int width, int height, int fps, bool jpeg) const {
+    std::string source =
+        "videotestsrc name=src is-live=true pattern=" + std::to_string(device_.testPattern) +
+        " ! video/x-raw,width=" + std::to_string(width) + ",height=" + std::to_string(height) +
+        ",framerate=" + std::to_string(fps) + "/1";
+    if (jpeg) {
+        // From RGB, so the encoder makes full-range JPEG as a camera does.
+        return source + ",format=RGB ! jpegenc ! image/jpeg ! jpegdec";
+    }
+    return source + ",format=YUY2";
+}
+
 std::string VideoCapture::pipelineDescription() const {
     // Scaling keeps the picture's proportions, with black borders where they differ.
     std::string tail = " ! videoscale name=scale ! videoconvert ! video/x-raw,format=BGRx,width=" +
                        std::to_string(outWidth_) + ",height=" + std::to_string(outHeight_) +
                        ",pixel-aspect-ratio=1/1 ! appsink name=sink sync=false";
+    if (std::optional<CaptureFormat> chosen = ChosenFormat()) {
+        bool jpeg = chosen->fourcc == V4L2_PIX_FMT_MJPEG;
+        if (device_.isTestCamera()) {
+            int fps = chosen->maxFps > 0 ? chosen->maxFps : 30;
+            return testCameraSource(chosen->width, chosen->height, fps, jpeg) + tail;
+        }
+        return "v4l2src name=src device=\"" + device_.path + "\" ! capsfilter caps=\"" +
+               sizeCaps(jpeg ? "image/jpeg" : "video/x-raw", chosen->width, chosen->height) +
+               "\" ! decodebin" + tail;
+    }
     if (!device_.isTestCamera()) {
         return "v4l2src name=src device=\"" + device_.path + "\" ! capsfilter caps=\"" +
                sizeCaps("video/x-raw", captureWidth_, captureHeight_) + ";" +
@@ -66,15 +98,7 @@ std::string VideoCapture::pipelineDescription() const {
     // A test camera delivers its large size as MJPG, as USB webcams do.
     int width = captureWidth_ > 0 ? captureWidth_ : 640;
     int height = captureHeight_ > 0 ? captureHeight_ : 480;
-    std::string source =
-        "videotestsrc name=src is-live=true pattern=" + std::to_string(device_.testPattern) +
-        " ! video/x-raw,width=" + std::to_string(width) + ",height=" + std::to_string(height) +
-        ",framerate=30/1";
-    if (width >= 1280) {
-        // From RGB, so the encoder makes full-range JPEG as a camera does.
-        return source + ",format=RGB ! jpegenc ! image/jpeg ! jpegdec" + tail;
-    }
-    return source + ",format=YUY2" + tail;
+    return testCameraSource(width, height, 30, width >= 1280) + tail;
 }
 
 int VideoCapture::Start() {

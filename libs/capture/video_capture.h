@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "base/simply_callback.h"
 #include "libs/capture/bus_watcher.h"
@@ -37,6 +38,13 @@ public:
     int InitDevice(int captureWidth, int captureHeight, int outWidth, int outHeight,
                    const CaptureDevice& device);
     int Advise(ISimplyCallBack* receiver);
+    // The rate the pictures are wanted at, for the next Start: with a rate,
+    // the camera is opened in the format chooseCaptureFormat picks for the
+    // capture size and rate (MJPG when raw cannot keep up); 0, the default,
+    // lets the camera offer raw or MJPG at the capture size as it likes.
+    void SetWantedRate(int fps) { wantedRate_ = fps; }
+    // The format the camera was opened with, when one was chosen.
+    std::optional<CaptureFormat> ChosenFormat() const;
     // 0 when the device opened and frames will flow; non-zero when it cannot
     // be opened (missing, not a camera). Returns without waiting for the
     // first frame: a device that refuses to stream later (busy, unplugged)
@@ -63,6 +71,7 @@ public:
 
 private:
     std::string pipelineDescription() const;
+    std::string testCameraSource(int width, int height, int fps, bool jpeg) const;
     void onBusMessage(GstMessage* message);
     // A test camera that warms up drops its frames until the warm-up ends.
     void holdBackWarmup();
@@ -74,6 +83,7 @@ private:
     int captureHeight_ = 0;
     int outWidth_ = 0;
     int outHeight_ = 0;
+    int wantedRate_ = 0;
     std::unique_ptr<FrameDelivery> delivery_;
     ISimplyCallBack* receiver_ = nullptr;
     FrameDelivery::LatencyObserver latencyObserver_ = nullptr;

@@ -9,6 +9,7 @@
 #include "base/output_mode.h"
 #include "engine/play_graph.h"
 #include "libs/capture/capture_devices.h"
+#include "libs/capture/video_capture.h"
 #include "sources/camera_source.h"
 #include "sources/image_video_source.h"
 #include "sources/pic_file_source.h"
@@ -105,6 +106,18 @@ TEST(SourceOutputModeTest, EverySourceDeliversTheModesSize) {
     EXPECT_TRUE(camera.IsRunning());
     EXPECT_TRUE(eventually([&] { return camera.FrameValid(); }, 5s));
     EXPECT_EQ(camera.FrameSize(), VideoFrame::Size32(1280, 720));
+    // The test camera gives 1280 x 720 raw at 10 fps only: MJPG at 30 it is.
+    std::optional<CaptureFormat> opened = camera.Capture().ChosenFormat();
+    ASSERT_TRUE(opened.has_value());
+    EXPECT_EQ(fourccText(opened->fourcc), "MJPG");
+    EXPECT_EQ(opened->width, 1280);
+    EXPECT_EQ(opened->maxFps, 30);
+    uint64_t before = camera.Capture().DeliveredFrames();
+    EXPECT_TRUE(eventually([&] { return camera.Capture().DeliveredFrames() >= before + 20; }, 5s))
+        << "frames keep coming at the new size";
+    graph->SetOutputMode(kStandardMode);
+    EXPECT_FALSE(camera.Capture().ChosenFormat().has_value())
+        << "at 640 x 480 the camera is opened as the panel chose";
 
     graph->Stop();
     for (VideoSource* source :
