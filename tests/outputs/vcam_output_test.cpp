@@ -112,10 +112,12 @@ TEST(VCamOutputTest, TheChannelFollowsTheFramesSizeAndCarriesTheRate) {
         output->SetFrameRate(30);
         // The first frame of a new size is never written into the old block.
         output->OnFrame24(large.data(), large.size(), 1280, 720);
+        // (The block may already be made anew at the new size by then; what
+        // counts is that this frame is not in it.)
         auto block = readBlock(path);
-        said += block.size() == 1280u * 720u * 3u + 144u && sequenceOf(block) != 1
-                    ? " written-at-once"
-                    : " skipped";
+        bool holdsIt = block.size() == large.size() + 144 &&
+                       std::equal(large.begin(), large.end(), block.begin() + 144);
+        said += holdsIt ? " written-at-once" : " skipped";
         said += " " + feedUntilPublished(output, path, large, 1280, 720);
         said += " " + feedUntilPublished(output, path, full, 1920, 1080);
         output->SetFrameRate(15);
