@@ -65,7 +65,6 @@ def allowed_for(folder):
 
 def crossings(root):
     known = list(ALLOWED) + ["tests/" + f for f in ALLOWED if not f.startswith("tests/")]
-    targets = [f for f in known if not f.startswith("tests/")] + ["tests/support"]
     found = []
     for top in sorted(set(k.split("/")[0] for k in known)):
         for dirpath, _, names in os.walk(os.path.join(root, top)):
@@ -79,7 +78,7 @@ def crossings(root):
                 with open(os.path.join(root, path), encoding="utf-8") as source:
                     text = source.read()
                 for included in INCLUDE.findall(text):
-                    target = folder_of(included, targets + [k for k in known if k.startswith("tests/")])
+                    target = folder_of(included, known)
                     if target is not None and target not in allowed_for(folder):
                         found.append(f"{path}: includes {included} ({folder} may not include {target})")
     return found
