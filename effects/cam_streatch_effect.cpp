@@ -25,17 +25,23 @@ CamStreatchEffect::CamStreatchEffect(int value) : VideoEffect(EFFECT_ORDER_DEFAU
 void CamStreatchEffect::setValue(int value) {
     ScopedLock guard(lock_);
     value_ = value;
+    layOut(pictureWidth_, pictureHeight_);
+}
+
+void CamStreatchEffect::layOut(int32_t w, int32_t h) {
+    pictureWidth_ = w;
+    pictureHeight_ = h;
     stretched_.release();
     band_ = cv::Rect();
     rows_.clear();
-    if (value <= 0) {
+    if (value_ <= 0) {
         return;
     }
-    const int h = Height(), w = Width();
-    int bandHeight = (h * h) / (h + (h * value) / 100);
+    int bandHeight = (h * h) / (h + (h * value_) / 100);
     stretched_.create(h, w, CV_8UC4);
     band_ = cv::Rect(0, (h - bandHeight) / 2, w, bandHeight);
     const double scale = static_cast<double>(bandHeight) / h;
+    rows_.reserve(static_cast<size_t>(h));
     for (int row = 0; row < h; ++row) {
         double at = (row + 0.5) * scale - 0.5;
         int upper = static_cast<int>(std::floor(at));
@@ -62,17 +68,21 @@ cv::Rect CamStreatchEffect::band() const {
 
 void CamStreatchEffect::Process(uint8_t* data, size_t size, int32_t width, int32_t height) {
     ScopedLock guard(lock_);
-    const int h = Height(), w = Width();
-    // Its rows are worked out for its own picture size; another size is left
-    // as it is rather than stretched with the wrong rows.
-    if (stretched_.empty() || width != w || height != h || size < static_cast<size_t>(w) * h * 4) {
+    if (value_ <= 0 || width <= 0 || height <= 0 ||
+        size < static_cast<size_t>(width) * height * 4) {
         return;
     }
-    const size_t rowBytes = static_cast<size_t>(w) * 4;
-    for (int row = 0; row < h; ++row) {
+    // The rows are laid out again only when the output mode changes the
+    // picture's size, so the same share of the picture is stretched at
+    // every size.
+    if (width != pictureWidth_ || height != pictureHeight_) {
+        layOut(width, height);
+    }
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    for (int row = 0; row < height; ++row) {
         const RowBlend& blend = rows_[static_cast<size_t>(row)];
         blendRows(data + blend.upper * rowBytes, data + blend.lower * rowBytes, blend.lowerWeight,
                   stretched_.ptr<uint8_t>(row), rowBytes);
     }
-    std::memcpy(data, stretched_.data, rowBytes * h);
+    std::memcpy(data, stretched_.data, rowBytes * height);
 }

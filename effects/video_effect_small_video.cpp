@@ -2,6 +2,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <cmath>
+
 #include "engine/video_source.h"
 
 VideoEffectSmallVideo::VideoEffectSmallVideo(VideoSource* source)
@@ -15,6 +17,24 @@ VideoEffectSmallVideo::VideoEffectSmallVideo(VideoSource* source)
                       insetHeight);
     // The inset must lie inside the frame whatever the source's size.
     inset_ &= cv::Rect(0, 0, Width(), Height());
+    standardInset_ = inset_;
+    if (!inset_.empty()) {
+        small_.create(inset_.height, inset_.width, CV_8UC4);
+    }
+}
+
+void VideoEffectSmallVideo::fitTo(int32_t width, int32_t height) {
+    frameWidth_ = width;
+    frameHeight_ = height;
+    const double across = static_cast<double>(width) / VideoFrame::kWidth;
+    const double down = static_cast<double>(height) / VideoFrame::kHeight;
+    const cv::Rect& at = standardInset_;
+    inset_ = cv::Rect(static_cast<int>(std::lround(at.x * across)),
+                      static_cast<int>(std::lround(at.y * down)),
+                      static_cast<int>(std::lround(at.width * across)),
+                      static_cast<int>(std::lround(at.height * down)));
+    inset_ &= cv::Rect(0, 0, width, height);
+    small_.release();
     if (!inset_.empty()) {
         small_.create(inset_.height, inset_.width, CV_8UC4);
     }
@@ -35,17 +55,22 @@ void VideoEffectSmallVideo::shrinkFrame(void* self, const uint8_t* frame, uint32
 }
 
 void VideoEffectSmallVideo::Process(uint8_t* data, size_t size, int32_t width, int32_t height) {
-    const int w = Width(), h = Height();
-    // The inset's place is worked out for its own picture size; on another
-    // size it stays away rather than land in the wrong place.
-    if (source_ == nullptr || small_.empty() || width != w || height != h ||
-        size < static_cast<size_t>(w) * h * 4) {
+    if (source_ == nullptr || standardInset_.empty() || width <= 0 || height <= 0 ||
+        size < static_cast<size_t>(width) * height * 4) {
+        return;
+    }
+    // Another output mode: the inset keeps its share of the picture and its
+    // place, worked out again only when the size changes.
+    if (width != frameWidth_ || height != frameHeight_) {
+        fitTo(width, height);
+    }
+    if (small_.empty()) {
         return;
     }
     shrunk_ = false;
     if (!source_->ReadFrame(&VideoEffectSmallVideo::shrinkFrame, this) || !shrunk_) {
         return;
     }
-    cv::Mat frame(h, w, CV_8UC4, data, static_cast<size_t>(w) * 4);
+    cv::Mat frame(height, width, CV_8UC4, data, static_cast<size_t>(width) * 4);
     small_.copyTo(frame(inset_));
 }

@@ -220,3 +220,71 @@ TEST(VideoEffectSmallVideoTest, OtherSourceSizesNeverReadOutsideEitherBuffer) {
     none.Process(frame.data(), frame.size(), 640, 480);
     EXPECT_EQ(frame, makeSolidFrame32(9, 8, 7));
 }
+
+namespace {
+// A frame whose every memory row holds the share of the height it sits at,
+// as 0..255 in all three colour bytes: the same picture at every size.
+std::vector<uint8_t> heightShareFrame(int32_t width, int32_t height) {
+    std::vector<uint8_t> frame(VideoFrame::Size32(width, height));
+    for (int row = 0; row < height; ++row) {
+        auto share = static_cast<uint8_t>(row * 256 / height);
+        std::fill_n(&frame[static_cast<size_t>(row) * width * 4], width * 4, share);
+    }
+    return frame;
+}
+
+// The picture shrunk to 640 x 480, to compare pictures of different sizes.
+cv::Mat asStandard(std::vector<uint8_t>& frame, int32_t width, int32_t height) {
+    cv::Mat picture(height, width, CV_8UC4, frame.data());
+    cv::Mat standard;
+    cv::resize(picture, standard, cv::Size(640, 480), 0, 0, cv::INTER_AREA);
+    return standard;
+}
+}  // namespace
+
+TEST(GeometryEffectsTest, StretchAndInsetCoverTheSameShareOfThePictureAtEverySize) {
+    CamStreatchEffect stretch(30);
+    ManualSource second(SOURCE_TYPE_CAMERA);
+    auto secondPicture = makeSolidFrame32(250, 250, 250);
+    second.PushFrame(secondPicture.data(), secondPicture.size());
+    VideoEffectSmallVideo inset(&second);
+
+    auto standard = heightShareFrame(640, 480);
+    stretch.Process(standard.data(), standard.size(), 640, 480);
+    inset.Process(standard.data(), standard.size(), 640, 480);
+    const cv::Rect standardBand = stretch.band();
+    cv::Mat expected = asStandard(standard, 640, 480);
+
+    struct Size {
+        int32_t width, height;
+    };
+    for (Size size : {Size{1280, 720}, Size{1920, 1080}, Size{640, 480}}) {
+        SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+        auto frame = heightShareFrame(size.width, size.height);
+        stretch.Process(frame.data(), frame.size(), size.width, size.height);
+        inset.Process(frame.data(), frame.size(), size.width, size.height);
+
+        const cv::Rect band = stretch.band();
+        EXPECT_EQ(band.width, size.width);
+        EXPECT_NEAR(double(band.y) / size.height, double(standardBand.y) / 480, 0.005);
+        EXPECT_NEAR(double(band.height) / size.height, double(standardBand.height) / 480, 0.005);
+        const cv::Rect at = inset.insetRect();
+        EXPECT_NEAR(double(at.x) / size.width, 415.0 / 640, 0.002);
+        EXPECT_NEAR(double(at.width) / size.width, 213.0 / 640, 0.002);
+        EXPECT_NEAR(double(at.y) / size.height, 9.0 / 480, 0.002);
+        EXPECT_NEAR(double(at.height) / size.height, 160.0 / 480, 0.002);
+
+        // Shrunk to 640 x 480, the picture is the standard one but for the
+        // rounding of the resize at the inset's edges and the ramp's steps.
+        cv::Mat shrunk = asStandard(frame, size.width, size.height);
+        cv::Mat difference;
+        cv::absdiff(shrunk, expected, difference);
+        cv::Mat over;
+        cv::compare(difference, 3, over, cv::CMP_GT);
+        EXPECT_LT(cv::countNonZero(over.reshape(1)), 640 * 480 * 4 / 100)
+            << "more than 1 % of the bytes differ by more than 3";
+    }
+    // Back at 640 x 480 the layout is the standard one again.
+    EXPECT_EQ(stretch.band(), standardBand);
+    EXPECT_EQ(inset.insetRect(), cv::Rect(415, 9, 213, 160));
+}
