@@ -106,6 +106,7 @@ int32_t PlayGraph::Start() {
         debugLog("PlayGraph, not started: no timer or stop event");
         return -1;
     }
+    ledger_.Reset();
     worker_ = std::thread(&PlayGraph::run, this);
     return 0;
 }
@@ -116,6 +117,10 @@ void PlayGraph::Stop() {
     }
     control_.RequestStop();
     worker_.join();
+    TickLedger::Counts counts = ledger_.Read();
+    debugLog("Play graph stopped after %llu ticks at %d fps, %llu tick slots missed",
+             static_cast<unsigned long long>(counts.ticks), FrameRate(),
+             static_cast<unsigned long long>(counts.missed));
 }
 
 void PlayGraph::SelectSource(VideoSource* source, bool stopOthers) {
@@ -206,6 +211,8 @@ void PlayGraph::run() {
     uint64_t size = frameSize_;
     auto workspace = std::make_unique<FrameWorkspace>(packedWidth(size), packedHeight(size));
     while (control_.Wait() == GraphControl::Wake::Tick) {
+        ledger_.Note(std::chrono::steady_clock::now(),
+                     std::chrono::nanoseconds(-control_.DueTime() * 100));
         // Re-arming before the picture is built makes ticks start one period
         // apart as long as a tick is shorter than the period.
         if (!control_.Rearm()) {

@@ -9,6 +9,7 @@
 #include "base/output_mode.h"
 #include "engine/effect_chain.h"
 #include "engine/graph_control.h"
+#include "engine/tick_ledger.h"
 
 class VideoSource;
 class VideoEffect;
@@ -64,9 +65,13 @@ public:
     // alone. 0, or -1 when the graph has no timer or stop event (the worker
     // is not started).
     int32_t Start();
-    // Lets the current tick finish and joins the worker; nothing when stopped.
+    // Lets the current tick finish and joins the worker, then logs how many
+    // ticks it made and missed; nothing when stopped.
     void Stop();
     bool IsRunning() const { return worker_.joinable(); }
+    // The ticks since the last Start, and the tick slots they missed because
+    // a tick (or the machine) ran too long.
+    TickLedger::Counts Ticks() const { return ledger_.Read(); }
 
     // Sizes the source to the mode's size, moves it to the front and starts it; with
     // stopOthers, stops every source behind it (they stay registered).
@@ -119,4 +124,5 @@ private:
     std::vector<VideoOutput*> outputs_;
 
     EffectChain effects_;
+    TickLedger ledger_;
 };

@@ -119,3 +119,50 @@ TEST(PlayGraphPacingTest, StartRefusesWithoutTimerOrStopEventAndDestroyReturns) 
     EXPECT_EQ(line, "-1 stopped");
     EXPECT_EQ(child.wait(), 0);
 }
+
+TEST(PlayGraphPacingTest, TheLedgerCountsTicksAndTheSlotsALongTickMissed) {
+    using std::chrono::milliseconds;
+    TickLedger ledger;
+    const auto start = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+    const milliseconds period(20);
+    ledger.Note(start, period);
+    ledger.Note(start + milliseconds(21), period);   // on time
+    ledger.Note(start + milliseconds(50), period);   // 1.45 periods late: still its slot
+    ledger.Note(start + milliseconds(115), period);  // 3.25 periods: two slots missed
+    EXPECT_EQ(ledger.Read().ticks, 4u);
+    EXPECT_EQ(ledger.Read().missed, 2u);
+    ledger.Reset();
+    ledger.Note(start + milliseconds(500), period);  // the first after a reset misses nothing
+    EXPECT_EQ(ledger.Read().ticks, 1u);
+    EXPECT_EQ(ledger.Read().missed, 0u);
+
+    // A graph whose one tick runs four periods long counts the slots it lost.
+    auto graph = makeGraph(50);
+    class SlowOnce : public VideoEffect {
+    public:
+        void Process(uint8_t*, size_t, int32_t, int32_t) override {
+            if (done_.exchange(true)) {
+                return;
+            }
+            // Busy: the tick is long because of its own work, as a slow
+            // effect's would be.
+            auto until = std::chrono::steady_clock::now() + milliseconds(80);
+            while (std::chrono::steady_clock::now() < until) {
+            }
+        }
+
+    private:
+        std::atomic<bool> done_{false};
+    } slow;
+    RecordingOutput output;
+    graph->AddEffect(&slow);
+    graph->AddOutput(&output);
+    graph->Start();
+    ASSERT_TRUE(output.waitForFrames(3));
+    graph->Stop();
+    TickLedger::Counts counts = graph->Ticks();
+    EXPECT_GE(counts.ticks, 3u);
+    EXPECT_GE(counts.missed, 3u) << "the 80 ms tick overran at least three 20 ms slots";
+    graph->RemoveEffect(&slow);
+    graph->RemoveOutput(&output);
+}
