@@ -41,6 +41,15 @@ std::unique_ptr<WmvRecordOutput> makeOutput(const std::wstring& path, int frameR
     return std::make_unique<WmvRecordOutput>(path, frameRate, channels, mode.width, mode.height);
 }
 
+// The graph's counts at a recording's start and stop: their difference says
+// whether the recording got every tick of its rate.
+void logGraphTicks(const char* when) {
+    TickLedger::Counts counts = PlayGraph::Instance()->Ticks();
+    debugLog("recording %s at graph tick %llu, %llu tick slots missed so far", when,
+             static_cast<unsigned long long>(counts.ticks),
+             static_cast<unsigned long long>(counts.missed));
+}
+
 void warn(QWidget* parent, const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
     box.exec();
@@ -129,6 +138,7 @@ void RecordControlView::onBtnStart() {
         PlayGraph::Instance()->AddOutput(output_.get());
         MediaSite::instance()->setRecording(true);
         temporaryPath_ = path;
+        logGraphTicks("started");
     }
     stop_->show();
     start_->hide();
@@ -147,6 +157,7 @@ void RecordControlView::onBtnStop() {
         return;
     }
     PlayGraph::Instance()->RemoveOutput(output_.get());
+    logGraphTicks("stopped");
     MediaSite::instance()->setRecording(false);
     // The recorder drains what it still holds and writes the file's index,
     // which can take seconds: not on this thread. The stop button stays,
