@@ -10,6 +10,8 @@
 #include <cstring>
 #include <utility>
 
+#include "outputs/shrink_by_three.h"
+
 #include "base/video_frame.h"
 
 void drawImageToDC(const QImage& image, const QRect& target, QPainter& painter) {
@@ -73,7 +75,9 @@ void VideoWndOutput::fitIntoBack(const uint8_t* data, int32_t width, int32_t hei
                                     fittedWidth, fittedHeight));
     cv::Mat picture(height, width, CV_8UC4, const_cast<uint8_t*>(data),
                     VideoFrame::RowBytes(width, 32));
-    cv::resize(picture, fitted, fitted.size(), 0, 0, cv::INTER_AREA);
+    if (!shrinkByThree(picture, fitted)) {
+        cv::resize(picture, fitted, fitted.size(), 0, 0, cv::INTER_AREA);
+    }
     // The graph's pictures come bottom row first; the window paints top down.
     cv::flip(whole, whole, 0);
 }

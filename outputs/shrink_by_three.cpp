@@ -1,0 +1,45 @@
+#include "outputs/shrink_by_three.h"
+
+#include <cstddef>
+#include <cstdint>
+
+#include "base/simd_dispatch.h"
+
+namespace {
+// sums[i] = a[i] + b[i] + c[i]: the three rows of one block row.
+LUMORA_VECTORISED void addRows(const uint8_t* __restrict a, const uint8_t* __restrict b,
+                               const uint8_t* __restrict c, uint16_t* __restrict sums,
+                               size_t bytes) {
+    for (size_t i = 0; i < bytes; ++i) {
+        sums[i] = static_cast<uint16_t>(a[i] + b[i] + c[i]);
+    }
+}
+
+// Each output byte from three neighbouring pixels' column sums: a sum of
+// nine bytes is at most 2295, and (sum * 7282 + 32768) >> 16 is sum / 9
+// rounded for every such sum.
+void addColumns(const uint16_t* __restrict sums, uint8_t* __restrict out, int outWidth) {
+    for (int x = 0; x < outWidth; ++x) {
+        const uint16_t* block = sums + static_cast<ptrdiff_t>(x) * 12;
+        for (int channel = 0; channel < 4; ++channel) {
+            uint32_t sum = block[channel] + block[channel + 4] + block[channel + 8];
+            out[x * 4 + channel] = static_cast<uint8_t>((sum * 7282u + 32768u) >> 16);
+        }
+    }
+}
+}  // namespace
+
+bool shrinkByThree(const cv::Mat& from, cv::Mat& to) {
+    if (from.type() != CV_8UC4 || to.type() != CV_8UC4 || from.cols > kShrinkByThreeMaxWidth ||
+        from.cols != to.cols * 3 || from.rows != to.rows * 3) {
+        return false;
+    }
+    uint16_t sums[kShrinkByThreeMaxWidth * 4];  // on the stack: no allocation per frame
+    const size_t rowBytes = static_cast<size_t>(from.cols) * 4;
+    for (int y = 0; y < to.rows; ++y) {
+        addRows(from.ptr<uint8_t>(3 * y), from.ptr<uint8_t>(3 * y + 1),
+                from.ptr<uint8_t>(3 * y + 2), sums, rowBytes);
+        addColumns(sums, to.ptr<uint8_t>(y), to.cols);
+    }
+    return true;
+}
