@@ -52,10 +52,13 @@ bench: deps
 	$(BUILD)/bin/vcam_road_bench
 	$(BUILD)/bin/capture_bench
 	$(BUILD)/bin/effects_bench
+	$(BUILD)/bin/tick_bench
 	$(BUILD)/bin/slideshow_bench
 	$(BUILD)/bin/video_info_bench
 	$(BUILD)/bin/ui_bench
-	bash bench/whole_job.sh $(BUILD)
+	bash bench/whole_job.sh $(BUILD) standard
+	bash bench/whole_job.sh $(BUILD) 720p
+	bash bench/whole_job.sh $(BUILD) 1080p
 	bash tools/pulse-fixture.sh start $(BUILD)/bench-pulse
 	PULSE_SERVER=unix:$(CURDIR)/$(BUILD)/bench-pulse/native $(BUILD)/bin/recorder_bench \
 		--benchmark_filter=OneMinute; status=$$?; \
