@@ -25,11 +25,14 @@ PrettifyView::PrettifyView(QWidget* parent) : CustomGraphicView(parent) {
 PrettifyView::~PrettifyView() { deleteAllLayoutItems(); }
 
 void PrettifyView::addTile(int id, const QString& name, const QString& relativePath) {
-    QPixmap icon = SkinStyle::instance()->pixmap(relativePath);
-    QString path = SkinStyle::instance()->skinPath(relativePath);
-    if (!tiles_.contains(id)) {
-        place(new PrettifyItem(id, name, icon, path, kTileWidth, kTileHeight));
+    if (tiles_.contains(id)) {
+        return;
     }
+    // The tile keeps its own small copy; the full picture (a 640 x 480
+    // pendant is 1.2 MB) is dropped at once rather than cached for good.
+    QPixmap icon = SkinStyle::instance()->uncachedPixmap(relativePath);
+    QString path = SkinStyle::instance()->skinPath(relativePath);
+    place(new PrettifyItem(id, name, icon, path, kTileWidth, kTileHeight));
 }
 
 void PrettifyView::addOptTile(int id, const QString& name, const QPixmap& icon,

@@ -55,6 +55,11 @@ QPixmap SkinStyle::pixmap(const QString& relativePath) {
     return picture;
 }
 
+QPixmap SkinStyle::uncachedPixmap(const QString& relativePath) {
+    ++filesLoaded_;
+    return load(skinPath(relativePath));
+}
+
 QPixmap SkinStyle::statePixmap(const QString& relativePath, int count, int index) {
     if (count <= 0 || index < 0 || index >= count) {
         return QPixmap();

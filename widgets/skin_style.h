@@ -31,6 +31,9 @@ public:
     // On a screen of device pixel ratio 2 the "name@2x.png" twin is loaded
     // when there is one; its size in device-independent pixels is the same.
     QPixmap pixmap(const QString& relativePath);
+    // The same picture read afresh and not kept: for large pictures that
+    // are shown only made smaller (the pendant art behind its tiles).
+    QPixmap uncachedPixmap(const QString& relativePath);
     // Slice `index` of `count` equal slices cut side by side from the picture.
     QPixmap statePixmap(const QString& relativePath, int count, int index);
     // How many files were read so far (tests).

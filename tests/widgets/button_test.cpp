@@ -41,6 +41,14 @@ TEST(ButtonTest, AStripOf200PixelsGivesFour50PixelStatesLoadedOnce) {
     EXPECT_EQ(shown(button), QColor(Qt::gray)) << "disabled";
     EXPECT_TRUE(skin->pixmap("missing.png").isNull());
     EXPECT_TRUE(skin->statePixmap("missing.png", 4, 1).isNull());
+
+    // An uncached picture is the same picture, read again at every call.
+    int beforeUncached = skin->filesLoaded();
+    QPixmap fresh = skin->uncachedPixmap("strip.png");
+    EXPECT_EQ(fresh.toImage(), skin->pixmap("strip.png").toImage());
+    skin->uncachedPixmap("strip.png");
+    EXPECT_EQ(skin->filesLoaded(), beforeUncached + 2);
+    EXPECT_TRUE(skin->uncachedPixmap("missing.png").isNull());
 }
 
 TEST(ButtonTest, TheStateMachineAndItsClicks) {
