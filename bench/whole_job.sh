@@ -62,7 +62,8 @@ now_ms() { date +%s%3N; }
 hz=$(getconf CLK_TCK)
 
 started=$(now_ms)
-"$bin/lumora" >"$work/lumora.log" 2>&1 &
+# In its own folder with cores allowed, so a crash at exit leaves its core.
+(cd "$work" && ulimit -c unlimited && exec "$bin/lumora") >"$work/lumora.log" 2>&1 &
 lumora=$!
 # Polled every 20 ms: xdotool's own --sync waits in half-second steps.
 window=""
@@ -116,7 +117,11 @@ click 728 135 # 停止录制
 sleep 2
 peak=$(peak_kb "$lumora")
 kill -TERM "$lumora" "$reader"
-wait "$lumora" || true
+exit_status=0
+wait "$lumora" || exit_status=$?
+if [ "$exit_status" -ne 0 ] && [ -f "$work/core" ]; then
+    mv "$work/core" "/tmp/lumora-whole-job-$mode.core"
+fi
 bash "$source_dir/tools/pulse-fixture.sh" stop "$work/pulse" >/dev/null || true
 
 cp "$work/lumora.log" "/tmp/lumora-whole-job-$mode.log"
@@ -164,3 +169,5 @@ echo "whole job: recording's graph ticks $((stop_tick - start_tick)) in 60 s," \
     "tick slots missed $((stop_missed - start_missed))"
 echo "whole job: peak resident memory $((peak / 1024)) MB"
 echo "whole job: peak anonymous memory $((peak_anonymous / 1024)) MB (sampled every 5 s)"
+echo "whole job: Lumora's exit status after SIGTERM: $exit_status" \
+    "$([ "$exit_status" -ne 0 ] && echo "(core, if any: /tmp/lumora-whole-job-$mode.core)")"
