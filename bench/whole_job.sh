@@ -28,7 +28,15 @@ esac
 bin="$build/bin"
 source_dir="$build/.."
 work=$(mktemp -d /tmp/lumora-whole-job-XXXXXX)
-trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
+# Whatever ends the script, nothing it started stays behind: a sound server
+# left running (its test tone included) would load the next run.
+cleanup() {
+    kill $(jobs -p) 2>/dev/null || true
+    wait 2>/dev/null || true
+    bash "$source_dir/tools/pulse-fixture.sh" stop "$work/pulse" >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_CACHE_HOME="$work/home/cache"
 export XDG_RUNTIME_DIR="$work/run" LUMORA_CRASH_REPORTER=""
 mkdir -p "$HOME" "$XDG_CONFIG_HOME/LumoraBox" && mkdir -m 700 "$XDG_RUNTIME_DIR"
@@ -123,7 +131,6 @@ if [ "$exit_status" -ne 0 ] && [ -f "$work/core" ]; then
     mv "$work/core" "/tmp/lumora-whole-job-$mode.core"
 fi
 bash "$source_dir/tools/pulse-fixture.sh" stop "$work/pulse" >/dev/null || true
-
 cp "$work/lumora.log" "/tmp/lumora-whole-job-$mode.log"
 # The graph's counts logged at the recording's start and stop.
 ticks_at() { sed -n "s/.*recording $1 at graph tick \([0-9]*\), \([0-9]*\) tick.*/\1 \2/p" "$work/lumora.log" | tail -n1; }
