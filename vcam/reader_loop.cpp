@@ -116,8 +116,8 @@ void ReaderLoop::followWriter(bool fresh) {
 }
 
 // The channel's pictures are of another size or rate now. The last picture
-// is scaled into the new buffer, so that what sinks get until the first new
-// picture is copied (the next round) is still the last one.
+// is scaled into the new buffer, so that it is what the sinks have should
+// the new picture be gone before it is copied.
 void ReaderLoop::adopt(const PictureMode& mode) {
     if (mode.size != mode_.size) {
         PictureScaler scaler;
@@ -183,10 +183,25 @@ void ReaderLoop::forgetUnused() {
     });
 }
 
-// Only the copy happens under the channel's mutex. A picture of another size
-// is left in the channel: the buffers are made anew after the mutex is given
-// back, and the next round copies it.
+// A picture of another size makes the buffers anew (after the mutex is
+// given back) and is then copied at once: sinks never get the old picture
+// scaled in its place, which at start is a black one.
 bool ReaderLoop::copyNewFrame() {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        switch (copyOnce()) {
+            case Copy::Fresh:
+                return true;
+            case Copy::Adopted:
+                continue;
+            case Copy::Nothing:
+                return false;
+        }
+    }
+    return false;
+}
+
+// Only the copy happens under the channel's mutex.
+ReaderLoop::Copy ReaderLoop::copyOnce() {
     reader_.poll();
     int width = 0, height = 0;
     uint32_t imageSize = 0;
@@ -202,6 +217,7 @@ bool ReaderLoop::copyNewFrame() {
     reader_.release();
     if (ours && seen != mode_) {
         adopt(seen);
+        return fresh ? Copy::Fresh : Copy::Adopted;
     }
-    return fresh;
+    return fresh ? Copy::Fresh : Copy::Nothing;
 }

@@ -51,7 +51,10 @@ private:
         std::vector<uint8_t> bytes;
     };
 
+    // Copies a new picture of the channel; true when one came.
     bool copyNewFrame();
+    enum class Copy { Nothing, Fresh, Adopted };
+    Copy copyOnce();
     void adopt(const PictureMode& mode);
     void followWriter(bool fresh);
     bool due(const FrameSink& sink, bool fresh) const;

@@ -37,6 +37,7 @@ struct StreamCount {
     int frames = 0;       // whole frames read
     int newPictures = 0;  // frames whose marker moved: pictures of the feeder, not repeats
     int unmarked = 0;     // frames without the marker
+    int before = 0;       // frames before the first marked one
 };
 
 // Reads frames of width x height for `span` from the first one that shows
@@ -46,13 +47,16 @@ std::optional<StreamCount> countFrames(ChildProcess& reader, int width, int heig
     std::vector<uint8_t> frame(bgrBytes(width, height));
     auto giveUp = Clock::now() + 10s;
     int column = -1;
+    int before = -1;
     while (column < 0) {
         if (Clock::now() > giveUp || !reader.readExactly(frame.data(), frame.size())) {
             return std::nullopt;
         }
         column = markerColumn(frame.data(), width, 3);
+        ++before;
     }
     StreamCount count;
+    count.before = before;
     auto end = Clock::now() + span;
     while (Clock::now() < end && reader.readExactly(frame.data(), frame.size(), 2s)) {
         ++count.frames;
@@ -91,6 +95,7 @@ TEST(VCamModeStreamTest, StandardOutputCarriesEachModesSizeAtItsRate) {
         EXPECT_NEAR(count->frames / seconds, mode.rate, 1.0);
         EXPECT_NEAR(count->newPictures / seconds, mode.rate, 1.0);
         EXPECT_EQ(count->unmarked, 0);
+        EXPECT_EQ(count->before, 0) << "the first frame is the writer's picture, not a black one";
 
         if (mode.width == k1080p.width) {
             feeder.kill();
