@@ -269,6 +269,8 @@ class Converter:
         self.constants[op.outputs[0]] = self.constants[src].astype(np.float32)
 
     def weight(self, index):
+        if index < 0:
+            raise ConversionError("an operator lacks its weights or bias")
         if index not in self.constants:
             raise ConversionError(f"weights {self.tensors[index].name} are not constant")
         return self.constants[index].astype(np.float32)
@@ -296,6 +298,9 @@ class Converter:
         dil_w, dil_h = op.option(5, default=1), op.option(6, default=1)
         kh, kw, out_channels = w.shape[1], w.shape[2], w.shape[3]
         in_channels = self.shape(op.inputs[0])[3]
+        if out_channels % in_channels:
+            raise ConversionError(f"depthwise convolution of {in_channels} channels to "
+                                  f"{out_channels}")
         pads = self.pads(op, padding == PADDING_SAME, kh, kw, stride_h, stride_w, dil_h, dil_w)
         x = self.value(op.inputs[0])
         wname = self.constant(self.tensors[op.inputs[1]].name,
@@ -305,7 +310,6 @@ class Converter:
         self.node("Conv", [x, wname, bname], [out], kernel_shape=[kh, kw],
                   strides=[stride_h, stride_w], dilations=[dil_h, dil_w], pads=pads,
                   group=in_channels)
-        assert out_channels % in_channels == 0
 
     def average_pool(self, op):
         padding, stride_w, stride_h = (op.option(0, fbn.Int8Flags), op.option(1), op.option(2))
