@@ -50,6 +50,9 @@ CameraControlView::CameraControlView(QWidget* parent, CameraLister lister)
     vcamCheck_->check();
     fillDeviceBox(0);
     fillDeviceBox(1);
+    showCaptureSizeRule();
+    connect(BoxSiteListener::instance(), &BoxSiteListener::sig_outputModeChanged, this,
+            &CameraControlView::showCaptureSizeRule);
     QTimer::singleShot(0, this, &CameraControlView::loadFromDb);
     WidgetHide::instance()->setPanel(this);
 }
@@ -94,6 +97,17 @@ QWidget* CameraControlView::buildFaceBlock() {
     connect(decrease_, &Button::clicked, this, &CameraControlView::onBtnDec);
     connect(increase_, &Button::clicked, this, &CameraControlView::onBtnEnc);
     return block;
+}
+
+// In the high-definition modes the first camera is opened at the mode's
+// size, whatever its size box says; the box then says so instead of
+// offering a choice that does nothing. The second camera only feeds the
+// inset, so its size stays the user's.
+void CameraControlView::showCaptureSizeRule() {
+    bool standard = MediaSite::instance()->outputModeIndex() == 0;
+    QComboBox* size = boxes_[0].size;
+    size->setEnabled(standard);
+    size->setToolTip(standard ? QString() : tr("高清输出时，摄像头按输出画质的大小采集"));
 }
 
 QWidget* CameraControlView::buildQualityBlock() {

@@ -76,6 +76,7 @@ private:
     QWidget* buildFaceBlock();
     QWidget* buildCameraBlock(int camera);
     QWidget* buildQualityBlock();
+    void showCaptureSizeRule();
     void fillDeviceBox(int camera);
     void fillSizeBox(int camera, int deviceIndex);
     void deviceChosen(int camera);

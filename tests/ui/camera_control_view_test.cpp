@@ -274,15 +274,21 @@ TEST(CameraPanelTest, OutputQualityChoosesTheModeKeepsItAndAsksBeforeEndingAReco
                                                  "全高清 1920×1080 30帧"}));
         EXPECT_EQ(quality->currentIndex(), 0) << "the standard mode to begin with";
         EXPECT_EQ(PlayGraph::Instance()->Mode(), kStandardMode);
+        EXPECT_TRUE(panel.sizeBox(0)->isEnabled()) << "the capture size is the user's";
 
         quality->setCurrentIndex(1);
         EXPECT_EQ(site->outputModeIndex(), 1);
         EXPECT_EQ(PlayGraph::Instance()->Mode(), kHd720Mode);
         EXPECT_EQ(SettingsDb::instance()->loadText("output_mode"), "1280x720@30");
+        // The first camera now follows the mode: its size box says so.
+        EXPECT_FALSE(panel.sizeBox(0)->isEnabled());
+        EXPECT_EQ(panel.sizeBox(0)->toolTip(), "高清输出时，摄像头按输出画质的大小采集");
+        EXPECT_TRUE(panel.sizeBox(1)->isEnabled()) << "the inset's camera keeps its choice";
     }
     CameraControlView again(nullptr, cameras.lister());
     settle();
     EXPECT_EQ(again.qualityBox()->currentIndex(), 1) << "the choice comes back";
+    EXPECT_FALSE(again.sizeBox(0)->isEnabled()) << "and with it the rule for the first camera";
 
     // While recording: "No" keeps the mode and the recording.
     int stopRequests = 0;
@@ -308,4 +314,6 @@ TEST(CameraPanelTest, OutputQualityChoosesTheModeKeepsItAndAsksBeforeEndingAReco
     site->setRecording(false);
     again.qualityBox()->setCurrentIndex(0);
     EXPECT_EQ(PlayGraph::Instance()->Mode(), kStandardMode);
+    EXPECT_TRUE(again.sizeBox(0)->isEnabled());
+    EXPECT_TRUE(again.sizeBox(0)->toolTip().isEmpty());
 }
