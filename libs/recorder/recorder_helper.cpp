@@ -5,6 +5,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <optional>
 
 #include "base/debug_log.h"
 #include "base/video_frame.h"
@@ -36,11 +37,13 @@ std::string utf8(const wchar_t* text) {
     return out;
 }
 
-GstBufferPool* makePool(GstElement* source, int blockSize) {
+// Blocks of blockSize for a source: `made` of them at once, at most `most`
+// (0: no limit) in the pipeline at a time.
+GstBufferPool* makePool(GstElement* source, int blockSize, guint made, guint most) {
     GstBufferPool* pool = gst_buffer_pool_new();
     GstStructure* config = gst_buffer_pool_get_config(pool);
     GstCaps* caps = gst_app_src_get_caps(GST_APP_SRC(source));
-    gst_buffer_pool_config_set_params(config, caps, static_cast<guint>(blockSize), 8, 0);
+    gst_buffer_pool_config_set_params(config, caps, static_cast<guint>(blockSize), made, most);
     if (caps != nullptr) {
         gst_caps_unref(caps);
     }
@@ -178,11 +181,17 @@ bool RecorderHelper::InitChannels(const wchar_t* path) {
         videoSource_ = gst_bin_get_by_name(GST_BIN(pipeline_), "video");
         gst_video_info_set_format(&videoInfo_, GST_VIDEO_FORMAT_I420, static_cast<guint>(width_),
                                   static_cast<guint>(height_));
-        videoPool_ = makePool(videoSource_, static_cast<int>(GST_VIDEO_INFO_SIZE(&videoInfo_)));
+        // Pictures waiting for the encoder are bounded: 8 is a quarter to half
+        // a second of them, and 25 MB at 1080p; an encoder further behind
+        // gets no more (see pushPicture) instead of the program's memory
+        // growing without end.
+        videoPool_ = makePool(videoSource_, static_cast<int>(GST_VIDEO_INFO_SIZE(&videoInfo_)),
+                              kPicturesMade, kPicturesWaiting);
     }
     if (hasAudio_) {
         audioSource_ = gst_bin_get_by_name(GST_BIN(pipeline_), "audio");
-        audioPool_ = makePool(audioSource_, audioBlock_);
+        // Sound is small and never left out: no limit.
+        audioPool_ = makePool(audioSource_, audioBlock_, 8, 0);
     }
     if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         debugLog("RecorderHelper, cannot write %s", utf8(path).c_str());
@@ -209,7 +218,19 @@ bool RecorderHelper::InputChannelData(int channel, const char* data, int size) {
         if (size != width_ * height_ * 3) {
             return false;
         }
-        return pushPicture(reinterpret_cast<const uint8_t*>(data), pictureTime(now()),
+        GstClockTime arrived = now();
+        if (hasAudio_ && lastPictureSlot_ < 0) {
+            // The file begins with the sound: pictures wait for the first
+            // block, and the first picture takes the slot of the block's
+            // first sample, so both streams start together. A microphone
+            // that stays silent longer does not hold the pictures back.
+            std::optional<GstClockTime> origin = soundOrigin();
+            if (!origin && arrived < kSoundWait) {
+                return false;
+            }
+            arrived = origin ? std::min(arrived, *origin) : arrived;
+        }
+        return pushPicture(reinterpret_cast<const uint8_t*>(data), pictureTime(arrived),
                            GST_SECOND / static_cast<GstClockTime>(frameRate_));
     }
     if (channel == kAudio && hasAudio_ && size % bytesPerFrame_ == 0 && size <= audioBlock_) {
@@ -232,6 +253,14 @@ bool RecorderHelper::InputChannelData(int channel, const char* data, int size) {
         return push(audioSource_, audioPool_, data, size, pts, duration);
     }
     return false;
+}
+
+// The microphone takes tens of milliseconds to deliver its first block
+// (more on a busy machine); pictures from before it would start the file
+// with a stretch of silence and its two streams that far apart.
+std::optional<GstClockTime> RecorderHelper::soundOrigin() {
+    std::lock_guard<std::mutex> guard(audioLock_);
+    return audioStarted_ ? std::optional<GstClockTime>(audioOrigin_) : std::nullopt;
 }
 
 GstClockTime RecorderHelper::pictureTime(GstClockTime arrived) {
@@ -263,7 +292,13 @@ bool RecorderHelper::push(GstElement* source, GstBufferPool* pool, const char* d
 bool RecorderHelper::pushPicture(const uint8_t* bottomUpBgr, GstClockTime pts,
                                  GstClockTime duration) {
     GstBuffer* buffer = nullptr;
-    if (gst_buffer_pool_acquire_buffer(videoPool_, &buffer, nullptr) != GST_FLOW_OK) {
+    // Never waits for a block: the frame thread calls this. With every block
+    // still before the encoder, this picture is left out (its slot stays
+    // empty in the file).
+    GstBufferPoolAcquireParams dontWait{};
+    dontWait.flags = GST_BUFFER_POOL_ACQUIRE_FLAG_DONTWAIT;
+    if (gst_buffer_pool_acquire_buffer(videoPool_, &buffer, &dontWait) != GST_FLOW_OK) {
+        ++picturesLeftOut_;
         return false;
     }
     GstVideoFrame frame;
@@ -296,6 +331,10 @@ bool RecorderHelper::pushPicture(const uint8_t* bottomUpBgr, GstClockTime pts,
 void RecorderHelper::Stop() {
     std::unique_lock<std::shared_mutex> alone(feedLock_);
     bool wasRunning = running_.exchange(false);
+    if (wasRunning && picturesLeftOut_ > 0) {
+        debugLog("RecorderHelper, %llu pictures left out: the encoder was behind",
+                 static_cast<unsigned long long>(picturesLeftOut_));
+    }
     // Nothing fed, nothing to drain: the muxer would only wait for data.
     if (pipeline_ != nullptr && wasRunning && fed_) {
         for (GstElement* source : {videoSource_, audioSource_}) {

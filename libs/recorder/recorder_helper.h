@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 
@@ -74,9 +75,19 @@ private:
     // The picture's time on the file's frame grid (n / frame rate): the
     // graph's ticks jitter by milliseconds, the file's rate must not.
     GstClockTime pictureTime(GstClockTime arrived);
+    // How long the first picture waits for the first block of sound.
+    static constexpr GstClockTime kSoundWait = GST_SECOND / 2;
+    // When the first block of sound was heard; nothing before it came.
+    std::optional<GstClockTime> soundOrigin();
     cv::Mat planes_;  // I420 scratch; only the thread that feeds pictures touches it
     std::atomic<bool> running_{false};
     std::atomic<bool> fed_{false};  // some block reached the encoders
+    // Pictures made in advance, and at most waiting for the encoder.
+    static constexpr unsigned kPicturesMade = 2;
+    static constexpr unsigned kPicturesWaiting = 8;
+    // Written only by the thread that feeds pictures; read by Stop, which
+    // holds feedLock_ alone.
+    uint64_t picturesLeftOut_ = 0;
     // Feeding threads hold it shared while they push; Stop holds it alone
     // while it takes the pipeline down, so no push meets a freed pipeline.
     std::shared_mutex feedLock_;
