@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_caption.h"
 #include "effects/cam_streatch_effect.h"
 #include "effects/gif_mixer_effect.h"
 #include "effects/skin_color_effect.h"
@@ -16,7 +17,6 @@
 #include "effects/video_effect_small_video.h"
 #include "engine/effect_chain.h"
 #include "engine/video_source.h"
-#include "libs/overlay/text_effect32.h"
 
 namespace {
 std::vector<uint8_t> picture() {
@@ -51,22 +51,9 @@ std::wstring pendantPath() {
     return QString::fromUtf8(LUMORA_SOURCE_DIR "/skin/effect/挂件/爱心.gif").toStdWString();
 }
 
-std::unique_ptr<TextMixerEffect> stillCaption() {
-    auto caption = std::make_unique<TextMixerEffect>();
-    static const std::u16string text = u"欢迎来到直播间 Lumora";
-    static const std::u16string font = u"Noto Sans CJK SC";
-    TextScrollInfo scroll;
-    scroll.clrBk = 0x80000000;
-    scroll.pos = 1;
-    scroll.direct = 2;
-    TextParamInfo param;
-    param.szText = text.c_str();
-    param.szFont = font.c_str();
-    param.clrText = 0xFFFFFFFF;
-    param.point = 22;
-    caption->textEffect()->setTextScroll(&scroll);
-    caption->textEffect()->setTextParam(&param);
-    return caption;
+// The caption the panel makes by default, over a 640 x 480 picture.
+std::unique_ptr<TextMixerEffect> benchCaption() {
+    return makeBenchCaption(640, 480, u"欢迎来到直播间 Lumora", 0x80000000, 0xFFFFFFFF, 22);
 }
 
 void BM_MemcpyOneFrame32(benchmark::State& state) {
@@ -108,7 +95,7 @@ void BM_Pendant(benchmark::State& state) {
 BENCHMARK(BM_Pendant);
 
 void BM_Caption(benchmark::State& state) {
-    auto caption = stillCaption();
+    auto caption = benchCaption();
     run(state, *caption);
 }
 BENCHMARK(BM_Caption);
@@ -134,7 +121,7 @@ void BM_FullChain(benchmark::State& state) {
     GifMixerEffect pendant(pendantPath());
     StillCamera second;
     VideoEffectSmallVideo inset(&second);
-    auto caption = stillCaption();
+    auto caption = benchCaption();
     EffectChain chain;
     for (VideoEffect* effect :
          std::initializer_list<VideoEffect*>{&beautify, &pendant, &inset, caption.get()}) {

@@ -19,13 +19,13 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_caption.h"
 #include "effects/gif_mixer_effect.h"
 #include "effects/skin_color_effect.h"
 #include "effects/text_mixer_effect.h"
 #include "effects/video_effect_small_video.h"
 #include "engine/frame_workspace.h"
 #include "engine/play_graph.h"
-#include "libs/overlay/text_effect32.h"
 #include "outputs/vcam_output.h"
 #include "outputs/video_wnd_output.h"
 #include "outputs/wmv_record_output.h"
@@ -52,22 +52,7 @@ public:
 };
 
 std::unique_ptr<TextMixerEffect> scrollingCaption(int32_t width, int32_t height) {
-    auto caption = std::make_unique<TextMixerEffect>(width, height);
-    static const std::u16string text = u"直播测试";
-    static const std::u16string font = u"Noto Sans CJK SC";
-    TextScrollInfo scroll;
-    scroll.clrBk = 0xFFFFFF00;
-    scroll.pos = 1;
-    scroll.direct = 2;
-    scroll.speed = 30;
-    TextParamInfo param;
-    param.szText = text.c_str();
-    param.szFont = font.c_str();
-    param.clrText = 0xFF00FF00;
-    param.point = 20;
-    caption->textEffect()->setTextScroll(&scroll);
-    caption->textEffect()->setTextParam(&param);
-    return caption;
+    return makeBenchCaption(width, height, u"直播测试", 0xFFFFFF00, 0xFF00FF00, 20);
 }
 
 // Seconds one memcpy of a frame of this size takes here, the best of 20.
