@@ -1,0 +1,232 @@
+#include "effects/background_passes.h"
+
+#include <algorithm>
+#include <type_traits>
+#include <vector>
+
+#include "base/simd_dispatch.h"
+
+namespace {
+// The two rows of `big` that one row of `small` feeds, from `small`'s rows
+// above (a), at (b) and below (c): 3/4 of b and 1/4 of a (upper) or c
+// (lower), then the same along the row.
+template <typename T, int C, typename Wide>
+LUMORA_VECTORISED void doubleRow(const T* __restrict a, const T* __restrict b,
+                                 const T* __restrict c, int width, Wide* __restrict upper,
+                                 Wide* __restrict lower, T* __restrict outUpper,
+                                 T* __restrict outLower) {
+    const int n = width * C;
+    for (int i = 0; i < n; ++i) {
+        upper[i] = static_cast<Wide>(a[i] + 3 * static_cast<Wide>(b[i]));
+        lower[i] = static_cast<Wide>(c[i] + 3 * static_cast<Wide>(b[i]));
+    }
+    // The sums are four times the value in each direction, sixteen in all.
+    auto finish = [](Wide sum) -> T {
+        if constexpr (std::is_floating_point_v<T>) {
+            return static_cast<T>(sum * (1.0f / 16.0f));
+        } else {
+            return static_cast<T>((sum + 8) >> 4);
+        }
+    };
+    for (int pass = 0; pass < 2; ++pass) {
+        const Wide* v = pass == 0 ? upper : lower;
+        T* out = pass == 0 ? outUpper : outLower;
+        for (int ch = 0; ch < C; ++ch) {
+            out[ch] = finish(static_cast<Wide>(3 * v[ch] + v[ch]));
+            out[(2 * width - 1) * C + ch] =
+                finish(static_cast<Wide>(3 * v[(width - 1) * C + ch] + v[(width - 1) * C + ch]));
+        }
+        for (int x = 0; x + 1 < width; ++x) {
+            for (int ch = 0; ch < C; ++ch) {
+                const Wide left = v[x * C + ch];
+                const Wide right = v[(x + 1) * C + ch];
+                out[(2 * x + 1) * C + ch] = finish(static_cast<Wide>(3 * left + right));
+                out[(2 * x + 2) * C + ch] = finish(static_cast<Wide>(left + 3 * right));
+            }
+        }
+    }
+}
+
+template <typename T, int C, typename Wide>
+void doubleImage(const cv::Mat& small, cv::Mat& big) {
+    const int w = small.cols;
+    const int h = small.rows;
+    // Two rows of wide sums live past the end of `big`'s own rows would be
+    // simplest, but `big` is the caller's; they sit in a thread-local buffer
+    // made once per width instead.
+    thread_local std::vector<Wide> sums;
+    if (sums.size() < static_cast<size_t>(2 * w * C)) {
+        sums.resize(static_cast<size_t>(2 * w * C));
+    }
+    for (int y = 0; y < h; ++y) {
+        const T* a = small.ptr<T>(std::max(y - 1, 0));
+        const T* b = small.ptr<T>(y);
+        const T* c = small.ptr<T>(std::min(y + 1, h - 1));
+        doubleRow<T, C, Wide>(a, b, c, w, sums.data(), sums.data() + w * C, big.ptr<T>(2 * y),
+                              big.ptr<T>(2 * y + 1));
+    }
+}
+
+LUMORA_VECTORISED void halfRow(const uint8_t* __restrict top, const uint8_t* __restrict bottom,
+                               int halfWidth, uint8_t* __restrict out) {
+    for (int x = 0; x < halfWidth; ++x) {
+        for (int ch = 0; ch < 4; ++ch) {
+            const int sum =
+                top[8 * x + ch] + top[8 * x + 4 + ch] + bottom[8 * x + ch] + bottom[8 * x + 4 + ch];
+            out[4 * x + ch] = static_cast<uint8_t>((sum + 2) >> 2);
+        }
+    }
+}
+
+LUMORA_VECTORISED void refineRow(const uint8_t* __restrict picture,
+                                 const float* __restrict coefficients, int width,
+                                 uint8_t* __restrict mask) {
+    for (int x = 0; x < width; ++x) {
+        const float grey =
+            (picture[4 * x] * 0.114f + picture[4 * x + 1] * 0.587f + picture[4 * x + 2] * 0.299f) *
+            (1.0f / 255.0f);
+        float q = coefficients[2 * x] * grey + coefficients[2 * x + 1];
+        q = std::min(std::max(q, 0.0f), 1.0f);
+        mask[x] = static_cast<uint8_t>(q * 255.0f + 0.5f);
+    }
+}
+
+// Sums over a window of 2 radius + 1 pixels along each row, cut at the edges.
+void boxRows(const cv::Mat& in, cv::Mat& out, int radius, cv::Mat& rowScratch) {
+    const int w = in.cols;
+    auto* prefix = rowScratch.ptr<cv::Vec4f>(0);
+    for (int y = 0; y < in.rows; ++y) {
+        const auto* src = in.ptr<cv::Vec4f>(y);
+        auto* dst = out.ptr<cv::Vec4f>(y);
+        prefix[0] = cv::Vec4f();
+        for (int x = 0; x < w; ++x) {
+            prefix[x + 1] = prefix[x] + src[x];
+        }
+        for (int x = 0; x < w; ++x) {
+            dst[x] = prefix[std::min(x + radius + 1, w)] - prefix[std::max(x - radius, 0)];
+        }
+    }
+}
+
+LUMORA_VECTORISED void addRow(float* __restrict sum, const float* __restrict row, int n,
+                              float sign) {
+    for (int i = 0; i < n; ++i) {
+        sum[i] += sign * row[i];
+    }
+}
+
+// The same down each column, with one running row.
+void boxColumns(const cv::Mat& in, cv::Mat& out, int radius, cv::Mat& rowScratch) {
+    const int n = in.cols * 4;
+    auto* sum = rowScratch.ptr<float>(0);
+    std::fill(sum, sum + n, 0.0f);
+    for (int y = 0; y <= std::min(radius, in.rows - 1); ++y) {
+        addRow(sum, in.ptr<float>(y), n, 1.0f);
+    }
+    for (int y = 0; y < in.rows; ++y) {
+        std::copy(sum, sum + n, out.ptr<float>(y));
+        if (y + radius + 1 < in.rows) {
+            addRow(sum, in.ptr<float>(y + radius + 1), n, 1.0f);
+        }
+        if (y - radius >= 0) {
+            addRow(sum, in.ptr<float>(y - radius), n, -1.0f);
+        }
+    }
+}
+}  // namespace
+
+void downscaleHalf(const cv::Mat& full, cv::Mat& half) {
+    for (int y = 0; y < half.rows; ++y) {
+        halfRow(full.ptr<uint8_t>(2 * y), full.ptr<uint8_t>(2 * y + 1), half.cols,
+                half.ptr<uint8_t>(y));
+    }
+}
+
+void upsampleDouble(const cv::Mat& small, cv::Mat& big) {
+    switch (small.type()) {
+        case CV_8UC4:
+            doubleImage<uint8_t, 4, uint16_t>(small, big);
+            break;
+        case CV_8UC1:
+            doubleImage<uint8_t, 1, uint16_t>(small, big);
+            break;
+        case CV_32FC2:
+            doubleImage<float, 2, float>(small, big);
+            break;
+        default:
+            break;
+    }
+}
+
+void refineMask(const cv::Mat& picture, const cv::Mat& coefficients, cv::Mat& mask) {
+    for (int y = 0; y < picture.rows; ++y) {
+        refineRow(picture.ptr<uint8_t>(y), coefficients.ptr<float>(y), picture.cols,
+                  mask.ptr<uint8_t>(y));
+    }
+}
+
+void maskedBlur(const cv::Mat& picture, const cv::Mat& probability, int radius,
+                MaskedBlurScratch& scratch, cv::Mat& blurred) {
+    for (int y = 0; y < picture.rows; ++y) {
+        const uint8_t* px = picture.ptr<uint8_t>(y);
+        const float* p = probability.ptr<float>(y);
+        float* out = scratch.weighted.ptr<float>(y);
+        for (int x = 0; x < picture.cols; ++x) {
+            const float w = std::max(0.0f, 1.0f - 2.0f * p[x]);
+            out[4 * x] = px[4 * x] * w;
+            out[4 * x + 1] = px[4 * x + 1] * w;
+            out[4 * x + 2] = px[4 * x + 2] * w;
+            out[4 * x + 3] = w;
+        }
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        boxRows(scratch.weighted, scratch.passed, radius, scratch.row);
+        boxColumns(scratch.passed, scratch.weighted, radius, scratch.row);
+    }
+    const float side = static_cast<float>(2 * radius + 1);
+    const float enough = 1e-3f * side * side * side * side;
+    for (int y = 0; y < picture.rows; ++y) {
+        const uint8_t* px = picture.ptr<uint8_t>(y);
+        const float* sums = scratch.weighted.ptr<float>(y);
+        uint8_t* out = blurred.ptr<uint8_t>(y);
+        for (int x = 0; x < picture.cols; ++x) {
+            const float weight = sums[4 * x + 3];
+            if (weight < enough) {
+                std::copy(px + 4 * x, px + 4 * x + 4, out + 4 * x);
+                continue;
+            }
+            const float scale = 1.0f / weight;
+            for (int ch = 0; ch < 3; ++ch) {
+                out[4 * x + ch] =
+                    static_cast<uint8_t>(std::min(sums[4 * x + ch] * scale + 0.5f, 255.0f));
+            }
+            out[4 * x + 3] = px[4 * x + 3];
+        }
+    }
+}
+
+LUMORA_VECTORISED void blendBackground(uint8_t* __restrict frame,
+                                       const uint8_t* __restrict background,
+                                       const uint8_t* __restrict mask, size_t pixels) {
+    for (size_t i = 0; i < pixels; ++i) {
+        const uint32_t m = mask[i];
+        for (int ch = 0; ch < 4; ++ch) {
+            // t / 255 rounded, exact for t up to 65,535.
+            const uint32_t t = frame[4 * i + ch] * m + background[4 * i + ch] * (255 - m) + 128;
+            frame[4 * i + ch] = static_cast<uint8_t>((t + (t >> 8)) >> 8);
+        }
+    }
+}
+
+LUMORA_VECTORISED void blendColour(uint8_t* __restrict frame, const uint8_t colour[4],
+                                   const uint8_t* __restrict mask, size_t pixels) {
+    const uint32_t c0 = colour[0], c1 = colour[1], c2 = colour[2], c3 = colour[3];
+    for (size_t i = 0; i < pixels; ++i) {
+        const uint32_t m = mask[i];
+        const uint32_t keep[4] = {c0, c1, c2, c3};
+        for (int ch = 0; ch < 4; ++ch) {
+            const uint32_t t = frame[4 * i + ch] * m + keep[ch] * (255 - m) + 128;
+            frame[4 * i + ch] = static_cast<uint8_t>((t + (t >> 8)) >> 8);
+        }
+    }
+}
