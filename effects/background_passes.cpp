@@ -91,20 +91,57 @@ LUMORA_VECTORISED void refineRow(const uint8_t* __restrict picture,
     }
 }
 
-// Sums over a window of 2 radius + 1 pixels along each row, cut at the edges.
+// Sums over a window of 2 radius + 1 pixels along each row, cut at the edges;
+// four floats a pixel.
 void boxRows(const cv::Mat& in, cv::Mat& out, int radius, cv::Mat& rowScratch) {
     const int w = in.cols;
-    auto* prefix = rowScratch.ptr<cv::Vec4f>(0);
+    float* prefix = rowScratch.ptr<float>(0);
     for (int y = 0; y < in.rows; ++y) {
-        const auto* src = in.ptr<cv::Vec4f>(y);
-        auto* dst = out.ptr<cv::Vec4f>(y);
-        prefix[0] = cv::Vec4f();
+        const float* src = in.ptr<float>(y);
+        float* dst = out.ptr<float>(y);
+        prefix[0] = prefix[1] = prefix[2] = prefix[3] = 0.0f;
         for (int x = 0; x < w; ++x) {
-            prefix[x + 1] = prefix[x] + src[x];
+            for (int ch = 0; ch < 4; ++ch) {
+                prefix[4 * x + 4 + ch] = prefix[4 * x + ch] + src[4 * x + ch];
+            }
         }
         for (int x = 0; x < w; ++x) {
-            dst[x] = prefix[std::min(x + radius + 1, w)] - prefix[std::max(x - radius, 0)];
+            const int high = 4 * std::min(x + radius + 1, w);
+            const int low = 4 * std::max(x - radius, 0);
+            for (int ch = 0; ch < 4; ++ch) {
+                dst[4 * x + ch] = prefix[high + ch] - prefix[low + ch];
+            }
         }
+    }
+}
+
+// The blurred colour sums divided by the blurred weight; where the weight is
+// too small (no background near) the picture's own pixel.
+LUMORA_VECTORISED void divideRow(const uint8_t* __restrict picture, const float* __restrict sums,
+                                 int width, float enough, uint8_t* __restrict out) {
+    for (int x = 0; x < width; ++x) {
+        const float weight = sums[4 * x + 3];
+        const bool near = weight >= enough;
+        const float scale = near ? 1.0f / weight : 0.0f;
+        for (int ch = 0; ch < 3; ++ch) {
+            const float blurred = std::min(sums[4 * x + ch] * scale + 0.5f, 255.0f);
+            out[4 * x + ch] = near ? static_cast<uint8_t>(blurred) : picture[4 * x + ch];
+        }
+        out[4 * x + 3] = picture[4 * x + 3];
+    }
+}
+
+// Each pixel's colours times its background weight max(0, 1 - 2 p), and the
+// weight.
+LUMORA_VECTORISED void weighRow(const uint8_t* __restrict picture,
+                                const float* __restrict probability, int width,
+                                float* __restrict out) {
+    for (int x = 0; x < width; ++x) {
+        const float w = std::max(0.0f, 1.0f - 2.0f * probability[x]);
+        out[4 * x] = picture[4 * x] * w;
+        out[4 * x + 1] = picture[4 * x + 1] * w;
+        out[4 * x + 2] = picture[4 * x + 2] * w;
+        out[4 * x + 3] = w;
     }
 }
 
@@ -168,16 +205,8 @@ void refineMask(const cv::Mat& picture, const cv::Mat& coefficients, cv::Mat& ma
 void maskedBlur(const cv::Mat& picture, const cv::Mat& probability, int radius,
                 MaskedBlurScratch& scratch, cv::Mat& blurred) {
     for (int y = 0; y < picture.rows; ++y) {
-        const uint8_t* px = picture.ptr<uint8_t>(y);
-        const float* p = probability.ptr<float>(y);
-        float* out = scratch.weighted.ptr<float>(y);
-        for (int x = 0; x < picture.cols; ++x) {
-            const float w = std::max(0.0f, 1.0f - 2.0f * p[x]);
-            out[4 * x] = px[4 * x] * w;
-            out[4 * x + 1] = px[4 * x + 1] * w;
-            out[4 * x + 2] = px[4 * x + 2] * w;
-            out[4 * x + 3] = w;
-        }
+        weighRow(picture.ptr<uint8_t>(y), probability.ptr<float>(y), picture.cols,
+                 scratch.weighted.ptr<float>(y));
     }
     for (int pass = 0; pass < 2; ++pass) {
         boxRows(scratch.weighted, scratch.passed, radius, scratch.row);
@@ -186,47 +215,37 @@ void maskedBlur(const cv::Mat& picture, const cv::Mat& probability, int radius,
     const float side = static_cast<float>(2 * radius + 1);
     const float enough = 1e-3f * side * side * side * side;
     for (int y = 0; y < picture.rows; ++y) {
-        const uint8_t* px = picture.ptr<uint8_t>(y);
-        const float* sums = scratch.weighted.ptr<float>(y);
-        uint8_t* out = blurred.ptr<uint8_t>(y);
-        for (int x = 0; x < picture.cols; ++x) {
-            const float weight = sums[4 * x + 3];
-            if (weight < enough) {
-                std::copy(px + 4 * x, px + 4 * x + 4, out + 4 * x);
-                continue;
-            }
-            const float scale = 1.0f / weight;
-            for (int ch = 0; ch < 3; ++ch) {
-                out[4 * x + ch] =
-                    static_cast<uint8_t>(std::min(sums[4 * x + ch] * scale + 0.5f, 255.0f));
-            }
-            out[4 * x + 3] = px[4 * x + 3];
-        }
+        divideRow(picture.ptr<uint8_t>(y), scratch.weighted.ptr<float>(y), picture.cols, enough,
+                  blurred.ptr<uint8_t>(y));
     }
 }
 
+// The mask's 0..255 as a weight of 0..256, so that 255 keeps the frame's
+// bytes exactly and the sums fit 16-bit lanes: x * w + y * (256 - w) + 128
+// is at most 65,408.
 LUMORA_VECTORISED void blendBackground(uint8_t* __restrict frame,
                                        const uint8_t* __restrict background,
                                        const uint8_t* __restrict mask, size_t pixels) {
     for (size_t i = 0; i < pixels; ++i) {
-        const uint32_t m = mask[i];
+        const uint16_t m = static_cast<uint16_t>(mask[i] + (mask[i] >> 7));
+        const uint16_t rest = static_cast<uint16_t>(256 - m);
         for (int ch = 0; ch < 4; ++ch) {
-            // t / 255 rounded, exact for t up to 65,535.
-            const uint32_t t = frame[4 * i + ch] * m + background[4 * i + ch] * (255 - m) + 128;
-            frame[4 * i + ch] = static_cast<uint8_t>((t + (t >> 8)) >> 8);
+            frame[4 * i + ch] = static_cast<uint8_t>(
+                (frame[4 * i + ch] * m + background[4 * i + ch] * rest + 128) >> 8);
         }
     }
 }
 
 LUMORA_VECTORISED void blendColour(uint8_t* __restrict frame, const uint8_t colour[4],
                                    const uint8_t* __restrict mask, size_t pixels) {
-    const uint32_t c0 = colour[0], c1 = colour[1], c2 = colour[2], c3 = colour[3];
+    const uint16_t c0 = colour[0], c1 = colour[1], c2 = colour[2], c3 = colour[3];
     for (size_t i = 0; i < pixels; ++i) {
-        const uint32_t m = mask[i];
-        const uint32_t keep[4] = {c0, c1, c2, c3};
-        for (int ch = 0; ch < 4; ++ch) {
-            const uint32_t t = frame[4 * i + ch] * m + keep[ch] * (255 - m) + 128;
-            frame[4 * i + ch] = static_cast<uint8_t>((t + (t >> 8)) >> 8);
-        }
+        const uint16_t m = static_cast<uint16_t>(mask[i] + (mask[i] >> 7));
+        const uint16_t rest = static_cast<uint16_t>(256 - m);
+        uint8_t* px = frame + 4 * i;
+        px[0] = static_cast<uint8_t>((px[0] * m + c0 * rest + 128) >> 8);
+        px[1] = static_cast<uint8_t>((px[1] * m + c1 * rest + 128) >> 8);
+        px[2] = static_cast<uint8_t>((px[2] * m + c2 * rest + 128) >> 8);
+        px[3] = static_cast<uint8_t>((px[3] * m + c3 * rest + 128) >> 8);
     }
 }

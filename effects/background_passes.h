@@ -38,8 +38,9 @@ struct MaskedBlurScratch {
 void maskedBlur(const cv::Mat& picture, const cv::Mat& probability, int radius,
                 MaskedBlurScratch& scratch, cv::Mat& blurred);
 
-// frame = frame x m + background x (1 - m), m = mask / 255, rounded; a pixel
-// under 255 keeps its bytes exactly, one under 0 takes the background's.
+// frame = frame x m + background x (1 - m), m = (mask + mask / 128) / 256,
+// rounded; a pixel under 255 keeps its bytes exactly, one under 0 takes the
+// background's.
 void blendBackground(uint8_t* frame, const uint8_t* background, const uint8_t* mask, size_t pixels);
 // The same with one colour (B, G, R, x) for the background.
 void blendColour(uint8_t* frame, const uint8_t colour[4], const uint8_t* mask, size_t pixels);
