@@ -123,6 +123,7 @@ void BackgroundEffect::makeBuffers(int32_t width, int32_t height) {
     half_.create(half, CV_8UC4);
     halfCoeffs_.create(half, CV_32FC2);
     halfMask_.create(half, CV_8UC1);
+    greyRow_.create(1, half.width, CV_8UC1);
     fullMask_.create(frameSize_, CV_8UC1);
     quarter_.create(quarter, CV_8UC4);
     quarterBlur_.create(quarter, CV_8UC4);
@@ -197,7 +198,7 @@ void BackgroundEffect::Process(uint8_t* data, size_t size, int32_t width, int32_
     }
 
     upsampleDouble(mask_.coefficients, halfCoeffs_);
-    refineMask(half_, halfCoeffs_, halfMask_);
+    refineMask(half_, halfCoeffs_, greyRow_, halfMask_);
     upsampleDouble(halfMask_, fullMask_);
     if (mode_ == BackgroundMode::Colour) {
         blendColour(data, colour_, fullMask_.data, pixels);

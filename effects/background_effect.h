@@ -114,6 +114,7 @@ private:
     cv::Mat half_;         // the frame at half size, BGRx
     cv::Mat halfCoeffs_;   // the guided filter's coefficients at half size
     cv::Mat halfMask_;     // the refined mask at half size
+    cv::Mat greyRow_;      // one row of the half-size picture's luma
     cv::Mat fullMask_;     // the mask at the frame's size
     cv::Mat quarter_;      // the frame at a quarter size, BGRx
     cv::Mat quarterBlur_;  // the background blurred at a quarter size

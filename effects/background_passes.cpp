@@ -1,6 +1,7 @@
 #include "effects/background_passes.h"
 
 #include <algorithm>
+#include <cstring>
 #include <type_traits>
 #include <vector>
 
@@ -78,16 +79,19 @@ LUMORA_VECTORISED void halfRow(const uint8_t* __restrict top, const uint8_t* __r
     }
 }
 
+// The refined mask of one row in two vectorisable steps: the luma as a
+// byte, then a * luma + b through a float.
 LUMORA_VECTORISED void refineRow(const uint8_t* __restrict picture,
                                  const float* __restrict coefficients, int width,
-                                 uint8_t* __restrict mask) {
+                                 uint8_t* __restrict grey, uint8_t* __restrict mask) {
     for (int x = 0; x < width; ++x) {
-        const float grey =
-            (picture[4 * x] * 0.114f + picture[4 * x + 1] * 0.587f + picture[4 * x + 2] * 0.299f) *
-            (1.0f / 255.0f);
-        float q = coefficients[2 * x] * grey + coefficients[2 * x + 1];
-        q = std::min(std::max(q, 0.0f), 1.0f);
-        mask[x] = static_cast<uint8_t>(q * 255.0f + 0.5f);
+        grey[x] = static_cast<uint8_t>(
+            (picture[4 * x] * 29 + picture[4 * x + 1] * 150 + picture[4 * x + 2] * 77 + 128) >> 8);
+    }
+    for (int x = 0; x < width; ++x) {
+        float q = coefficients[2 * x] * (grey[x] * (1.0f / 255.0f)) + coefficients[2 * x + 1];
+        q = q < 0.0f ? 0.0f : (q > 1.0f ? 1.0f : q);
+        mask[x] = static_cast<uint8_t>(static_cast<int>(q * 255.0f + 0.5f));
     }
 }
 
@@ -195,9 +199,11 @@ void upsampleDouble(const cv::Mat& small, cv::Mat& big) {
     }
 }
 
-void refineMask(const cv::Mat& picture, const cv::Mat& coefficients, cv::Mat& mask) {
+void refineMask(const cv::Mat& picture, const cv::Mat& coefficients, cv::Mat& greyRow,
+                cv::Mat& mask) {
+    uint8_t* grey = greyRow.ptr<uint8_t>(0);
     for (int y = 0; y < picture.rows; ++y) {
-        refineRow(picture.ptr<uint8_t>(y), coefficients.ptr<float>(y), picture.cols,
+        refineRow(picture.ptr<uint8_t>(y), coefficients.ptr<float>(y), picture.cols, grey,
                   mask.ptr<uint8_t>(y));
     }
 }
@@ -223,9 +229,9 @@ void maskedBlur(const cv::Mat& picture, const cv::Mat& probability, int radius,
 // The mask's 0..255 as a weight of 0..256, so that 255 keeps the frame's
 // bytes exactly and the sums fit 16-bit lanes: x * w + y * (256 - w) + 128
 // is at most 65,408.
-LUMORA_VECTORISED void blendBackground(uint8_t* __restrict frame,
-                                       const uint8_t* __restrict background,
-                                       const uint8_t* __restrict mask, size_t pixels) {
+static LUMORA_VECTORISED void blendBackgroundRun(uint8_t* __restrict frame,
+                                                 const uint8_t* __restrict background,
+                                                 const uint8_t* __restrict mask, size_t pixels) {
     for (size_t i = 0; i < pixels; ++i) {
         const uint16_t m = static_cast<uint16_t>(mask[i] + (mask[i] >> 7));
         const uint16_t rest = static_cast<uint16_t>(256 - m);
@@ -236,8 +242,8 @@ LUMORA_VECTORISED void blendBackground(uint8_t* __restrict frame,
     }
 }
 
-LUMORA_VECTORISED void blendColour(uint8_t* __restrict frame, const uint8_t colour[4],
-                                   const uint8_t* __restrict mask, size_t pixels) {
+static LUMORA_VECTORISED void blendColourRun(uint8_t* __restrict frame, const uint8_t colour[4],
+                                             const uint8_t* __restrict mask, size_t pixels) {
     const uint16_t c0 = colour[0], c1 = colour[1], c2 = colour[2], c3 = colour[3];
     for (size_t i = 0; i < pixels; ++i) {
         const uint16_t m = static_cast<uint16_t>(mask[i] + (mask[i] >> 7));
@@ -248,4 +254,46 @@ LUMORA_VECTORISED void blendColour(uint8_t* __restrict frame, const uint8_t colo
         px[2] = static_cast<uint8_t>((px[2] * m + c2 * rest + 128) >> 8);
         px[3] = static_cast<uint8_t>((px[3] * m + c3 * rest + 128) >> 8);
     }
+}
+
+namespace {
+// Calls `blend(first, count)` for each run of pixels whose mask is not all
+// 255, in chunks of 32 pixels: the person's own pixels keep their bytes and
+// need no pass at all.
+template <typename Blend>
+void forEachRunToBlend(const uint8_t* mask, size_t pixels, Blend blend) {
+    constexpr size_t kChunk = 32;
+    size_t runStart = 0;
+    size_t at = 0;
+    for (; at + kChunk <= pixels; at += kChunk) {
+        uint64_t all = ~uint64_t{0};
+        for (size_t i = 0; i < kChunk; i += 8) {
+            uint64_t word;
+            std::memcpy(&word, mask + at + i, 8);
+            all &= word;
+        }
+        if (all == ~uint64_t{0}) {
+            if (at > runStart) {
+                blend(runStart, at - runStart);
+            }
+            runStart = at + kChunk;
+        }
+    }
+    if (pixels > runStart) {
+        blend(runStart, pixels - runStart);
+    }
+}
+}  // namespace
+
+void blendBackground(uint8_t* frame, const uint8_t* background, const uint8_t* mask,
+                     size_t pixels) {
+    forEachRunToBlend(mask, pixels, [&](size_t first, size_t count) {
+        blendBackgroundRun(frame + 4 * first, background + 4 * first, mask + first, count);
+    });
+}
+
+void blendColour(uint8_t* frame, const uint8_t colour[4], const uint8_t* mask, size_t pixels) {
+    forEachRunToBlend(mask, pixels, [&](size_t first, size_t count) {
+        blendColourRun(frame + 4 * first, colour, mask + first, count);
+    });
 }

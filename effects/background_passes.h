@@ -21,8 +21,10 @@ void upsampleDouble(const cv::Mat& small, cv::Mat& big);
 
 // The refined mask (CV_8UC1, 255 = person): a * grey + b clamped to [0, 1],
 // grey the BT.601 luma of `picture` in [0, 1] and (a, b) the guided filter's
-// coefficients (CV_32FC2) at the picture's size.
-void refineMask(const cv::Mat& picture, const cv::Mat& coefficients, cv::Mat& mask);
+// coefficients (CV_32FC2) at the picture's size. `greyRow` is scratch, one
+// row of CV_8UC1 as wide as the picture.
+void refineMask(const cv::Mat& picture, const cv::Mat& coefficients, cv::Mat& greyRow,
+                cv::Mat& mask);
 
 // The background's own colours, blurred: blur(picture x w) / blur(w) with
 // w = max(0, 1 - 2 p) for the person probability p (CV_32F, the picture's
