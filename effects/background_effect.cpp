@@ -12,13 +12,13 @@
 int backgroundBlurRadius(BlurStrength strength) {
     switch (strength) {
         case BlurStrength::Light:
-            return 2;
+            return 1;
         case BlurStrength::Medium:
-            return 4;
+            return 2;
         case BlurStrength::Strong:
-            return 7;
+            return 4;
     }
-    return 4;
+    return 2;
 }
 
 namespace {
@@ -129,9 +129,7 @@ void BackgroundEffect::makeBuffers(int32_t width, int32_t height) {
     quarterBlur_.create(quarter, CV_8UC4);
     halfBlur_.create(half, CV_8UC4);
     fullBackground_.create(frameSize_, CV_8UC4);
-    blurScratch_.weighted.create(quarter, CV_32FC4);
-    blurScratch_.passed.create(quarter, CV_32FC4);
-    blurScratch_.row.create(1, std::max(quarter.width, quarter.height) + 1, CV_32FC4);
+    blurScratch_.make(quarter);
     fittedValid_ = false;
     blended_ = false;
 }
@@ -158,8 +156,8 @@ void BackgroundEffect::fitPicture() {
 
 void BackgroundEffect::Process(uint8_t* data, size_t size, int32_t width, int32_t height) {
     ScopedLock guard(lock_);
-    if (mode_ == BackgroundMode::Off || !worker_ || width < 16 || height < 16 || width % 4 != 0 ||
-        height % 4 != 0 || size < static_cast<size_t>(width) * static_cast<size_t>(height) * 4) {
+    if (mode_ == BackgroundMode::Off || !worker_ || width < 16 || height < 16 || width % 8 != 0 ||
+        height % 8 != 0 || size < static_cast<size_t>(width) * static_cast<size_t>(height) * 4) {
         return;
     }
     if (frameSize_ != cv::Size(width, height)) {

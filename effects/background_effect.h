@@ -24,8 +24,8 @@ enum class BackgroundMode {
 // The three blur strengths of 背景虚化.
 enum class BlurStrength { Light, Medium, Strong };
 
-// The radius of the blur's box, in pixels of the quarter-size picture the
-// blur runs on (the box runs twice: a tent about twice as wide); four times
+// The radius of the blur's box, in pixels of the eighth-size picture the
+// blur runs on (the box runs twice: a tent about twice as wide); eight times
 // that in pixels of the frame.
 int backgroundBlurRadius(BlurStrength strength);
 
@@ -41,14 +41,15 @@ int backgroundBlurRadius(BlurStrength strength);
 // person's edge in this frame), doubles the mask to the frame's size and
 // blends.
 //
-// Blur takes only background pixels: blur(frame x bg) / blur(bg) at a
-// quarter of the frame's size, bg a weight that is 0 on the person and its
-// soft edge, then scaled up twice, so no halo of the person's colours
+// Blur takes only background pixels: blur(frame x bg) / blur(bg) at an
+// eighth of the frame's size, bg a weight that is 0 on the person and its
+// soft edge, then doubled three times, so no halo of the person's colours
 // spreads around them. A replacement picture is scaled to cover the frame
 // with its proportions kept and cropped in the middle (no bars); it is
 // fitted once per picture and frame size.
 //
-// Frames must have even sides divisible by four; others pass unchanged. The
+// Frames must have sides divisible by eight (every output mode's are);
+// others pass unchanged. The
 // buffers are made once per frame size; a steady size allocates nothing.
 //
 // When the network cannot be loaded the effect is inert: it says why once

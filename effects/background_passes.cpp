@@ -135,6 +135,17 @@ LUMORA_VECTORISED void divideRow(const uint8_t* __restrict picture, const float*
     }
 }
 
+// Each pixel of `out` the sum of a 2 x 2 block of four-float pixels.
+LUMORA_VECTORISED void sumPairs(const float* __restrict top, const float* __restrict bottom,
+                                int halfWidth, float* __restrict out) {
+    for (int x = 0; x < halfWidth; ++x) {
+        for (int ch = 0; ch < 4; ++ch) {
+            out[4 * x + ch] =
+                top[8 * x + ch] + top[8 * x + 4 + ch] + bottom[8 * x + ch] + bottom[8 * x + 4 + ch];
+        }
+    }
+}
+
 // Each pixel's colours times its background weight max(0, 1 - 2 p), and the
 // weight.
 LUMORA_VECTORISED void weighRow(const uint8_t* __restrict picture,
@@ -208,22 +219,38 @@ void refineMask(const cv::Mat& picture, const cv::Mat& coefficients, cv::Mat& gr
     }
 }
 
+void MaskedBlurScratch::make(cv::Size picture) {
+    const cv::Size half(picture.width / 2, picture.height / 2);
+    weighted.create(picture, CV_32FC4);
+    sums.create(half, CV_32FC4);
+    passed.create(half, CV_32FC4);
+    row.create(1, std::max(half.width, half.height) + 1, CV_32FC4);
+    small.create(half, CV_8UC4);
+    divided.create(half, CV_8UC4);
+}
+
 void maskedBlur(const cv::Mat& picture, const cv::Mat& probability, int radius,
                 MaskedBlurScratch& scratch, cv::Mat& blurred) {
     for (int y = 0; y < picture.rows; ++y) {
         weighRow(picture.ptr<uint8_t>(y), probability.ptr<float>(y), picture.cols,
                  scratch.weighted.ptr<float>(y));
     }
+    for (int y = 0; y < scratch.sums.rows; ++y) {
+        sumPairs(scratch.weighted.ptr<float>(2 * y), scratch.weighted.ptr<float>(2 * y + 1),
+                 scratch.sums.cols, scratch.sums.ptr<float>(y));
+    }
     for (int pass = 0; pass < 2; ++pass) {
-        boxRows(scratch.weighted, scratch.passed, radius, scratch.row);
-        boxColumns(scratch.passed, scratch.weighted, radius, scratch.row);
+        boxRows(scratch.sums, scratch.passed, radius, scratch.row);
+        boxColumns(scratch.passed, scratch.sums, radius, scratch.row);
     }
+    downscaleHalf(picture, scratch.small);
     const float side = static_cast<float>(2 * radius + 1);
-    const float enough = 1e-3f * side * side * side * side;
-    for (int y = 0; y < picture.rows; ++y) {
-        divideRow(picture.ptr<uint8_t>(y), scratch.weighted.ptr<float>(y), picture.cols, enough,
-                  blurred.ptr<uint8_t>(y));
+    const float enough = 4e-3f * side * side * side * side;
+    for (int y = 0; y < scratch.small.rows; ++y) {
+        divideRow(scratch.small.ptr<uint8_t>(y), scratch.sums.ptr<float>(y), scratch.small.cols,
+                  enough, scratch.divided.ptr<uint8_t>(y));
     }
+    upsampleDouble(scratch.divided, blurred);
 }
 
 // The mask's 0..255 as a weight of 0..256, so that 255 keeps the frame's

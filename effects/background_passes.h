@@ -29,13 +29,18 @@ void refineMask(const cv::Mat& picture, const cv::Mat& coefficients, cv::Mat& gr
 // The background's own colours, blurred: blur(picture x w) / blur(w) with
 // w = max(0, 1 - 2 p) for the person probability p (CV_32F, the picture's
 // size), so colours of the person and of its soft edge spread nowhere. The
-// blur is a box of the given radius, run twice (a tent). Where no
-// background is near, the picture stays. `sums` is scratch (CV_32FC4, the
-// picture's size, and a row of it).
+// sums are taken at half the picture's size (both sides even), blurred there
+// by a box of the given radius run twice (a tent), divided, and doubled back
+// into `blurred` (the picture's size). Where no background is near, the
+// picture stays. The scratch is made once per picture size by makeScratch.
 struct MaskedBlurScratch {
-    cv::Mat weighted;  // CV_32FC4: B w, G w, R w, w
-    cv::Mat passed;    // CV_32FC4
-    cv::Mat row;       // 1 x (max side + 1) CV_32FC4, running sums
+    cv::Mat weighted;  // CV_32FC4 at the picture's size: B w, G w, R w, w
+    cv::Mat sums;      // CV_32FC4 at half size
+    cv::Mat passed;    // CV_32FC4 at half size
+    cv::Mat row;       // one row of CV_32FC4, longer than either half side
+    cv::Mat small;     // the picture at half size, CV_8UC4
+    cv::Mat divided;   // the blurred background at half size, CV_8UC4
+    void make(cv::Size picture);
 };
 void maskedBlur(const cv::Mat& picture, const cv::Mat& probability, int radius,
                 MaskedBlurScratch& scratch, cv::Mat& blurred);

@@ -171,7 +171,7 @@ TEST_F(BackgroundEffectTest, BlurSpreadsNoHaloOfThePersonsColours) {
     cv::cvtColor(view(output, kWidth, kHeight), out, cv::COLOR_BGRA2BGR);
     cv::Mat inFloat;
     in.convertTo(inFloat, CV_32FC3);
-    const int radius = 4 * backgroundBlurRadius(BlurStrength::Strong);
+    const int radius = 8 * backgroundBlurRadius(BlurStrength::Strong);
 
     // What the background looks like blurred without the person: the
     // reference mask's background alone, blurred and normalised.
