@@ -128,7 +128,7 @@ void BackgroundEffect::makeBuffers(int32_t width, int32_t height) {
     quarter_.create(quarter, CV_8UC4);
     quarterBlur_.create(quarter, CV_8UC4);
     halfBlur_.create(half, CV_8UC4);
-    fullBackground_.create(frameSize_, CV_8UC4);
+    sumsRow_.create(1, 4 * width, CV_8UC4);
     blurScratch_.make(quarter);
     fittedValid_ = false;
     blended_ = false;
@@ -180,7 +180,6 @@ void BackgroundEffect::Process(uint8_t* data, size_t size, int32_t width, int32_
             maskedBlur(quarter_, mask_.probability, backgroundBlurRadius(strength_), blurScratch_,
                        quarterBlur_);
             upsampleDouble(quarterBlur_, halfBlur_);
-            upsampleDouble(halfBlur_, fullBackground_);
             break;
         case BackgroundMode::Picture:
             if (!fittedValid_) {
@@ -200,9 +199,10 @@ void BackgroundEffect::Process(uint8_t* data, size_t size, int32_t width, int32_
     upsampleDouble(halfMask_, fullMask_);
     if (mode_ == BackgroundMode::Colour) {
         blendColour(data, colour_, fullMask_.data, pixels);
+    } else if (mode_ == BackgroundMode::Blur) {
+        blendDoubledBackground(data, halfBlur_, fullMask_.data, sumsRow_);
     } else {
-        const cv::Mat& background = mode_ == BackgroundMode::Blur ? fullBackground_ : fitted_;
-        blendBackground(data, background.data, fullMask_.data, pixels);
+        blendBackground(data, fitted_.data, fullMask_.data, pixels);
     }
     blended_ = true;
 }

@@ -119,7 +119,7 @@ private:
     cv::Mat fullMask_;     // the mask at the frame's size
     cv::Mat quarter_;      // the frame at a quarter size, BGRx
     cv::Mat quarterBlur_;  // the background blurred at a quarter size
-    cv::Mat halfBlur_;     // the same at half size
-    cv::Mat fullBackground_;
+    cv::Mat halfBlur_;     // the same at half size; doubled while blending
+    cv::Mat sumsRow_;      // one row of the doubling's vertical sums
     MaskedBlurScratch blurScratch_;
 };

@@ -324,3 +324,48 @@ void blendColour(uint8_t* frame, const uint8_t colour[4], const uint8_t* mask, s
         blendColourRun(frame + 4 * first, colour, mask + first, count);
     });
 }
+
+namespace {
+bool allPerson(const uint8_t* mask, int width) {
+    for (int x = 0; x < width; ++x) {
+        if (mask[x] != 255) {
+            return false;
+        }
+    }
+    return true;
+}
+}  // namespace
+
+void blendDoubledBackground(uint8_t* frame, const cv::Mat& halfBackground, const uint8_t* mask,
+                            cv::Mat& rows) {
+    const int halfWidth = halfBackground.cols;
+    const int halfHeight = halfBackground.rows;
+    const int width = 2 * halfWidth;
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    // Two doubled background rows, then their vertical sums, all in `rows`.
+    uint8_t* upperRow = rows.ptr<uint8_t>(0);
+    uint8_t* lowerRow = upperRow + rowBytes;
+    auto* upperSums = reinterpret_cast<uint16_t*>(lowerRow + rowBytes);
+    uint16_t* lowerSums = upperSums + halfWidth * 4;
+    for (int y = 0; y < halfHeight; ++y) {
+        const uint8_t* upperMask = mask + static_cast<size_t>(2 * y) * width;
+        const uint8_t* lowerMask = upperMask + width;
+        const bool keepUpper = allPerson(upperMask, width);
+        const bool keepLower = allPerson(lowerMask, width);
+        if (keepUpper && keepLower) {
+            continue;
+        }
+        doubleRow<uint8_t, 4, uint16_t>(
+            halfBackground.ptr<uint8_t>(std::max(y - 1, 0)), halfBackground.ptr<uint8_t>(y),
+            halfBackground.ptr<uint8_t>(std::min(y + 1, halfHeight - 1)), halfWidth, upperSums,
+            lowerSums, upperRow, lowerRow);
+        if (!keepUpper) {
+            blendBackground(frame + static_cast<size_t>(2 * y) * rowBytes, upperRow, upperMask,
+                            static_cast<size_t>(width));
+        }
+        if (!keepLower) {
+            blendBackground(frame + static_cast<size_t>(2 * y + 1) * rowBytes, lowerRow, lowerMask,
+                            static_cast<size_t>(width));
+        }
+    }
+}

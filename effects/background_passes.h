@@ -51,3 +51,9 @@ void maskedBlur(const cv::Mat& picture, const cv::Mat& probability, int radius,
 void blendBackground(uint8_t* frame, const uint8_t* background, const uint8_t* mask, size_t pixels);
 // The same with one colour (B, G, R, x) for the background.
 void blendColour(uint8_t* frame, const uint8_t colour[4], const uint8_t* mask, size_t pixels);
+// blendBackground with upsampleDouble(halfBackground) as the background,
+// the doubling done row by row on the way, so the frame-sized background is
+// never written. `rows` is scratch: 16 bytes per pixel of a frame row
+// (CV_8UC4, four times the frame's width), made by the caller.
+void blendDoubledBackground(uint8_t* frame, const cv::Mat& halfBackground, const uint8_t* mask,
+                            cv::Mat& rows);
