@@ -132,6 +132,8 @@ void BackgroundEffect::makeBuffers(int32_t width, int32_t height) {
     blurScratch_.make(quarter);
     fittedValid_ = false;
     blended_ = false;
+    restartDue_ = true;
+    firstFreshMask_ = UINT64_MAX;
 }
 
 void BackgroundEffect::fitPicture() {
@@ -156,8 +158,13 @@ void BackgroundEffect::fitPicture() {
 
 void BackgroundEffect::Process(uint8_t* data, size_t size, int32_t width, int32_t height) {
     ScopedLock guard(lock_);
-    if (mode_ == BackgroundMode::Off || !worker_ || width < 16 || height < 16 || width % 8 != 0 ||
-        height % 8 != 0 || size < static_cast<size_t>(width) * static_cast<size_t>(height) * 4) {
+    if (mode_ == BackgroundMode::Off) {
+        restartDue_ = true;
+        firstFreshMask_ = UINT64_MAX;
+        return;
+    }
+    if (!worker_ || width < 16 || height < 16 || width % 8 != 0 || height % 8 != 0 ||
+        size < static_cast<size_t>(width) * static_cast<size_t>(height) * 4) {
         return;
     }
     if (frameSize_ != cv::Size(width, height)) {
@@ -166,10 +173,14 @@ void BackgroundEffect::Process(uint8_t* data, size_t size, int32_t width, int32_
     const cv::Mat frame(height, width, CV_8UC4, data);
     downscaleHalf(frame, half_);
     if (frames_++ % 2 == 0) {
-        worker_->offer(half_);
+        uint64_t sequence = 0;
+        if (worker_->offer(half_, restartDue_, &sequence) && restartDue_) {
+            restartDue_ = false;
+            firstFreshMask_ = sequence;
+        }
     }
     worker_->takeNewest(&mask_);
-    if (mask_.sequence == 0 || mask_.pictureSize != half_.size()) {
+    if (mask_.sequence < firstFreshMask_ || mask_.pictureSize != half_.size()) {
         return;
     }
 

@@ -110,6 +110,11 @@ private:
 
     cv::Size frameSize_;
     uint64_t frames_ = 0;
+    // After a pause (off, or no frames of this size yet) the masks from
+    // before are not used: the next offer restarts the worker's running mask
+    // and only masks from that step on count.
+    bool restartDue_ = true;
+    uint64_t firstFreshMask_ = UINT64_MAX;
     bool blended_ = false;
     SegmentationMask mask_;
     cv::Mat half_;         // the frame at half size, BGRx

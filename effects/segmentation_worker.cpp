@@ -80,7 +80,7 @@ bool SegmentationWorker::start(const SegmentationModel& model, std::string* prob
     return true;
 }
 
-bool SegmentationWorker::offer(const cv::Mat& picture) {
+bool SegmentationWorker::offer(const cv::Mat& picture, bool restart, uint64_t* sequence) {
     if (!thread_.joinable() || picture.empty() || picture.type() != CV_8UC4 || picture.cols < 8 ||
         picture.rows < 8 || picture.cols % 2 != 0 || picture.rows % 2 != 0) {
         return false;
@@ -93,6 +93,11 @@ bool SegmentationWorker::offer(const cv::Mat& picture) {
     offered_.create(picture.size(), CV_8UC4);
     picture.copyTo(offered_);
     hasOffer_ = true;
+    restartOffered_ = restart;
+    if (sequence != nullptr) {
+        // The worker is idle, so every step before this one is published.
+        *sequence = published_.load() + 1;
+    }
     guard.unlock();
     wake_.notify_one();
     return true;
@@ -117,6 +122,7 @@ void SegmentationWorker::run() {
             }
             std::swap(offered_, picture_);
             hasOffer_ = false;
+            restart_ = restartOffered_;
             busy_ = true;
         }
         const auto began = std::chrono::steady_clock::now();
@@ -128,9 +134,9 @@ void SegmentationWorker::run() {
             std::lock_guard<std::mutex> guard(handOver_);
             working_.sequence = published_.load() + 1;
             std::swap(ready_, working_);
+            published_.fetch_add(1);
             busy_ = false;
         }
-        published_.fetch_add(1);
     }
 }
 
@@ -150,8 +156,8 @@ void SegmentationWorker::step() {
     cv::flip(scratchProb_, scratchProb_, 0);
 
     // The running mask starts at the first output and restarts when the
-    // picture's size changes.
-    if (running_.size() != guideSize) {
+    // picture's size changes or the offer asked for it.
+    if (running_.size() != guideSize || restart_) {
         scratchProb_.copyTo(running_);
     } else {
         cv::addWeighted(scratchProb_, smoothing_, running_, 1.0f - smoothing_, 0.0, running_);

@@ -61,7 +61,10 @@ public:
     // Frame thread: copies `picture` (BGRx, bottom row first, both sides
     // even and at least 8) in for the next step when the worker is idle and
     // the lock is free; false when it is busy, stopped or the lock is taken.
-    bool offer(const cv::Mat& picture);
+    // With `restart` the step forgets the running mask (after a pause, when
+    // the old one may show somebody who has moved). When it is taken and
+    // `sequence` is given, *sequence is the number the step's mask will have.
+    bool offer(const cv::Mat& picture, bool restart = false, uint64_t* sequence = nullptr);
 
     // Frame thread: swaps the newest mask into *mask when it is newer than
     // the one there and the lock is free. The buffers swapped out are used
@@ -95,14 +98,16 @@ private:
     std::condition_variable wake_;
     cv::Mat offered_;
     bool hasOffer_ = false;
+    bool restartOffered_ = false;
     bool busy_ = false;
     bool stopping_ = false;
     SegmentationMask ready_;
 
     // The worker thread's own state.
     SegmentationMask working_;
-    cv::Mat running_;  // the smoothed probability, CV_32F at guide size
-    cv::Mat picture_;  // the picture of the step, copied out of offered_
+    cv::Mat running_;       // the smoothed probability, CV_32F at guide size
+    bool restart_ = false;  // the step forgets running_
+    cv::Mat picture_;       // the picture of the step, copied out of offered_
     cv::Mat scratchRgb_, scratchSmall_, scratchGrey_, scratchGuide_, scratchProb_;
 
     std::atomic<uint64_t> published_{0};

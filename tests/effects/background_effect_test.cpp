@@ -274,6 +274,47 @@ TEST_F(BackgroundEffectTest, OffLeavesFramesByteIdentical) {
     }
 }
 
+TEST_F(BackgroundEffectTest, AfterAPauseNoMaskFromBeforeIsUsed) {
+    BackgroundEffect effect(generalModel());
+    ASSERT_TRUE(effect.modelLoaded()) << effect.modelProblem();
+    effect.setMode(BackgroundMode::Colour);
+    effect.setColour(0, 0, 0);
+    std::vector<uint8_t> output;
+    ASSERT_TRUE(processUntilMasked(effect, input_, kWidth, kHeight, 2, &output));
+
+    // Off for a while, and the person moves: the picture mirrored.
+    effect.setMode(BackgroundMode::Off);
+    output = input_;
+    effect.Process(output.data(), output.size(), kWidth, kHeight);
+    std::vector<uint8_t> mirrored(input_.size());
+    cv::flip(view(input_, kWidth, kHeight), view(mirrored, kWidth, kHeight), 1);
+    cv::Mat mirroredReference;
+    cv::flip(reference_, mirroredReference, 1);
+
+    // Back on: every frame is either unchanged or blended with a mask of the
+    // mirrored picture, never with the one from before the pause (which
+    // would blacken the person's new place and keep the old one).
+    effect.setMode(BackgroundMode::Colour);
+    const cv::Mat person = personPixels(mirroredReference);
+    const cv::Mat background = backgroundPixels(mirroredReference);
+    int blended = 0;
+    ASSERT_TRUE(eventually(
+        [&] {
+            output = mirrored;
+            effect.Process(output.data(), output.size(), kWidth, kHeight);
+            if (output == mirrored) {
+                return false;
+            }
+            ++blended;
+            const cv::Mat out = view(output, kWidth, kHeight);
+            EXPECT_LT(meanDifference(view(mirrored, kWidth, kHeight), out, person), 1.5);
+            const cv::Scalar mean = cv::mean(out, background);
+            EXPECT_LT(mean[0] + mean[1] + mean[2], 3.0);
+            return blended >= 3;
+        },
+        kDeadline));
+}
+
 TEST_F(BackgroundEffectTest, AMissingOrCorruptNetworkLeavesFramesByteIdentical) {
     const std::string corrupt = ::testing::TempDir() + "background_effect_corrupt.onnx";
     {
