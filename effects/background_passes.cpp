@@ -284,45 +284,78 @@ static LUMORA_VECTORISED void blendColourRun(uint8_t* __restrict frame, const ui
 }
 
 namespace {
-// Calls `blend(first, count)` for each run of pixels whose mask is not all
-// 255, in chunks of 32 pixels: the person's own pixels keep their bytes and
-// need no pass at all.
-template <typename Blend>
-void forEachRunToBlend(const uint8_t* mask, size_t pixels, Blend blend) {
+// What a chunk of 32 pixels needs: nothing (all person), the background
+// alone (no person at all) or a blend.
+enum class Chunk { Keep, Replace, Blend };
+
+// Calls `replace(first, count)` and `blend(first, count)` for the runs of
+// chunks that need them; the person's own pixels need no pass at all, and
+// pure background is copied without arithmetic.
+template <typename Replace, typename Blend>
+void forEachRun(const uint8_t* mask, size_t pixels, Replace replace, Blend blend) {
     constexpr size_t kChunk = 32;
-    size_t runStart = 0;
-    size_t at = 0;
-    for (; at + kChunk <= pixels; at += kChunk) {
+    auto classify = [&](size_t at) {
         uint64_t all = ~uint64_t{0};
+        uint64_t any = 0;
         for (size_t i = 0; i < kChunk; i += 8) {
             uint64_t word;
             std::memcpy(&word, mask + at + i, 8);
             all &= word;
+            any |= word;
         }
-        if (all == ~uint64_t{0}) {
-            if (at > runStart) {
-                blend(runStart, at - runStart);
-            }
-            runStart = at + kChunk;
+        return all == ~uint64_t{0} ? Chunk::Keep : (any == 0 ? Chunk::Replace : Chunk::Blend);
+    };
+    auto finish = [&](Chunk kind, size_t first, size_t count) {
+        if (count == 0 || kind == Chunk::Keep) {
+            return;
+        }
+        if (kind == Chunk::Replace) {
+            replace(first, count);
+        } else {
+            blend(first, count);
+        }
+    };
+    size_t runStart = 0;
+    Chunk runKind = Chunk::Keep;
+    size_t at = 0;
+    for (; at + kChunk <= pixels; at += kChunk) {
+        const Chunk kind = classify(at);
+        if (kind != runKind) {
+            finish(runKind, runStart, at - runStart);
+            runStart = at;
+            runKind = kind;
         }
     }
-    if (pixels > runStart) {
-        blend(runStart, pixels - runStart);
-    }
+    finish(runKind, runStart, at - runStart);
+    // The tail shorter than a chunk is blended.
+    finish(Chunk::Blend, at, pixels - at);
 }
 }  // namespace
 
 void blendBackground(uint8_t* frame, const uint8_t* background, const uint8_t* mask,
                      size_t pixels) {
-    forEachRunToBlend(mask, pixels, [&](size_t first, size_t count) {
-        blendBackgroundRun(frame + 4 * first, background + 4 * first, mask + first, count);
-    });
+    forEachRun(
+        mask, pixels,
+        [&](size_t first, size_t count) {
+            std::memcpy(frame + 4 * first, background + 4 * first, 4 * count);
+        },
+        [&](size_t first, size_t count) {
+            blendBackgroundRun(frame + 4 * first, background + 4 * first, mask + first, count);
+        });
 }
 
 void blendColour(uint8_t* frame, const uint8_t colour[4], const uint8_t* mask, size_t pixels) {
-    forEachRunToBlend(mask, pixels, [&](size_t first, size_t count) {
-        blendColourRun(frame + 4 * first, colour, mask + first, count);
-    });
+    uint32_t pixel;
+    std::memcpy(&pixel, colour, 4);
+    forEachRun(
+        mask, pixels,
+        [&](size_t first, size_t count) {
+            auto* out = reinterpret_cast<uint32_t*>(frame + 4 * first);
+            std::fill(out, out + count, pixel);
+        },
+        [&](size_t first, size_t count) {
+            blendColourRun(frame + 4 * first, colour, mask + first, count);
+        });
 }
 
 namespace {
