@@ -35,11 +35,12 @@ int backgroundBlurRadius(BlurStrength strength);
 // thread; Process never waits for it. Every other frame at most, Process
 // offers the worker a half-size copy (only a try of the hand-over lock) and
 // uses the newest mask it has; until the first one arrives, frames pass
-// unchanged. The worker's mask comes with a guided filter's coefficients at a
-// quarter of the frame's size; Process scales them up to half size, applies
-// them to the frame's own grey picture there (so the mask's edge follows the
-// person's edge in this frame), doubles the mask to the frame's size and
-// blends.
+// unchanged. After a pause (off, or a new frame size) the masks from before
+// are dropped and the worker's running mask restarts, so somebody who moved
+// meanwhile is not cut out where they were. The worker's mask comes with a guided filter's
+// coefficients at a quarter of the frame's size; Process scales them up to half size, applies them
+// to the frame's own grey picture there (so the mask's edge follows the person's edge in this
+// frame), doubles the mask to the frame's size and blends.
 //
 // Blur takes only background pixels: blur(frame x bg) / blur(bg) at an
 // eighth of the frame's size, bg a weight that is 0 on the person and its
@@ -49,8 +50,8 @@ int backgroundBlurRadius(BlurStrength strength);
 // fitted once per picture and frame size.
 //
 // Frames must have sides divisible by eight (every output mode's are);
-// others pass unchanged. The
-// buffers are made once per frame size; a steady size allocates nothing.
+// others pass unchanged. The buffers are made once per frame size; a steady
+// size allocates nothing on the frame thread.
 //
 // When the network cannot be loaded the effect is inert: it says why once
 // through debugLog, and modelProblem() gives the reason for the user
