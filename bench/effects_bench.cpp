@@ -3,13 +3,19 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QImage>
 #include <QString>
 
+#include <opencv2/imgproc.hpp>
+
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "bench/bench_caption.h"
+#include "effects/background_effect.h"
 #include "effects/cam_streatch_effect.h"
 #include "effects/gif_mixer_effect.h"
 #include "effects/skin_color_effect.h"
@@ -134,4 +140,100 @@ void BM_FullChain(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FullChain);
+
+// The background effect on the footballer picture (the background effect's
+// test picture), stretched to 640 x 480, bottom row first.
+std::vector<uint8_t> personPicture() {
+    const QImage image =
+        QImage(QStringLiteral(LUMORA_SOURCE_DIR "/tests/tools/selfie_model/data/messi5.jpg"))
+            .convertToFormat(QImage::Format_RGB32);
+    std::vector<uint8_t> frame(VideoFrame::kSize32);
+    const cv::Mat view(image.height(), image.width(), CV_8UC4, const_cast<uchar*>(image.bits()),
+                       static_cast<size_t>(image.bytesPerLine()));
+    cv::Mat target(480, 640, CV_8UC4, frame.data());
+    cv::Mat resized;
+    cv::resize(view, resized, target.size(), 0, 0, cv::INTER_AREA);
+    cv::flip(resized, target, 0);
+    return frame;
+}
+
+SegmentationModel generalModel() {
+    return {LUMORA_SELFIE_MODEL_DIR "/selfie_segmentation.onnx", 256, 256};
+}
+
+// Process on the frame thread with a mask present: the worker runs beside
+// it on its own thread (every other frame is offered), as in the graph.
+void runBackground(benchmark::State& state, BackgroundEffect& effect) {
+    const auto input = personPicture();
+    auto frame = input;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (effect.lastMask().empty() && std::chrono::steady_clock::now() < deadline) {
+        frame = input;
+        effect.Process(frame.data(), frame.size(), 640, 480);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (effect.lastMask().empty()) {
+        state.SkipWithError("no mask came");
+        return;
+    }
+    for (auto _ : state) {
+        effect.Process(frame.data(), frame.size(), 640, 480);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_BackgroundBlur(benchmark::State& state) {
+    BackgroundEffect effect(generalModel());
+    effect.setMode(BackgroundMode::Blur);
+    effect.setBlurStrength(BlurStrength::Strong);
+    runBackground(state, effect);
+}
+BENCHMARK(BM_BackgroundBlur);
+
+void BM_BackgroundPicture(benchmark::State& state) {
+    BackgroundEffect effect(generalModel());
+    cv::Mat picture(720, 1280, CV_8UC3);
+    cv::randu(picture, 0, 255);
+    effect.setPicture(picture);
+    effect.setMode(BackgroundMode::Picture);
+    runBackground(state, effect);
+}
+BENCHMARK(BM_BackgroundPicture);
+
+void BM_BackgroundColour(benchmark::State& state) {
+    BackgroundEffect effect(generalModel());
+    effect.setColour(20, 120, 40);
+    effect.setMode(BackgroundMode::Colour);
+    runBackground(state, effect);
+}
+BENCHMARK(BM_BackgroundColour);
+
+// The worker's step for one frame of 640 x 480 (a 320 x 240 picture): the
+// network, the moving average and the guided filter's coefficients, timed
+// by the worker itself on its thread.
+void BM_SegmentationStep(benchmark::State& state) {
+    SegmentationWorker worker;
+    std::string problem;
+    if (!worker.start(generalModel(), &problem)) {
+        state.SkipWithError(problem.c_str());
+        return;
+    }
+    const auto frame = personPicture();
+    const cv::Mat full(480, 640, CV_8UC4, const_cast<uint8_t*>(frame.data()));
+    cv::Mat half;
+    cv::resize(full, half, cv::Size(320, 240), 0, 0, cv::INTER_AREA);
+    SegmentationMask mask;
+    for (auto _ : state) {
+        const uint64_t published = worker.published();
+        while (!worker.offer(half)) {
+            std::this_thread::yield();
+        }
+        while (worker.published() == published) {
+            std::this_thread::yield();
+        }
+        worker.takeNewest(&mask);
+        state.SetIterationTime(worker.lastStepMilliseconds() / 1000.0);
+    }
+}
+BENCHMARK(BM_SegmentationStep)->UseManualTime()->Unit(benchmark::kMillisecond);
 }  // namespace

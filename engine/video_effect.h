@@ -7,7 +7,11 @@
 
 // Sort keys of the effects in an EffectChain; smaller runs first.
 constexpr int32_t EFFECT_ORDER_SKIN_COLOR = -10;  // also: runs on camera pictures only
-constexpr int32_t EFFECT_ORDER_DEFAULT = 10;      // pendant, stretch
+// The background effect: after the beautify, so that a replacement picture or
+// colour keeps the colours it was given, and before the pendant, the inset
+// and the caption, which stay sharp on top of a blurred background.
+constexpr int32_t EFFECT_ORDER_BACKGROUND = -5;
+constexpr int32_t EFFECT_ORDER_DEFAULT = 10;  // pendant, stretch
 constexpr int32_t EFFECT_ORDER_SMALL_VIDEO = 500;
 constexpr int32_t EFFECT_ORDER_TEXT = 1000;
 
