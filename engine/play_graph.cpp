@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 #include "base/debug_log.h"
 #include "base/scoped_lock.h"
@@ -223,7 +224,22 @@ void PlayGraph::run() {
             size = wanted;
             workspace = std::make_unique<FrameWorkspace>(packedWidth(size), packedHeight(size));
         }
-        ComposeTick(*workspace);
+        composeGuarded(*workspace);
+    }
+}
+
+// A tick whose effect or output throws (OpenCV does, on a bad argument or
+// when its thread pool is being torn down) is lost, not the program: an
+// exception leaving the worker would end the process.
+void PlayGraph::composeGuarded(FrameWorkspace& workspace) {
+    try {
+        ComposeTick(workspace);
+    } catch (const std::exception& error) {
+        uint64_t failed = ++failedTicks_;
+        if (failed == 1 || failed % 1000 == 0) {
+            debugLog("Play graph: %llu ticks failed, the last with: %s",
+                     static_cast<unsigned long long>(failed), error.what());
+        }
     }
 }
 

@@ -105,6 +105,9 @@ private:
     PlayGraph(int32_t frameRate, VideoOutput* defaultOutput);
 
     void run();
+    // ComposeTick, with an exception from an effect or output caught and
+    // logged.
+    void composeGuarded(FrameWorkspace& workspace);
     // Copies the picture of this tick into the workspace's 32-bit frame;
     // returns its source type.
     int32_t choosePicture(FrameWorkspace& workspace);
@@ -125,4 +128,5 @@ private:
 
     EffectChain effects_;
     TickLedger ledger_;
+    uint64_t failedTicks_ = 0;  // the worker's own
 };

@@ -119,6 +119,11 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &SingleApplication::messageReceived, box, &LumoraBox::onAppMessage);
     quitOnTerminationSignals(&app);
     int result = app.exec();
+    // The worker must stop before main returns: it would go on ticking while
+    // the libraries' statics are destroyed, and OpenCV's thread pool, torn
+    // down under a running conversion, threw and ended the program with an
+    // abort at every few exits.
+    PlayGraph::Instance()->Stop();
     LumoraBox::destroy();
     return result;
 }

@@ -4,9 +4,11 @@
 #include <filesystem>
 #include <memory>
 #include <set>
+#include <stdexcept>
 
 #include "engine/play_graph.h"
 #include "tests/support/child_process.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/test_components.h"
 
 namespace {
@@ -165,4 +167,33 @@ TEST(PlayGraphPacingTest, TheLedgerCountsTicksAndTheSlotsALongTickMissed) {
     EXPECT_GE(counts.missed, 3u) << "the 80 ms tick overran at least three 20 ms slots";
     graph->RemoveEffect(&slow);
     graph->RemoveOutput(&output);
+}
+
+TEST(PlayGraphPacingTest, AnEffectThatThrowsCostsItsTickNotTheProgram) {
+    class ThrowsOnce : public VideoEffect {
+    public:
+        void Process(uint8_t*, size_t, int32_t, int32_t) override {
+            if (calls_++ == 1) {
+                throw std::runtime_error("broken effect");
+            }
+        }
+
+    private:
+        std::atomic<int> calls_{0};
+    } broken;
+    LogCapture log;
+    auto graph = makeGraph(50);
+    RecordingOutput output;
+    graph->AddEffect(&broken);
+    graph->AddOutput(&output);
+    graph->Start();
+    ASSERT_TRUE(output.waitForFrames(5)) << "the graph went on after the throw";
+    graph->Stop();
+    graph->RemoveEffect(&broken);
+    graph->RemoveOutput(&output);
+    bool logged = false;
+    for (const std::string& line : log.lines()) {
+        logged = logged || line == "Play graph: 1 ticks failed, the last with: broken effect";
+    }
+    EXPECT_TRUE(logged);
 }
