@@ -5,7 +5,7 @@ BUILD      ?= build
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps configure build run test test-main test-tsan fuzz bench gallery shots install package package-check format clean
+.PHONY: deps configure build run test test-main test-tsan fuzz bench gallery selfie-masks shots install package package-check format clean
 
 deps:
 	bash tools/install-deps.sh
@@ -63,6 +63,15 @@ bench: deps
 	PULSE_SERVER=unix:$(CURDIR)/$(BUILD)/bench-pulse/native $(BUILD)/bin/recorder_bench \
 		--benchmark_filter=OneMinute; status=$$?; \
 		bash tools/pulse-fixture.sh stop $(BUILD)/bench-pulse; exit $$status
+
+# The selfie segmentation networks' reference masks, made by the package's
+# own runtime in headless Chromium; the tests compare the converted networks
+# with them. Run again only when the package or the test picture changes.
+selfie-masks: deps
+	cmake -S . -B $(BUILD) -G Ninja
+	cmake --build $(BUILD) -j $(JOBS) --target lumora_selfie_model
+	/usr/bin/python3 tools/selfie_model/reference/masks.py $(BUILD)/selfie_model/package \
+		tests/tools/selfie_model/data tests/tools/selfie_model/data/messi5.jpg
 
 gallery: build
 	$(BUILD)/bin/lumora-skin-gallery --skin $(BUILD)/bin/skin $(BUILD)/gallery
