@@ -57,20 +57,21 @@ cv::Mat referenceMask(int width, int height) {
     return mask;
 }
 
-cv::Mat erodeBy(const cv::Mat& mask, int pixels) {
-    cv::Mat eroded;
-    cv::erode(
-        mask, eroded,
+// The mask eroded or dilated by a disc of that many pixels.
+cv::Mat morphedBy(const cv::Mat& mask, int pixels, cv::MorphTypes operation) {
+    cv::Mat out;
+    cv::morphologyEx(
+        mask, out, operation,
         cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * pixels + 1, 2 * pixels + 1)));
-    return eroded;
+    return out;
+}
+
+cv::Mat erodeBy(const cv::Mat& mask, int pixels) {
+    return morphedBy(mask, pixels, cv::MORPH_ERODE);
 }
 
 cv::Mat dilateBy(const cv::Mat& mask, int pixels) {
-    cv::Mat dilated;
-    cv::dilate(
-        mask, dilated,
-        cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * pixels + 1, 2 * pixels + 1)));
-    return dilated;
+    return morphedBy(mask, pixels, cv::MORPH_DILATE);
 }
 
 // Surely the person: the reference mask above 0.9, 8 pixels in. Surely not:
