@@ -13,14 +13,11 @@ VideoEffectSmallVideo::VideoEffectSmallVideo(VideoSource* source)
       sourceHeight_(source ? source->Height() : 0) {
     int insetWidth = sourceWidth_ / 3;
     int insetHeight = sourceHeight_ / 3;
-    inset_ = cv::Rect(sourceWidth_ - sourceWidth_ / 50 - insetWidth, sourceHeight_ / 50, insetWidth,
-                      insetHeight);
+    standardInset_ = cv::Rect(sourceWidth_ - sourceWidth_ / 50 - insetWidth, sourceHeight_ / 50,
+                              insetWidth, insetHeight);
     // The inset must lie inside the frame whatever the source's size.
-    inset_ &= cv::Rect(0, 0, Width(), Height());
-    standardInset_ = inset_;
-    if (!inset_.empty()) {
-        small_.create(inset_.height, inset_.width, CV_8UC4);
-    }
+    standardInset_ &= cv::Rect(0, 0, VideoFrame::kWidth, VideoFrame::kHeight);
+    fitTo(VideoFrame::kWidth, VideoFrame::kHeight);
 }
 
 void VideoEffectSmallVideo::fitTo(int32_t width, int32_t height) {
