@@ -9,10 +9,13 @@
 #include "engine/video_output.h"
 #include "engine/video_source.h"
 
-// A still picture that is always running: what the placeholder is to the graph.
+// A still picture of pseudo-random bytes that is always running: what the
+// placeholder is to the graph, or, with SOURCE_TYPE_CAMERA, a camera whose
+// pictures the beautify presets take.
 class StillSource : public VideoSource {
 public:
-    StillSource();
+    explicit StillSource(int32_t width = VideoFrame::kWidth, int32_t height = VideoFrame::kHeight,
+                         int32_t type = SOURCE_TYPE_PICTURE);
     int32_t Start() override { return 0; }
     void Stop() override {}
     bool IsRunning() override { return true; }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/bench_caption.h"
+#include "bench/bench_components.h"
 #include "effects/background_effect.h"
 #include "effects/cam_streatch_effect.h"
 #include "effects/gif_mixer_effect.h"
@@ -32,18 +33,6 @@ std::vector<uint8_t> picture() {
     }
     return frame;
 }
-
-class StillCamera : public VideoSource {
-public:
-    StillCamera() {
-        auto frame = picture();
-        PushFrame(frame.data(), frame.size());
-        typeId_ = SOURCE_TYPE_CAMERA;
-    }
-    int32_t Start() override { return 0; }
-    void Stop() override {}
-    bool IsRunning() override { return true; }
-};
 
 void run(benchmark::State& state, VideoEffect& effect) {
     auto frame = picture();
@@ -113,7 +102,7 @@ void BM_Stretch(benchmark::State& state) {
 BENCHMARK(BM_Stretch);
 
 void BM_Inset(benchmark::State& state) {
-    StillCamera second;
+    StillSource second(VideoFrame::kWidth, VideoFrame::kHeight, SOURCE_TYPE_CAMERA);
     VideoEffectSmallVideo effect(&second);
     run(state, effect);
 }
@@ -125,7 +114,7 @@ void BM_FullChain(benchmark::State& state) {
     SkinColorEffect beautify;
     beautify.setPreset(2);
     GifMixerEffect pendant(pendantPath());
-    StillCamera second;
+    StillSource second(VideoFrame::kWidth, VideoFrame::kHeight, SOURCE_TYPE_CAMERA);
     VideoEffectSmallVideo inset(&second);
     auto caption = benchCaption();
     EffectChain chain;

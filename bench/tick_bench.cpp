@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/bench_caption.h"
+#include "bench/bench_components.h"
 #include "effects/gif_mixer_effect.h"
 #include "effects/skin_color_effect.h"
 #include "effects/text_mixer_effect.h"
@@ -33,23 +34,6 @@
 
 namespace {
 constexpr int kPreset = 1;  // 深度美白
-
-// A still picture of any size that the graph takes for a camera's.
-class StillCamera : public VideoSource {
-public:
-    StillCamera(int32_t width, int32_t height) {
-        typeId_ = SOURCE_TYPE_CAMERA;
-        SetFrameSize(width, height);
-        std::vector<uint8_t> frame(VideoFrame::Size32(width, height));
-        for (size_t i = 0; i < frame.size(); ++i) {
-            frame[i] = static_cast<uint8_t>(i * 2654435761u >> 13);
-        }
-        PushFrame(frame.data(), frame.size());
-    }
-    int32_t Start() override { return 0; }
-    void Stop() override {}
-    bool IsRunning() override { return true; }
-};
 
 std::unique_ptr<TextMixerEffect> scrollingCaption(int32_t width, int32_t height) {
     return makeBenchCaption(width, height, u"直播测试", 0xFFFFFF00, 0xFF00FF00, 20);
@@ -74,8 +58,8 @@ double memcpySeconds(size_t bytes) {
 struct WholeTick {
     explicit WholeTick(const OutputMode& mode, bool fromCamera)
         : graph(PlayGraph::Create(mode.frameRate)),
-          camera(mode.width, mode.height),
-          second(640, 480),
+          camera(mode.width, mode.height, SOURCE_TYPE_CAMERA),
+          second(640, 480, SOURCE_TYPE_CAMERA),
           pendant(QString::fromUtf8(LUMORA_SOURCE_DIR "/skin/effect/挂件/皇冠.gif").toStdWString(),
                   mode.width, mode.height),
           inset(&second),
@@ -110,8 +94,8 @@ struct WholeTick {
     QTemporaryDir folder;
     PlayGraph* graph;
     ImageVideoSource placeholder;
-    StillCamera camera;
-    StillCamera second;
+    StillSource camera;
+    StillSource second;
     SkinColorEffect beautify;
     GifMixerEffect pendant;
     VideoEffectSmallVideo inset;
