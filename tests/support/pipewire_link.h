@@ -10,3 +10,11 @@
 // False when the link did not come within `patience`.
 bool linkPipeWirePorts(const std::string& output, const std::string& input,
                        std::chrono::milliseconds patience = std::chrono::seconds(10));
+
+// Waits until the daemon lists the output port ("node:port"). A consumer that
+// names its target before the target's node exists is refused by a session
+// manager ("no node available") and never linked, so a test starts its
+// consumer only once the camera's node is there, as a browser lists cameras
+// before it opens one. False when the port did not come within `patience`.
+bool awaitPipeWireOutput(const std::string& output,
+                         std::chrono::milliseconds patience = std::chrono::seconds(10));

@@ -28,6 +28,7 @@
 #include "sources/image_video_source.h"
 #include "tests/support/child_process.h"
 #include "tests/support/local_web_server.h"
+#include "tests/support/pipewire_link.h"
 #include "tests/support/runtime_dir.h"
 #include "tests/support/test_components.h"
 #include "tests/support/test_media.h"
@@ -212,12 +213,7 @@ struct Viewer {
 // a browser lists the cameras there are when a page asks.
 void startNode(ChildProcess& node) {
     ASSERT_TRUE(node.spawn(programBeside("lumora-vcam"), {"--pipewire"}));
-    ASSERT_TRUE(eventually(
-        [] {
-            return commandOutput("pw-link -o 2>/dev/null").find("lumora-vcam:out_0") !=
-                   std::string::npos;
-        },
-        10s));
+    ASSERT_TRUE(awaitPipeWireOutput("lumora-vcam:out_0"));
 }
 
 // Lumora's camera feeding the desktop session: the writer and the node.
