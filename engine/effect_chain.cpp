@@ -30,9 +30,23 @@ void EffectChain::Apply(uint8_t* data, size_t size, int32_t width, int32_t heigh
                         int32_t sourceTypeId) {
     ScopedLock guard(lock_);
     for (VideoEffect* effect : effects_) {
-        if (effect->Order() != EFFECT_ORDER_SKIN_COLOR || sourceTypeId == SOURCE_TYPE_CAMERA) {
+        if (runsOn(effect->Order(), sourceTypeId)) {
             effect->Process(data, size, width, height);
         }
+    }
+}
+
+bool EffectChain::runsOn(int32_t order, int32_t sourceTypeId) {
+    switch (order) {
+        case EFFECT_ORDER_SKIN_COLOR:
+            return sourceTypeId == SOURCE_TYPE_CAMERA;
+        case EFFECT_ORDER_BACKGROUND:
+            // Pictures are the placeholder's card and the slideshow: neither
+            // has a person in front of a background, and blurring the card
+            // would hide what it says.
+            return sourceTypeId != SOURCE_TYPE_PICTURE;
+        default:
+            return true;
     }
 }
 

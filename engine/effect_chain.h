@@ -25,7 +25,8 @@ public:
     void Add(VideoEffect* effect);
     void Remove(VideoEffect* effect);
     // Runs every effect over a picture of width x height; an effect of order
-    // EFFECT_ORDER_SKIN_COLOR runs only when sourceTypeId is SOURCE_TYPE_CAMERA.
+    // EFFECT_ORDER_SKIN_COLOR runs only when sourceTypeId is SOURCE_TYPE_CAMERA,
+    // one of EFFECT_ORDER_BACKGROUND only when it is not SOURCE_TYPE_PICTURE.
     void Apply(uint8_t* data, size_t size, int32_t width, int32_t height, int32_t sourceTypeId);
     // The same for a picture of the standard 640 x 480.
     void Apply(uint8_t* data, size_t size, int32_t sourceTypeId) {
@@ -37,6 +38,9 @@ public:
     std::vector<VideoEffect*> Effects() const;
 
 private:
+    // Whether an effect of that order runs on pictures of that source type.
+    static bool runsOn(int32_t order, int32_t sourceTypeId);
+
     mutable std::mutex lock_;  // guards effects_, and is held while they run
     std::vector<VideoEffect*> effects_;
 };

@@ -9,7 +9,8 @@
 constexpr int32_t EFFECT_ORDER_SKIN_COLOR = -10;  // also: runs on camera pictures only
 // The background effect: after the beautify, so that a replacement picture or
 // colour keeps the colours it was given, and before the pendant, the inset
-// and the caption, which stay sharp on top of a blurred background.
+// and the caption, which stay sharp on top of a blurred background. Runs on
+// camera and video file pictures only.
 constexpr int32_t EFFECT_ORDER_BACKGROUND = -5;
 constexpr int32_t EFFECT_ORDER_DEFAULT = 10;  // pendant, stretch
 constexpr int32_t EFFECT_ORDER_SMALL_VIDEO = 500;

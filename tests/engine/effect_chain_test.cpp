@@ -30,8 +30,7 @@ TEST_F(ChainFixture, EffectsRunSortedByOrderWhateverTheOrderTheyWereAdded) {
     chain.Add(&inset);
     EXPECT_EQ(apply(chain, SOURCE_TYPE_CAMERA),
               (std::vector<std::string>{"beautify", "pendant", "inset", "caption"}));
-    EXPECT_EQ(chain.Effects(),
-              (std::vector<VideoEffect*>{&beautify, &pendant, &inset, &caption}));
+    EXPECT_EQ(chain.Effects(), (std::vector<VideoEffect*>{&beautify, &pendant, &inset, &caption}));
     // Four effects each added one to every green byte.
     EXPECT_EQ(frame[1], 4);
     EXPECT_EQ(frame[VideoFrame::kSize32 - 3], 4);
@@ -61,6 +60,21 @@ TEST_F(ChainFixture, BeautifyOrderRunsOnlyOnCameraPictures) {
     EXPECT_EQ(apply(chain, SOURCE_TYPE_PICTURE), (std::vector<std::string>{"pendant"}));
     EXPECT_EQ(apply(chain, SOURCE_TYPE_VIDEO_FILE), (std::vector<std::string>{"pendant"}));
     EXPECT_EQ(apply(chain, SOURCE_TYPE_CAMERA), (std::vector<std::string>{"beautify", "pendant"}));
+}
+
+TEST_F(ChainFixture, BackgroundOrderRunsOnCameraAndVideoFilePicturesOnly) {
+    MarkEffect background(EFFECT_ORDER_BACKGROUND, "background", &log, &logLock);
+    MarkEffect beautify(EFFECT_ORDER_SKIN_COLOR, "beautify", &log, &logLock);
+    MarkEffect caption(EFFECT_ORDER_TEXT, "caption", &log, &logLock);
+    EffectChain chain;
+    chain.Add(&caption);
+    chain.Add(&background);
+    chain.Add(&beautify);
+    EXPECT_EQ(apply(chain, SOURCE_TYPE_PICTURE), (std::vector<std::string>{"caption"}));
+    EXPECT_EQ(apply(chain, SOURCE_TYPE_VIDEO_FILE),
+              (std::vector<std::string>{"background", "caption"}));
+    EXPECT_EQ(apply(chain, SOURCE_TYPE_CAMERA),
+              (std::vector<std::string>{"beautify", "background", "caption"}));
 }
 
 TEST_F(ChainFixture, RemoveWaitsForARunningApply) {
