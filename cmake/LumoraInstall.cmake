@@ -7,6 +7,7 @@ set(LUMORA_PROGRAM_DIR lib/lumora)
 install(TARGETS lumora lumora-vcam lumora-bugreport RUNTIME DESTINATION ${LUMORA_PROGRAM_DIR})
 install(DIRECTORY ${CMAKE_BINARY_DIR}/bin/skin/ DESTINATION ${LUMORA_PROGRAM_DIR}/skin)
 install(DIRECTORY ${CMAKE_BINARY_DIR}/bin/lang/ DESTINATION ${LUMORA_PROGRAM_DIR}/lang)
+install(DIRECTORY ${CMAKE_BINARY_DIR}/bin/models/ DESTINATION ${LUMORA_PROGRAM_DIR}/models)
 foreach(program lumora lumora-vcam)
     install(CODE "
         file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")

@@ -85,10 +85,10 @@ TEST(WalkTest, APersonsFirstSessionAndItsReturn) {
     clickAt(window, 753, 78);   // the effect tab
     clickAt(window, 773, 185);  // preset 深度美白
     screenshot(step("03-preset.png"));
-    clickAt(window, 815, 124);  // the pendant page
+    clickAt(window, 775, 124);  // the pendant page
     clickAt(window, 919, 185);  // pendant 皇冠
     screenshot(step("04-pendant.png"));
-    clickAt(window, 920, 124);                   // the caption page
+    clickAt(window, 853, 124);                   // the caption page
     clickAt(window, 842, 363);                   // scrolling: open the list ...
     xdotool({"key", "Down", "Down", "Return"});  // ... and choose 向左滚动
     usleep(700000);

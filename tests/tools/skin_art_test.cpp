@@ -53,6 +53,8 @@ const Expected kPictures[] = {
     {"effect/btn_prettify.png", 4},
     {"effect/btn_pendant.png", 4},
     {"effect/btn_captions.png", 4},
+    {"effect/btn_background.png", 4},
+    {"effect/btn_choose_picture.png", 4},
     {"effect/bg_pretiify_frame.png", 2},
     {"effect/btn_add.png", 4},
     {"effect/btn_clear.png", 4},

@@ -1,4 +1,4 @@
-// The effect page's pictures: its three sub-tabs, the preset and pendant tile
+// The effect page's pictures: its four sub-tabs, the preset and pendant tile
 // frame, the buttons of the selected strip and of the caption editor, and the
 // nine beautify preset icons (face_presets.cpp).
 
@@ -43,9 +43,12 @@ void swatchFrame(QPainter& painter, const QRectF& slice, int state) {
 
 QList<SkinPicture> effectPictures() {
     QList<SkinPicture> pictures = {
-        {"effect/btn_prettify.png", {105, 34}, 4, tabButton("美颜")},
-        {"effect/btn_pendant.png", {105, 34}, 4, tabButton("挂件")},
-        {"effect/btn_captions.png", {105, 34}, 4, tabButton("字幕")},
+        // Four tabs share the page's 315 pixels.
+        {"effect/btn_prettify.png", {78, 34}, 4, tabButton("美颜")},
+        {"effect/btn_pendant.png", {78, 34}, 4, tabButton("挂件")},
+        {"effect/btn_captions.png", {78, 34}, 4, tabButton("字幕")},
+        {"effect/btn_background.png", {78, 34}, 4, tabButton("背景")},
+        {"effect/btn_choose_picture.png", {84, 26}, 4, textButton("选择图片", Tone::Neutral)},
         {"effect/bg_pretiify_frame.png", {61, 80}, 2, tileFrame(2, 6)},
         {"effect/btn_add.png", {68, 26}, 4, textButton("添加", Tone::Neutral, glyph::plus)},
         {"effect/btn_clear.png", {60, 24}, 4, textButton("清空", Tone::Neutral)},
