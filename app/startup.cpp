@@ -1,11 +1,24 @@
 #include "app/startup.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <QTranslator>
 
-bool installToolkitTranslation(QTranslator& translator) {
+#include "app/settings_db.h"
+
+Language startupLanguage() {
+    QString stored = SettingsDb::instance()->loadText(kLanguageKey);
+    return chooseLanguage(qgetenv("LUMORA_LANG").constData(), stored.toStdString(),
+                          QLocale::system().name().toStdString());
+}
+
+bool installTranslations(Language language, QTranslator& translator) {
+    qputenv("LUMORA_LANG", languageCode(language));
+    // Not qt_zh_CN.qm: it only names the per-module catalogues, and a
+    // translator whose named catalogues are not all there loads none.
+    QString catalogue = language == Language::Chinese ? "qtbase_zh_CN.qm" : "lumora_en.qm";
     QString folder = QCoreApplication::applicationDirPath() + "/lang";
-    if (!translator.load("qt_zh_CN.qm", folder)) {
+    if (!translator.load(catalogue, folder)) {
         return false;
     }
     return QCoreApplication::installTranslator(&translator);

@@ -1,5 +1,5 @@
-// Lumora's entry: one copy per user, the crash reporter, the toolkit's
-// Chinese texts, the Fusion style, the skin, the interface font and style
+// Lumora's entry: one copy per user, the crash reporter, the language and
+// its texts, the Fusion style, the skin, the interface font and style
 // sheet, then the main window until the tray's "退出" (or SIGTERM) ends the
 // event loop. The virtual camera's device feeder runs beside the program.
 
@@ -56,21 +56,32 @@ void quitOnTerminationSignals(QObject* owner) {
     std::signal(SIGINT, onQuitSignal);
 }
 
-bool printedInformation(int argc, char** argv) {
+bool wantsInformation(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("lumora %s\n", "1.1.8");
-            return true;
-        }
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::printf(
-                "usage: lumora [--version]\n"
-                "Lumora composes a live picture from a webcam, videos or pictures with\n"
-                "effects and publishes it as a virtual camera (see lumora-vcam --help).\n");
+        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "--help") == 0) {
             return true;
         }
     }
     return false;
+}
+
+// --version and --help, in the language the window would speak.
+void printInformation(int argc, char** argv) {
+    QCoreApplication core(argc, argv);
+    QTranslator translator;
+    installTranslations(startupLanguage(), translator);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("lumora %s\n", "1.1.8");
+            return;
+        }
+    }
+    std::printf("%s", qPrintable(QCoreApplication::translate(
+                          "main",
+                          "用法：lumora [--version]\n"
+                          "Lumora 把摄像头、视频或图片加上特效合成实时画面，\n"
+                          "并作为虚拟摄像头发布（见 lumora-vcam --help）。\n"
+                          "语言跟随桌面；LUMORA_LANG=zh 或 en 可以指定。\n")));
 }
 
 // glibc gives every thread that allocates its own arena, up to eight per
@@ -82,13 +93,17 @@ void keepFewMallocArenas() { mallopt(M_ARENA_MAX, 2); }
 
 int main(int argc, char** argv) {
     keepFewMallocArenas();
-    if (printedInformation(argc, argv)) {
+    if (wantsInformation(argc, argv)) {
+        printInformation(argc, argv);
         return 0;
     }
     SingleApplication app("LumoraBox", argc, argv);
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     QTranslator translator;
-    installToolkitTranslation(translator);
+    Language language = startupLanguage();
+    if (!installTranslations(language, translator)) {
+        debugLog("language: the %s catalogue is missing", languageCode(language));
+    }
     if (app.isRunning()) {
         app.sendMessage("activate window", kMessageTimeoutMs);
         return 0;
@@ -99,6 +114,9 @@ int main(int argc, char** argv) {
     crashReports.install();
 
     SkinStyle::instance()->setSkin("skin");
+    if (language == Language::English) {
+        SkinStyle::instance()->setLanguageFolder("en");
+    }
     QApplication::setFont(interfaceFont(QFontDatabase::families()));
     app.setStyleSheet(applicationStyleSheet(SkinStyle::instance()->skinDirectory()));
     PlayGraph::SetDefaultOutputProvider(&virtualCamera);
