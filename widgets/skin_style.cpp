@@ -40,7 +40,19 @@ void SkinStyle::setSkinDirectory(const QString& directory) {
     strips_.clear();
 }
 
+void SkinStyle::setLanguageFolder(const QString& folder) {
+    languageFolder_ = folder;
+    pictures_.clear();
+    strips_.clear();
+}
+
 QString SkinStyle::skinPath(const QString& relativePath) const {
+    if (!languageFolder_.isEmpty()) {
+        QString translated = directory_ + "/" + languageFolder_ + "/" + relativePath;
+        if (QFileInfo::exists(translated)) {
+            return translated;
+        }
+    }
     return directory_ + "/" + relativePath;
 }
 

@@ -26,6 +26,10 @@ public:
     // Any folder, for tools and tests.
     void setSkinDirectory(const QString& directory);
     const QString& skinDirectory() const { return directory_; }
+    // A sub-folder of the skin whose pictures stand in for those of the same
+    // path ("en": the pictures with English text); empty for none.
+    void setLanguageFolder(const QString& folder);
+    // The file of a picture: in the language folder when it has one there.
     QString skinPath(const QString& relativePath) const;
 
     // On a screen of device pixel ratio 2 the "name@2x.png" twin is loaded
@@ -43,6 +47,7 @@ private:
     SkinStyle();
 
     QString directory_;
+    QString languageFolder_;
     QHash<QString, QPixmap> pictures_;
     QHash<QString, QList<QPixmap>> strips_;  // by path and slice count
     int filesLoaded_ = 0;

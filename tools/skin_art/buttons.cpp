@@ -135,9 +135,11 @@ StatePainter tabButton(const QString& label, Glyph glyph) {
         }
         const qreal size = std::min(22.0, slice.height() * 0.42);
         glyph(painter, QRectF(slice.center().x() - size / 2, inner.top() + 6, size, size), ink);
-        painter.setFont(theme::uiFont(12, QFont::Medium));
+        const QString text = kit::translated(label);
+        painter.setFont(
+            theme::uiFont(kit::fittingSize(text, 12, 0, inner.width() - 4), QFont::Medium));
         painter.setPen(ink);
         painter.drawText(QRectF(inner.left(), inner.top() + size + 8, inner.width(), 18),
-                         Qt::AlignCenter, label);
+                         Qt::AlignCenter, text);
     };
 }

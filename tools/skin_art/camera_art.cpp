@@ -9,7 +9,7 @@ QList<SkinPicture> cameraPictures() {
         {"camera/btn_set_param.png",
          {64, 26},
          4,
-         textButton("设置", Tone::Neutral, glyph::sliders)},
+         textButton(QT_TRANSLATE_NOOP("SkinArt", "设置"), Tone::Neutral, glyph::sliders)},
         {"camera/img_line.png", {313, 2}, 1, separator(Qt::Horizontal)},
     };
 }

@@ -44,17 +44,29 @@ void swatchFrame(QPainter& painter, const QRectF& slice, int state) {
 QList<SkinPicture> effectPictures() {
     QList<SkinPicture> pictures = {
         // Four tabs share the page's 315 pixels.
-        {"effect/btn_prettify.png", {78, 34}, 4, tabButton("美颜")},
-        {"effect/btn_pendant.png", {78, 34}, 4, tabButton("挂件")},
-        {"effect/btn_captions.png", {78, 34}, 4, tabButton("字幕")},
-        {"effect/btn_background.png", {78, 34}, 4, tabButton("背景")},
-        {"effect/btn_choose_picture.png", {84, 26}, 4, textButton("选择图片", Tone::Neutral)},
+        {"effect/btn_prettify.png", {78, 34}, 4, tabButton(QT_TRANSLATE_NOOP("SkinArt", "美颜"))},
+        {"effect/btn_pendant.png", {78, 34}, 4, tabButton(QT_TRANSLATE_NOOP("SkinArt", "挂件"))},
+        {"effect/btn_captions.png", {78, 34}, 4, tabButton(QT_TRANSLATE_NOOP("SkinArt", "字幕"))},
+        {"effect/btn_background.png", {78, 34}, 4, tabButton(QT_TRANSLATE_NOOP("SkinArt", "背景"))},
+        {"effect/btn_choose_picture.png",
+         {84, 26},
+         4,
+         textButton(QT_TRANSLATE_NOOP("SkinArt", "选择图片"), Tone::Neutral)},
         {"effect/bg_pretiify_frame.png", {61, 80}, 2, tileFrame(2, 6)},
-        {"effect/btn_add.png", {68, 26}, 4, textButton("添加", Tone::Neutral, glyph::plus)},
-        {"effect/btn_clear.png", {60, 24}, 4, textButton("清空", Tone::Neutral)},
+        {"effect/btn_add.png",
+         {68, 26},
+         4,
+         textButton(QT_TRANSLATE_NOOP("SkinArt", "添加"), Tone::Neutral, glyph::plus)},
+        {"effect/btn_clear.png",
+         {60, 24},
+         4,
+         textButton(QT_TRANSLATE_NOOP("SkinArt", "清空"), Tone::Neutral)},
         {"effect/btn_close.png", {14, 14}, 4, closeDisc},
         {"effect/btn_choose_color.png", {30, 30}, 4, swatchFrame},
-        {"effect/btn_open_captions.png", {112, 32}, 4, textButton("应用字幕", Tone::Accent)},
+        {"effect/btn_open_captions.png",
+         {112, 32},
+         4,
+         textButton(QT_TRANSLATE_NOOP("SkinArt", "应用字幕"), Tone::Accent)},
     };
     return pictures + presetIcons();
 }

@@ -1,5 +1,7 @@
 #include "tools/skin_art/paint_kit.h"
 
+#include <QCoreApplication>
+
 #include <QFontMetricsF>
 #include <QLinearGradient>
 
@@ -24,8 +26,37 @@ void pill(QPainter& painter, const QRectF& rect, const QBrush& brush, const QCol
     painter.drawRoundedRect(rect, radius, radius);
 }
 
-void label(QPainter& painter, const QRectF& rect, const QString& text, const Glyph& glyph,
-           const QColor& ink, qreal pixelSize) {
+QString translated(const QString& text) {
+    return QCoreApplication::translate("SkinArt", text.toUtf8().constData());
+}
+
+QStringList& overflows() {
+    static QStringList noted;
+    return noted;
+}
+
+qreal fittingSize(const QString& text, qreal pixelSize, qreal extraPerPixel, qreal width) {
+    constexpr qreal kSmallest = 9.0;
+    for (qreal size = pixelSize; size >= kSmallest; size -= 0.5) {
+        qreal needed = QFontMetricsF(theme::uiFont(size, QFont::Medium)).horizontalAdvance(text) +
+                       extraPerPixel * size;
+        if (needed <= width) {
+            return size;
+        }
+    }
+    if (!overflows().contains(text)) {
+        overflows() << text;
+    }
+    return kSmallest;
+}
+
+void label(QPainter& painter, const QRectF& rect, const QString& source, const Glyph& glyph,
+           const QColor& ink, qreal wantedSize) {
+    const QString text = translated(source);
+    // 4 pixels of air on each side; a glyph takes 1.15 of the size, its gap 0.4.
+    const qreal glyphShare = glyph ? (text.isEmpty() ? 1.15 : 1.55) : 0.0;
+    const qreal pixelSize =
+        text.isEmpty() ? wantedSize : fittingSize(text, wantedSize, glyphShare, rect.width() - 8);
     QFont font = theme::uiFont(pixelSize, QFont::Medium);
     const qreal textWidth = QFontMetricsF(font).horizontalAdvance(text);
     const qreal glyphSize = glyph ? pixelSize * 1.15 : 0.0;

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 
 #include "tools/skin_art/glyphs.h"
 
@@ -16,7 +17,17 @@ void face(QPainter& painter, const QRectF& rect, const QColor& fill, const QColo
 // A pill (a rectangle with fully rounded ends) filled with `brush`.
 void pill(QPainter& painter, const QRectF& rect, const QBrush& brush,
           const QColor& border = Qt::transparent);
-// The label, with `glyph` (if any) before it, centred as one group in `rect`.
+// A picture's text in the language being painted: the translations
+// installed in the application (context "SkinArt"), else the source text.
+QString translated(const QString& text);
+// The pixel size at which `text` (plus `extra` pixels beside it, for a
+// glyph) fits `width`: `pixelSize`, or smaller down to 9. A text that does
+// not fit even then is noted in overflows().
+qreal fittingSize(const QString& text, qreal pixelSize, qreal extraPerPixel, qreal width);
+// The texts noted so far as too wide for their pictures.
+QStringList& overflows();
+// The label (translated), with `glyph` (if any) before it, centred as one
+// group in `rect`; made smaller when it would not fit.
 void label(QPainter& painter, const QRectF& rect, const QString& text, const Glyph& glyph,
            const QColor& ink, qreal pixelSize);
 // An etched separator: a dark line beside a light one, fading out at both ends.

@@ -51,7 +51,7 @@ QList<SkinPicture> videoPlayPictures() {
         {"video_play/btn_open_camera.png",
          {170, 44},
          4,
-         textButton("打开摄像头", Tone::Accent, camera)},
+         textButton(QT_TRANSLATE_NOOP("SkinArt", "打开摄像头"), Tone::Accent, camera)},
         {"video_play/btn_open_camera1.png", {40, 28}, 4, iconButton(numbered(camera, 1))},
         {"video_play/btn_open_camera2.png", {40, 28}, 4, iconButton(numbered(camera, 2))},
         {"video_play/btn_close_camera1.png",
