@@ -1,5 +1,6 @@
 #include "ui/lumora_box.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
@@ -10,10 +11,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/settings_db.h"
+#include "app/startup.h"
 #include "base/debug_log.h"
 #include "ui/control_view.h"
 #include "ui/full_video_view.h"
 #include "ui/player_bar_view.h"
+#include "widgets/custom_message_box.h"
 #include "widgets/skin_style.h"
 
 namespace {
@@ -113,10 +117,7 @@ void LumoraBox::onIconActivate(QSystemTrayIcon::ActivationReason reason) {
     switch (reason) {
         case QSystemTrayIcon::Context:
             if (menu_ == nullptr) {
-                menu_ = new QMenu(this);
-                menu_->addAction(tr("显示主窗体"), this, &LumoraBox::onMenuShowWnd);
-                menu_->addSeparator();
-                menu_->addAction(tr("退出"), this, &LumoraBox::onMenuQuit);
+                buildTrayMenu();
             }
             menu_->popup(QCursor::pos());
             break;
@@ -127,6 +128,40 @@ void LumoraBox::onIconActivate(QSystemTrayIcon::ActivationReason reason) {
         default:
             break;
     }
+}
+
+void LumoraBox::buildTrayMenu() {
+    menu_ = new QMenu(this);
+    menu_->addAction(tr("显示主窗体"), this, &LumoraBox::onMenuShowWnd);
+    menu_->addSeparator();
+    // Each language is named in itself, so that whoever cannot read the
+    // other finds their own.
+    QMenu* languages = menu_->addMenu(tr("语言 Language"));
+    auto* choices = new QActionGroup(languages);
+    Language current = Language::Chinese;
+    languageNamed(qgetenv("LUMORA_LANG").toStdString(), &current);
+    for (auto [language, name] :
+         {std::pair{Language::Chinese, "中文"}, std::pair{Language::English, "English"}}) {
+        QAction* action = languages->addAction(QString::fromUtf8(name));
+        action->setCheckable(true);
+        action->setChecked(language == current);
+        action->setActionGroup(choices);
+        connect(action, &QAction::triggered, this,
+                [this, language] { onLanguageChosen(language); });
+    }
+    menu_->addSeparator();
+    menu_->addAction(tr("退出"), this, &LumoraBox::onMenuQuit);
+}
+
+void LumoraBox::onLanguageChosen(Language language) {
+    SettingsDb::instance()->saveText(kLanguageKey, languageCode(language));
+    debugLog("language: %s chosen for the next start", languageCode(language));
+    CustomMessageBox box(QMessageBox::Information, tr("提示"),
+                         language == Language::English
+                             ? QStringLiteral("Lumora will speak English from its next start.")
+                             : QStringLiteral("Lumora 下次启动时将使用中文。"),
+                         QMessageBox::Ok, this);
+    box.exec();
 }
 
 void LumoraBox::onMenuShowWnd() { QTimer::singleShot(0, this, &LumoraBox::onActivate); }

@@ -3,6 +3,7 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
+#include "base/language.h"
 #include "widgets/custom_show_dialog.h"
 
 class ControlView;
@@ -14,7 +15,8 @@ class QMenu;
 // player bar on the left, the tabs on the right, and a tray icon. Closing
 // the window hides it into the tray (or, on a desktop without a tray,
 // minimises it, so it can always be reached); the tray menu's "退出", the
-// session's end and a quit request from the desktop end the program.
+// session's end and a quit request from the desktop end the program. The
+// tray menu also chooses the language of the next start.
 class LumoraBox : public CustomShowDialog {
     Q_OBJECT
 
@@ -39,6 +41,9 @@ public slots:
     void onIconActivate(QSystemTrayIcon::ActivationReason reason);
     void onMenuQuit();
     void onMenuShowWnd();
+    // The tray menu's language choice: kept in the settings store for the
+    // next start, which a message says.
+    void onLanguageChosen(Language language);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -48,6 +53,7 @@ protected:
 private:
     LumoraBox();
     void buildTray();
+    void buildTrayMenu();
 
     QPixmap left_;
     QPixmap right_;

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/settings_db.h"
 #include "tests/ui/ui_test_environment.h"
 #include "ui/camera_control_view.h"
 #include "ui/control_view.h"
@@ -65,11 +66,33 @@ TEST(MainWindowTest, TheTrayMenuAndTheCloseButton) {
     emit box->trayIcon()->activated(QSystemTrayIcon::Context);
     ASSERT_NE(box->trayMenu(), nullptr);
     QList<QAction*> entries = box->trayMenu()->actions();
-    ASSERT_EQ(entries.size(), 3);
+    ASSERT_EQ(entries.size(), 5);
     EXPECT_EQ(entries[0]->text(), "显示主窗体");
     EXPECT_TRUE(entries[1]->isSeparator());
-    EXPECT_EQ(entries[2]->text(), "退出");
+    ASSERT_NE(entries[2]->menu(), nullptr);
+    EXPECT_TRUE(entries[3]->isSeparator());
+    EXPECT_EQ(entries[4]->text(), "退出");
     box->trayMenu()->hide();
+
+    // The language menu: each language in itself, the one spoken checked;
+    // a choice is kept for the next start and said.
+    QList<QAction*> languages = entries[2]->menu()->actions();
+    ASSERT_EQ(languages.size(), 2);
+    EXPECT_EQ(languages[0]->text(), "中文");
+    EXPECT_EQ(languages[1]->text(), "English");
+    EXPECT_TRUE(languages[0]->isChecked()) << "the tests speak Chinese";
+    {
+        MessageAnswer answer(QMessageBox::Ok);
+        languages[1]->trigger();
+        EXPECT_EQ(answer.text, "Lumora will speak English from its next start.");
+    }
+    EXPECT_EQ(SettingsDb::instance()->loadText("language"), "en");
+    EXPECT_TRUE(languages[1]->isChecked());
+    {
+        MessageAnswer answer(QMessageBox::Ok);
+        languages[0]->trigger();
+    }
+    EXPECT_EQ(SettingsDb::instance()->loadText("language"), "zh");
 
     box->closeButton()->click();
     settle();
@@ -89,9 +112,12 @@ TEST(MainWindowTest, TheTrayMenuAndTheCloseButton) {
     EXPECT_TRUE(box->isVisible()) << "a second start shows the hidden window minimised";
     EXPECT_TRUE(box->isMinimized());
 
-    int result = -1;
-    QTimer::singleShot(0, [&] { entries[2]->trigger(); });
-    result = QEventLoop().exec();
+    QTimer::singleShot(0, [&] { entries[4]->trigger(); });
+    QTimer bound;
+    bound.setSingleShot(true);
+    QObject::connect(&bound, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    bound.start(10000);
+    int result = QEventLoop().exec();
     EXPECT_EQ(result, 0) << "退出 ends the event loop";
 }
 
