@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/language.h"
 #include "channel/reader_lock.h"
 #include "vcam/camera_check.h"
 #include "vcam/camera_label.h"
@@ -109,11 +110,12 @@ int main(int argc, char** argv) {
     std::string error;
     auto options = parseVCamOptions(argc, argv, &error);
     if (!options) {
-        std::fprintf(stderr, "lumora-vcam: %s\n%s", error.c_str(), vcamUsage(argv[0]).c_str());
+        std::fprintf(stderr, "lumora-vcam: %s\n%s", error.c_str(),
+                     vcamUsage(argv[0], programLanguage()).c_str());
         return 2;
     }
     if (options->help) {
-        std::fputs(vcamUsage(argv[0]).c_str(), stdout);
+        std::fputs(vcamUsage(argv[0], programLanguage()).c_str(), stdout);
         return 0;
     }
     if (options->check) {

@@ -67,7 +67,11 @@ std::vector<char32_t> codePoints(const std::string& text) {
 }
 }  // namespace
 
-PausedCard::PausedCard() {
+const char* PausedCard::hint(Language language) {
+    return language == Language::Chinese ? "已暂停" : "Paused";
+}
+
+PausedCard::PausedCard(Language language) : hint_(hint(language)) {
     if (!findCjkFont(&fontPath_, &fontIndex_)) {
         fontPath_.clear();
         return;
@@ -109,7 +113,7 @@ void PausedCard::paint(const uint8_t* picture, size_t rowBytes, int width, int h
         return;
     }
     drawLine(kTitle, height / 10, height / 2, rowBytes, width, height, card);
-    drawLine(kHint, height / 20, height / 2 + height / 8, rowBytes, width, height, card);
+    drawLine(hint_, height / 20, height / 2 + height / 8, rowBytes, width, height, card);
 }
 
 // One line of white text centred across the picture, its baseline `baseline`

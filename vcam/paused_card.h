@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/language.h"
 #include "vcam/camera_label.h"
 
 // The picture consumers see while no writer runs: the last picture, dimmed,
@@ -15,9 +16,12 @@
 class PausedCard {
 public:
     static constexpr const char* kTitle = kCameraLabel;
-    static constexpr const char* kHint = "已暂停 · paused";
+    // The hint in either language: the camera's name stays as it is.
+    static const char* hint(Language language);
 
-    PausedCard();
+    // The hint in the language Lumora speaks (programLanguage()).
+    PausedCard() : PausedCard(programLanguage()) {}
+    explicit PausedCard(Language language);
     ~PausedCard();
     PausedCard(const PausedCard&) = delete;
     PausedCard& operator=(const PausedCard&) = delete;
@@ -32,6 +36,7 @@ private:
     void drawLine(const std::string& text, int pixelSize, int baseline, size_t rowBytes, int width,
                   int height, uint8_t* card);
 
+    const char* hint_;
     std::string fontPath_;
     int fontIndex_ = 0;
     void* library_ = nullptr;  // FT_Library

@@ -70,8 +70,50 @@ std::optional<VCamOptions> parseVCamOptions(int argc, const char* const* argv, s
     return options;
 }
 
-std::string vcamUsage(const char* program) {
+namespace {
+std::string chineseUsage(const std::string& name) {
+    return "用法：" + name +
+           " [--auto | --pipewire | --device /dev/videoN ... | --output - | --check]\n"
+           "       [--format 格式]\n"
+           "\n"
+           "把 Lumora 的画面交给打开摄像头的程序。它读取 Lumora 发布的画面，\n"
+           "按 Lumora 的大小和帧率、自上而下转交：640 x 480 每秒 15 帧（默认），\n"
+           "1280 x 720 或 1920 x 1080 每秒 30 帧。Lumora 改变大小时，PipeWire\n"
+           "摄像头向使用它的程序提供新大小，回环设备随之改变；被程序占用的设备\n"
+           "保持原大小并接收缩放后的画面，标准输出保持开始时的大小。Lumora 没有\n"
+           "运行时，摄像头保持打开，显示最后一幅画面，两秒后变暗并标上\n"
+           "“Lumora直播伴侣”和“已暂停”。\n"
+           "\n"
+           "  --auto            标签以“Lumora直播伴侣”开头的每个 v4l2loopback 设备；\n"
+           "                    没有时，若 PipeWire 守护进程应答则发布 PipeWire 摄像头；\n"
+           "                    否则安静退出（默认）\n"
+           "  --pipewire        发布 PipeWire 摄像头“Lumora直播伴侣”（Lumora 的大小和\n"
+           "                    帧率；BGRx、RGB 或 YUY2）；无需内核模块，无需 root\n"
+           "  --device 路径     这个回环设备；多个设备可重复给出\n"
+           "  --output -        把原始画面写到标准输出，每秒 30 幅（Lumora 更快时按\n"
+           "                    Lumora 的帧率），大小为写出第一幅画面时 Lumora 的大小\n"
+           "  --format 格式     yuyv（默认；BT.601 有限范围）或 rgb24；\n"
+           "                    配合 --output - 还可用 bgr24 和 bgrx\n"
+           "  --check           说明虚拟摄像头还缺什么，每行一项，附上解决的命令\n"
+           "\n"
+           "一次性设置回环摄像头设备（需要 v4l2loopback-dkms）：\n"
+           "  sudo modprobe v4l2loopback exclusive_caps=1 card_label=\"Lumora直播伴侣\"\n"
+           "然后在浏览器或聊天程序中选择摄像头“Lumora直播伴侣”。\n"
+           "\n"
+           "供其他工具使用的原始画面，例如：\n"
+           "  " +
+           name +
+           " --output - --format bgr24 | \\\n"
+           "    ffplay -f rawvideo -pixel_format bgr24 -video_size 640x480 -framerate 30 -\n"
+           "（Lumora 为 1280 x 720 时：-video_size 1280x720 -framerate 30）。\n";
+}
+}  // namespace
+
+std::string vcamUsage(const char* program, Language language) {
     std::string name = program;
+    if (language == Language::Chinese) {
+        return chineseUsage(name);
+    }
     return "Usage: " + name +
            " [--auto | --pipewire | --device /dev/videoN ... | --output - | --check]\n"
            "       [--format FORMAT]\n"

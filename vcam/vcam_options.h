@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/language.h"
 #include "vcam/frame_converter.h"
 
 // What lumora-vcam was asked to do.
@@ -22,5 +23,6 @@ struct VCamOptions {
 // Parses the command line; on a mistake returns nothing and says why in `error`.
 std::optional<VCamOptions> parseVCamOptions(int argc, const char* const* argv, std::string* error);
 
-// The --help text, with how to load the loopback module.
-std::string vcamUsage(const char* program);
+// The --help text, with how to load the loopback module, in Chinese or
+// English (programLanguage(): the same rule as Lumora's window).
+std::string vcamUsage(const char* program, Language language);

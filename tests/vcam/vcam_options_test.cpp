@@ -59,11 +59,22 @@ TEST(VCamOptionsTest, MistakesAreExplained) {
 }
 
 TEST(VCamOptionsTest, HelpNamesThePictureSizesAndWhatEachRoadDoesOnAChange) {
-    std::string text = vcamUsage("lumora-vcam");
+    std::string text = vcamUsage("lumora-vcam", Language::English);
     for (const char* part :
          {"640 x 480 at 15 fps (the default), 1280 x 720 or 1920 x 1080 at 30 fps",
           "a PipeWire camera offers the new size", "a loopback device takes it",
           "keeps its size and gets the picture scaled", "standard output keeps the\nsize it"}) {
         EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
     }
+}
+
+TEST(VCamOptionsTest, HelpSpeaksChineseToAChineseDesktop) {
+    std::string text = vcamUsage("lumora-vcam", Language::Chinese);
+    for (const char* part :
+         {"用法：lumora-vcam", "640 x 480 每秒 15 帧（默认）",
+          "PipeWire\n摄像头向使用它的程序提供新大小", "card_label=\"Lumora直播伴侣\"",
+          "--check           说明虚拟摄像头还缺什么"}) {
+        EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+    }
+    EXPECT_EQ(text.find("Usage"), std::string::npos);
 }
