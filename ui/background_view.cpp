@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QImageReader>
@@ -15,6 +14,7 @@
 #include "engine/play_graph.h"
 #include "ui/ui_kit.h"
 #include "widgets/button_skin.h"
+#include "widgets/custom_file_dialog.h"
 
 namespace {
 const char* const kModeKey = "background_mode";
@@ -75,9 +75,9 @@ BackgroundView::BackgroundView(const SegmentationModel& model, QWidget* parent)
     : QWidget(parent),
       model_(std::make_unique<SegmentationModel>(model)),
       choosePicture_([](QWidget* owner) {
-          return QFileDialog::getOpenFileName(
-              owner, tr("选择背景图片"), QString(),
-              tr("图片文件 (*.png *.jpg *.jpeg *.bmp *.gif *.webp)"));
+          return CustomFileDialog::getOpenFileName_(
+              owner, tr("选择背景图片"), tr("图片文件 (*.png *.jpg *.jpeg *.bmp *.gif *.webp)"),
+              "selbackground");
       }) {
     build();
     loadSaved();

@@ -33,6 +33,17 @@ const char* const kPresetNames[] = {
     QT_TRANSLATE_NOOP("PrettifyPendantView", "魅惑"),
 };
 
+// The names of the pendants we ship (their files' names), for translation;
+// a pendant added to the folder shows its file's name as it is.
+[[maybe_unused]] const char* const kPendantNames[] = {
+    QT_TRANSLATE_NOOP("PrettifyPendantView", "下雨"),
+    QT_TRANSLATE_NOOP("PrettifyPendantView", "星星"),
+    QT_TRANSLATE_NOOP("PrettifyPendantView", "爱心"),
+    QT_TRANSLATE_NOOP("PrettifyPendantView", "皇冠"),
+    QT_TRANSLATE_NOOP("PrettifyPendantView", "相框"),
+    QT_TRANSLATE_NOOP("PrettifyPendantView", "闪光"),
+};
+
 bool isSet(const QVariant& value) { return value.isValid() && !value.isNull(); }
 }  // namespace
 
@@ -68,19 +79,21 @@ void PrettifyPendantView::buildGrids() {
     presets_ = new PrettifyView(pages_);
     connect(presets_, &PrettifyView::sig_onMouseClicked, this, &PrettifyPendantView::onItemClicked);
     for (int id = 0; id < static_cast<int>(std::size(kPresetNames)); ++id) {
-        QString name = tr(kPresetNames[id]);
-        presets_->addTile(id, name, tr("effect/") + name + ".png");
+        // The icon's file keeps the preset's Chinese name in every language.
+        presets_->addTile(id, tr(kPresetNames[id]),
+                          QString("effect/") + QString::fromUtf8(kPresetNames[id]) + ".png");
     }
     pages_->addWidget(presets_);
 
     pendants_ = new PrettifyView(pages_);
     connect(pendants_, &PrettifyView::sig_onMouseClicked, this,
             &PrettifyPendantView::onItemClicked);
-    QString folder = tr("effect/挂件");
+    QString folder = QStringLiteral("effect/挂件");
     QStringList files =
         QDir(SkinStyle::instance()->skinDirectory() + "/" + folder).entryList({"*.gif"});
     for (int i = 0; i < files.size(); ++i) {
-        pendants_->addTile(kFirstPendantId + i, files[i].section('.', 0, 0),
+        QString name = files[i].section('.', 0, 0);
+        pendants_->addTile(kFirstPendantId + i, tr(name.toUtf8().constData()),
                            folder + "/" + files[i]);
     }
     pages_->addWidget(pendants_);

@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QSettings>
+#include <QTreeView>
 
 #include "widgets/custom_message_box.h"
 
@@ -62,25 +64,53 @@ QStringList existingFilesOnly(QWidget* parent, const QStringList& chosen) {
 }
 }  // namespace
 
+namespace {
+// Qt's own file dialog opens small, with columns too narrow for a size or a
+// type in Chinese ("35…iB"); it gets room and columns that fit their
+// contents. A desktop's native dialog ignores both.
+QStringList runDialog(QWidget* parent, const QString& caption, const QString& folder,
+                      const QString& filter, QFileDialog::Options options,
+                      QFileDialog::FileMode mode, QFileDialog::AcceptMode accept) {
+    QFileDialog dialog(parent, caption, folder, filter);
+    dialog.setOptions(options);
+    dialog.setFileMode(mode);
+    dialog.setAcceptMode(accept);
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.resize(820, 500);
+    if (auto* details = dialog.findChild<QTreeView*>("treeView")) {
+        details->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        details->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+}
+}  // namespace
+
 QStringList FileChooser::openFileNames(QWidget* parent, const QString& caption,
                                        const QString& folder, const QString& filter,
                                        QFileDialog::Options options) {
-    return QFileDialog::getOpenFileNames(parent, caption, folder, filter, nullptr, options);
+    return runDialog(parent, caption, folder, filter, options, QFileDialog::ExistingFiles,
+                     QFileDialog::AcceptOpen);
 }
 
 QString FileChooser::openFileName(QWidget* parent, const QString& caption, const QString& folder,
                                   const QString& filter, QFileDialog::Options options) {
-    return QFileDialog::getOpenFileName(parent, caption, folder, filter, nullptr, options);
+    return runDialog(parent, caption, folder, filter, options, QFileDialog::ExistingFile,
+                     QFileDialog::AcceptOpen)
+        .value(0);
 }
 
 QString FileChooser::saveFileName(QWidget* parent, const QString& caption, const QString& folder,
                                   const QString& filter, QFileDialog::Options options) {
-    return QFileDialog::getSaveFileName(parent, caption, folder, filter, nullptr, options);
+    return runDialog(parent, caption, folder, filter, options, QFileDialog::AnyFile,
+                     QFileDialog::AcceptSave)
+        .value(0);
 }
 
 QString FileChooser::existingDirectory(QWidget* parent, const QString& caption,
                                        const QString& folder, QFileDialog::Options options) {
-    return QFileDialog::getExistingDirectory(parent, caption, folder, options);
+    return runDialog(parent, caption, folder, QString(), options | QFileDialog::ShowDirsOnly,
+                     QFileDialog::Directory, QFileDialog::AcceptOpen)
+        .value(0);
 }
 
 void CustomFileDialog::setChooser(FileChooser* chooser) { g_chooser = chooser; }
