@@ -14,11 +14,19 @@
 # memory; the graph's ticks and missed tick slots during the recording; and
 # the time from start to the first picture in the preview and on the virtual
 # camera.
-# Usage: bench/whole_job.sh BUILD_FOLDER [standard|720p|1080p]
+# With "blur" after the mode, 背景虚化 (medium) is on as well.
+# Usage: bench/whole_job.sh BUILD_FOLDER [standard|720p|1080p] [blur]
 set -euo pipefail
 
 build=$(cd "${1:-build}" && pwd)
 mode=${2:-standard}
+extra=${3:-}
+background=""
+case "$extra" in
+"") ;;
+blur) background=$'background_mode=blur\nbackground_strength=medium' ;;
+*) echo "unknown choice $extra: blur or nothing" >&2 && exit 2 ;;
+esac
 case "$mode" in
 standard) width=640 height=480 fps=15 bitrate=2048 ;;
 720p) width=1280 height=720 fps=30 bitrate=4096 ;;
@@ -56,6 +64,7 @@ effect_1=259
 effect_2="bopen:1;clrBk:4278255615;clrText:4278255360;direct:2;offset:0;point:20;pos:1;speed:30;szFont:Noto Sans CJK SC;szText:直播测试;useBk:1;"
 effect_5="playseq:1;"
 Videos=$clip
+$background
 CONF
 
 bash "$source_dir/tools/pulse-fixture.sh" start "$work/pulse" >/dev/null
@@ -163,7 +172,7 @@ ffmpeg_flv=$(ffmpeg_cpu "${inputs[@]}" -filter_complex "$compose" -map '[out]' -
 ffmpeg_decode=$(ffmpeg_cpu -stream_loop -1 -i "$clip" -t 60 -f null /dev/null)
 
 ratio() { echo "scale=2; $1 / $2" | bc; }
-echo "whole job at ${width}x${height} ${fps} fps ($mode), load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "whole job at ${width}x${height} ${fps} fps ($mode${extra:+, $extra}), load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "whole job: window shown after $((shown - started)) ms (preview running)"
 echo "whole job: first virtual camera picture after $((first_vcam - started)) ms"
 echo "whole job: CPU of one core, Lumora and its reader, playing: $playing"
