@@ -172,11 +172,17 @@ void BackgroundEffect::Process(uint8_t* data, size_t size, int32_t width, int32_
     }
     const cv::Mat frame(height, width, CV_8UC4, data);
     downscaleHalf(frame, half_);
-    if (frames_++ % 2 == 0) {
+    const auto now = std::chrono::steady_clock::now();
+    ++framesSinceOffer_;
+    if (restartDue_ || (framesSinceOffer_ >= 2 && now - lastOffer_ >= kOfferInterval)) {
         uint64_t sequence = 0;
-        if (worker_->offer(half_, restartDue_, &sequence) && restartDue_) {
-            restartDue_ = false;
-            firstFreshMask_ = sequence;
+        if (worker_->offer(half_, restartDue_, &sequence)) {
+            lastOffer_ = now;
+            framesSinceOffer_ = 0;
+            if (restartDue_) {
+                restartDue_ = false;
+                firstFreshMask_ = sequence;
+            }
         }
     }
     worker_->takeNewest(&mask_);

@@ -4,6 +4,7 @@
 
 #include <opencv2/core.hpp>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -32,7 +33,7 @@ int backgroundBlurRadius(BlurStrength strength);
 // Keeps the person and blurs or replaces the rest of each frame.
 //
 // A SegmentationWorker runs the person segmentation network on its own
-// thread; Process never waits for it. Every other frame at most, Process
+// thread; Process never waits for it. Every other frame and five times a second at most, Process
 // offers the worker a half-size copy (only a try of the hand-over lock) and
 // uses the newest mask it has; until the first one arrives, frames pass
 // unchanged. After a pause (off, or a new frame size) the masks from before
@@ -110,7 +111,12 @@ private:
     bool fittedValid_ = false;
 
     cv::Size frameSize_;
-    uint64_t frames_ = 0;
+    // Offers are at least two frames and kOfferInterval apart: five masks a
+    // second follow a person well enough, and each costs the worker about
+    // 7 ms of a core (more with OpenCV's threads).
+    static constexpr std::chrono::milliseconds kOfferInterval{190};
+    std::chrono::steady_clock::time_point lastOffer_{};
+    int framesSinceOffer_ = 0;
     // After a pause (off, or no frames of this size yet) the masks from
     // before are not used: the next offer restarts the worker's running mask
     // and only masks from that step on count.
