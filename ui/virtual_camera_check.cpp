@@ -1,5 +1,7 @@
 #include "ui/virtual_camera_check.h"
 
+#include <QCoreApplication>
+
 #include <QProcess>
 #include <QTimer>
 
@@ -11,7 +13,8 @@ constexpr int kPatienceMs = 5000;
 }  // namespace
 
 QString joinFindings(const QString& output) {
-    return output.split('\n', Qt::SkipEmptyParts).join(QStringLiteral("；"));
+    return output.split('\n', Qt::SkipEmptyParts)
+        .join(QCoreApplication::translate("VirtualCameraCheck", "；"));
 }
 
 VirtualCameraCheck::VirtualCameraCheck(QObject* parent, QString program)

@@ -18,6 +18,12 @@
 namespace {
 namespace fs = std::filesystem;
 
+// A finding's words in the language of the check.
+std::string say(const CameraCheckPlaces& places, const std::string& english,
+                const std::string& chinese) {
+    return places.language == Language::Chinese ? chinese : english;
+}
+
 constexpr const char* kLoadModule =
     "sudo modprobe v4l2loopback exclusive_caps=1 card_label=\"Lumora直播伴侣\"";
 constexpr const char* kReloadModule =
@@ -94,26 +100,34 @@ std::vector<std::pair<std::string, std::string>> writersOf(const std::string& pr
 void checkModule(const CameraCheckPlaces& places, std::vector<CameraFinding>* findings) {
     std::string log = places.kernelLog ? places.kernelLog() : std::string();
     if (!log.empty() && secureBootRefused(log)) {
-        findings->push_back({"Secure Boot refused the v4l2loopback module (it is not signed)",
-                             "sudo mokutil --import /var/lib/dkms/mok.pub, reboot and enrol the "
-                             "key, then " +
-                                 std::string(kLoadModule)});
+        findings->push_back(
+            {say(places, "Secure Boot refused the v4l2loopback module (it is not signed)",
+                 "安全启动拒绝了 v4l2loopback 模块（它没有签名）"),
+             say(places,
+                 "sudo mokutil --import /var/lib/dkms/mok.pub, reboot and enrol the key, then ",
+                 "sudo mokutil --import /var/lib/dkms/mok.pub，重启并登记密钥，然后 ") +
+                 kLoadModule});
     }
     if (!fs::exists(places.moduleDir)) {
-        findings->push_back({"the v4l2loopback module is not loaded", kLoadModule});
+        findings->push_back(
+            {say(places, "the v4l2loopback module is not loaded", "v4l2loopback 模块没有加载"),
+             kLoadModule});
         return;
     }
     auto devices = places.labelledDevices ? places.labelledDevices() : std::vector<std::string>{};
     if (devices.empty()) {
-        findings->push_back({std::string("no loopback device is labelled \"") + kCameraLabel + "\"",
+        findings->push_back({say(places, "no loopback device is labelled \"", "没有标签为“") +
+                                 kCameraLabel + say(places, "\"", "”的回环设备"),
                              kReloadModule});
     }
     std::string exclusive = firstLine(places.moduleDir + "/parameters/exclusive_caps");
     if (!devices.empty() && exclusive.find('Y') == std::string::npos &&
         exclusive.find('1') == std::string::npos) {
         findings->push_back(
-            {"v4l2loopback is loaded without exclusive_caps=1, so browsers do not "
-             "take the device for a camera",
+            {say(places,
+                 "v4l2loopback is loaded without exclusive_caps=1, so browsers do not take the "
+                 "device for a camera",
+                 "v4l2loopback 加载时没有 exclusive_caps=1，浏览器不把这个设备当作摄像头"),
              kReloadModule});
     }
 }
@@ -123,17 +137,19 @@ void checkModule(const CameraCheckPlaces& places, std::vector<CameraFinding>* fi
 void checkPipeWireRoad(const CameraCheckPlaces& places, std::vector<CameraFinding>* findings) {
     if (places.sessionManagerRuns && !places.sessionManagerRuns()) {
         findings->push_back(
-            {"PipeWire runs without a session manager, so no program is linked to "
-             "the camera",
+            {say(places,
+                 "PipeWire runs without a session manager, so no program is linked to the camera",
+                 "PipeWire 没有会话管理器，没有程序能连上这个摄像头"),
              "sudo apt-get install wireplumber && systemctl --user enable --now "
              "wireplumber.service"});
     }
     if (places.cameraPortalAnswers && !places.cameraPortalAnswers()) {
         findings->push_back(
-            {"the desktop's camera portal does not answer, so browsers find no "
-             "PipeWire camera",
-             "sudo apt-get install xdg-desktop-portal xdg-desktop-portal-gtk, "
-             "then log in again",
+            {say(places,
+                 "the desktop's camera portal does not answer, so browsers find no PipeWire camera",
+                 "桌面的摄像头门户没有应答，浏览器找不到 PipeWire 摄像头"),
+             "sudo apt-get install xdg-desktop-portal xdg-desktop-portal-gtk" +
+                 say(places, ", then log in again", "，然后重新登录"),
              false});
     }
     auto browsers = places.browsersWithoutPipeWireCamera ? places.browsersWithoutPipeWireCamera()
@@ -141,11 +157,17 @@ void checkPipeWireRoad(const CameraCheckPlaces& places, std::vector<CameraFindin
     for (const auto& browser : browsers) {
         bool firefox = browser.rfind("Firefox", 0) == 0;
         findings->push_back(
-            {browser + " does not take PipeWire cameras",
-             firefox ? "set media.webrtc.camera.allow-pipewire to true in about:config, then "
-                       "restart Firefox"
-                     : "turn on chrome://flags/#enable-webrtc-pipewire-camera (or start it with "
-                       "--enable-features=WebRtcPipeWireCamera), then restart it",
+            {browser + say(places, " does not take PipeWire cameras", " 不使用 PipeWire 摄像头"),
+             firefox ? say(places,
+                           "set media.webrtc.camera.allow-pipewire to true in about:config, then "
+                           "restart Firefox",
+                           "在 about:config 中把 media.webrtc.camera.allow-pipewire 设为 true，"
+                           "然后重启 Firefox")
+                     : say(places,
+                           "turn on chrome://flags/#enable-webrtc-pipewire-camera (or start it "
+                           "with --enable-features=WebRtcPipeWireCamera), then restart it",
+                           "打开 chrome://flags/#enable-webrtc-pipewire-camera（或以 "
+                           "--enable-features=WebRtcPipeWireCamera 启动），然后重启浏览器"),
              false});
     }
 }
@@ -164,31 +186,45 @@ void checkDeviceSize(const CameraCheckPlaces& places, const std::string& device,
         return;
     }
     findings->push_back(
-        {device + " stays at " + sizeText(*size) + " while Lumora makes " + sizeText(mode->size) +
-             " pictures (a program held it when the size changed), so "
-             "programs get them scaled",
-         "close the programs that use " + device + ", then restart lumora-vcam", false});
+        {say(places,
+             device + " stays at " + sizeText(*size) + " while Lumora makes " +
+                 sizeText(mode->size) +
+                 " pictures (a program held it when the size changed), so programs get them "
+                 "scaled",
+             device + " 保持 " + sizeText(*size) + "，而 Lumora 的画面是 " + sizeText(mode->size) +
+                 "（大小改变时有程序占用它），程序收到的是缩放后的画面"),
+         say(places, "close the programs that use " + device + ", then restart lumora-vcam",
+             "关闭使用 " + device + " 的程序，然后重启 lumora-vcam"),
+         false});
+}
+
+std::string autoMend(const CameraCheckPlaces& places) {
+    return say(places, "lumora-vcam --auto (it finds the device labelled \"",
+               "lumora-vcam --auto（它会找到标签为“") +
+           kCameraLabel + say(places, "\")", "”的设备）");
 }
 
 void checkDevice(const CameraCheckPlaces& places, const std::string& device,
                  std::vector<CameraFinding>* findings) {
     std::string label = places.deviceLabel ? places.deviceLabel(device) : std::string();
     if (label.empty()) {
-        findings->push_back({device + " is not a video device",
-                             "lumora-vcam --auto (it finds the device labelled \"" +
-                                 std::string(kCameraLabel) + "\")"});
+        findings->push_back(
+            {device + say(places, " is not a video device", " 不是视频设备"), autoMend(places)});
         return;
     }
     if (label.rfind(kCameraLabel, 0) != 0) {
-        findings->push_back({device + " is \"" + label + "\", not Lumora's camera",
-                             "lumora-vcam --auto (it finds the device labelled \"" +
-                                 std::string(kCameraLabel) + "\")"});
+        findings->push_back({say(places, device + " is \"" + label + "\", not Lumora's camera",
+                                 device + " 是“" + label + "”，不是 Lumora 的摄像头"),
+                             autoMend(places)});
         return;
     }
     for (const auto& writer : writersOf(places.procDir, device)) {
-        findings->push_back({"another program, " + writer.first + " (pid " + writer.second +
-                                 "), already writes " + device,
-                             "kill " + writer.second});
+        findings->push_back(
+            {say(places,
+                 "another program, " + writer.first + " (pid " + writer.second +
+                     "), already writes " + device,
+                 "另一个程序 " + writer.first + "（pid " + writer.second + "）已经在写 " + device),
+             "kill " + writer.second});
     }
     checkDeviceSize(places, device, findings);
 }
@@ -208,6 +244,7 @@ CameraCheckPlaces machineCheckPlaces() {
     places.deviceLabel = &videoDeviceLabel;
     places.deviceSize = &videoDeviceOutputSize;
     places.channelMode = &channelModeNow;
+    places.language = programLanguage();
     return places;
 }
 
@@ -242,7 +279,7 @@ std::vector<CameraFinding> checkVirtualCamera(const CameraCheckPlaces& places) {
     std::vector<CameraFinding> findings;
     if (!pipeWire) {
         findings = loopback;
-        findings.push_back({"no PipeWire daemon answers",
+        findings.push_back({say(places, "no PipeWire daemon answers", "PipeWire 守护进程没有应答"),
                             "systemctl --user enable --now pipewire.socket wireplumber.service"});
     } else {
         if (!places.devices.empty()) {
@@ -262,10 +299,11 @@ bool anyBlocking(const std::vector<CameraFinding>& findings) {
     return false;
 }
 
-std::string describeFindings(const std::vector<CameraFinding>& findings) {
+std::string describeFindings(const std::vector<CameraFinding>& findings, Language language) {
+    const char* between = language == Language::Chinese ? "：" : ": ";
     std::string text;
     for (const auto& finding : findings) {
-        text += finding.problem + ": " + finding.mend + "\n";
+        text += finding.problem + between + finding.mend + "\n";
     }
     return text;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/language.h"
 #include "vcam/picture_mode.h"
 
 // What stands in the way of the virtual camera, for `lumora-vcam --check`
@@ -34,19 +35,22 @@ struct CameraCheckPlaces {
     std::function<std::optional<PictureSize>(const std::string&)> deviceSize;
     // What Lumora's channel carries now; nothing when no writer runs.
     std::function<std::optional<PictureMode>()> channelMode;
+    // The language of the findings' words; commands stay as they are.
+    Language language = Language::English;
 };
 
 // What the channel carries now, read from its header; nothing when no
 // writer has published a picture.
 std::optional<PictureMode> channelModeNow();
 
-// The machine's own places and probes.
+// The machine's own places and probes, in the language of programLanguage().
 CameraCheckPlaces machineCheckPlaces();
 
 // Every finding; none blocking when some road to a camera is open. Probes
 // left empty find nothing.
 std::vector<CameraFinding> checkVirtualCamera(const CameraCheckPlaces& places);
 
-// One finding a line, "problem: mend".
-std::string describeFindings(const std::vector<CameraFinding>& findings);
+// One finding a line, "problem: mend" ("problem：mend" in Chinese).
+std::string describeFindings(const std::vector<CameraFinding>& findings,
+                             Language language = Language::English);
 bool anyBlocking(const std::vector<CameraFinding>& findings);

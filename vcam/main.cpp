@@ -99,9 +99,10 @@ int runCheck(const VCamOptions& options) {
     auto findings = checkVirtualCamera(places);
     bool blocked = anyBlocking(findings);
     if (!blocked) {
-        std::puts("the virtual camera can be reached");
+        std::puts(places.language == Language::Chinese ? "虚拟摄像头可以使用"
+                                                       : "the virtual camera can be reached");
     }
-    std::fputs(describeFindings(findings).c_str(), stdout);
+    std::fputs(describeFindings(findings, places.language).c_str(), stdout);
     return blocked ? 1 : 0;
 }
 }  // namespace

@@ -277,15 +277,29 @@ TEST(VCamPipeWireTest, CheckSaysWhatTheSessionLacksForProgramsAndBrowsers) {
     bool desktop = std::filesystem::exists(session + "/bus");
     ASSERT_EQ(desktop, pipeWireSessionManagerRuns()) << "WirePlumber runs in the desktop session";
     std::string bus = desktop ? "unix:path=" + session + "/bus" : "disabled:";
-    std::string text =
-        commandOutput("HOME='" + home.file("") + "' DBUS_SESSION_BUS_ADDRESS='" + bus + "' '" +
-                      programBeside("lumora-vcam") + "' --check; echo exit $?");
+    auto check = [&](const char* language) {
+        return commandOutput("HOME='" + home.file("") + "' DBUS_SESSION_BUS_ADDRESS='" + bus +
+                             "' LUMORA_LANG=" + language + " '" + programBeside("lumora-vcam") +
+                             "' --check; echo exit $?");
+    };
+    std::string english = check("en");
+    std::string chinese = check("zh");
     if (desktop) {
-        EXPECT_EQ(text, "the virtual camera can be reached\nexit 0\n");
+        EXPECT_EQ(english, "the virtual camera can be reached\nexit 0\n");
+        EXPECT_EQ(chinese, "虚拟摄像头可以使用\nexit 0\n");
     } else {
-        EXPECT_NE(text.find("PipeWire runs without a session manager"), std::string::npos) << text;
-        EXPECT_NE(text.find("camera portal does not answer"), std::string::npos) << text;
-        EXPECT_NE(text.find("exit 1\n"), std::string::npos) << text;
+        EXPECT_NE(english.find("PipeWire runs without a session manager"), std::string::npos)
+            << english;
+        EXPECT_NE(english.find("camera portal does not answer"), std::string::npos) << english;
+        EXPECT_NE(english.find("exit 1\n"), std::string::npos) << english;
+        // In Chinese the words are Chinese, the commands as they are.
+        EXPECT_NE(chinese.find("PipeWire 没有会话管理器，没有程序能连上这个摄像头：sudo apt-get "
+                               "install wireplumber"),
+                  std::string::npos)
+            << chinese;
+        EXPECT_NE(chinese.find("桌面的摄像头门户没有应答"), std::string::npos) << chinese;
+        EXPECT_EQ(chinese.find("does not"), std::string::npos) << chinese;
+        EXPECT_NE(chinese.find("exit 1\n"), std::string::npos) << chinese;
     }
 }
 
