@@ -5,7 +5,7 @@ BUILD      ?= build
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps configure build run test test-main test-tsan fuzz bench gallery selfie-masks shots install package package-check format clean
+.PHONY: deps configure build run test test-main test-tsan fuzz bench gallery selfie-masks shots lupdate install package package-check format clean
 
 deps:
 	bash tools/install-deps.sh
@@ -76,6 +76,10 @@ selfie-masks: deps
 gallery: build
 	$(BUILD)/bin/lumora-skin-gallery --skin $(BUILD)/bin/skin $(BUILD)/gallery
 	$(BUILD)/bin/lumora-skin-gallery --skin $(BUILD)/bin/skin --scale 2 $(BUILD)/gallery
+
+# The English translation brought up to date with the sources.
+lupdate: configure
+	cmake --build $(BUILD) --target lumora_lupdate
 
 # Screenshots of every panel with the skin, on a private X server.
 shots: build

@@ -607,6 +607,10 @@
         <source>找不到 lumora-vcam</source>
         <translation>lumora-vcam is missing</translation>
     </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
 </context>
 <context>
     <name>main</name>

@@ -42,6 +42,8 @@ DesktopHome::DesktopHome() {
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     setenv("LUMORA_FAKE_CAMERAS", "1", 1);
     setenv("LUMORA_CRASH_REPORTER", "", 1);
+    // The walks click and read the Chinese window, whatever the machine's locale.
+    setenv("LUMORA_LANG", "zh", 1);
     unsetenv("QT_QPA_PLATFORM");
 }
 

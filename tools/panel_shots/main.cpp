@@ -1,21 +1,25 @@
 // Screenshots of the panels with the real skin, for people to look at:
 // each page is shown in a window of its own on the running display (Xvfb in
 // CI, so run it under xvfb-run), filled with sample media, and grabbed from
-// the screen once it has settled.
+// the screen once it has settled. The pages speak the program's language:
+// LUMORA_LANG=en for English.
 //
 //   lumora-panel-shots <output folder>
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFontDatabase>
 #include <QPainter>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QVBoxLayout>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/settings_db.h"
+#include "app/startup.h"
 #include "tools/panel_shots/sample_media.h"
 #include "ui/camera_control_view.h"
 #include "ui/effect_control_view.h"
@@ -84,7 +88,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot make %s\n", argv[1]);
         return 1;
     }
+    // The program's language (LUMORA_LANG=en for the English pages), font
+    // and style sheet.
+    QTranslator translator;
+    Language language = startupLanguage();
+    installTranslations(language, translator);
     SkinStyle::instance()->setSkin("skin");
+    if (language == Language::English) {
+        SkinStyle::instance()->setLanguageFolder("en");
+    }
+    QApplication::setFont(interfaceFont(QFontDatabase::families()));
+    app.setStyleSheet(applicationStyleSheet(SkinStyle::instance()->skinDirectory()));
     QStringList pictures = makeSamplePictures(home.path() + "/pictures", 14);
     QStringList videos = makeSampleVideos(home.path() + "/videos", 4);
     const QSize page(316, 532);
