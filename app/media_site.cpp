@@ -7,6 +7,7 @@
 #include "app/box_site_listener.h"
 #include "app/helper_process.h"
 #include "app/settings_db.h"
+#include "base/language.h"
 #include "effects/cam_streatch_effect.h"
 #include "effects/video_effect_small_video.h"
 #include "engine/play_graph.h"
@@ -25,6 +26,13 @@ QString modeText(const OutputMode& mode) {
 }
 }  // namespace
 
+QString MediaSite::placeholderPicture() {
+    Language language = Language::Chinese;
+    languageNamed(qgetenv("LUMORA_LANG").toStdString(), &language);
+    return language == Language::English ? QStringLiteral(":/JPG/111_en")
+                                         : QStringLiteral(":/JPG/111");
+}
+
 std::vector<MediaSite::NamedMode> MediaSite::outputModes() {
     return {{kStandardMode, QCoreApplication::translate("MediaSite", "标清 640×480 15帧")},
             {kHd720Mode, QCoreApplication::translate("MediaSite", "高清 1280×720 30帧")},
@@ -40,7 +48,7 @@ MediaSite::MediaSite() : graph_(PlayGraph::Instance()) {
     // A missing description file changes nothing (the capture library says so once).
     VideoFileSource::SetFilterDescription(QString::fromStdString(executableDirectory()) +
                                           "/filters.xml");
-    placeholder_ = std::make_unique<ImageVideoSource>();
+    placeholder_ = std::make_unique<ImageVideoSource>(placeholderPicture());
     graph_->SetPlaceholderSource(placeholder_.get());
     QString saved = SettingsDb::instance()->loadText(kOutputModeKey);
     std::vector<NamedMode> modes = outputModes();

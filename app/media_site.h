@@ -33,6 +33,10 @@ public:
     static constexpr int kInitialVolume = 50;
 
     static MediaSite* instance();
+    // The placeholder's picture: the English one when the program speaks
+    // English (LUMORA_LANG, which the program sets at start), else the
+    // Chinese one.
+    static QString placeholderPicture();
     ~MediaSite();
     MediaSite(const MediaSite&) = delete;
     MediaSite& operator=(const MediaSite&) = delete;

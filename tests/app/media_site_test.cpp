@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QImage>
 
 #include <chrono>
 #include <cstdlib>
@@ -257,4 +258,23 @@ TEST_F(MediaSiteTest, AVideoThatStartsTakesTheChosenVolumeAndMute) {
         site->removeSource(&muted);
     }
     site->setMuted(false);
+}
+
+// The placeholder speaks the program's language: LUMORA_LANG, which the
+// program sets at start, picks the English picture; both are whole
+// 640 x 480 pictures and not the same.
+TEST(MediaSitePlaceholderTest, ThePictureFollowsTheLanguage) {
+    unsetenv("LUMORA_LANG");
+    EXPECT_EQ(MediaSite::placeholderPicture(), ":/JPG/111") << "Chinese unless told";
+    setenv("LUMORA_LANG", "en", 1);
+    EXPECT_EQ(MediaSite::placeholderPicture(), ":/JPG/111_en");
+    setenv("LUMORA_LANG", "zh", 1);
+    EXPECT_EQ(MediaSite::placeholderPicture(), ":/JPG/111");
+    unsetenv("LUMORA_LANG");
+    QImage chinese(":/JPG/111");
+    QImage english(":/JPG/111_en");
+    ASSERT_EQ(chinese.size(), QSize(640, 480));
+    ASSERT_EQ(english.size(), QSize(640, 480));
+    EXPECT_NE(chinese.convertToFormat(QImage::Format_RGB32),
+              english.convertToFormat(QImage::Format_RGB32));
 }

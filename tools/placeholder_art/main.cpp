@@ -1,7 +1,8 @@
 // Draws the placeholder picture that Lumora shows when no source delivers:
 // the product title and a short hint, on a calm background that survives
 // video compression in a call. Run it with the output path as argument; the
-// result is committed as sources/resources/placeholder.png.
+// result is committed as sources/resources/placeholder.png, and with
+// --english as sources/resources/placeholder_en.png.
 
 #include <QFont>
 #include <QFontDatabase>
@@ -39,31 +40,45 @@ void drawCameraMark(QPainter& painter, QPointF centre) {
     painter.drawPath(body.united(lens));
 }
 
-void drawText(QPainter& painter, const QString& family) {
+// The placeholder's three lines, in Chinese or in English.
+struct Words {
+    QString title, hint, detail;
+};
+
+Words wordsFor(bool english) {
+    if (english) {
+        return {QStringLiteral("Lumora Live Companion"), QStringLiteral("No video source yet"),
+                QStringLiteral("Open a camera, a video or pictures to see them here")};
+    }
+    return {QStringLiteral("Lumora直播伴侣"), QStringLiteral("当前没有视频源"),
+            QStringLiteral("打开摄像头、视频或图片后，画面将在这里显示")};
+}
+
+void drawText(QPainter& painter, const QString& family, const Words& words) {
     QFont title(family);
     title.setPixelSize(46);
     title.setWeight(QFont::Bold);
     painter.setFont(title);
     painter.setPen(QColor(255, 255, 255));
-    painter.drawText(QRect(0, 160, 640, 64), Qt::AlignCenter, QStringLiteral("Lumora直播伴侣"));
+    painter.drawText(QRect(0, 160, 640, 64), Qt::AlignCenter, words.title);
 
     QFont hint(family);
     hint.setPixelSize(22);
     painter.setFont(hint);
     painter.setPen(QColor(196, 208, 226));
-    painter.drawText(QRect(0, 222, 640, 34), Qt::AlignCenter, QStringLiteral("当前没有视频源"));
+    painter.drawText(QRect(0, 222, 640, 34), Qt::AlignCenter, words.hint);
     hint.setPixelSize(17);
     painter.setFont(hint);
     painter.setPen(QColor(150, 166, 190));
-    painter.drawText(QRect(0, 254, 640, 28), Qt::AlignCenter,
-                     QStringLiteral("打开摄像头、视频或图片后，画面将在这里显示"));
+    painter.drawText(QRect(0, 254, 640, 28), Qt::AlignCenter, words.detail);
 }
 }  // namespace
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
-    if (argc < 2) {
-        qWarning("usage: %s OUTPUT.png", argv[0]);
+    bool english = argc == 3 && QString(argv[2]) == "--english";
+    if (argc < 2 || (argc == 3 && !english)) {
+        qWarning("usage: %s OUTPUT.png [--english]", argv[0]);
         return 2;
     }
     QImage picture(640, 480, QImage::Format_ARGB32);
@@ -79,7 +94,7 @@ int main(int argc, char** argv) {
     // Everything sits above y = 290: the preview lays its open-camera
     // button over the picture from there down.
     drawCameraMark(painter, QPointF(320, 95));
-    drawText(painter, uiFamily());
+    drawText(painter, uiFamily(), wordsFor(english));
     painter.end();
     return picture.save(QString::fromLocal8Bit(argv[1]), "PNG") ? 0 : 1;
 }
