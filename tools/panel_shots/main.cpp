@@ -119,6 +119,8 @@ int main(int argc, char** argv) {
         failures += !shoot(window, out + "/effects-pendants.png", 800);
         effects->tabButton(2)->click();
         failures += !shoot(window, out + "/effects-caption.png", 800);
+        effects->tabButton(3)->click();
+        failures += !shoot(window, out + "/effects-background.png", 800);
     }
     {
         auto* videoPage = new VideoControlView;

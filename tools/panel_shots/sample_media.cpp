@@ -5,7 +5,14 @@
 #include <QPainter>
 #include <QProcess>
 
+#include "base/language.h"
+
 namespace {
+// Sample files are named in the language the pages speak.
+QString sampleWord(const char* chinese, const char* english) {
+    return QString::fromUtf8(programLanguage() == Language::Chinese ? chinese : english);
+}
+
 // A landscape: sky, sun and a hill, in colours that vary with `index`.
 QImage landscape(int index) {
     QImage picture(640, 480, QImage::Format_RGB32);
@@ -29,7 +36,9 @@ QStringList makeSamplePictures(const QString& folder, int count) {
     QDir().mkpath(folder);
     QStringList paths;
     for (int i = 0; i < count; ++i) {
-        QString path = QString("%1/风景%2.png").arg(folder).arg(i + 1, 2, 10, QChar('0'));
+        QString path = QString("%1/%2%3.png")
+                           .arg(folder, sampleWord("风景", "landscape"))
+                           .arg(i + 1, 2, 10, QChar('0'));
         if (landscape(i).save(path))
             paths << path;
     }
@@ -41,7 +50,7 @@ QStringList makeSampleVideos(const QString& folder, int count) {
     QStringList paths;
     const char* const sources[] = {"testsrc2", "smptebars", "mandelbrot", "rgbtestsrc"};
     for (int i = 0; i < count; ++i) {
-        QString path = QString("%1/片段%2.mp4").arg(folder).arg(i + 1);
+        QString path = QString("%1/%2%3.mp4").arg(folder, sampleWord("片段", "clip")).arg(i + 1);
         QString input = QString("%1=size=640x480:rate=15").arg(sources[i % 4]);
         int seconds = 3 + 7 * i;
         QStringList arguments{"-loglevel", "error",   "-y",
