@@ -1,9 +1,12 @@
 // lumora-bugreport <report>: shows a crash report that the program wrote
-// just before it died.
+// just before it died, in the program's language (LUMORA_LANG, which the
+// program passed on, else the desktop's).
 
 #include <QApplication>
+#include <QTranslator>
 #include <cstdio>
 
+#include "base/language.h"
 #include "libs/crashreport/bugreport_window.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +15,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication app(argc, argv);
+    QTranslator english;
+    if (programLanguage() == Language::English &&
+        english.load("lumora_en.qm", QCoreApplication::applicationDirPath() + "/lang")) {
+        QCoreApplication::installTranslator(&english);
+    }
     BugReportWindow window(QString::fromLocal8Bit(argv[1]));
     window.show();
     return app.exec();

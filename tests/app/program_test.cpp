@@ -78,3 +78,18 @@ TEST(ProgramTest, AFatalSignalLeavesACrashReport) {
     EXPECT_NE(report.find("signal: 11"), std::string::npos);
     EXPECT_NE(report.find("Stack trace"), std::string::npos);
 }
+
+// --help speaks the language the window would: the override, then the
+// choice kept in the settings, then the desktop's locale.
+TEST(ProgramTest, HelpSpeaksTheWindowsLanguage) {
+    DesktopHome home;
+    auto help = [](const std::string& environment) {
+        return commandOutput("env -u LUMORA_LANG " + environment + " '" LUMORA_PROGRAM "' --help");
+    };
+    EXPECT_EQ(help("LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8").rfind("用法：lumora", 0), 0u);
+    EXPECT_EQ(help("LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8").rfind("usage: lumora", 0), 0u);
+    EXPECT_EQ(help("LC_ALL=zh_CN.UTF-8 LUMORA_LANG=en").rfind("usage: lumora", 0), 0u);
+    std::filesystem::create_directories(home.folder.file("config/LumoraBox"));
+    std::ofstream(home.folder.file("config/LumoraBox/Lumora.conf")) << "[General]\nlanguage=zh\n";
+    EXPECT_EQ(help("LC_ALL=de_DE.UTF-8").rfind("用法：lumora", 0), 0u) << "the tray's choice";
+}

@@ -15,11 +15,14 @@
 #include <QTextEdit>
 #include <QTranslator>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/startup.h"
+#include "libs/crashreport/bugreport_window.h"
+#include "tests/support/test_media.h"
 #include "tests/ui/ui_test_environment.h"
 #include "ui/camera_control_view.h"
 #include "ui/caption_view.h"
@@ -149,6 +152,19 @@ struct WholeWindow {
     }
     ~WholeWindow() { LumoraBox::destroy(); }
 
+    // The crash reporter's window too, over a report on disk.
+    static std::vector<Text> reporterTexts() {
+        ScratchDir folder;
+        const std::string report = folder.file("crash.txt");
+        FILE* file = std::fopen(report.c_str(), "w");
+        std::fputs("Lumora crashed: SIGSEGV\n#0 0x0 in main\n", file);
+        std::fclose(file);
+        BugReportWindow window(QString::fromStdString(report));
+        window.show();
+        settle();
+        return textsUnder(&window);
+    }
+
     // Every text: the window's, each page's (a page not shown is still laid
     // out in the stack), the tray menu's.
     std::vector<Text> texts() const {
@@ -206,6 +222,12 @@ TEST_F(LanguageWalkTest, InEnglishNoTextIsChineseAndEveryTextFits) {
     WholeWindow window;
     std::vector<Text> texts = window.texts();
     EXPECT_GT(texts.size(), 100u);
+    for (Text& text : WholeWindow::reporterTexts()) {
+        if (text.where.find("QTextEdit") == std::string::npos &&
+            text.where.find("QPlainTextEdit") == std::string::npos) {
+            texts.push_back(text);  // the report itself is what it is
+        }
+    }
     for (const Text& text : texts) {
         // Each language is named in itself in the language menu.
         if (text.text == "中文" || text.text == "Language 语言") {
@@ -227,6 +249,11 @@ TEST_F(LanguageWalkTest, InChineseEveryTextFitsAndTheToolkitSpeaksChineseToo) {
     {
         WholeWindow window;
         expectEveryTextFits(window.texts());
+    }
+    for (const Text& text : WholeWindow::reporterTexts()) {
+        if (text.room >= 0) {
+            EXPECT_LE(text.needed, text.room) << text.where << ": " << text.text.toStdString();
+        }
     }
     // The toolkit's own file dialog, with its own catalogue.
     QFileDialog dialog(nullptr, "选择视频");
