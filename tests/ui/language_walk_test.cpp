@@ -32,6 +32,7 @@
 #include "ui/prettify_item.h"
 #include "ui/prettify_pendant_view.h"
 #include "ui/prettify_view.h"
+#include "ui/video_preview_dlg.h"
 #include "widgets/button_skin.h"
 #include "widgets/skin_style.h"
 
@@ -165,6 +166,23 @@ struct WholeWindow {
         return textsUnder(&window);
     }
 
+    // Both faces of the recording's preview dialog, over a real video.
+    static std::vector<Text> previewTexts() {
+        ScratchDir folder;
+        const std::string video = folder.file("clip.mp4");
+        EXPECT_TRUE(makeTestVideo(video, TestVideo{}));
+        std::vector<Text> texts;
+        for (int mode : {VideoPreviewDlg::kAfterRecording, VideoPreviewDlg::kFromList}) {
+            VideoPreviewDlg dialog(mode, QString::fromStdString(video), 1);
+            dialog.resize(dialog.sizeHint());
+            dialog.show();
+            settle();
+            std::vector<Text> some = textsUnder(&dialog);
+            texts.insert(texts.end(), some.begin(), some.end());
+        }
+        return texts;
+    }
+
     // Every text: the window's, each page's (a page not shown is still laid
     // out in the stack), the tray menu's.
     std::vector<Text> texts() const {
@@ -222,11 +240,8 @@ TEST_F(LanguageWalkTest, InEnglishNoTextIsChineseAndEveryTextFits) {
     WholeWindow window;
     std::vector<Text> texts = window.texts();
     EXPECT_GT(texts.size(), 100u);
-    for (Text& text : WholeWindow::reporterTexts()) {
-        if (text.where.find("QTextEdit") == std::string::npos &&
-            text.where.find("QPlainTextEdit") == std::string::npos) {
-            texts.push_back(text);  // the report itself is what it is
-        }
+    for (std::vector<Text> more : {WholeWindow::reporterTexts(), WholeWindow::previewTexts()}) {
+        texts.insert(texts.end(), more.begin(), more.end());
     }
     for (const Text& text : texts) {
         // Each language is named in itself in the language menu.
@@ -250,9 +265,11 @@ TEST_F(LanguageWalkTest, InChineseEveryTextFitsAndTheToolkitSpeaksChineseToo) {
         WholeWindow window;
         expectEveryTextFits(window.texts());
     }
-    for (const Text& text : WholeWindow::reporterTexts()) {
-        if (text.room >= 0) {
-            EXPECT_LE(text.needed, text.room) << text.where << ": " << text.text.toStdString();
+    for (std::vector<Text> more : {WholeWindow::reporterTexts(), WholeWindow::previewTexts()}) {
+        for (const Text& text : more) {
+            if (text.room >= 0) {
+                EXPECT_LE(text.needed, text.room) << text.where << ": " << text.text.toStdString();
+            }
         }
     }
     // The toolkit's own file dialog, with its own catalogue.
