@@ -143,7 +143,7 @@ void BackgroundView::loadSaved() {
     picturePath_ = store->loadText(kPictureKey);
     mode_->setCurrentIndex(storedIndex(kModeNames, store->loadText(kModeKey), 0));
     loading_ = false;
-    apply();
+    reflectChoice();
 }
 
 void BackgroundView::save() const {
@@ -160,30 +160,36 @@ void BackgroundView::apply() {
     if (loading_) {
         return;
     }
+    reflectChoice();
+    save();
+}
+
+void BackgroundView::reflectChoice() {
     int mode = mode_->currentIndex();
     strength_->setEnabled(mode == kBlurIndex);
     replacement_->setEnabled(mode == kReplaceIndex);
     bool userPicture = replacement_->currentIndex() == kUserPictureIndex;
     pictureButton_->setEnabled(mode == kReplaceIndex && userPicture);
     showPictureName();
-    save();
+    showProblem(configureEffect(mode));
+}
+
+QString BackgroundView::configureEffect(int mode) {
     if (mode == 0) {
         if (effect_) {
             effect_->setMode(BackgroundMode::Off);
         }
-        showProblem(QString());
-        return;
+        return {};
     }
     if (!ensureEffect()) {
-        return;
+        return modelProblem_;
     }
     if (mode == kBlurIndex) {
         effect_->setBlurStrength(static_cast<BlurStrength>(strength_->currentIndex()));
         effect_->setMode(BackgroundMode::Blur);
-        showProblem(QString());
-    } else {
-        applyReplacement();
+        return {};
     }
+    return applyReplacement();
 }
 
 bool BackgroundView::ensureEffect() {
@@ -194,33 +200,34 @@ bool BackgroundView::ensureEffect() {
         }
         PlayGraph::Instance()->AddEffect(effect_.get());
     }
-    showProblem(modelProblem_);
     return modelProblem_.isEmpty();
 }
 
-void BackgroundView::applyReplacement() {
+QString BackgroundView::applyReplacement() {
     int choice = replacement_->currentIndex();
     if (choice != kUserPictureIndex) {
         QRgb rgb = plainColours()[static_cast<size_t>(choice - 1)].rgb;
         effect_->setColour(qRed(rgb), qGreen(rgb), qBlue(rgb));
         effect_->setMode(BackgroundMode::Colour);
-        showProblem(QString());
-        return;
+        return {};
     }
-    pictureProblem_.clear();
-    QImage picture;
-    if (!picturePath_.isEmpty()) {
-        picture = readPicture(picturePath_);
-        if (picture.isNull()) {
-            pictureProblem_ = tr("无法读取图片：%1").arg(QFileInfo(picturePath_).fileName());
-            debugLog("background: cannot read the picture %s", qPrintable(picturePath_));
+    if (picturePath_ != pictureRead_) {
+        pictureRead_ = picturePath_;
+        pictureProblem_.clear();
+        QImage picture;
+        if (!picturePath_.isEmpty()) {
+            picture = readPicture(picturePath_);
+            if (picture.isNull()) {
+                pictureProblem_ = tr("无法读取图片：%1").arg(QFileInfo(picturePath_).fileName());
+                debugLog("background: cannot read the picture %s", qPrintable(picturePath_));
+            }
         }
+        // A picture that cannot be read leaves frames unchanged; its path
+        // stays saved, so the picture comes back once the file does.
+        effect_->setPicture(picture);
     }
-    // A picture that cannot be read leaves frames unchanged; its path stays
-    // saved, so the picture comes back once the file does.
-    effect_->setPicture(picture);
     effect_->setMode(BackgroundMode::Picture);
-    showProblem(pictureProblem_);
+    return pictureProblem_;
 }
 
 void BackgroundView::onChoosePicture() {
@@ -229,6 +236,7 @@ void BackgroundView::onChoosePicture() {
         return;
     }
     picturePath_ = path;
+    pictureRead_.clear();  // chosen again: read afresh, it may have changed
     apply();
 }
 

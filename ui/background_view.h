@@ -62,10 +62,15 @@ public:
 private:
     void build();
     void loadSaved();
+    // A choice was made: show it, hand it to the effect and save it.
     void apply();
+    // Shows the choice in the boxes and hands it to the effect.
+    void reflectChoice();
     void save() const;
+    // Sets the effect to the chosen mode; what went wrong, empty when nothing.
+    QString configureEffect(int mode);
     bool ensureEffect();
-    void applyReplacement();
+    QString applyReplacement();
     void onChoosePicture();
     void showPictureName();
     void showProblem(const QString& text);
@@ -75,6 +80,9 @@ private:
     PictureChooser choosePicture_;
     QString picturePath_;
     QString modelProblem_;
+    // The file whose picture the effect holds (read once per choice of
+    // file, as it may be large) and what went wrong reading it.
+    QString pictureRead_;
     QString pictureProblem_;
     bool loading_ = true;  // until the saved choices are in the boxes
 

@@ -206,6 +206,15 @@ TEST(BackgroundViewTest, APictureThatCannotBeReadIsSaidAndKeptUntilItCanBe) {
     EXPECT_EQ(again.view->pictureLabel()->toolTip(), path);
     std::vector<uint8_t> replaced = processUntilMasked(again.view->effect());
     EXPECT_TRUE(near(pixelAt(replaced, 8, 8), qRgb(200, 40, 160)));
+
+    // Switching modes keeps the picture read once: it is not read again.
+    ASSERT_TRUE(QFile::remove(path));
+    again.view->modeBox()->setCurrentIndex(1);
+    again.view->modeBox()->setCurrentIndex(2);
+    EXPECT_TRUE(again.view->message().isEmpty()) << again.view->message().toStdString();
+    std::vector<uint8_t> frame = personFrame();
+    again.view->effect()->Process(frame.data(), frame.size(), kWidth, kHeight);
+    EXPECT_TRUE(near(pixelAt(frame, 8, 8), qRgb(200, 40, 160)));
 }
 
 TEST(BackgroundViewTest, AMissingNetworkIsSaidAndFramesPassUnchanged) {
