@@ -27,10 +27,8 @@ QString modeText(const OutputMode& mode) {
 }  // namespace
 
 QString MediaSite::placeholderPicture() {
-    Language language = Language::Chinese;
-    languageNamed(qgetenv("LUMORA_LANG").toStdString(), &language);
-    return language == Language::English ? QStringLiteral(":/JPG/111_en")
-                                         : QStringLiteral(":/JPG/111");
+    return announcedLanguage() == Language::English ? QStringLiteral(":/JPG/111_en")
+                                                    : QStringLiteral(":/JPG/111");
 }
 
 std::vector<MediaSite::NamedMode> MediaSite::outputModes() {

@@ -99,3 +99,11 @@ std::string storedLanguageChoice() {
 Language programLanguage() {
     return chooseLanguage(environment("LUMORA_LANG"), storedLanguageChoice(), environmentLocale());
 }
+
+Language announcedLanguage() {
+    Language language = Language::Chinese;
+    if (const char* announced = environment("LUMORA_LANG")) {
+        languageNamed(announced, &language);
+    }
+    return language;
+}

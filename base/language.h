@@ -31,3 +31,8 @@ std::string storedLanguageChoice();
 
 // What a program without Qt speaks: chooseLanguage over the above.
 Language programLanguage();
+
+// The language the running program announced in LUMORA_LANG when it chose
+// one at start; Chinese, the texts' own, when it announced none (as in
+// tests that build its parts without starting it).
+Language announcedLanguage();

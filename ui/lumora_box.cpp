@@ -138,8 +138,7 @@ void LumoraBox::buildTrayMenu() {
     // other finds their own.
     QMenu* languages = menu_->addMenu(tr("语言 Language"));
     auto* choices = new QActionGroup(languages);
-    Language current = Language::Chinese;
-    languageNamed(qgetenv("LUMORA_LANG").toStdString(), &current);
+    const Language current = announcedLanguage();
     for (auto [language, name] :
          {std::pair{Language::Chinese, "中文"}, std::pair{Language::English, "English"}}) {
         QAction* action = languages->addAction(QString::fromUtf8(name));

@@ -46,8 +46,11 @@ TEST(LanguageTest, AProgramWithoutQtReadsTheStoredChoiceAndTheEnvironment) {
     }
     EXPECT_EQ(storedLanguageChoice(), "en");
     EXPECT_EQ(programLanguage(), Language::English);
+    EXPECT_EQ(announcedLanguage(), Language::Chinese) << "the program announced none";
     setenv("LUMORA_LANG", "zh", 1);
     EXPECT_EQ(programLanguage(), Language::Chinese);
+    setenv("LUMORA_LANG", "en", 1);
+    EXPECT_EQ(announcedLanguage(), Language::English);
     unsetenv("LUMORA_LANG");
     unsetenv("LC_ALL");
     setenv("LC_MESSAGES", "de_DE", 1);
