@@ -56,26 +56,25 @@ void quitOnTerminationSignals(QObject* owner) {
     std::signal(SIGINT, onQuitSignal);
 }
 
-bool wantsInformation(int argc, char** argv) {
+// "--version" or "--help" when either is asked for, else null.
+const char* informationAsked(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "--help") == 0) {
-            return true;
+            return argv[i];
         }
     }
-    return false;
+    return nullptr;
 }
 
 // --version and --help, in the language the window would speak.
-void printInformation(int argc, char** argv) {
+void printInformation(const char* asked, int argc, char** argv) {
+    if (std::strcmp(asked, "--version") == 0) {
+        std::printf("lumora %s\n", "1.1.8");
+        return;
+    }
     QCoreApplication core(argc, argv);
     QTranslator translator;
     installTranslations(startupLanguage(), translator);
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("lumora %s\n", "1.1.8");
-            return;
-        }
-    }
     std::printf("%s", qPrintable(QCoreApplication::translate(
                           "main",
                           "用法：lumora [--version]\n"
@@ -93,8 +92,8 @@ void keepFewMallocArenas() { mallopt(M_ARENA_MAX, 2); }
 
 int main(int argc, char** argv) {
     keepFewMallocArenas();
-    if (wantsInformation(argc, argv)) {
-        printInformation(argc, argv);
+    if (const char* asked = informationAsked(argc, argv)) {
+        printInformation(asked, argc, argv);
         return 0;
     }
     SingleApplication app("LumoraBox", argc, argv);
