@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "tests/support/child_process.h"
+#include "tests/support/eventually.h"
 
 namespace {
 bool linked(const std::string& output, const std::string& input) {
@@ -42,12 +43,5 @@ bool linkPipeWirePorts(const std::string& output, const std::string& input,
 }
 
 bool awaitPipeWireOutput(const std::string& output, std::chrono::milliseconds patience) {
-    auto deadline = std::chrono::steady_clock::now() + patience;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (listed(output)) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+    return eventually([&] { return listed(output); }, patience);
 }
