@@ -113,6 +113,10 @@ HeadlessBrowser::~HeadlessBrowser() {
     }
 }
 
+bool HeadlessBrowser::logContains(const std::string& text) const {
+    return contentsOf(profile_ + "/browser.log").find(text) != std::string::npos;
+}
+
 std::string HeadlessBrowser::logTail() const {
     std::string all = contentsOf(profile_ + "/browser.log");
     return all.size() > 3000 ? all.substr(all.size() - 3000) : all;

@@ -19,6 +19,8 @@ public:
     bool started() const { return pid_ > 0; }
     // The end of what the browser wrote, for a failure message.
     std::string logTail() const;
+    // Whether the browser has written `text` anywhere in its log.
+    bool logContains(const std::string& text) const;
     static const char* name(Kind kind);
 
 private:

@@ -204,10 +204,45 @@ struct Viewer {
             limit);
     }
 
+    // Chromium's PipeWire capture checks that its stream's callbacks never
+    // overlap its own start of the stream. On a loaded machine they now and
+    // then do, and its capture process aborts on that check, in the
+    // browser's code, before the page has a picture.
+    bool abortedOnItsStartRace() const {
+        return kind == Kind::Chromium && browser.logContains("race_checker") &&
+               browser.logContains("video_capture_pipewire");
+    }
+
     Kind kind;
     LocalWebServer server;
     HeadlessBrowser browser;
 };
+
+// The first picture of `what` the page presents at or after `since`; 0 when
+// none came within `limit`. A browser that aborted on its own start race is
+// no fault of the node's: it is replaced by a fresh one, once, and the wait
+// starts again.
+double firstPicture(std::unique_ptr<Viewer>& viewer, const std::string& what, double since,
+                    std::chrono::milliseconds limit) {
+    for (int opened = 0; opened < 2; ++opened) {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < deadline && !viewer->abortedOnItsStartRace()) {
+            double shown = viewer->firstSeen(what, since, 1s);
+            if (shown > 0) {
+                return shown;
+            }
+        }
+        if (!viewer->abortedOnItsStartRace()) {
+            return 0;
+        }
+        Kind kind = viewer->kind;
+        std::printf("%s aborted on its capture start race; opened again\n",
+                    HeadlessBrowser::name(kind));
+        viewer.reset();
+        viewer = std::make_unique<Viewer>(kind);
+    }
+    return 0;
+}
 
 // Starts `lumora-vcam --pipewire` and waits until its node is published:
 // a browser lists the cameras there are when a page asks.
@@ -242,9 +277,10 @@ struct Reception {
     double delayP50 = 0, delayP99 = 0;
 };
 
-Reception receive(Viewer& viewer) {
+Reception receive(std::unique_ptr<Viewer>& opened) {
     Reception got;
-    double first = viewer.firstSeen("lumora", 0, 60s);
+    double first = firstPicture(opened, "lumora", 0, 60s);
+    Viewer& viewer = *opened;
     EXPECT_GT(first, 0) << "no picture of Lumora's\n" << viewer.failure();
     if (first == 0) {
         return got;
@@ -312,10 +348,10 @@ public:
 
 TEST_P(VCamBrowserTest, APageListsOpensAndShowsLumorasCameraAtFifteenPicturesASecond) {
     LumoraCamera camera;
-    Viewer viewer(GetParam());
-    ASSERT_TRUE(viewer.browser.started());
-    auto labels = viewer.cameraLabels(60s);
-    ASSERT_NE(std::find(labels.begin(), labels.end(), kLabel), labels.end()) << viewer.failure();
+    auto viewer = std::make_unique<Viewer>(GetParam());
+    ASSERT_TRUE(viewer->browser.started());
+    auto labels = viewer->cameraLabels(60s);
+    ASSERT_NE(std::find(labels.begin(), labels.end(), kLabel), labels.end()) << viewer->failure();
     Reception got = receive(viewer);
     report(GetParam(), got);
     expectLumoraPictures(GetParam(), got);
@@ -365,13 +401,13 @@ private:
 TEST(VCamBrowsersTogetherTest, BothBrowsersAndAPipeWireConsumerShareTheCamera) {
     VCamBrowserTest::SetUpTestSuite();
     LumoraCamera camera;
-    Viewer chromium(Kind::Chromium);
-    Viewer firefox(Kind::Firefox);
+    auto chromium = std::make_unique<Viewer>(Kind::Chromium);
+    auto firefox = std::make_unique<Viewer>(Kind::Firefox);
     PipeWireConsumer third;
-    for (Viewer* viewer : {&chromium, &firefox}) {
+    for (auto* viewer : {&chromium, &firefox}) {
         Reception got = receive(*viewer);
-        report(viewer->kind, got);
-        expectLumoraPictures(viewer->kind, got, 3.0);
+        report((*viewer)->kind, got);
+        expectLumoraPictures((*viewer)->kind, got, 3.0);
     }
     EXPECT_TRUE(eventually([&] { return third.marked() >= 30; }, 10s))
         << "pipewiresrc got " << third.marked() << " marked pictures";
@@ -385,17 +421,18 @@ TEST(VCamBrowsersTogetherTest, TheirCamerasOutliveLumoraBeingKilledAndStartedAga
     ScopedRuntimeDir runtime;
     ChildProcess node;
     startNode(node);
-    Viewer chromium(Kind::Chromium);
-    Viewer firefox(Kind::Firefox);
-    std::vector<Viewer*> viewers{&chromium, &firefox};
+    std::vector<std::unique_ptr<Viewer>> viewers;
+    viewers.push_back(std::make_unique<Viewer>(Kind::Chromium));
+    viewers.push_back(std::make_unique<Viewer>(Kind::Firefox));
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         ChildProcess writer;
         double started = wallClockMs();
         startWriter(writer);
-        for (Viewer* viewer : viewers) {
+        for (auto& viewer : viewers) {
             // The first round waits for the browser to open the camera too.
-            double shown = viewer->firstSeen("lumora", started, round == 0 ? 60s : 5s);
+            double shown = round == 0 ? firstPicture(viewer, "lumora", started, 60s)
+                                      : viewer->firstSeen("lumora", started, 5s);
             ASSERT_GT(shown, 0) << viewer->failure();
             std::printf("round %d, %s: Lumora's picture %.0f ms after the start\n", round,
                         HeadlessBrowser::name(viewer->kind), shown - started);
@@ -406,7 +443,7 @@ TEST(VCamBrowsersTogetherTest, TheirCamerasOutliveLumoraBeingKilledAndStartedAga
         writer.signal(SIGKILL);
         writer.wait();
         double killed = wallClockMs();
-        for (Viewer* viewer : viewers) {
+        for (auto& viewer : viewers) {
             double paused = viewer->firstSeen("paused", killed, 6s);
             ASSERT_GT(paused, 0) << viewer->failure();
             std::printf("round %d, %s: the paused card %.0f ms after the kill\n", round,
@@ -414,7 +451,7 @@ TEST(VCamBrowsersTogetherTest, TheirCamerasOutliveLumoraBeingKilledAndStartedAga
             EXPECT_LT(paused - killed, 3000) << HeadlessBrowser::name(viewer->kind);
         }
     }
-    for (Viewer* viewer : viewers) {
+    for (auto& viewer : viewers) {
         for (const auto& seen : viewer->seen()) {
             ASSERT_TRUE(seen.live) << HeadlessBrowser::name(viewer->kind) << " ended at " << seen.t;
             ASSERT_NE(seen.kind, "ended");
