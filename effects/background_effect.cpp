@@ -118,18 +118,8 @@ cv::Mat BackgroundEffect::lastMask() const {
 
 void BackgroundEffect::makeBuffers(int32_t width, int32_t height) {
     frameSize_ = cv::Size(width, height);
-    const cv::Size half(width / 2, height / 2);
-    const cv::Size quarter(width / 4, height / 4);
-    half_.create(half, CV_8UC4);
-    halfCoeffs_.create(half, CV_32FC2);
-    halfMask_.create(half, CV_8UC1);
-    greyRow_.create(1, half.width, CV_8UC1);
+    half_.create(height / 2, width / 2, CV_8UC4);
     fullMask_.create(frameSize_, CV_8UC1);
-    quarter_.create(quarter, CV_8UC4);
-    quarterBlur_.create(quarter, CV_8UC4);
-    halfBlur_.create(half, CV_8UC4);
-    sumsRow_.create(1, 4 * width, CV_8UC4);
-    blurScratch_.make(quarter);
     fittedValid_ = false;
     blended_ = false;
     restartDue_ = true;
@@ -156,6 +146,46 @@ void BackgroundEffect::fitPicture() {
     cv::flip(resized(middle), fitted_, 0);
 }
 
+// A blur of another radius than the newest mask's (the mode or the strength
+// changed) is offered at once; the worker may be busy, so it is tried again
+// each frame until one is taken.
+void BackgroundEffect::offerIfDue(const cv::Mat& frame) {
+    const int radius = mode_ == BackgroundMode::Blur ? backgroundBlurRadius(strength_) : 0;
+    const bool blurWanted = radius > 0 && radius != mask_.blurRadius && radius != offeredRadius_;
+    const auto now = std::chrono::steady_clock::now();
+    ++framesSinceOffer_;
+    if (!restartDue_ && !blurWanted &&
+        (framesSinceOffer_ < 2 || now - lastOffer_ < kOfferInterval)) {
+        return;
+    }
+    downscaleHalf(frame, half_);
+    uint64_t sequence = 0;
+    if (!worker_->offer(half_, restartDue_, &sequence, radius)) {
+        return;
+    }
+    lastOffer_ = now;
+    framesSinceOffer_ = 0;
+    offeredRadius_ = radius;
+    if (restartDue_) {
+        restartDue_ = false;
+        firstFreshMask_ = sequence;
+    }
+}
+
+const uint8_t* BackgroundEffect::backgroundPixels() {
+    if (mode_ == BackgroundMode::Blur) {
+        // Until the new strength's blur comes, the last one stays.
+        return mask_.background.size() == frameSize_ ? mask_.background.data : nullptr;
+    }
+    if (mode_ == BackgroundMode::Picture) {
+        if (!fittedValid_) {
+            fitPicture();
+        }
+        return fitted_.empty() ? nullptr : fitted_.data;
+    }
+    return nullptr;
+}
+
 void BackgroundEffect::Process(uint8_t* data, size_t size, int32_t width, int32_t height) {
     ScopedLock guard(lock_);
     if (mode_ == BackgroundMode::Off) {
@@ -171,55 +201,21 @@ void BackgroundEffect::Process(uint8_t* data, size_t size, int32_t width, int32_
         makeBuffers(width, height);
     }
     const cv::Mat frame(height, width, CV_8UC4, data);
-    downscaleHalf(frame, half_);
-    const auto now = std::chrono::steady_clock::now();
-    ++framesSinceOffer_;
-    if (restartDue_ || (framesSinceOffer_ >= 2 && now - lastOffer_ >= kOfferInterval)) {
-        uint64_t sequence = 0;
-        if (worker_->offer(half_, restartDue_, &sequence)) {
-            lastOffer_ = now;
-            framesSinceOffer_ = 0;
-            if (restartDue_) {
-                restartDue_ = false;
-                firstFreshMask_ = sequence;
-            }
-        }
-    }
+    offerIfDue(frame);
     worker_->takeNewest(&mask_);
     if (mask_.sequence < firstFreshMask_ || mask_.pictureSize != half_.size()) {
         return;
     }
-
-    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-    switch (mode_) {
-        case BackgroundMode::Blur:
-            downscaleHalf(half_, quarter_);
-            maskedBlur(quarter_, mask_.probability, backgroundBlurRadius(strength_), blurScratch_,
-                       quarterBlur_);
-            upsampleDouble(quarterBlur_, halfBlur_);
-            break;
-        case BackgroundMode::Picture:
-            if (!fittedValid_) {
-                fitPicture();
-            }
-            if (fitted_.empty()) {
-                return;
-            }
-            break;
-        case BackgroundMode::Colour:
-        case BackgroundMode::Off:
-            break;
+    const uint8_t* background = backgroundPixels();
+    if (background == nullptr && mode_ != BackgroundMode::Colour) {
+        return;
     }
-
-    upsampleDouble(mask_.coefficients, halfCoeffs_);
-    refineMask(half_, halfCoeffs_, greyRow_, halfMask_);
-    upsampleDouble(halfMask_, fullMask_);
+    refiner_.refine(frame, mask_, fullMask_);
+    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
     if (mode_ == BackgroundMode::Colour) {
         blendColour(data, colour_, fullMask_.data, pixels);
-    } else if (mode_ == BackgroundMode::Blur) {
-        blendDoubledBackground(data, halfBlur_, fullMask_.data, sumsRow_);
     } else {
-        blendBackground(data, fitted_.data, fullMask_.data, pixels);
+        blendBackground(data, background, fullMask_.data, pixels);
     }
     blended_ = true;
 }

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <string>
 
-#include "effects/background_passes.h"
+#include "effects/mask_refiner.h"
 #include "effects/segmentation_worker.h"
 #include "engine/video_effect.h"
 
@@ -33,22 +33,25 @@ int backgroundBlurRadius(BlurStrength strength);
 // Keeps the person and blurs or replaces the rest of each frame.
 //
 // A SegmentationWorker runs the person segmentation network on its own
-// thread; Process never waits for it. Every other frame and five times a second at most, Process
-// offers the worker a half-size copy (only a try of the hand-over lock) and
-// uses the newest mask it has; until the first one arrives, frames pass
-// unchanged. After a pause (off, or a new frame size) the masks from before
-// are dropped and the worker's running mask restarts, so somebody who moved
-// meanwhile is not cut out where they were. The worker's mask comes with a guided filter's
-// coefficients at a quarter of the frame's size; Process scales them up to half size, applies them
-// to the frame's own grey picture there (so the mask's edge follows the person's edge in this
-// frame), doubles the mask to the frame's size and blends.
+// thread; Process never waits for it. Every other frame and five times a
+// second at most, Process offers the worker a half-size copy (only a try of
+// the hand-over lock) and uses the newest mask it has; until the first one
+// arrives, frames pass unchanged. After a pause (off, or a new frame size)
+// the masks from before are dropped and the worker's running mask restarts,
+// so somebody who moved meanwhile is not cut out where they were. The
+// worker's mask comes with a guided filter's coefficients at a quarter of
+// the frame's size; a MaskRefiner applies them to this frame's own grey
+// picture where the person's edge is (so the mask follows the edge in this
+// frame) and fills the rest, then the frame is blended.
 //
-// Blur takes only background pixels: blur(frame x bg) / blur(bg) at an
+// Blur takes only background pixels: blur(picture x bg) / blur(bg) at an
 // eighth of the frame's size, bg a weight that is 0 on the person and its
-// soft edge, then doubled three times, so no halo of the person's colours
-// spreads around them. A replacement picture is scaled to cover the frame
-// with its proportions kept and cropped in the middle (no bars); it is
-// fitted once per picture and frame size.
+// soft edge, so no halo of the person's colours spreads around them. The
+// worker makes it with each mask, from the picture the mask was made of, at
+// the frame's size; until the first one with the mask, frames pass
+// unchanged. A replacement picture is scaled to cover the frame with its
+// proportions kept and cropped in the middle (no bars); it is fitted once
+// per picture and frame size.
 //
 // Frames must have sides divisible by eight (every output mode's are);
 // others pass unchanged. The buffers are made once per frame size; a steady
@@ -98,6 +101,11 @@ private:
     void makeBuffers(int32_t width, int32_t height);
     // Scales and crops the picture to the frame's size, bottom row first.
     void fitPicture();
+    // Offers the worker this frame when one is due.
+    void offerIfDue(const cv::Mat& frame);
+    // The background to blend with in mode_, the frame's size; null when
+    // there is none yet (or for a plain colour).
+    const uint8_t* backgroundPixels();
 
     std::string problem_;
     std::unique_ptr<SegmentationWorker> worker_;
@@ -124,14 +132,8 @@ private:
     uint64_t firstFreshMask_ = UINT64_MAX;
     bool blended_ = false;
     SegmentationMask mask_;
-    cv::Mat half_;         // the frame at half size, BGRx
-    cv::Mat halfCoeffs_;   // the guided filter's coefficients at half size
-    cv::Mat halfMask_;     // the refined mask at half size
-    cv::Mat greyRow_;      // one row of the half-size picture's luma
-    cv::Mat fullMask_;     // the mask at the frame's size
-    cv::Mat quarter_;      // the frame at a quarter size, BGRx
-    cv::Mat quarterBlur_;  // the background blurred at a quarter size
-    cv::Mat halfBlur_;     // the same at half size; doubled while blending
-    cv::Mat sumsRow_;      // one row of the doubling's vertical sums
-    MaskedBlurScratch blurScratch_;
+    int offeredRadius_ = 0;  // the blur radius of the last offer taken
+    cv::Mat half_;           // the frame at half size, BGRx, for the offers
+    cv::Mat fullMask_;       // the mask at the frame's size
+    MaskRefiner refiner_;
 };

@@ -68,8 +68,67 @@ void doubleImage(const cv::Mat& small, cv::Mat& big) {
     }
 }
 
-LUMORA_VECTORISED void halfRow(const uint8_t* __restrict top, const uint8_t* __restrict bottom,
-                               int halfWidth, uint8_t* __restrict out) {
+// doubleRow's sums for one big row and a span of its columns. `near` is the
+// small row the big row lies in (weight 3), `far` the one beyond it (weight
+// 1); `v` holds the vertical sums of the small columns from - 1 to `to`,
+// repeated at the edges, so the horizontal step needs no edge case: big
+// column 2m is v[m - 1] + 3 v[m], 2m + 1 is 3 v[m] + v[m + 1], each in the
+// order doubleRow adds them.
+template <typename T, int C, typename Wide>
+LUMORA_VECTORISED void doubleSpanRow(const T* __restrict near, const T* __restrict far, int width,
+                                     int from, int to, Wide* __restrict v, T* __restrict out) {
+    const int first = std::max(from - 1, 0);
+    const int last = std::min(to, width - 1);
+    Wide* sums = v + (first - (from - 1)) * C;
+    for (int i = 0; i < (last - first + 1) * C; ++i) {
+        const int at = first * C + i;
+        sums[i] = static_cast<Wide>(far[at] + 3 * static_cast<Wide>(near[at]));
+    }
+    if (from == 0) {  // column -1 repeats column 0
+        for (int ch = 0; ch < C; ++ch) {
+            v[ch] = v[C + ch];
+        }
+    }
+    if (to == width) {  // column `width` repeats the last
+        for (int ch = 0; ch < C; ++ch) {
+            v[(to - from + 1) * C + ch] = v[(to - from) * C + ch];
+        }
+    }
+    auto finish = [](Wide sum) -> T {
+        if constexpr (std::is_floating_point_v<T>) {
+            return static_cast<T>(sum * (1.0f / 16.0f));
+        } else {
+            return static_cast<T>((sum + 8) >> 4);
+        }
+    };
+    // v[(m - from + 1) C] is small column m.
+    for (int m = 0; m < to - from; ++m) {
+        for (int ch = 0; ch < C; ++ch) {
+            const Wide left = v[m * C + ch];
+            const Wide middle = v[(m + 1) * C + ch];
+            const Wide right = v[(m + 2) * C + ch];
+            out[2 * m * C + ch] = finish(static_cast<Wide>(left + 3 * middle));
+            out[(2 * m + 1) * C + ch] = finish(static_cast<Wide>(3 * middle + right));
+        }
+    }
+}
+
+template <typename T, int C, typename Wide>
+void doubleSpanOf(const cv::Mat& small, int bigRow, int from, int to, T* out) {
+    const int i = bigRow / 2;
+    const int beyond = bigRow % 2 == 0 ? std::max(i - 1, 0) : std::min(i + 1, small.rows - 1);
+    thread_local std::vector<Wide> sums;
+    const auto needed = static_cast<size_t>((to - from + 2) * C);
+    if (sums.size() < needed) {
+        sums.resize(needed);
+    }
+    doubleSpanRow<T, C, Wide>(small.ptr<T>(i), small.ptr<T>(beyond), small.cols, from, to,
+                              sums.data(), out);
+}
+}  // namespace
+
+LUMORA_VECTORISED void halveRows(const uint8_t* __restrict top, const uint8_t* __restrict bottom,
+                                 int halfWidth, uint8_t* __restrict out) {
     for (int x = 0; x < halfWidth; ++x) {
         for (int ch = 0; ch < 4; ++ch) {
             const int sum =
@@ -79,8 +138,8 @@ LUMORA_VECTORISED void halfRow(const uint8_t* __restrict top, const uint8_t* __r
     }
 }
 
-// The refined mask of one row in two vectorisable steps: the luma as a
-// byte, then a * luma + b through a float.
+// The luma as a byte, then a * luma + b through a float: two loops that
+// vectorise.
 LUMORA_VECTORISED void refineRow(const uint8_t* __restrict picture,
                                  const float* __restrict coefficients, int width,
                                  uint8_t* __restrict grey, uint8_t* __restrict mask) {
@@ -94,6 +153,8 @@ LUMORA_VECTORISED void refineRow(const uint8_t* __restrict picture,
         mask[x] = static_cast<uint8_t>(static_cast<int>(q * 255.0f + 0.5f));
     }
 }
+
+namespace {
 
 // Sums over a window of 2 radius + 1 pixels along each row, cut at the edges;
 // four floats a pixel.
@@ -189,8 +250,8 @@ void boxColumns(const cv::Mat& in, cv::Mat& out, int radius, cv::Mat& rowScratch
 
 void downscaleHalf(const cv::Mat& full, cv::Mat& half) {
     for (int y = 0; y < half.rows; ++y) {
-        halfRow(full.ptr<uint8_t>(2 * y), full.ptr<uint8_t>(2 * y + 1), half.cols,
-                half.ptr<uint8_t>(y));
+        halveRows(full.ptr<uint8_t>(2 * y), full.ptr<uint8_t>(2 * y + 1), half.cols,
+                  half.ptr<uint8_t>(y));
     }
 }
 
@@ -204,6 +265,22 @@ void upsampleDouble(const cv::Mat& small, cv::Mat& big) {
             break;
         case CV_32FC2:
             doubleImage<float, 2, float>(small, big);
+            break;
+        default:
+            break;
+    }
+}
+
+void doubleSpan(const cv::Mat& small, int bigRow, int from, int to, void* out) {
+    if (from >= to) {
+        return;
+    }
+    switch (small.type()) {
+        case CV_8UC1:
+            doubleSpanOf<uint8_t, 1, uint16_t>(small, bigRow, from, to, static_cast<uint8_t*>(out));
+            break;
+        case CV_32FC2:
+            doubleSpanOf<float, 2, float>(small, bigRow, from, to, static_cast<float*>(out));
             break;
         default:
             break;
@@ -356,49 +433,4 @@ void blendColour(uint8_t* frame, const uint8_t colour[4], const uint8_t* mask, s
         [&](size_t first, size_t count) {
             blendColourRun(frame + 4 * first, colour, mask + first, count);
         });
-}
-
-namespace {
-bool allPerson(const uint8_t* mask, int width) {
-    for (int x = 0; x < width; ++x) {
-        if (mask[x] != 255) {
-            return false;
-        }
-    }
-    return true;
-}
-}  // namespace
-
-void blendDoubledBackground(uint8_t* frame, const cv::Mat& halfBackground, const uint8_t* mask,
-                            cv::Mat& rows) {
-    const int halfWidth = halfBackground.cols;
-    const int halfHeight = halfBackground.rows;
-    const int width = 2 * halfWidth;
-    const size_t rowBytes = static_cast<size_t>(width) * 4;
-    // Two doubled background rows, then their vertical sums, all in `rows`.
-    uint8_t* upperRow = rows.ptr<uint8_t>(0);
-    uint8_t* lowerRow = upperRow + rowBytes;
-    auto* upperSums = reinterpret_cast<uint16_t*>(lowerRow + rowBytes);
-    uint16_t* lowerSums = upperSums + halfWidth * 4;
-    for (int y = 0; y < halfHeight; ++y) {
-        const uint8_t* upperMask = mask + static_cast<size_t>(2 * y) * width;
-        const uint8_t* lowerMask = upperMask + width;
-        const bool keepUpper = allPerson(upperMask, width);
-        const bool keepLower = allPerson(lowerMask, width);
-        if (keepUpper && keepLower) {
-            continue;
-        }
-        doubleRow<uint8_t, 4, uint16_t>(
-            halfBackground.ptr<uint8_t>(std::max(y - 1, 0)), halfBackground.ptr<uint8_t>(y),
-            halfBackground.ptr<uint8_t>(std::min(y + 1, halfHeight - 1)), halfWidth, upperSums,
-            lowerSums, upperRow, lowerRow);
-        if (!keepUpper) {
-            blendBackground(frame + static_cast<size_t>(2 * y) * rowBytes, upperRow, upperMask,
-                            static_cast<size_t>(width));
-        }
-        if (!keepLower) {
-            blendBackground(frame + static_cast<size_t>(2 * y + 1) * rowBytes, lowerRow, lowerMask,
-                            static_cast<size_t>(width));
-        }
-    }
 }

@@ -19,12 +19,25 @@ void downscaleHalf(const cv::Mat& full, cv::Mat& half);
 // CV_8UC4, CV_8UC1 and CV_32FC2.
 void upsampleDouble(const cv::Mat& small, cv::Mat& big);
 
+// One row of upsampleDouble's result, and only its columns [2 from, 2 to):
+// `out` receives big row `bigRow`'s pixels from column 2 from on. Reads
+// `small`'s columns from - 1 to `to` (repeated at the edges) of the two rows
+// next to the big row; the bytes are those upsampleDouble writes there.
+// CV_8UC1 and CV_32FC2.
+void doubleSpan(const cv::Mat& small, int bigRow, int from, int to, void* out);
+
 // The refined mask (CV_8UC1, 255 = person): a * grey + b clamped to [0, 1],
 // grey the BT.601 luma of `picture` in [0, 1] and (a, b) the guided filter's
 // coefficients (CV_32FC2) at the picture's size. `greyRow` is scratch, one
 // row of CV_8UC1 as wide as the picture.
 void refineMask(const cv::Mat& picture, const cv::Mat& coefficients, cv::Mat& greyRow,
                 cv::Mat& mask);
+// The same for one row of `width` pixels, and the half-size pixels of two
+// frame rows (each pixel the rounded mean of a 2 x 2 block, as downscaleHalf
+// makes them): `halfPixels` is scratch of 4 bytes a pixel, `grey` of one.
+void refineRow(const uint8_t* picture, const float* coefficients, int width, uint8_t* grey,
+               uint8_t* mask);
+void halveRows(const uint8_t* top, const uint8_t* bottom, int halfWidth, uint8_t* half);
 
 // The background's own colours, blurred: blur(picture x w) / blur(w) with
 // w = max(0, 1 - 2 p) for the person probability p (CV_32F, the picture's
@@ -51,9 +64,3 @@ void maskedBlur(const cv::Mat& picture, const cv::Mat& probability, int radius,
 void blendBackground(uint8_t* frame, const uint8_t* background, const uint8_t* mask, size_t pixels);
 // The same with one colour (B, G, R, x) for the background.
 void blendColour(uint8_t* frame, const uint8_t colour[4], const uint8_t* mask, size_t pixels);
-// blendBackground with upsampleDouble(halfBackground) as the background,
-// the doubling done row by row on the way, so the frame-sized background is
-// never written. `rows` is scratch: 16 bytes per pixel of a frame row
-// (CV_8UC4, four times the frame's width), made by the caller.
-void blendDoubledBackground(uint8_t* frame, const cv::Mat& halfBackground, const uint8_t* mask,
-                            cv::Mat& rows);

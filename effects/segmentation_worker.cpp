@@ -18,6 +18,10 @@ constexpr float kHigh = 0.65f;
 // Where the probability stays above kSure (below 1 - kSure) over the whole
 // window, the mask is 1 (0) whatever the picture shows there.
 constexpr float kSure = 0.8f;
+// A cell whose refined mask is above kSurelyOne (below kSurelyZero) for any
+// grey rounds to 255 (0) at every pixel.
+constexpr float kSurelyOne = 0.999f;
+constexpr float kSurelyZero = 0.001f;
 
 cv::Mat boxMean(const cv::Mat& image) {
     cv::Mat mean;
@@ -80,7 +84,8 @@ bool SegmentationWorker::start(const SegmentationModel& model, std::string* prob
     return true;
 }
 
-bool SegmentationWorker::offer(const cv::Mat& picture, bool restart, uint64_t* sequence) {
+bool SegmentationWorker::offer(const cv::Mat& picture, bool restart, uint64_t* sequence,
+                               int blurRadius) {
     if (!thread_.joinable() || picture.empty() || picture.type() != CV_8UC4 || picture.cols < 8 ||
         picture.rows < 8 || picture.cols % 2 != 0 || picture.rows % 2 != 0) {
         return false;
@@ -94,6 +99,7 @@ bool SegmentationWorker::offer(const cv::Mat& picture, bool restart, uint64_t* s
     picture.copyTo(offered_);
     hasOffer_ = true;
     restartOffered_ = restart;
+    blurOffered_ = blurRadius;
     if (sequence != nullptr) {
         // The worker is idle, so every step before this one is published.
         *sequence = published_.load() + 1;
@@ -123,6 +129,7 @@ void SegmentationWorker::run() {
             std::swap(offered_, picture_);
             hasOffer_ = false;
             restart_ = restartOffered_;
+            blurRadius_ = blurOffered_;
             busy_ = true;
         }
         const auto began = std::chrono::steady_clock::now();
@@ -192,4 +199,58 @@ void SegmentationWorker::step() {
     cv::merge(planes, 2, working_.coefficients);
     running_.copyTo(working_.probability);
     working_.pictureSize = picture_.size();
+    markRegions();
+    blurBackground();
+}
+
+// A frame pixel's refined mask reads the coefficients of its own cell and
+// the cells next to it (two bilinear doublings, each reaching one pixel
+// further), so a cell is sure when it and its eight neighbours are; the
+// refinement at half size is needed within one cell of any cell that is not.
+void SegmentationWorker::markRegions() {
+    cv::Mat planes[2];
+    cv::split(working_.coefficients, planes);
+    const cv::Mat atWhite = planes[0] + planes[1];
+    // a grey + b is linear in grey, so its least and greatest over grey in
+    // [0, 1] are at the ends; the margins cover the float rounding of the
+    // doubling and keep the rounded byte at 255 or 0.
+    cv::Mat person = cv::min(planes[1], atWhite) >= kSurelyOne;
+    cv::Mat background = cv::max(planes[1], atWhite) <= kSurelyZero;
+    const cv::Mat cell = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
+    cv::erode(person, person, cell, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
+    cv::erode(background, background, cell, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
+    cv::Mat refine;
+    cv::dilate(~(person | background), refine, cell, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
+    working_.regions.create(working_.coefficients.size(), CV_8UC1);
+    working_.regions.setTo(0);
+    working_.regions.setTo(kRegionPerson, person);
+    working_.regions.setTo(kRegionBackground, background);
+    cv::Mat marked = working_.regions | kRegionRefine;
+    marked.copyTo(working_.regions, refine);
+}
+
+// The blur of the background, made here rather than on the frame thread: it
+// goes with the mask it was weighted by, and the frame thread only blends.
+void SegmentationWorker::blurBackground() {
+    working_.blurRadius = blurRadius_;
+    if (blurRadius_ <= 0) {
+        working_.background.release();
+        return;
+    }
+    const cv::Size guideSize(picture_.cols / 2, picture_.rows / 2);
+    if (guideSize.width % 2 != 0 || guideSize.height % 2 != 0) {  // the blur halves it again
+        working_.background.release();
+        return;
+    }
+    quarter_.create(guideSize, CV_8UC4);
+    downscaleHalf(picture_, quarter_);
+    if (blurScratch_.weighted.size() != guideSize) {
+        blurScratch_.make(guideSize);
+    }
+    quarterBlur_.create(guideSize, CV_8UC4);
+    maskedBlur(quarter_, running_, blurRadius_, blurScratch_, quarterBlur_);
+    halfBlur_.create(picture_.size(), CV_8UC4);
+    upsampleDouble(quarterBlur_, halfBlur_);
+    working_.background.create(picture_.rows * 2, picture_.cols * 2, CV_8UC4);
+    upsampleDouble(halfBlur_, working_.background);
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <thread>
 
+#include "effects/background_passes.h"
+
 // A person segmentation network in ONNX form: input [1, 3, height, width],
 // RGB in [0, 1]; output [1, 1, height, width], the probability of a person.
 struct SegmentationModel {
@@ -18,9 +20,16 @@ struct SegmentationModel {
     int height = 256;
 };
 
-// What the worker publishes for one picture. Every map has the guide size
-// (half the offered picture's size) and memory rows bottom first, like the
-// frames.
+// The bits of SegmentationMask::regions.
+enum SegmentationRegion : uint8_t {
+    kRegionPerson = 1,      // the refined mask is 255 in the whole cell
+    kRegionBackground = 2,  // it is 0 in the whole cell
+    kRegionRefine = 4,      // the half-size refined mask is needed here
+};
+
+// What the worker publishes for one picture. Every map but `background` has
+// the guide size (half the offered picture's size); all have memory rows
+// bottom first, like the frames.
 struct SegmentationMask {
     // The person probability in [0, 1], smoothed in time (CV_32F).
     cv::Mat probability;
@@ -28,6 +37,18 @@ struct SegmentationMask {
     // mask at a pixel is a * grey + b, grey in [0, 1], for the picture the
     // maps are scaled up to.
     cv::Mat coefficients;
+    // Where the refinement can be spared (CV_8UC1, one byte per cell of
+    // `coefficients`, the bits of SegmentationRegion): a cell marked person
+    // (background) refines to 255 (0) at every pixel of the frame it covers,
+    // whatever the frame shows, so nothing needs working out there; cells
+    // marked refine are those whose refined half-size mask the edge cells
+    // near them read.
+    cv::Mat regions;
+    // With a blur asked for in the offer: the picture's background blurred
+    // (see maskedBlur) at twice the offered picture's size, BGRx, memory rows
+    // bottom first; empty otherwise.
+    cv::Mat background;
+    int blurRadius = 0;  // the radius `background` was blurred with
     // The size of the offered picture the mask belongs to.
     cv::Size pictureSize;
     // 1 for the first mask published, one more for each after it.
@@ -64,7 +85,9 @@ public:
     // With `restart` the step forgets the running mask (after a pause, when
     // the old one may show somebody who has moved). When it is taken and
     // `sequence` is given, *sequence is the number the step's mask will have.
-    bool offer(const cv::Mat& picture, bool restart = false, uint64_t* sequence = nullptr);
+    // A `blurRadius` above 0 asks for the blurred background with the mask.
+    bool offer(const cv::Mat& picture, bool restart = false, uint64_t* sequence = nullptr,
+               int blurRadius = 0);
 
     // Frame thread: swaps the newest mask into *mask when it is newer than
     // the one there and the lock is free. The buffers swapped out are used
@@ -86,6 +109,10 @@ private:
     static cv::dnn::Net load(const SegmentationModel& model, std::string* problem);
     void run();
     void step();
+    // The regions map of working_ from its coefficients.
+    void markRegions();
+    // working_.background from picture_ and running_.
+    void blurBackground();
 
     cv::dnn::Net net_;
     SegmentationModel model_;
@@ -99,6 +126,7 @@ private:
     cv::Mat offered_;
     bool hasOffer_ = false;
     bool restartOffered_ = false;
+    int blurOffered_ = 0;
     bool busy_ = false;
     bool stopping_ = false;
     SegmentationMask ready_;
@@ -107,8 +135,11 @@ private:
     SegmentationMask working_;
     cv::Mat running_;       // the smoothed probability, CV_32F at guide size
     bool restart_ = false;  // the step forgets running_
+    int blurRadius_ = 0;    // the step blurs the background with this radius
     cv::Mat picture_;       // the picture of the step, copied out of offered_
     cv::Mat scratchRgb_, scratchSmall_, scratchGrey_, scratchGuide_, scratchProb_;
+    cv::Mat quarter_, quarterBlur_, halfBlur_;
+    MaskedBlurScratch blurScratch_;
 
     std::atomic<uint64_t> published_{0};
     std::atomic<double> lastStepMs_{0.0};
