@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 #include "base/debug_log.h"
@@ -111,15 +112,19 @@ BlurStrength BackgroundEffect::blurStrength() const {
 
 uint64_t BackgroundEffect::masksPublished() const { return worker_ ? worker_->published() : 0; }
 
-cv::Mat BackgroundEffect::lastMask() const {
+cv::Mat BackgroundEffect::lastMask() {
     ScopedLock guard(lock_);
-    return blended_ ? fullMask_.clone() : cv::Mat();
+    if (!blended_) {
+        return cv::Mat();
+    }
+    cv::Mat mask(frameSize_, CV_8UC1);
+    refiner_.wholeMask(mask);
+    return mask;
 }
 
 void BackgroundEffect::makeBuffers(int32_t width, int32_t height) {
     frameSize_ = cv::Size(width, height);
     half_.create(height / 2, width / 2, CV_8UC4);
-    fullMask_.create(frameSize_, CV_8UC1);
     fittedValid_ = false;
     blended_ = false;
     restartDue_ = true;
@@ -210,12 +215,36 @@ void BackgroundEffect::Process(uint8_t* data, size_t size, int32_t width, int32_
     if (background == nullptr && mode_ != BackgroundMode::Colour) {
         return;
     }
-    refiner_.refine(frame, mask_, fullMask_);
-    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-    if (mode_ == BackgroundMode::Colour) {
-        blendColour(data, colour_, fullMask_.data, pixels);
-    } else {
-        blendBackground(data, background, fullMask_.data, pixels);
-    }
+    refiner_.prepare(frame, mask_);
+    composite(data, background);
     blended_ = true;
+}
+
+// Person runs stay as they are, background runs take the background, and
+// only the edge runs are blended.
+void BackgroundEffect::composite(uint8_t* data, const uint8_t* background) {
+    const size_t rowBytes = static_cast<size_t>(frameSize_.width) * 4;
+    for (int y = 0; y < frameSize_.height; ++y) {
+        uint8_t* row = data + static_cast<size_t>(y) * rowBytes;
+        const uint8_t* behind =
+            background != nullptr ? background + static_cast<size_t>(y) * rowBytes : nullptr;
+        refiner_.forEachRun(y, [&](CellKind kind, int from, int to, const uint8_t* mask) {
+            const auto count = static_cast<size_t>(to - from);
+            uint8_t* pixels = row + 4 * from;
+            if (kind == CellKind::Person) {
+                return;
+            }
+            if (behind == nullptr) {
+                if (kind == CellKind::Background) {
+                    fillColour(pixels, colour_, count);
+                } else {
+                    blendColour(pixels, colour_, mask, count);
+                }
+            } else if (kind == CellKind::Background) {
+                std::memcpy(pixels, behind + 4 * from, 4 * count);
+            } else {
+                blendBackground(pixels, behind + 4 * from, mask, count);
+            }
+        });
+    }
 }

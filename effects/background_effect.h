@@ -89,10 +89,10 @@ public:
     // How many masks the worker has published so far.
     uint64_t masksPublished() const;
 
-    // A copy of the mask the last changed frame was blended with (CV_8UC1,
-    // the frame's size, 255 = person, memory rows bottom first); empty before
-    // the first.
-    cv::Mat lastMask() const;
+    // The mask the last changed frame was blended with (CV_8UC1, the
+    // frame's size, 255 = person, memory rows bottom first), made on asking;
+    // empty before the first.
+    cv::Mat lastMask();
 
     void Process(uint8_t* data, size_t size, int32_t width, int32_t height) override;
 
@@ -106,6 +106,9 @@ private:
     // The background to blend with in mode_, the frame's size; null when
     // there is none yet (or for a plain colour).
     const uint8_t* backgroundPixels();
+    // Blends the frame with the background (null: the colour) by the
+    // refiner's runs.
+    void composite(uint8_t* data, const uint8_t* background);
 
     std::string problem_;
     std::unique_ptr<SegmentationWorker> worker_;
@@ -134,6 +137,5 @@ private:
     SegmentationMask mask_;
     int offeredRadius_ = 0;  // the blur radius of the last offer taken
     cv::Mat half_;           // the frame at half size, BGRx, for the offers
-    cv::Mat fullMask_;       // the mask at the frame's size
     MaskRefiner refiner_;
 };

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <type_traits>
 #include <vector>
 
 #include "base/simd_dispatch.h"
+#include "effects/mask_blend_avx2.h"
 
 namespace {
 // The two rows of `big` that one row of `small` feeds, from `small`'s rows
@@ -68,64 +70,91 @@ void doubleImage(const cv::Mat& small, cv::Mat& big) {
     }
 }
 
-// doubleRow's sums for one big row and a span of its columns. `near` is the
-// small row the big row lies in (weight 3), `far` the one beyond it (weight
-// 1); `v` holds the vertical sums of the small columns from - 1 to `to`,
-// repeated at the edges, so the horizontal step needs no edge case: big
-// column 2m is v[m - 1] + 3 v[m], 2m + 1 is 3 v[m] + v[m + 1], each in the
-// order doubleRow adds them.
-template <typename T, int C, typename Wide>
-LUMORA_VECTORISED void doubleSpanRow(const T* __restrict near, const T* __restrict far, int width,
-                                     int from, int to, Wide* __restrict v, T* __restrict out) {
-    const int first = std::max(from - 1, 0);
-    const int last = std::min(to, width - 1);
-    Wide* sums = v + (first - (from - 1)) * C;
-    for (int i = 0; i < (last - first + 1) * C; ++i) {
-        const int at = first * C + i;
-        sums[i] = static_cast<Wide>(far[at] + 3 * static_cast<Wide>(near[at]));
-    }
-    if (from == 0) {  // column -1 repeats column 0
-        for (int ch = 0; ch < C; ++ch) {
-            v[ch] = v[C + ch];
-        }
-    }
-    if (to == width) {  // column `width` repeats the last
-        for (int ch = 0; ch < C; ++ch) {
-            v[(to - from + 1) * C + ch] = v[(to - from) * C + ch];
-        }
-    }
-    auto finish = [](Wide sum) -> T {
-        if constexpr (std::is_floating_point_v<T>) {
-            return static_cast<T>(sum * (1.0f / 16.0f));
-        } else {
-            return static_cast<T>((sum + 8) >> 4);
-        }
+// One row of doubleRow's result for a span of big columns [2 from, 2 to),
+// without scratch: each output pair from the vertical sums of three
+// neighbouring small columns (far + 3 near, near being the small row the
+// big row lies in), edges repeated, added in the order doubleRow adds them:
+// big column 2m is v[m - 1] + 3 v[m], 2m + 1 is 3 v[m] + v[m + 1]. The pair
+// of bytes is written as one 16-bit store (low byte first), so the loop
+// vectorises.
+LUMORA_VECTORISED void doubleByteSpan(const uint8_t* __restrict near, const uint8_t* __restrict far,
+                                      int width, int from, int to, uint8_t* __restrict out) {
+    using Pair = uint16_t __attribute__((may_alias, aligned(1)));
+    auto* pairs = reinterpret_cast<Pair*>(out);
+    auto sum = [&](int x) { return static_cast<uint16_t>(far[x] + 3 * near[x]); };
+    auto pair = [](uint16_t left, uint16_t middle, uint16_t right) {
+        const auto even = static_cast<uint16_t>((left + 3 * middle + 8) >> 4);
+        const auto odd = static_cast<uint16_t>((3 * middle + right + 8) >> 4);
+        return static_cast<uint16_t>(even | (odd << 8));
     };
-    // v[(m - from + 1) C] is small column m.
-    for (int m = 0; m < to - from; ++m) {
-        for (int ch = 0; ch < C; ++ch) {
-            const Wide left = v[m * C + ch];
-            const Wide middle = v[(m + 1) * C + ch];
-            const Wide right = v[(m + 2) * C + ch];
-            out[2 * m * C + ch] = finish(static_cast<Wide>(left + 3 * middle));
-            out[(2 * m + 1) * C + ch] = finish(static_cast<Wide>(3 * middle + right));
+    // The columns with both neighbours inside are [first, last).
+    int first = from;
+    int last = to;
+    if (from == 0) {
+        pairs[0] = pair(sum(0), sum(0), sum(std::min(1, width - 1)));
+        first = 1;
+    }
+    if (to == width && last > first) {
+        const int m = width - 1;
+        pairs[m - from] = pair(sum(m - 1), sum(m), sum(m));
+        last = m;
+    }
+    for (int m = first; m < last; ++m) {
+        pairs[m - from] = pair(sum(m - 1), sum(m), sum(m + 1));
+    }
+}
+
+// The same for two floats a pixel.
+LUMORA_VECTORISED void doublePairSpan(const float* __restrict near, const float* __restrict far,
+                                      int width, int from, int to, float* __restrict out) {
+    auto sum = [&](int x, int ch) { return far[2 * x + ch] + 3 * near[2 * x + ch]; };
+    auto write = [&](int m, int ch, float left, float middle, float right) {
+        out[4 * (m - from) + ch] = (left + 3 * middle) * (1.0f / 16.0f);
+        out[4 * (m - from) + 2 + ch] = (3 * middle + right) * (1.0f / 16.0f);
+    };
+    int first = from;
+    int last = to;
+    if (from == 0) {
+        for (int ch = 0; ch < 2; ++ch) {
+            write(0, ch, sum(0, ch), sum(0, ch), sum(std::min(1, width - 1), ch));
+        }
+        first = 1;
+    }
+    if (to == width && last > first) {
+        const int m = width - 1;
+        for (int ch = 0; ch < 2; ++ch) {
+            write(m, ch, sum(m - 1, ch), sum(m, ch), sum(m, ch));
+        }
+        last = m;
+    }
+    for (int m = first; m < last; ++m) {
+        for (int ch = 0; ch < 2; ++ch) {
+            write(m, ch, sum(m - 1, ch), sum(m, ch), sum(m + 1, ch));
         }
     }
 }
 
-template <typename T, int C, typename Wide>
-void doubleSpanOf(const cv::Mat& small, int bigRow, int from, int to, T* out) {
+// The small row a big row lies in, and the one beyond it.
+int beyondRow(int bigRow, int rows) {
     const int i = bigRow / 2;
-    const int beyond = bigRow % 2 == 0 ? std::max(i - 1, 0) : std::min(i + 1, small.rows - 1);
-    thread_local std::vector<Wide> sums;
-    const auto needed = static_cast<size_t>((to - from + 2) * C);
-    if (sums.size() < needed) {
-        sums.resize(needed);
-    }
-    doubleSpanRow<T, C, Wide>(small.ptr<T>(i), small.ptr<T>(beyond), small.cols, from, to,
-                              sums.data(), out);
+    return bigRow % 2 == 0 ? std::max(i - 1, 0) : std::min(i + 1, rows - 1);
 }
 }  // namespace
+
+void doubleByteSpan(const cv::Mat& small, int bigRow, int from, int to, uint8_t* out) {
+    if (from < to) {
+        doubleByteSpan(small.ptr<uint8_t>(bigRow / 2),
+                       small.ptr<uint8_t>(beyondRow(bigRow, small.rows)), small.cols, from, to,
+                       out);
+    }
+}
+
+void doublePairSpan(const cv::Mat& small, int bigRow, int from, int to, float* out) {
+    if (from < to) {
+        doublePairSpan(small.ptr<float>(bigRow / 2),
+                       small.ptr<float>(beyondRow(bigRow, small.rows)), small.cols, from, to, out);
+    }
+}
 
 LUMORA_VECTORISED void halveRows(const uint8_t* __restrict top, const uint8_t* __restrict bottom,
                                  int halfWidth, uint8_t* __restrict out) {
@@ -272,15 +301,12 @@ void upsampleDouble(const cv::Mat& small, cv::Mat& big) {
 }
 
 void doubleSpan(const cv::Mat& small, int bigRow, int from, int to, void* out) {
-    if (from >= to) {
-        return;
-    }
     switch (small.type()) {
         case CV_8UC1:
-            doubleSpanOf<uint8_t, 1, uint16_t>(small, bigRow, from, to, static_cast<uint8_t*>(out));
+            doubleByteSpan(small, bigRow, from, to, static_cast<uint8_t*>(out));
             break;
         case CV_32FC2:
-            doubleSpanOf<float, 2, float>(small, bigRow, from, to, static_cast<float*>(out));
+            doublePairSpan(small, bigRow, from, to, static_cast<float*>(out));
             break;
         default:
             break;
@@ -333,9 +359,9 @@ void maskedBlur(const cv::Mat& picture, const cv::Mat& probability, int radius,
 // The mask's 0..255 as a weight of 0..256, so that 255 keeps the frame's
 // bytes exactly and the sums fit 16-bit lanes: x * w + y * (256 - w) + 128
 // is at most 65,408.
-static LUMORA_VECTORISED void blendBackgroundRun(uint8_t* __restrict frame,
-                                                 const uint8_t* __restrict background,
-                                                 const uint8_t* __restrict mask, size_t pixels) {
+namespace {
+void blendBackgroundPlain(uint8_t* __restrict frame, const uint8_t* __restrict background,
+                          const uint8_t* __restrict mask, size_t pixels) {
     for (size_t i = 0; i < pixels; ++i) {
         const uint16_t m = static_cast<uint16_t>(mask[i] + (mask[i] >> 7));
         const uint16_t rest = static_cast<uint16_t>(256 - m);
@@ -346,91 +372,71 @@ static LUMORA_VECTORISED void blendBackgroundRun(uint8_t* __restrict frame,
     }
 }
 
-static LUMORA_VECTORISED void blendColourRun(uint8_t* __restrict frame, const uint8_t colour[4],
-                                             const uint8_t* __restrict mask, size_t pixels) {
-    const uint16_t c0 = colour[0], c1 = colour[1], c2 = colour[2], c3 = colour[3];
+void blendColourPlain(uint8_t* __restrict frame, const uint8_t colour[4],
+                      const uint8_t* __restrict mask, size_t pixels) {
     for (size_t i = 0; i < pixels; ++i) {
         const uint16_t m = static_cast<uint16_t>(mask[i] + (mask[i] >> 7));
         const uint16_t rest = static_cast<uint16_t>(256 - m);
         uint8_t* px = frame + 4 * i;
-        px[0] = static_cast<uint8_t>((px[0] * m + c0 * rest + 128) >> 8);
-        px[1] = static_cast<uint8_t>((px[1] * m + c1 * rest + 128) >> 8);
-        px[2] = static_cast<uint8_t>((px[2] * m + c2 * rest + 128) >> 8);
-        px[3] = static_cast<uint8_t>((px[3] * m + c3 * rest + 128) >> 8);
+        for (int ch = 0; ch < 4; ++ch) {
+            px[ch] = static_cast<uint8_t>((px[ch] * m + colour[ch] * rest + 128) >> 8);
+        }
     }
 }
 
-namespace {
-// What a chunk of 32 pixels needs: nothing (all person), the background
-// alone (no person at all) or a blend.
-enum class Chunk { Keep, Replace, Blend };
-
-// Calls `replace(first, count)` and `blend(first, count)` for the runs of
-// chunks that need them; the person's own pixels need no pass at all, and
-// pure background is copied without arithmetic.
-template <typename Replace, typename Blend>
-void forEachRun(const uint8_t* mask, size_t pixels, Replace replace, Blend blend) {
-    constexpr size_t kChunk = 32;
-    auto classify = [&](size_t at) {
-        uint64_t all = ~uint64_t{0};
-        uint64_t any = 0;
-        for (size_t i = 0; i < kChunk; i += 8) {
-            uint64_t word;
-            std::memcpy(&word, mask + at + i, 8);
-            all &= word;
-            any |= word;
-        }
-        return all == ~uint64_t{0} ? Chunk::Keep : (any == 0 ? Chunk::Replace : Chunk::Blend);
-    };
-    auto finish = [&](Chunk kind, size_t first, size_t count) {
-        if (count == 0 || kind == Chunk::Keep) {
-            return;
-        }
-        if (kind == Chunk::Replace) {
-            replace(first, count);
-        } else {
-            blend(first, count);
-        }
-    };
-    size_t runStart = 0;
-    Chunk runKind = Chunk::Keep;
-    size_t at = 0;
-    for (; at + kChunk <= pixels; at += kChunk) {
-        const Chunk kind = classify(at);
-        if (kind != runKind) {
-            finish(runKind, runStart, at - runStart);
-            runStart = at;
-            runKind = kind;
-        }
-    }
-    finish(runKind, runStart, at - runStart);
-    // The tail shorter than a chunk is blended.
-    finish(Chunk::Blend, at, pixels - at);
+bool hasAvx2() {
+    static const bool available = __builtin_cpu_supports("avx2");
+    return available;
 }
 }  // namespace
 
+// The last pixels % 8 (runs of cells leave four now and then) go through
+// the vector path as well, copied into a group of eight.
+struct Group {
+    uint8_t frame[32] = {};
+    uint8_t background[32] = {};
+    uint8_t mask[8] = {};
+};
+
 void blendBackground(uint8_t* frame, const uint8_t* background, const uint8_t* mask,
                      size_t pixels) {
-    forEachRun(
-        mask, pixels,
-        [&](size_t first, size_t count) {
-            std::memcpy(frame + 4 * first, background + 4 * first, 4 * count);
-        },
-        [&](size_t first, size_t count) {
-            blendBackgroundRun(frame + 4 * first, background + 4 * first, mask + first, count);
-        });
+    if (!hasAvx2()) {
+        blendBackgroundPlain(frame, background, mask, pixels);
+        return;
+    }
+    const size_t done = pixels / 8 * 8;
+    blendBackgroundAvx2(frame, background, mask, done);
+    if (const size_t left = pixels - done; left > 0) {
+        Group group;
+        std::memcpy(group.frame, frame + 4 * done, 4 * left);
+        std::memcpy(group.background, background + 4 * done, 4 * left);
+        std::memcpy(group.mask, mask + done, left);
+        blendBackgroundAvx2(group.frame, group.background, group.mask, 8);
+        std::memcpy(frame + 4 * done, group.frame, 4 * left);
+    }
 }
 
 void blendColour(uint8_t* frame, const uint8_t colour[4], const uint8_t* mask, size_t pixels) {
-    uint32_t pixel;
+    if (!hasAvx2()) {
+        blendColourPlain(frame, colour, mask, pixels);
+        return;
+    }
+    const size_t done = pixels / 8 * 8;
+    blendColourAvx2(frame, colour, mask, done);
+    if (const size_t left = pixels - done; left > 0) {
+        Group group;
+        std::memcpy(group.frame, frame + 4 * done, 4 * left);
+        std::memcpy(group.mask, mask + done, left);
+        blendColourAvx2(group.frame, colour, group.mask, 8);
+        std::memcpy(frame + 4 * done, group.frame, 4 * left);
+    }
+}
+
+// wchar_t is four bytes here, and the C library's wmemset is written for
+// every vector width.
+void fillColour(uint8_t* frame, const uint8_t colour[4], size_t pixels) {
+    static_assert(sizeof(wchar_t) == 4);
+    wchar_t pixel;
     std::memcpy(&pixel, colour, 4);
-    forEachRun(
-        mask, pixels,
-        [&](size_t first, size_t count) {
-            auto* out = reinterpret_cast<uint32_t*>(frame + 4 * first);
-            std::fill(out, out + count, pixel);
-        },
-        [&](size_t first, size_t count) {
-            blendColourRun(frame + 4 * first, colour, mask + first, count);
-        });
+    std::wmemset(reinterpret_cast<wchar_t*>(frame), pixel, pixels);
 }

@@ -25,6 +25,9 @@ void upsampleDouble(const cv::Mat& small, cv::Mat& big);
 // next to the big row; the bytes are those upsampleDouble writes there.
 // CV_8UC1 and CV_32FC2.
 void doubleSpan(const cv::Mat& small, int bigRow, int from, int to, void* out);
+// The same for CV_8UC1 and CV_32FC2, without the dispatch.
+void doubleByteSpan(const cv::Mat& small, int bigRow, int from, int to, uint8_t* out);
+void doublePairSpan(const cv::Mat& small, int bigRow, int from, int to, float* out);
 
 // The refined mask (CV_8UC1, 255 = person): a * grey + b clamped to [0, 1],
 // grey the BT.601 luma of `picture` in [0, 1] and (a, b) the guided filter's
@@ -32,11 +35,12 @@ void doubleSpan(const cv::Mat& small, int bigRow, int from, int to, void* out);
 // row of CV_8UC1 as wide as the picture.
 void refineMask(const cv::Mat& picture, const cv::Mat& coefficients, cv::Mat& greyRow,
                 cv::Mat& mask);
-// The same for one row of `width` pixels, and the half-size pixels of two
-// frame rows (each pixel the rounded mean of a 2 x 2 block, as downscaleHalf
-// makes them): `halfPixels` is scratch of 4 bytes a pixel, `grey` of one.
+// The same for one row of `width` pixels; `grey` is scratch of one byte a
+// pixel.
 void refineRow(const uint8_t* picture, const float* coefficients, int width, uint8_t* grey,
                uint8_t* mask);
+// The half-size pixels of two frame rows, each the rounded mean of a 2 x 2
+// block, as downscaleHalf makes them.
 void halveRows(const uint8_t* top, const uint8_t* bottom, int halfWidth, uint8_t* half);
 
 // The background's own colours, blurred: blur(picture x w) / blur(w) with
@@ -64,3 +68,5 @@ void maskedBlur(const cv::Mat& picture, const cv::Mat& probability, int radius,
 void blendBackground(uint8_t* frame, const uint8_t* background, const uint8_t* mask, size_t pixels);
 // The same with one colour (B, G, R, x) for the background.
 void blendColour(uint8_t* frame, const uint8_t colour[4], const uint8_t* mask, size_t pixels);
+// Every pixel the colour.
+void fillColour(uint8_t* frame, const uint8_t colour[4], size_t pixels);

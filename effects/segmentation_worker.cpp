@@ -227,6 +227,7 @@ void SegmentationWorker::markRegions() {
     working_.regions.setTo(kRegionBackground, background);
     cv::Mat marked = working_.regions | kRegionRefine;
     marked.copyTo(working_.regions, refine);
+    working_.runs.build(working_.regions);
 }
 
 // The blur of the background, made here rather than on the frame thread: it

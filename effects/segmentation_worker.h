@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "effects/background_passes.h"
+#include "effects/cell_runs.h"
 
 // A person segmentation network in ONNX form: input [1, 3, height, width],
 // RGB in [0, 1]; output [1, 1, height, width], the probability of a person.
@@ -44,6 +45,8 @@ struct SegmentationMask {
     // marked refine are those whose refined half-size mask the edge cells
     // near them read.
     cv::Mat regions;
+    // The same as runs of cells per row.
+    CellRuns runs;
     // With a blur asked for in the offer: the picture's background blurred
     // (see maskedBlur) at twice the offered picture's size, BGRx, memory rows
     // bottom first; empty otherwise.

@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "effects/background_passes.h"
 #include "effects/mask_refiner.h"
@@ -95,6 +96,39 @@ TEST(BackgroundPassesTest, ADoubledSpanIsThatPartOfTheDoubledPicture) {
     }
 }
 
+// The blends, vector path and tail, against the rounding they promise:
+// (x w + y (256 - w) + 128) >> 8 with w = mask + mask / 128, so a mask of
+// 255 keeps the frame and 0 gives the background, bytes exactly.
+TEST(BackgroundPassesTest, BlendsRoundAsPromisedAtEveryLength) {
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> byte(0, 255);
+    auto expected = [](int x, int y, int m) {
+        const int w = m + (m >> 7);
+        return static_cast<uint8_t>((x * w + y * (256 - w) + 128) >> 8);
+    };
+    const uint8_t colour[4] = {17, 140, 233, 255};
+    for (size_t pixels : {1u, 7u, 8u, 9u, 64u, 1003u}) {
+        std::vector<uint8_t> frame(4 * pixels), background(4 * pixels), mask(pixels);
+        for (auto& b : frame)
+            b = static_cast<uint8_t>(byte(random));
+        for (auto& b : background)
+            b = static_cast<uint8_t>(byte(random));
+        for (size_t i = 0; i < pixels; ++i) {
+            const int kinds[] = {0, 255, 127, 128, byte(random)};
+            mask[i] = static_cast<uint8_t>(kinds[i % 5]);
+        }
+        std::vector<uint8_t> blended = frame, coloured = frame;
+        blendBackground(blended.data(), background.data(), mask.data(), pixels);
+        blendColour(coloured.data(), colour, mask.data(), pixels);
+        for (size_t i = 0; i < 4 * pixels; ++i) {
+            ASSERT_EQ(blended[i], expected(frame[i], background[i], mask[i / 4]))
+                << pixels << " pixels, byte " << i;
+            ASSERT_EQ(coloured[i], expected(frame[i], colour[i % 4], mask[i / 4]))
+                << pixels << " pixels, byte " << i;
+        }
+    }
+}
+
 // Cells the worker marks sure refine to 255 or 0 for any picture, so the
 // refiner matches the whole-frame passes on the picture the mask was made
 // of, on that picture with noise, and on noise alone; and it is spared most
@@ -120,7 +154,8 @@ TEST(MaskRefinerTest, MatchesTheWholeFramePassesOnAnyFrame) {
     MaskRefiner refiner;
     for (const cv::Mat* picture : std::initializer_list<const cv::Mat*>{&frame, &noisy, &noise}) {
         cv::Mat refinedMask(frame.size(), CV_8UC1, cv::Scalar(77));
-        refiner.refine(*picture, mask, refinedMask);
+        refiner.prepare(*picture, mask);
+        refiner.wholeMask(refinedMask);
         EXPECT_EQ(cv::norm(refinedMask, wholeFrameMask(*picture, mask), cv::NORM_INF), 0.0);
     }
 }
@@ -136,7 +171,9 @@ TEST(MaskRefinerTest, TheWorkerBlursTheBackgroundWithTheMaskWhenAsked) {
     ASSERT_EQ(blurred.background.size(), frame.size());
     EXPECT_EQ(blurred.blurRadius, 2);
     cv::Mat fullMask(frame.size(), CV_8UC1);
-    MaskRefiner().refine(frame, blurred, fullMask);
+    MaskRefiner refiner;
+    refiner.prepare(frame, blurred);
+    refiner.wholeMask(fullMask);
     const cv::Mat person = fullMask == 255;
     const cv::Mat away = fullMask == 0;
     ASSERT_GT(cv::countNonZero(person), 1000);
