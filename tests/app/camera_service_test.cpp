@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/app/desktop_session.h"
+#include "tests/support/eventually.h"
 #include "tests/support/child_process.h"
 
 // The virtual camera's reader as the user's service runs it: started before
@@ -71,10 +72,10 @@ TEST(CameraServiceTest, TheProgramUsesTheRunningReaderAcrossRestartsAndCrashes) 
     auto lumora = startLumora();
     EXPECT_TRUE(readsLine(*lumora, "virtual camera: our own reader feeds it", 10s));
     ASSERT_FALSE(visibleWindow().empty());
-    std::this_thread::sleep_for(1s);
-    EXPECT_EQ(readers().size(), 1u) << "the program's own reader (PipeWire answers)";
+    EXPECT_TRUE(eventually([] { return readers().size() == 1; }, 10s))
+        << "the program's own reader (PipeWire answers): " << readers().size();
     lumora->signal(SIGTERM);
     EXPECT_EQ(lumora->wait(15s), 0);
-    std::this_thread::sleep_for(500ms);
-    EXPECT_TRUE(readers().empty()) << "and it ends with the program";
+    EXPECT_TRUE(eventually([] { return readers().empty(); }, 10s))
+        << "and it ends with the program";
 }

@@ -26,7 +26,9 @@ std::string visibleWindow(const std::string& name = "Lumora",
 // Reads the process's output until a line holds `wanted`.
 bool readsLine(ChildProcess& process, const std::string& wanted, std::chrono::seconds limit);
 void xdotool(const std::vector<std::string>& arguments);
-// Clicks at (x, y) of the window and lets the program react.
+// Clicks at (x, y) of the window, then pauses as a person would before the
+// next click (a menu must be open before its entry is chosen). The pause is
+// pacing only: what a test checks after a click, it waits for by condition.
 void clickAt(const std::string& window, int x, int y, int settleMs = 700);
 // The whole screen as a PNG, for people to look at.
 void screenshot(const std::string& path);

@@ -3,7 +3,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "tests/app/desktop_session.h"
@@ -52,7 +54,31 @@ VirtualCameraPicture readVirtualCamera() {
     return picture;
 }
 
+// Reads the virtual camera until a picture shows what `wanted` looks for,
+// for at most `limit`; that picture, or the last one read. What the program
+// shows after a click takes as long as it takes: the test waits for it, not
+// for a fixed time.
+VirtualCameraPicture awaitVirtualCamera(
+    const std::function<bool(const VirtualCameraPicture&)>& wanted,
+    std::chrono::seconds limit = 20s) {
+    ChildProcess reader;
+    EXPECT_TRUE(reader.spawn(LUMORA_VCAM, {"--output", "-", "--format", "bgr24"}));
+    VirtualCameraPicture picture;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline &&
+           reader.readExactly(picture.bgr.data(), picture.bgr.size(), 10s) && !wanted(picture)) {
+    }
+    reader.signal(SIGTERM);
+    reader.wait();
+    return picture;
+}
+
 bool isCrownGold(Pixel p) { return p.r > 200 && p.g > 140 && p.b < 100; }
+
+// The crown and the caption band, as 皇冠 and the scrolling caption put them.
+bool isDressed(const VirtualCameraPicture& picture) {
+    return isCrownGold(picture.at(320, 120)) && picture.cyanInRow(445) > 300;
+}
 
 std::string step(const std::string& name) { return std::string(LUMORA_WALK_SHOTS) + "/" + name; }
 
@@ -73,7 +99,7 @@ TEST(WalkTest, APersonsFirstSessionAndItsReturn) {
     auto lumora = startLumora();
     std::string window = visibleWindow();
     ASSERT_FALSE(window.empty());
-    usleep(1500000);
+    awaitVirtualCamera([](const VirtualCameraPicture&) { return true; });  // the graph runs
     screenshot(step("01-started.png"));
 
     clickAt(window, 333, 365, 2500);  // 打开摄像头 over the preview
@@ -91,11 +117,11 @@ TEST(WalkTest, APersonsFirstSessionAndItsReturn) {
     clickAt(window, 853, 124);                   // the caption page
     clickAt(window, 842, 363);                   // scrolling: open the list ...
     xdotool({"key", "Down", "Down", "Return"});  // ... and choose 向左滚动
-    usleep(700000);
-    clickAt(window, 762, 170, 1500);  // caption on
+    usleep(700000);                              // pacing: the list closes before the next click
+    clickAt(window, 762, 170, 1500);             // caption on
     screenshot(step("05-caption.png"));
 
-    VirtualCameraPicture dressed = readVirtualCamera();
+    VirtualCameraPicture dressed = awaitVirtualCamera(isDressed);
     EXPECT_TRUE(isCrownGold(dressed.at(320, 120))) << "the crown on the virtual camera";
     EXPECT_GT(dressed.cyanInRow(445), 300) << "the caption band on the virtual camera";
 
@@ -126,10 +152,9 @@ TEST(WalkTest, APersonsFirstSessionAndItsReturn) {
     auto again = startLumora();
     window = visibleWindow();
     ASSERT_FALSE(window.empty());
-    usleep(2500000);
+    VirtualCameraPicture restored = awaitVirtualCamera(isDressed);
     clickAt(window, 753, 78);
     screenshot(step("09-restarted-effects.png"));
-    VirtualCameraPicture restored = readVirtualCamera();
     EXPECT_TRUE(isCrownGold(restored.at(320, 120))) << "the pendant is back";
     EXPECT_GT(restored.cyanInRow(445), 300) << "the caption is back";
     clickAt(window, 939, 78);
