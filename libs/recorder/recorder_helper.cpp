@@ -5,10 +5,10 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "base/debug_log.h"
-#include "base/video_frame.h"
 
 namespace {
 constexpr auto kDrainLimit = 5 * GST_SECOND;
@@ -195,6 +195,10 @@ bool RecorderHelper::InitChannels(const wchar_t* path) {
         // growing without end.
         videoPool_ = makePool(videoSource_, static_cast<int>(GST_VIDEO_INFO_SIZE(&videoInfo_)),
                               kPicturesMade, kPicturesWaiting);
+        handOff_.start(width_, height_,
+                       [this](const uint8_t* upright, uint64_t pts, uint64_t duration) {
+                           encodePicture(upright, pts, duration);
+                       });
     }
     if (hasAudio_) {
         audioSource_ = gst_bin_get_by_name(GST_BIN(pipeline_), "audio");
@@ -238,8 +242,9 @@ bool RecorderHelper::InputChannelData(int channel, const char* data, int size) {
             }
             arrived = origin ? std::min(arrived, *origin) : arrived;
         }
-        return pushPicture(reinterpret_cast<const uint8_t*>(data), pictureTime(arrived),
-                           GST_SECOND / static_cast<GstClockTime>(frameRate_));
+        // Only a copy here: the conversion runs on the hand-off's thread.
+        return handOff_.hand(reinterpret_cast<const uint8_t*>(data), pictureTime(arrived),
+                             GST_SECOND / static_cast<GstClockTime>(frameRate_));
     }
     if (channel == kAudio && hasAudio_ && size % bytesPerFrame_ == 0 && size <= audioBlock_) {
         GstClockTime duration =
@@ -295,53 +300,78 @@ bool RecorderHelper::push(GstElement* source, GstBufferPool* pool, const char* d
     return gst_app_src_push_buffer(GST_APP_SRC(source), buffer) == GST_FLOW_OK;
 }
 
-// OpenCV's BGR to I420 conversion costs about a quarter of GStreamer's
-// generic one for 24-bit input, and the flip then moves half the bytes.
-bool RecorderHelper::pushPicture(const uint8_t* bottomUpBgr, GstClockTime pts,
-                                 GstClockTime duration) {
+namespace {
+// Whether the mapped I420 frame's planes lie one after another with rows of
+// the picture's own widths, as OpenCV writes I420.
+bool planesAsOpenCvWrites(const GstVideoFrame& frame, int width, int height) {
+    const auto* luma = static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
+    const size_t lumaBytes = static_cast<size_t>(width) * static_cast<size_t>(height);
+    return GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0) == width &&
+           GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 1) == width / 2 &&
+           GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 2) == width / 2 &&
+           GST_VIDEO_FRAME_PLANE_DATA(&frame, 1) == luma + lumaBytes &&
+           GST_VIDEO_FRAME_PLANE_DATA(&frame, 2) == luma + lumaBytes + lumaBytes / 4;
+}
+}  // namespace
+
+// On the hand-off's thread. OpenCV's BGR to I420 conversion costs about a
+// quarter of GStreamer's generic one for 24-bit input; it writes straight
+// into the encoder's buffer when the buffer's planes are laid out as it
+// writes them (every output mode's are), through scratch otherwise.
+void RecorderHelper::encodePicture(const uint8_t* uprightBgr, GstClockTime pts,
+                                   GstClockTime duration) {
     GstBuffer* buffer = nullptr;
-    // Never waits for a block: the frame thread calls this. With every block
-    // still before the encoder, this picture is left out (its slot stays
-    // empty in the file).
+    // With every block still before the encoder, this picture is left out
+    // (its slot stays empty in the file): the pool never grows.
     GstBufferPoolAcquireParams dontWait{};
     dontWait.flags = GST_BUFFER_POOL_ACQUIRE_FLAG_DONTWAIT;
     if (gst_buffer_pool_acquire_buffer(videoPool_, &buffer, &dontWait) != GST_FLOW_OK) {
         ++picturesLeftOut_;
-        return false;
+        return;
     }
     GstVideoFrame frame;
     if (!gst_video_frame_map(&frame, &videoInfo_, buffer, GST_MAP_WRITE)) {
         gst_buffer_unref(buffer);
-        return false;
+        return;
     }
-    const cv::Mat picture(height_, width_, CV_8UC3, const_cast<uint8_t*>(bottomUpBgr));
-    cv::cvtColor(picture, planes_, cv::COLOR_BGR2YUV_I420);
-    const uint8_t* luma = planes_.data;
-    const uint8_t* blue = luma + static_cast<size_t>(width_) * static_cast<size_t>(height_);
-    const uint8_t* red = blue + static_cast<size_t>(width_ / 2) * static_cast<size_t>(height_ / 2);
-    const uint8_t* sources[3] = {luma, blue, red};
-    for (int plane = 0; plane < 3; ++plane) {
-        int scale = plane == 0 ? 1 : 2;
-        // The pictures come bottom row first.
-        size_t rowBytes = static_cast<size_t>(width_ / scale);
-        VideoFrame::CopyFlipped(sources[plane], rowBytes,
-                                static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, plane)),
-                                static_cast<size_t>(GST_VIDEO_FRAME_PLANE_STRIDE(&frame, plane)),
-                                rowBytes, height_ / scale);
+    const cv::Mat picture(height_, width_, CV_8UC3, const_cast<uint8_t*>(uprightBgr));
+    if (planesAsOpenCvWrites(frame, width_, height_)) {
+        cv::Mat planes(height_ * 3 / 2, width_, CV_8UC1, GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
+        cv::cvtColor(picture, planes, cv::COLOR_BGR2YUV_I420);
+    } else {
+        cv::cvtColor(picture, planes_, cv::COLOR_BGR2YUV_I420);
+        copyPlanes(frame);
     }
     gst_video_frame_unmap(&frame);
     GST_BUFFER_PTS(buffer) = pts;
     GST_BUFFER_DURATION(buffer) = duration;
     fed_ = true;
-    return gst_app_src_push_buffer(GST_APP_SRC(videoSource_), buffer) == GST_FLOW_OK;
+    gst_app_src_push_buffer(GST_APP_SRC(videoSource_), buffer);
+}
+
+void RecorderHelper::copyPlanes(GstVideoFrame& frame) const {
+    const uint8_t* source = planes_.data;
+    for (int plane = 0; plane < 3; ++plane) {
+        const int scale = plane == 0 ? 1 : 2;
+        const size_t rowBytes = static_cast<size_t>(width_ / scale);
+        auto* target = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, plane));
+        const auto stride = static_cast<size_t>(GST_VIDEO_FRAME_PLANE_STRIDE(&frame, plane));
+        for (int y = 0; y < height_ / scale; ++y) {
+            std::memcpy(target + static_cast<size_t>(y) * stride, source, rowBytes);
+            source += rowBytes;
+        }
+    }
 }
 
 void RecorderHelper::Stop() {
     std::unique_lock<std::shared_mutex> alone(feedLock_);
     bool wasRunning = running_.exchange(false);
-    if (wasRunning && picturesLeftOut_ > 0) {
+    // The pictures handed over reach the encoder before its end.
+    handOff_.finish();
+    const uint64_t leftOut = picturesLeftOut_ + handOff_.leftOut();
+    if (wasRunning && leftOut > 0) {
         debugLog("RecorderHelper, %llu pictures left out: the encoder was behind",
-                 static_cast<unsigned long long>(picturesLeftOut_));
+                 static_cast<unsigned long long>(leftOut));
     }
     // Nothing fed, nothing to drain: the muxer would only wait for data.
     if (pipeline_ != nullptr && wasRunning && fed_) {

@@ -13,6 +13,8 @@
 #include <shared_mutex>
 #include <string>
 
+#include "libs/recorder/picture_hand_off.h"
+
 // Records raw sound and pictures into an FLV file: H.264 (zero latency, a key
 // frame every two seconds) and AAC. Each block of data is stamped on arrival
 // from one monotonic clock shared by both channels, so sound and picture stay
@@ -22,7 +24,9 @@
 //
 // Threads: InputChannelData may be called from two threads at once (the
 // graph's worker for pictures, the audio thread for sound); the other calls
-// come from one control thread.
+// come from one control thread. A picture is only copied on the caller's
+// thread; a PictureHandOff converts it on a thread of its own, which Stop
+// ends (after the pictures waiting there) before it ends the file.
 class RecorderHelper {
 public:
     RecorderHelper();
@@ -51,8 +55,11 @@ private:
 
     bool push(GstElement* source, GstBufferPool* pool, const char* data, int size, GstClockTime pts,
               GstClockTime duration);
-    // Converts a bottom-row-first BGR picture into an upright I420 buffer.
-    bool pushPicture(const uint8_t* bottomUpBgr, GstClockTime pts, GstClockTime duration);
+    // Converts an upright BGR picture into an I420 buffer for the encoder;
+    // on the hand-off's thread.
+    void encodePicture(const uint8_t* uprightBgr, GstClockTime pts, GstClockTime duration);
+    // planes_ into the mapped frame, row by row.
+    void copyPlanes(GstVideoFrame& frame) const;
     GstClockTime now() const;
     std::string description() const;
 
@@ -79,14 +86,17 @@ private:
     static constexpr GstClockTime kSoundWait = GST_SECOND / 2;
     // When the first block of sound was heard; nothing before it came.
     std::optional<GstClockTime> soundOrigin();
-    cv::Mat planes_;  // I420 scratch; only the thread that feeds pictures touches it
+    cv::Mat planes_;  // I420 scratch; only the hand-off's thread touches it
+    // Takes each picture off the graph's worker with one copy; the I420
+    // conversion runs on its thread.
+    PictureHandOff handOff_;
     std::atomic<bool> running_{false};
     std::atomic<bool> fed_{false};  // some block reached the encoders
     // Pictures made in advance, and at most waiting for the encoder.
     static constexpr unsigned kPicturesMade = 2;
     static constexpr unsigned kPicturesWaiting = 8;
-    // Written only by the thread that feeds pictures; read by Stop, which
-    // holds feedLock_ alone.
+    // Written only by the hand-off's thread; read by Stop after that thread
+    // has ended.
     uint64_t picturesLeftOut_ = 0;
     // Feeding threads hold it shared while they push; Stop holds it alone
     // while it takes the pipeline down, so no push meets a freed pipeline.
