@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "tests/app/desktop_session.h"
+#include "tests/support/eventually.h"
 
 // A person's first session with Lumora, click by click on a private X
 // server with a test camera: open the camera, choose a preset, a pendant
@@ -117,8 +117,12 @@ TEST(WalkTest, APersonsFirstSessionAndItsReturn) {
     clickAt(window, 853, 124);                   // the caption page
     clickAt(window, 842, 363);                   // scrolling: open the list ...
     xdotool({"key", "Down", "Down", "Return"});  // ... and choose 向左滚动
-    usleep(700000);                              // pacing: the list closes before the next click
-    clickAt(window, 762, 170, 1500);             // caption on
+    // The choice is saved as it is made, once the list has taken the key and
+    // closed: only then may the next click come.
+    ASSERT_TRUE(
+        eventually([&] { return home.settings().find("direct:2") != std::string::npos; }, 10s))
+        << home.settings();
+    clickAt(window, 762, 170, 1500);  // caption on
     screenshot(step("05-caption.png"));
 
     VirtualCameraPicture dressed = awaitVirtualCamera(isDressed);
