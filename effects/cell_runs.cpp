@@ -1,7 +1,5 @@
 #include "effects/cell_runs.h"
 
-#include "effects/segmentation_worker.h"
-
 namespace {
 CellKind kindOf(uint8_t cell) {
     if ((cell & kRegionPerson) != 0) {

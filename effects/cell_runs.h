@@ -6,6 +6,14 @@
 #include <span>
 #include <vector>
 
+// The bits of a regions map: one byte per cell, what the segmentation
+// worker found the cell to be.
+enum SegmentationRegion : uint8_t {
+    kRegionPerson = 1,      // the refined mask is 255 in the whole cell
+    kRegionBackground = 2,  // it is 0 in the whole cell
+    kRegionRefine = 4,      // the half-size refined mask is needed here
+};
+
 // What a cell of the segmentation worker's regions map asks of the frame
 // pixels it covers.
 enum class CellKind : uint8_t {

@@ -221,13 +221,13 @@ void SegmentationWorker::markRegions() {
     cv::erode(background, background, cell, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
     cv::Mat refine;
     cv::dilate(~(person | background), refine, cell, cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
-    working_.regions.create(working_.coefficients.size(), CV_8UC1);
-    working_.regions.setTo(0);
-    working_.regions.setTo(kRegionPerson, person);
-    working_.regions.setTo(kRegionBackground, background);
-    cv::Mat marked = working_.regions | kRegionRefine;
-    marked.copyTo(working_.regions, refine);
-    working_.runs.build(working_.regions);
+    regions_.create(working_.coefficients.size(), CV_8UC1);
+    regions_.setTo(0);
+    regions_.setTo(kRegionPerson, person);
+    regions_.setTo(kRegionBackground, background);
+    cv::Mat marked = regions_ | kRegionRefine;
+    marked.copyTo(regions_, refine);
+    working_.runs.build(regions_);
 }
 
 // The blur of the background, made here rather than on the frame thread: it

@@ -21,13 +21,6 @@ struct SegmentationModel {
     int height = 256;
 };
 
-// The bits of SegmentationMask::regions.
-enum SegmentationRegion : uint8_t {
-    kRegionPerson = 1,      // the refined mask is 255 in the whole cell
-    kRegionBackground = 2,  // it is 0 in the whole cell
-    kRegionRefine = 4,      // the half-size refined mask is needed here
-};
-
 // What the worker publishes for one picture. Every map but `background` has
 // the guide size (half the offered picture's size); all have memory rows
 // bottom first, like the frames.
@@ -38,14 +31,11 @@ struct SegmentationMask {
     // mask at a pixel is a * grey + b, grey in [0, 1], for the picture the
     // maps are scaled up to.
     cv::Mat coefficients;
-    // Where the refinement can be spared (CV_8UC1, one byte per cell of
-    // `coefficients`, the bits of SegmentationRegion): a cell marked person
-    // (background) refines to 255 (0) at every pixel of the frame it covers,
-    // whatever the frame shows, so nothing needs working out there; cells
-    // marked refine are those whose refined half-size mask the edge cells
-    // near them read.
-    cv::Mat regions;
-    // The same as runs of cells per row.
+    // Where the refinement can be spared, as runs of cells per row (a cell
+    // is a pixel of `coefficients`): a person (background) cell refines to
+    // 255 (0) at every pixel of the frame it covers, whatever the frame
+    // shows, so nothing needs working out there; the refined runs are the
+    // cells whose refined half-size mask the edge cells near them read.
     CellRuns runs;
     // With a blur asked for in the offer: the picture's background blurred
     // (see maskedBlur) at twice the offered picture's size, BGRx, memory rows
@@ -112,7 +102,7 @@ private:
     static cv::dnn::Net load(const SegmentationModel& model, std::string* problem);
     void run();
     void step();
-    // The regions map of working_ from its coefficients.
+    // working_.runs from its coefficients, through regions_.
     void markRegions();
     // working_.background from picture_ and running_.
     void blurBackground();
@@ -141,6 +131,7 @@ private:
     int blurRadius_ = 0;    // the step blurs the background with this radius
     cv::Mat picture_;       // the picture of the step, copied out of offered_
     cv::Mat scratchRgb_, scratchSmall_, scratchGrey_, scratchGuide_, scratchProb_;
+    cv::Mat regions_;  // the SegmentationRegion bits of each cell
     cv::Mat quarter_, quarterBlur_, halfBlur_;
     MaskedBlurScratch blurScratch_;
 

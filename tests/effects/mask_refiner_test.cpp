@@ -65,9 +65,15 @@ cv::Mat wholeFrameMask(const cv::Mat& frame, const SegmentationMask& mask) {
     return full;
 }
 
-double shareOf(const cv::Mat& regions, uint8_t bit) {
-    return static_cast<double>(cv::countNonZero((regions & bit) != 0)) /
-           static_cast<double>(regions.total());
+// The share of the 160 x 120 cells in runs of this kind, or in refined runs.
+double shareOf(const CellRuns& runs, CellKind kind, bool refined = false) {
+    int cells = 0;
+    for (int row = 0; row < runs.rows(); ++row) {
+        for (const CellRun& run : refined ? runs.refined(row) : runs.kinds(row)) {
+            cells += run.kind == kind ? run.to - run.from : 0;
+        }
+    }
+    return cells / (160.0 * 120.0);
 }
 }  // namespace
 
@@ -136,10 +142,14 @@ TEST(BackgroundPassesTest, BlendsRoundAsPromisedAtEveryLength) {
 TEST(MaskRefinerTest, MatchesTheWholeFramePassesOnAnyFrame) {
     const cv::Mat frame = footballer();
     const SegmentationMask mask = maskOf(frame, 0);
-    ASSERT_EQ(mask.regions.size(), cv::Size(160, 120));
-    const double person = shareOf(mask.regions, kRegionPerson);
-    const double background = shareOf(mask.regions, kRegionBackground);
-    const double refined = shareOf(mask.regions, kRegionRefine);
+    ASSERT_EQ(mask.runs.rows(), 120);
+    for (int row = 0; row < mask.runs.rows(); ++row) {
+        ASSERT_FALSE(mask.runs.kinds(row).empty());
+        ASSERT_EQ(mask.runs.kinds(row).back().to, 160) << "the runs cover the row";
+    }
+    const double person = shareOf(mask.runs, CellKind::Person);
+    const double background = shareOf(mask.runs, CellKind::Background);
+    const double refined = shareOf(mask.runs, CellKind::Edge, true);
     std::printf("cells: person %.1f %%, background %.1f %%, refined %.1f %%\n", person * 100,
                 background * 100, refined * 100);
     EXPECT_GT(person, 0.05);
