@@ -300,19 +300,6 @@ void upsampleDouble(const cv::Mat& small, cv::Mat& big) {
     }
 }
 
-void doubleSpan(const cv::Mat& small, int bigRow, int from, int to, void* out) {
-    switch (small.type()) {
-        case CV_8UC1:
-            doubleByteSpan(small, bigRow, from, to, static_cast<uint8_t*>(out));
-            break;
-        case CV_32FC2:
-            doublePairSpan(small, bigRow, from, to, static_cast<float*>(out));
-            break;
-        default:
-            break;
-    }
-}
-
 void refineMask(const cv::Mat& picture, const cv::Mat& coefficients, cv::Mat& greyRow,
                 cv::Mat& mask) {
     uint8_t* grey = greyRow.ptr<uint8_t>(0);

@@ -23,9 +23,7 @@ void upsampleDouble(const cv::Mat& small, cv::Mat& big);
 // `out` receives big row `bigRow`'s pixels from column 2 from on. Reads
 // `small`'s columns from - 1 to `to` (repeated at the edges) of the two rows
 // next to the big row; the bytes are those upsampleDouble writes there.
-// CV_8UC1 and CV_32FC2.
-void doubleSpan(const cv::Mat& small, int bigRow, int from, int to, void* out);
-// The same for CV_8UC1 and CV_32FC2, without the dispatch.
+// For CV_8UC1 and CV_32FC2 pictures.
 void doubleByteSpan(const cv::Mat& small, int bigRow, int from, int to, uint8_t* out);
 void doublePairSpan(const cv::Mat& small, int bigRow, int from, int to, float* out);
 

@@ -94,7 +94,11 @@ TEST(BackgroundPassesTest, ADoubledSpanIsThatPartOfTheDoubledPicture) {
             }
             const int row = trial % big.rows;
             cv::Mat out(1, 2 * (to - from), type);
-            doubleSpan(small, row, from, to, out.data);
+            if (type == CV_8UC1) {
+                doubleByteSpan(small, row, from, to, out.ptr<uint8_t>(0));
+            } else {
+                doublePairSpan(small, row, from, to, out.ptr<float>(0));
+            }
             const cv::Mat expected = big.row(row).colRange(2 * from, 2 * to);
             ASSERT_EQ(cv::norm(out, expected, cv::NORM_INF), 0.0)
                 << "type " << type << ", row " << row << ", columns " << from << " to " << to;
