@@ -243,13 +243,12 @@ void SegmentationWorker::blurBackground() {
         working_.background.release();
         return;
     }
-    quarter_.create(guideSize, CV_8UC4);
-    downscaleHalf(picture_, quarter_);
     if (blurScratch_.weighted.size() != guideSize) {
         blurScratch_.make(guideSize);
     }
     quarterBlur_.create(guideSize, CV_8UC4);
-    maskedBlur(quarter_, running_, blurRadius_, blurScratch_, quarterBlur_);
+    // The guide picture step() made is the offered picture at half size.
+    maskedBlur(scratchGuide_, running_, blurRadius_, blurScratch_, quarterBlur_);
     halfBlur_.create(picture_.size(), CV_8UC4);
     upsampleDouble(quarterBlur_, halfBlur_);
     working_.background.create(picture_.rows * 2, picture_.cols * 2, CV_8UC4);

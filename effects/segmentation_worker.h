@@ -132,7 +132,7 @@ private:
     cv::Mat picture_;       // the picture of the step, copied out of offered_
     cv::Mat scratchRgb_, scratchSmall_, scratchGrey_, scratchGuide_, scratchProb_;
     cv::Mat regions_;  // the SegmentationRegion bits of each cell
-    cv::Mat quarter_, quarterBlur_, halfBlur_;
+    cv::Mat quarterBlur_, halfBlur_;
     MaskedBlurScratch blurScratch_;
 
     std::atomic<uint64_t> published_{0};
