@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "tests/app/desktop_session.h"
-#include "tests/support/eventually.h"
 #include "tests/support/child_process.h"
+#include "tests/support/eventually.h"
 
 // The virtual camera's reader as the user's service runs it: started before
 // the program, it keeps the camera across program restarts and crashes, and
