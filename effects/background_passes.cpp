@@ -377,48 +377,21 @@ bool hasAvx2() {
 }
 }  // namespace
 
-// Whole groups of eight pixels go straight to `eightAtATime`; the last
-// pixels % 8 (runs of cells leave four now and then) go through it as well,
-// copied into a group of eight. `background` may be null (a colour).
-template <typename EightAtATime>
-void blendInGroups(uint8_t* frame, const uint8_t* background, const uint8_t* mask, size_t pixels,
-                   EightAtATime eightAtATime) {
-    const size_t done = pixels / 8 * 8;
-    eightAtATime(frame, background, mask, done);
-    const size_t left = pixels - done;
-    if (left == 0) {
-        return;
-    }
-    uint8_t groupFrame[32] = {};
-    uint8_t groupBackground[32] = {};
-    uint8_t groupMask[8] = {};
-    std::memcpy(groupFrame, frame + 4 * done, 4 * left);
-    if (background != nullptr) {
-        std::memcpy(groupBackground, background + 4 * done, 4 * left);
-    }
-    std::memcpy(groupMask, mask + done, left);
-    eightAtATime(groupFrame, groupBackground, groupMask, 8);
-    std::memcpy(frame + 4 * done, groupFrame, 4 * left);
-}
-
 void blendBackground(uint8_t* frame, const uint8_t* background, const uint8_t* mask,
                      size_t pixels) {
-    if (!hasAvx2()) {
+    if (hasAvx2()) {
+        blendBackgroundAvx2(frame, background, mask, pixels);
+    } else {
         blendBackgroundPlain(frame, background, mask, pixels);
-        return;
     }
-    blendInGroups(frame, background, mask, pixels, blendBackgroundAvx2);
 }
 
 void blendColour(uint8_t* frame, const uint8_t colour[4], const uint8_t* mask, size_t pixels) {
-    if (!hasAvx2()) {
+    if (hasAvx2()) {
+        blendColourAvx2(frame, colour, mask, pixels);
+    } else {
         blendColourPlain(frame, colour, mask, pixels);
-        return;
     }
-    blendInGroups(frame, nullptr, mask, pixels,
-                  [colour](uint8_t* group, const uint8_t*, const uint8_t* weights, size_t count) {
-                      blendColourAvx2(group, colour, weights, count);
-                  });
 }
 
 // wchar_t is four bytes here, and the C library's wmemset is written for
