@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "base/simd_dispatch.h"
+#include "outputs/shrink_by_three_avx2.h"
 
 namespace {
 // sums[i] = a[i] + b[i] + c[i]: the three rows of one block row.
@@ -27,19 +28,42 @@ void addColumns(const uint16_t* __restrict sums, uint8_t* __restrict out, int ou
         }
     }
 }
+
+// The output pixels from `first` on, straight from the three rows.
+void shrinkTail(const uint8_t* a, const uint8_t* b, const uint8_t* c, uint8_t* out, int first,
+                int outWidth) {
+    for (int x = first; x < outWidth; ++x) {
+        const ptrdiff_t at = static_cast<ptrdiff_t>(x) * 12;
+        for (int channel = 0; channel < 4; ++channel) {
+            uint32_t sum = 0;
+            for (ptrdiff_t i = at + channel; i < at + 12; i += 4) {
+                sum += a[i] + b[i] + c[i];
+            }
+            out[x * 4 + channel] = static_cast<uint8_t>((sum * 7282u + 32768u) >> 16);
+        }
+    }
+}
 }  // namespace
 
-bool shrinkByThree(const cv::Mat& from, cv::Mat& to) {
+bool shrinkByThree(const cv::Mat& from, cv::Mat& to, ShrinkRows rows) {
     if (from.type() != CV_8UC4 || to.type() != CV_8UC4 || from.cols > kShrinkByThreeMaxWidth ||
         from.cols != to.cols * 3 || from.rows != to.rows * 3) {
         return false;
     }
+    static const bool avx2 = __builtin_cpu_supports("avx2");
     uint16_t sums[kShrinkByThreeMaxWidth * 4];  // on the stack: no allocation per frame
     const size_t rowBytes = static_cast<size_t>(from.cols) * 4;
     for (int y = 0; y < to.rows; ++y) {
-        addRows(from.ptr<uint8_t>(3 * y), from.ptr<uint8_t>(3 * y + 1),
-                from.ptr<uint8_t>(3 * y + 2), sums, rowBytes);
-        addColumns(sums, to.ptr<uint8_t>(y), to.cols);
+        const uint8_t* a = from.ptr<uint8_t>(3 * y);
+        const uint8_t* b = from.ptr<uint8_t>(3 * y + 1);
+        const uint8_t* c = from.ptr<uint8_t>(3 * y + 2);
+        uint8_t* out = to.ptr<uint8_t>(rows == ShrinkRows::Kept ? y : to.rows - 1 - y);
+        if (avx2) {
+            shrinkTail(a, b, c, out, shrinkRowByThreeAvx2(a, b, c, out, to.cols), to.cols);
+        } else {
+            addRows(a, b, c, sums, rowBytes);
+            addColumns(sums, out, to.cols);
+        }
     }
     return true;
 }

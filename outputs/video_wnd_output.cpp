@@ -14,6 +14,17 @@
 
 #include "base/video_frame.h"
 
+namespace {
+// Black everywhere in `whole` but `window`.
+void blackenAround(cv::Mat& whole, const cv::Rect& window) {
+    whole.rowRange(0, window.y).setTo(cv::Scalar::all(0));
+    whole.rowRange(window.y + window.height, whole.rows).setTo(cv::Scalar::all(0));
+    cv::Mat band = whole.rowRange(window.y, window.y + window.height);
+    band.colRange(0, window.x).setTo(cv::Scalar::all(0));
+    band.colRange(window.x + window.width, whole.cols).setTo(cv::Scalar::all(0));
+}
+}  // namespace
+
 void drawImageToDC(const QImage& image, const QRect& target, QPainter& painter) {
     QRect area = target.normalized();
     if (image.isNull() || area.isEmpty()) {
@@ -66,20 +77,24 @@ void VideoWndOutput::fitIntoBack(const uint8_t* data, int32_t width, int32_t hei
     // A larger picture (a high-definition mode) is shown whole: scaled into
     // the preview's 640 x 480 with its proportions kept, black around it.
     // The buffers stay as they were made; nothing is allocated here.
-    std::memset(back_.data(), 0, back_.size());
     double scale = std::min(double(Width()) / width, double(Height()) / height);
     int fittedWidth = std::max(1, static_cast<int>(width * scale));
     int fittedHeight = std::max(1, static_cast<int>(height * scale));
+    // The graph's pictures come bottom row first and the window paints top
+    // down, so the picture is turned over while it is shrunk; its place is
+    // where turning the centred picture over would put it.
+    int left = (Width() - fittedWidth) / 2;
+    int top = Height() - fittedHeight - (Height() - fittedHeight) / 2;
     cv::Mat whole(Height(), Width(), CV_8UC4, back_.data(), VideoFrame::kRowBytes32);
-    cv::Mat fitted = whole(cv::Rect((Width() - fittedWidth) / 2, (Height() - fittedHeight) / 2,
-                                    fittedWidth, fittedHeight));
+    cv::Rect window(left, top, fittedWidth, fittedHeight);
+    blackenAround(whole, window);
+    cv::Mat fitted = whole(window);
     cv::Mat picture(height, width, CV_8UC4, const_cast<uint8_t*>(data),
                     VideoFrame::RowBytes(width, 32));
-    if (!shrinkByThree(picture, fitted)) {
+    if (!shrinkByThree(picture, fitted, ShrinkRows::Reversed)) {
         cv::resize(picture, fitted, fitted.size(), 0, 0, cv::INTER_AREA);
+        cv::flip(fitted, fitted, 0);
     }
-    // The graph's pictures come bottom row first; the window paints top down.
-    cv::flip(whole, whole, 0);
 }
 
 void VideoWndOutput::setDrawEnabled(bool enabled) {

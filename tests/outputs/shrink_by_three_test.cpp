@@ -52,3 +52,35 @@ TEST(ShrinkByThreeTest, GivesTheAreaMeanOfEveryBlockAndRefusesWhatItCannotShrink
     EXPECT_EQ(cv::countNonZero(untouched.reshape(1) != 9), 0);
     EXPECT_EQ(cv::countNonZero(wideTarget.reshape(1) != 9), 0);
 }
+
+// Every byte against the mean worked out here, at widths that leave every
+// remainder of the eight-pixel steps, in both row orders.
+TEST(ShrinkByThreeTest, EveryByteIsItsBlocksRoundedMeanInEitherRowOrder) {
+    cv::RNG random(7);
+    for (int outWidth : {1, 2, 7, 8, 9, 15, 16, 17, 23, 640}) {
+        SCOPED_TRACE(outWidth);
+        const int outHeight = 4;
+        cv::Mat picture(3 * outHeight, 3 * outWidth, CV_8UC4);
+        random.fill(picture, cv::RNG::UNIFORM, 0, 256);
+        cv::Mat kept(outHeight, outWidth, CV_8UC4), reversed(outHeight, outWidth, CV_8UC4);
+        ASSERT_TRUE(shrinkByThree(picture, kept));
+        ASSERT_TRUE(shrinkByThree(picture, reversed, ShrinkRows::Reversed));
+        int wrong = 0;
+        for (int y = 0; y < outHeight; ++y) {
+            for (int x = 0; x < outWidth; ++x) {
+                for (int channel = 0; channel < 4; ++channel) {
+                    int sum = 0;
+                    for (int dy = 0; dy < 3; ++dy) {
+                        for (int dx = 0; dx < 3; ++dx) {
+                            sum += picture.at<cv::Vec4b>(3 * y + dy, 3 * x + dx)[channel];
+                        }
+                    }
+                    const int mean = (sum * 2 + 9) / 18;
+                    wrong += kept.at<cv::Vec4b>(y, x)[channel] != mean;
+                    wrong += reversed.at<cv::Vec4b>(outHeight - 1 - y, x)[channel] != mean;
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+}

@@ -105,18 +105,39 @@ TEST(VideoWndOutputTest, AHighDefinitionPictureIsShownWholeWithItsProportions) {
     view.resize(640, 480);
     VideoWndOutput output(&view, true);
     view.setOutput(&output);
+    // Every buffer the output turns round first holds a whole white picture,
+    // so the bands must be blackened, not found black.
+    auto white = makeSolidFrame32(255, 255, 255);
+    for (int i = 0; i < 3; ++i) {
+        output.OnFrame32(white.data(), white.size(), 640, 480);
+        keptPicture(output);
+    }
     for (auto [width, height] : {std::pair{1280, 720}, std::pair{1920, 1080}}) {
         auto frame = quadrants(width, height);
         output.OnFrame32(frame.data(), frame.size(), width, height);
         QImage shown = keptPicture(output);
         // 16:9 in 640 x 480: 640 x 360 in the middle, black bands of 60 lines.
         EXPECT_EQ(colourAt(shown, 320, 20), "black") << width;
+        EXPECT_EQ(colourAt(shown, 320, 59), "black") << width;
+        EXPECT_EQ(colourAt(shown, 320, 420), "black") << width;
         EXPECT_EQ(colourAt(shown, 320, 470), "black") << width;
+        EXPECT_EQ(colourAt(shown, 0, 60), "red") << width;
         EXPECT_EQ(colourAt(shown, 160, 150), "red") << width;
         EXPECT_EQ(colourAt(shown, 480, 150), "green") << width;
         EXPECT_EQ(colourAt(shown, 160, 330), "blue") << width;
         EXPECT_EQ(colourAt(shown, 480, 330), "white") << width;
+        EXPECT_EQ(colourAt(shown, 639, 419), "white") << width;
     }
+    // A square picture: 480 x 480 in the middle, black bands of 80 columns.
+    auto square = quadrants(960, 960);
+    output.OnFrame32(square.data(), square.size(), 960, 960);
+    QImage shown = keptPicture(output);
+    EXPECT_EQ(colourAt(shown, 79, 240), "black");
+    EXPECT_EQ(colourAt(shown, 560, 240), "black");
+    EXPECT_EQ(colourAt(shown, 80, 0), "red");
+    EXPECT_EQ(colourAt(shown, 559, 0), "green");
+    EXPECT_EQ(colourAt(shown, 80, 479), "blue");
+    EXPECT_EQ(colourAt(shown, 559, 479), "white");
 }
 
 TEST(VideoWndOutputTest, TheKeptCopyFollowsFramesEvenWithDrawingOff) {
