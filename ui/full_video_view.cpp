@@ -12,11 +12,7 @@
 #include "widgets/button_skin.h"
 #include "widgets/skin_style.h"
 
-FullVideoView::FullVideoView(QWidget* parent)
-    : QWidget(parent), background_(SkinStyle::instance()->pixmap("video_play/bg_video_view.png")) {
-    if (!background_.isNull()) {
-        setFixedSize(logicalSize(background_));
-    }
+FullVideoView::FullVideoView(QWidget* parent) : QWidget(parent) {
     openCamera_ = new ButtonSkin("video_play/btn_open_camera.png", this);
     openCamera_->move(235, 290);
     openCamera_->show();
@@ -71,8 +67,10 @@ void FullVideoView::paintEvent(QPaintEvent*) {
         output_->paintLatest(painter, rect());
         return;
     }
+    // The stage picture only behind an output that keeps no copy; read when
+    // first needed, since ours keeps one and it would lie unused.
     if (!output_->paintKept(painter, QPoint(0, 0))) {
-        painter.drawPixmap(0, 0, background_);
+        painter.drawPixmap(0, 0, SkinStyle::instance()->pixmap("video_play/bg_video_view.png"));
     }
 }
 

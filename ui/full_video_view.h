@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPixmap>
 #include <QWidget>
 #include <memory>
 
@@ -32,7 +31,6 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    QPixmap background_;
     ButtonSkin* openCamera_ = nullptr;
     std::unique_ptr<VideoWndOutput> output_;
     int timerId_ = 0;

@@ -39,6 +39,7 @@ public:
     // are shown only made smaller (the pendant art behind its tiles).
     QPixmap uncachedPixmap(const QString& relativePath);
     // Slice `index` of `count` equal slices cut side by side from the picture.
+    // The slices are kept; the whole picture is not.
     QPixmap statePixmap(const QString& relativePath, int count, int index);
     // How many files were read so far (tests).
     int filesLoaded() const { return filesLoaded_; }

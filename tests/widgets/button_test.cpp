@@ -29,8 +29,11 @@ TEST(ButtonTest, AStripOf200PixelsGivesFour50PixelStatesLoadedOnce) {
     EXPECT_EQ(button.size(), QSize(50, 30)) << "fixed to the normal picture";
     EXPECT_EQ(skin->statePixmap("strip.png", 4, 3).width(), 50);
     ButtonSkin again("strip.png");
-    skin->pixmap("strip.png");
-    EXPECT_EQ(skin->filesLoaded(), before + 1) << "the file is read once";
+    EXPECT_EQ(skin->filesLoaded(), before + 1) << "the file is read once for its slices";
+    EXPECT_EQ(skin->pixmap("strip.png").width(), 200);
+    EXPECT_EQ(skin->filesLoaded(), before + 2) << "the whole strip was not kept beside them";
+    EXPECT_EQ(skin->statePixmap("strip.png", 2, 1).width(), 100);
+    EXPECT_EQ(skin->filesLoaded(), before + 2) << "other slices come from the kept whole";
     EXPECT_EQ(shown(button), QColor(Qt::red)) << "normal";
     enter(button);
     EXPECT_EQ(button.state(), Button::Hover);
