@@ -88,7 +88,8 @@ QPixmap SkinStyle::statePixmap(const QString& relativePath, int count, int index
         // Only the slices are kept: a strip kept beside its slices held
         // every button's pictures twice.
         auto whole = pictures_.constFind(relativePath);
-        QPixmap strip = whole != pictures_.constEnd() ? whole.value() : uncachedPixmap(relativePath);
+        QPixmap strip =
+            whole != pictures_.constEnd() ? whole.value() : uncachedPixmap(relativePath);
         int width = strip.isNull() ? 0 : strip.width() / count;
         QList<QPixmap> slices;
         for (int i = 0; i < count; ++i) {
