@@ -99,7 +99,7 @@ double recordPlain(const std::string& file, std::chrono::seconds length) {
                    " speed-preset=superfast key-int-max=30 ! h264parse ! queue ! mux."
                    " audiotestsrc is-live=true freq=440 !"
                    " audio/x-raw,format=S16LE,rate=44100,channels=2 ! queue ! audioconvert !"
-                   " audioresample ! avenc_aac ! aacparse ! queue ! mux."),
+                   " audioresample ! voaacenc ! aacparse ! queue ! mux."),
         length);
 }
 
