@@ -3,6 +3,7 @@
 // sheet, then the main window until the tray's "退出" (or SIGTERM) ends the
 // event loop. The virtual camera's device feeder runs beside the program.
 
+#include <glib.h>
 #include <malloc.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,8 +11,10 @@
 #include <QSocketNotifier>
 #include <QStyleFactory>
 #include <QTranslator>
+
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/helper_keeper.h"
@@ -98,9 +101,26 @@ void keepFewMallocArenas() {
     mallopt(M_ARENA_MAX, 2);
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 }
+
+// GLib before 2.76 keeps freed list nodes, GStreamer events and messages in
+// a slice allocator of its own, with magazines per thread: 1.2 MB more
+// while recording at 640 x 480 than through malloc, which GLib 2.76 went
+// over to. G_SLICE=always-malloc asks the same of an older GLib, but GLib
+// reads it as it is loaded, before main; so the program starts itself once
+// more with it set. If that fails it simply goes on as it is.
+void runGLibSlicesThroughMalloc(char** argv) {
+#if !GLIB_CHECK_VERSION(2, 76, 0)
+    if (std::getenv("G_SLICE") == nullptr && setenv("G_SLICE", "always-malloc", 1) == 0) {
+        execv("/proc/self/exe", argv);
+    }
+#else
+    (void)argv;
+#endif
+}
 }  // namespace
 
 int main(int argc, char** argv) {
+    runGLibSlicesThroughMalloc(argv);
     keepFewMallocArenas();
     if (const char* asked = informationAsked(argc, argv)) {
         printInformation(asked, argc, argv);

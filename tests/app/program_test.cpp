@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,6 +21,13 @@ TEST(ProgramTest, ItShowsItsWindowAndASecondStartHandsOverAndLeaves) {
     DesktopHome home;
     auto first = startLumora();
     ASSERT_FALSE(visibleWindow().empty()) << "the main window shows";
+    if (std::getenv("G_SLICE") == nullptr) {
+        // Started afresh with GLib's slices going through malloc, as the
+        // same process.
+        std::ifstream environ("/proc/" + std::to_string(first->pid()) + "/environ");
+        std::string entries((std::istreambuf_iterator<char>(environ)), {});
+        EXPECT_NE(entries.find(std::string("G_SLICE=always-malloc") + '\0'), std::string::npos);
+    }
 
     auto second = startLumora();
     auto began = std::chrono::steady_clock::now();
