@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "base/debug_log.h"
-#include "libs/capture/decoder_threads.h"
+#include "libs/capture/decoder_setup.h"
 #include "libs/capture/filter_description.h"
 #include "libs/capture/gst_runtime.h"
 #include "libs/capture/pipeline_reaper.h"
@@ -89,7 +89,7 @@ bool StreamCapture::newPlayer() {
     }
     g_signal_connect(player, "element-setup",
                      G_CALLBACK(+[](GstElement*, GstElement* element, gpointer) {
-                         limitDecoderThreads(element);
+                         setUpFileDecoder(element);
                      }),
                      nullptr);
     // Video and sound only: no subtitles or visualisations.

@@ -1,4 +1,4 @@
-#include "libs/capture/decoder_threads.h"
+#include "libs/capture/decoder_setup.h"
 
 namespace {
 constexpr int kOneThreadPixels = 1920 * 1088;
@@ -39,9 +39,12 @@ int decoderThreadsFor(int width, int height) {
     return static_cast<long long>(width) * height <= kOneThreadPixels ? 1 : 0;
 }
 
-void limitDecoderThreads(GstElement* element) {
+void setUpFileDecoder(GstElement* element) {
     if (!isFfmpegVideoDecoder(element)) {
         return;
+    }
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "direct-rendering") != nullptr) {
+        g_object_set(element, "direct-rendering", FALSE, nullptr);
     }
     GstPad* pad = gst_element_get_static_pad(element, "sink");
     if (pad != nullptr) {
