@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/debug_log.h"
+#include "base/stream_copy.h"
 #include "base/video_frame.h"
 #include "channel/channel_names.h"
 
@@ -102,7 +103,9 @@ void VirtualCameraServer::writeFrame(const uint8_t* data, size_t length) {
     }
     ++header_.sequence;
     std::memcpy(block_->view(), &header_, kVCamHeaderSize);
-    std::memcpy(block_->view() + kVCamHeaderSize, data, length);
+    // The reader is another process, later: streamed past this thread's
+    // cache, the picture leaves it to the next tick's work.
+    copyPastCache(block_->view() + kVCamHeaderSize, data, length);
     mutex_.unlock();
 }
 
