@@ -29,20 +29,6 @@ void addColumns(const uint16_t* __restrict sums, uint8_t* __restrict out, int ou
     }
 }
 
-// The output pixels from `first` on, straight from the three rows.
-void shrinkTail(const uint8_t* a, const uint8_t* b, const uint8_t* c, uint8_t* out, int first,
-                int outWidth) {
-    for (int x = first; x < outWidth; ++x) {
-        const ptrdiff_t at = static_cast<ptrdiff_t>(x) * 12;
-        for (int channel = 0; channel < 4; ++channel) {
-            uint32_t sum = 0;
-            for (ptrdiff_t i = at + channel; i < at + 12; i += 4) {
-                sum += a[i] + b[i] + c[i];
-            }
-            out[x * 4 + channel] = static_cast<uint8_t>((sum * 7282u + 32768u) >> 16);
-        }
-    }
-}
 }  // namespace
 
 bool shrinkByThree(const cv::Mat& from, cv::Mat& to, ShrinkRows rows) {
@@ -58,12 +44,12 @@ bool shrinkByThree(const cv::Mat& from, cv::Mat& to, ShrinkRows rows) {
         const uint8_t* b = from.ptr<uint8_t>(3 * y + 1);
         const uint8_t* c = from.ptr<uint8_t>(3 * y + 2);
         uint8_t* out = to.ptr<uint8_t>(rows == ShrinkRows::Kept ? y : to.rows - 1 - y);
-        if (avx2) {
-            shrinkTail(a, b, c, out, shrinkRowByThreeAvx2(a, b, c, out, to.cols), to.cols);
-        } else {
-            addRows(a, b, c, sums, rowBytes);
-            addColumns(sums, out, to.cols);
-        }
+        // The AVX2 pass makes whole groups of eight; the plain loops make
+        // the rest of the row (all of it without AVX2).
+        const int made = avx2 ? shrinkRowByThreeAvx2(a, b, c, out, to.cols) : 0;
+        const size_t skipped = static_cast<size_t>(made) * 12;
+        addRows(a + skipped, b + skipped, c + skipped, sums, rowBytes - skipped);
+        addColumns(sums, out + static_cast<size_t>(made) * 4, to.cols - made);
     }
     return true;
 }

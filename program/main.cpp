@@ -97,7 +97,7 @@ void printInformation(const char* asked, int argc, char** argv) {
 // recording at 640 x 480. A fixed threshold keeps every block from 128 KiB
 // up in its own mapping, returned whole when freed; the per-picture buffers
 // come from pools and are not mapped again for each picture.
-void keepFewMallocArenas() {
+void keepMallocCompact() {
     mallopt(M_ARENA_MAX, 2);
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 }
@@ -121,7 +121,7 @@ void runGLibSlicesThroughMalloc(char** argv) {
 
 int main(int argc, char** argv) {
     runGLibSlicesThroughMalloc(argv);
-    keepFewMallocArenas();
+    keepMallocCompact();
     if (const char* asked = informationAsked(argc, argv)) {
         printInformation(asked, argc, argv);
         return 0;

@@ -1,7 +1,8 @@
 #include "libs/recorder/picture_hand_off.h"
 
-#include <cstring>
 #include <utility>
+
+#include "base/video_frame.h"
 
 PictureHandOff::~PictureHandOff() { finish(); }
 
@@ -40,11 +41,8 @@ bool PictureHandOff::hand(const uint8_t* bottomUpBgr, uint64_t pts, uint64_t dur
         nextFill_ = (nextFill_ + 1) % kSlots;
     }
     Slot& slot = slots_[index];
-    const size_t rowBytes = static_cast<size_t>(width_) * 3;
-    for (int y = 0; y < height_; ++y) {
-        std::memcpy(slot.picture.data() + static_cast<size_t>(y) * rowBytes,
-                    bottomUpBgr + static_cast<size_t>(height_ - 1 - y) * rowBytes, rowBytes);
-    }
+    VideoFrame::CopyFlipped(bottomUpBgr, slot.picture.data(), static_cast<uint32_t>(width_) * 3,
+                            height_);
     slot.pts = pts;
     slot.duration = duration;
     {
