@@ -108,10 +108,19 @@ void keepMallocCompact() {
 // over to. G_SLICE=always-malloc asks the same of an older GLib, but GLib
 // reads it as it is loaded, before main; so the program starts itself once
 // more with it set. If that fails it simply goes on as it is.
+// It starts the file /proc/self/exe points at, not the link itself: the
+// kernel names a process after the file it was started from, and a program
+// named "exe" is one that ps, top and pkill do not know as Lumora.
 void runGLibSlicesThroughMalloc(char** argv) {
 #if !GLIB_CHECK_VERSION(2, 76, 0)
+    char path[4096];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof path - 1) {
+        return;
+    }
+    path[length] = '\0';
     if (std::getenv("G_SLICE") == nullptr && setenv("G_SLICE", "always-malloc", 1) == 0) {
-        execv("/proc/self/exe", argv);
+        execv(path, argv);
     }
 #else
     (void)argv;

@@ -28,6 +28,11 @@ TEST(ProgramTest, ItShowsItsWindowAndASecondStartHandsOverAndLeaves) {
         std::string entries((std::istreambuf_iterator<char>(environ)), {});
         EXPECT_NE(entries.find(std::string("G_SLICE=always-malloc") + '\0'), std::string::npos);
     }
+    // Known by its own name, not by the link it was started again through.
+    std::ifstream name("/proc/" + std::to_string(first->pid()) + "/comm");
+    std::string comm;
+    std::getline(name, comm);
+    EXPECT_EQ(comm, "lumora");
 
     auto second = startLumora();
     auto began = std::chrono::steady_clock::now();
