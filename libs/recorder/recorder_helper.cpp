@@ -154,14 +154,14 @@ std::string RecorderHelper::description() const {
         text += " appsrc name=video format=time is-live=true caps=video/x-raw,format=I420,width=" +
                 std::to_string(width_) + ",height=" + std::to_string(height_) +
                 ",framerate=" + std::to_string(frameRate_) +
-                "/1 ! queue ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=" +
+                "/1 ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=" +
                 std::to_string(2 * frameRate_) + bitrateProperty(width_, height_) +
                 threadsProperty(width_, height_) + " ! h264parse ! queue ! mux.";
     }
     if (hasAudio_) {
         text += " appsrc name=audio format=time is-live=true caps=audio/x-raw,format=S16LE,rate=" +
                 std::to_string(sampleRate_) + ",channels=" + std::to_string(channels_) +
-                ",layout=interleaved ! queue ! audioconvert ! audioresample !"
+                ",layout=interleaved ! audioconvert ! audioresample !"
                 " audio/x-raw,rate=44100,channels=2 ! voaacenc"
                 " ! aacparse ! queue "
                 "! mux.";
