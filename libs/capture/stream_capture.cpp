@@ -266,9 +266,23 @@ void StreamCapture::onStreamEnd() {
     delivery_->sendMessage(MSG_STREAM_END);
     failuresInARow_ = 0;
     const std::string& next = list_.advance();
-    if (!next.empty()) {
-        playFile(next);
+    if (next.empty() || (next == playerFile_ && playAgain())) {
+        return;
     }
+    playFile(next);
+}
+
+bool StreamCapture::playAgain() {
+    if (player_ == nullptr ||
+        !gst_element_seek_simple(player_, GST_FORMAT_TIME,
+                                 static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH |
+                                                           GST_SEEK_FLAG_ACCURATE),
+                                 0)) {
+        return false;
+    }
+    framesAtLastSign_ = delivery_->arrivedFrames();
+    lastSignOfLife_ = SteadyClock::now();
+    return true;
 }
 
 void StreamCapture::onError(GstMessage* message) {

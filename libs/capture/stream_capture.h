@@ -86,6 +86,11 @@ private:
     void dropPlayer();
     bool speakerAnswers();
     void playFile(const std::string& path);
+    // The same file again after its end: the player is wound back to its
+    // start instead of being built anew, which for a short clip looped for
+    // hours is a demuxer, two decoders and a sound stream set up every loop.
+    // False when the player refuses the seek.
+    bool playAgain();
     // On the bus thread; the handlers below run under the control lock.
     void onBusMessage(GstMessage* message, GstBus* from);
     void onStreamEnd();

@@ -85,6 +85,24 @@ TEST_F(StreamCaptureTest, PlaysTheListInOrderWithStreamEndsBetweenAndStartsOver)
     EXPECT_GT(firstEnd->when - entries.front().when, 700ms) << "frames come at the file's rate";
 }
 
+TEST_F(StreamCaptureTest, AFileAloneInTheListPlaysFromItsStartEachTime) {
+    FrameLog log;
+    StreamCapture player;
+    player.Advise(640, 480, &log);
+    player.SetPlayMode(1);
+    player.AddFile(file("halves"));
+    ASSERT_EQ(player.Start(), 0);
+    ASSERT_TRUE(log.waitFor([](const FrameLog& l) { return l.streamEnds() >= 2; }, 20s));
+    ASSERT_TRUE(log.waitFor([](const FrameLog& l) { return l.story().back() == "red"; }));
+    player.Stop();
+    // Each pass starts at the red first half and plays on into the green.
+    auto story = log.story();
+    ASSERT_GE(story.size(), 7u);
+    EXPECT_EQ(std::vector<std::string>(story.begin(), story.begin() + 7),
+              (std::vector<std::string>{"red", "green", "END", "red", "green", "END", "red"}));
+    EXPECT_EQ(player.GetCurPlay(), file("halves"));
+}
+
 TEST_F(StreamCaptureTest, RandomModePlaysEveryFile) {
     FrameLog log;
     StreamCapture player;
