@@ -213,11 +213,8 @@ int StreamCapture::Stop() {
 
 void StreamCapture::playFile(const std::string& path) {
     dropPlayer();
-    pendingError_.clear();
-    resting_ = false;
     playerFile_ = path;
-    framesAtLastSign_ = delivery_->arrivedFrames();
-    lastSignOfLife_ = SteadyClock::now();
+    beginPass();
     if (!newPlayer()) {
         pendingError_ = "no player";
         return;
@@ -284,9 +281,15 @@ bool StreamCapture::playAgain() {
                                  0)) {
         return false;
     }
+    beginPass();
+    return true;
+}
+
+void StreamCapture::beginPass() {
+    pendingError_.clear();
+    resting_ = false;
     framesAtLastSign_ = delivery_->arrivedFrames();
     lastSignOfLife_ = SteadyClock::now();
-    return true;
 }
 
 void StreamCapture::onError(GstMessage* message) {

@@ -91,6 +91,9 @@ private:
     // hours is a demuxer, two decoders and a sound stream set up every loop.
     // False when the player refuses the seek.
     bool playAgain();
+    // A file starts playing, afresh or wound back: earlier errors are
+    // forgotten and the stall limit counts from now.
+    void beginPass();
     // On the bus thread; the handlers below run under the control lock.
     void onBusMessage(GstMessage* message, GstBus* from);
     void onStreamEnd();
