@@ -113,13 +113,16 @@ void keepMallocCompact() {
 // named "exe" is one that ps, top and pkill do not know as Lumora.
 void runGLibSlicesThroughMalloc(char** argv) {
 #if !GLIB_CHECK_VERSION(2, 76, 0)
+    if (std::getenv("G_SLICE") != nullptr) {
+        return;  // set by the user, or this is the second start
+    }
     char path[4096];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof path - 1) {
         return;
     }
     path[length] = '\0';
-    if (std::getenv("G_SLICE") == nullptr && setenv("G_SLICE", "always-malloc", 1) == 0) {
+    if (setenv("G_SLICE", "always-malloc", 1) == 0) {
         execv(path, argv);
     }
 #else
