@@ -25,13 +25,25 @@ endfunction()
 # private desktop session (PipeWire with WirePlumber, a session bus and the
 # camera portal), alone on the machine. Given both, the tests run twice: as
 # they are without a session manager and, prefixed "desktop.", with one.
+# With NEEDS_KERNEL each test runs as root in a Linux kernel of its own under
+# QEMU (tools/kernel-vm.sh), prefixed "kernel.", and may load modules there.
 function(lumora_add_test name)
-    cmake_parse_arguments(ARG "NEEDS_SOUND;NEEDS_PIPEWIRE;NEEDS_DESKTOP" "" "SOURCES;LIBS;LABELS"
-        ${ARGN})
+    cmake_parse_arguments(ARG "NEEDS_SOUND;NEEDS_PIPEWIRE;NEEDS_DESKTOP;NEEDS_KERNEL" ""
+        "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     lumora_target_defaults(${name})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
     set(properties LABELS "${ARG_LABELS}" TIMEOUT 120)
+    if(ARG_NEEDS_KERNEL)
+        lumora_define_server_fixture(kernel kernel_vm tools/kernel-vm.sh ${LUMORA_KERNEL_DIR}
+            kernel)
+        # The discovery lists the tests here; each test boots the kernel.
+        set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+            "${PROJECT_SOURCE_DIR}/tools/kernel-vm.sh;exec;${LUMORA_KERNEL_DIR}")
+        gtest_discover_tests(${name} TEST_PREFIX "kernel." DISCOVERY_TIMEOUT 60 PROPERTIES
+            LABELS "${ARG_LABELS};kernel" TIMEOUT 600 FIXTURES_REQUIRED kernel)
+        return()
+    endif()
     if(ARG_NEEDS_SOUND)
         lumora_define_server_fixture(pulse pulse_server tools/pulse-fixture.sh
             ${LUMORA_PULSE_DIR} sound)
@@ -65,6 +77,7 @@ set(LUMORA_PULSE_DIR "${CMAKE_BINARY_DIR}/test-pulse")
 set(LUMORA_PULSE_SERVER "unix:${LUMORA_PULSE_DIR}/native")
 set(LUMORA_PIPEWIRE_DIR "${CMAKE_BINARY_DIR}/test-pipewire")
 set(LUMORA_DESKTOP_DIR "${CMAKE_BINARY_DIR}/test-desktop")
+set(LUMORA_KERNEL_DIR "${CMAKE_BINARY_DIR}/test-kernel")
 
 # A server as the CTest fixture `fixture`: tests <prefix>_start and
 # <prefix>_stop run `script start|stop dir`. Fixtures are global to the test

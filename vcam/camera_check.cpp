@@ -4,6 +4,7 @@
 #include <sys/klog.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -64,10 +65,19 @@ bool secureBootRefused(const std::string& log) {
     return false;
 }
 
-// Other processes that hold `device` open for writing, as "name (pid N)".
-std::vector<std::pair<std::string, std::string>> writersOf(const std::string& procDir,
-                                                           const std::string& device) {
-    std::vector<std::pair<std::string, std::string>> writers;
+// Our own feeder, whose writing a device is what the check hopes to find.
+constexpr const char* kFeederName = "lumora-vcam";
+
+// A process that holds a device open for writing.
+struct Writer {
+    std::string name;
+    std::string pid;
+    bool writeOnly = false;  // opened O_WRONLY, as producers do; readers never
+};
+
+// Other processes that hold `device` open for writing.
+std::vector<Writer> writersOf(const std::string& procDir, const std::string& device) {
+    std::vector<Writer> writers;
     std::error_code error;
     std::string self = std::to_string(getpid());
     for (const auto& process : fs::directory_iterator(procDir, error)) {
@@ -90,7 +100,8 @@ std::vector<std::pair<std::string, std::string>> writersOf(const std::string& pr
             }
             long mode = std::strtol(flags.c_str(), nullptr, 8) & O_ACCMODE;
             if (mode == O_WRONLY || mode == O_RDWR) {
-                writers.emplace_back(firstLine((process.path() / "comm").string()), pid);
+                writers.push_back(
+                    {firstLine((process.path() / "comm").string()), pid, mode == O_WRONLY});
             }
         }
     }
@@ -177,12 +188,28 @@ std::string sizeText(PictureSize size) {
 }
 
 // A device that a program held when Lumora's picture changed size keeps its
-// old size: the camera works, with the picture scaled.
-void checkDeviceSize(const CameraCheckPlaces& places, const std::string& device,
+// old size: the camera works, with the picture letterboxed. While our feeder
+// writes it, it takes the new size by itself once the program lets go.
+void checkDeviceSize(const CameraCheckPlaces& places, const std::string& device, bool fedByUs,
                      std::vector<CameraFinding>* findings) {
     auto size = places.deviceSize ? places.deviceSize(device) : std::nullopt;
     auto mode = places.channelMode ? places.channelMode() : std::nullopt;
     if (!size || !mode || *size == mode->size) {
+        return;
+    }
+    if (fedByUs) {
+        findings->push_back(
+            {say(places,
+                 device + " is held at " + sizeText(*size) +
+                     " by a program reading it, so Lumora's " + sizeText(mode->size) +
+                     " pictures are letterboxed into it",
+                 device + " 被正在读取它的程序占用在 " + sizeText(*size) + "，Lumora 的 " +
+                     sizeText(mode->size) + " 画面加上黑边放进去"),
+             say(places,
+                 "it takes the new size by itself once that program closes it (lumora-vcam "
+                 "tries every few seconds)",
+                 "那个程序关闭它之后，lumora-vcam 会自动换成新的大小（每隔几秒尝试一次）"),
+             false});
         return;
     }
     findings->push_back(
@@ -218,15 +245,23 @@ void checkDevice(const CameraCheckPlaces& places, const std::string& device,
                              autoMend(places)});
         return;
     }
-    for (const auto& writer : writersOf(places.procDir, device)) {
+    auto writers = writersOf(places.procDir, device);
+    bool fedByUs = std::any_of(writers.begin(), writers.end(),
+                               [](const Writer& writer) { return writer.name == kFeederName; });
+    for (const auto& writer : writers) {
+        // Capture programs open cameras for reading and writing too: beside
+        // our feeder, only a write-only opener is surely another producer.
+        if (writer.name == kFeederName || (fedByUs && !writer.writeOnly)) {
+            continue;
+        }
         findings->push_back(
             {say(places,
-                 "another program, " + writer.first + " (pid " + writer.second +
+                 "another program, " + writer.name + " (pid " + writer.pid +
                      "), already writes " + device,
-                 "另一个程序 " + writer.first + "（pid " + writer.second + "）已经在写 " + device),
-             "kill " + writer.second});
+                 "另一个程序 " + writer.name + "（pid " + writer.pid + "）已经在写 " + device),
+             "kill " + writer.pid});
     }
-    checkDeviceSize(places, device, findings);
+    checkDeviceSize(places, device, fedByUs, findings);
 }
 }  // namespace
 

@@ -18,7 +18,8 @@ public:
     virtual PictureSize size() const = 0;
     // The channel's pictures are now of `mode`. A sink that can takes the
     // new size on (size() follows, at once or once its consumers agreed);
-    // one that cannot keeps its size and is given pictures scaled to it.
+    // one that cannot keeps its size and is given pictures letterboxed into
+    // it.
     virtual void follow(const PictureMode& mode) = 0;
     // Writes one whole picture of size() in format(); false when the
     // consumer is gone for good.

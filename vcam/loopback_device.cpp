@@ -9,10 +9,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <vector>
 
-#include "base/debug_log.h"
 
 namespace {
 std::vector<std::pair<int, std::string>> videoNodesInOrder() {
@@ -57,6 +57,22 @@ uint32_t pixelFormatOf(OutputFormat format) {
     }
     return V4L2_PIX_FMT_YUYV;
 }
+
+std::optional<OutputFormat> outputFormatOf(uint32_t pixelFormat) {
+    for (OutputFormat format :
+         {OutputFormat::Yuyv, OutputFormat::Rgb24, OutputFormat::Bgr24, OutputFormat::Bgrx}) {
+        if (pixelFormatOf(format) == pixelFormat) {
+            return format;
+        }
+    }
+    return std::nullopt;
+}
+
+int64_t monotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
 }  // namespace
 
 std::optional<std::string> findVideoDeviceByLabel(const std::string& label) {
@@ -80,33 +96,50 @@ std::vector<std::string> findVideoDevicesByLabelPrefix(const std::string& prefix
 
 std::string videoDeviceLabel(const std::string& path) { return cardLabel(path); }
 
-LoopbackDevice::~LoopbackDevice() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
+LoopbackDevice::~LoopbackDevice() { release(); }
 
 bool LoopbackDevice::open(const std::string& path, OutputFormat format, int width, int height,
                           std::string* error) {
     format_ = format;
     path_ = path;
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd_ < 0) {
-        *error = "cannot open " + path + ": " + std::strerror(errno);
-        return false;
+    wanted_ = {width, height};
+    int failure = openAndClaim(error);
+    if (failure == EINVAL && reviveLoopbackDevice(path)) {
+        failure = openAndClaim(error);
     }
-    int refusal = setFormat({width, height});
-    if (refusal != 0) {
-        *error = path + " refused the picture format: " + std::strerror(refusal);
-        ::close(fd_);
-        fd_ = -1;
-        return false;
+    if (failure == 0 && held()) {
+        noteHeld();
     }
-    size_ = {width, height};
-    return true;
+    return failure == 0;
 }
 
-int LoopbackDevice::setFormat(PictureSize size) {
+int LoopbackDevice::openAndClaim(std::string* error) {
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        int failure = errno;
+        *error = "cannot open " + path_ + ": " + std::strerror(failure);
+        return failure;
+    }
+    // The kernel checks a format against the capabilities the device last
+    // reported; a revived device has to report again first.
+    v4l2_capability capability{};
+    ::ioctl(fd_, VIDIOC_QUERYCAP, &capability);
+    PictureSize taken;
+    int refusal = setFormat(wanted_, &taken);
+    if (refusal != 0) {
+        *error = path_ + " refused the picture format: " + std::strerror(refusal);
+        ::close(fd_);
+        fd_ = -1;
+        return refusal;
+    }
+    size_ = taken;
+    int type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
+    ::ioctl(fd_, VIDIOC_STREAMON, &type);  // the claim; refused where write() claims
+    lastTryMs_ = monotonicMs();
+    return 0;
+}
+
+int LoopbackDevice::setFormat(PictureSize size, PictureSize* taken) {
     v4l2_format settings{};
     settings.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
     settings.fmt.pix.width = static_cast<uint32_t>(size.width);
@@ -123,36 +156,63 @@ int LoopbackDevice::setFormat(PictureSize size) {
     if (::ioctl(fd_, VIDIOC_S_FMT, &settings) != 0) {
         return errno;
     }
-    // While a program reads it, the device may answer with the size it has
-    // rather than fail.
-    if (settings.fmt.pix.width != static_cast<uint32_t>(size.width) ||
-        settings.fmt.pix.height != static_cast<uint32_t>(size.height)) {
-        return EBUSY;
+    // A held device answers with the format it keeps rather than fail.
+    auto kept = outputFormatOf(settings.fmt.pix.pixelformat);
+    if (!kept || settings.fmt.pix.width == 0 || settings.fmt.pix.height == 0) {
+        return EINVAL;
     }
-    if (format_ == OutputFormat::Rgb24) {
-        debugLog("CreateMediaTypeRgb24, imagesize:%d",
-                 static_cast<int>(settings.fmt.pix.sizeimage));
-    }
+    format_ = *kept;
+    *taken = {static_cast<int>(settings.fmt.pix.width), static_cast<int>(settings.fmt.pix.height)};
     return 0;
 }
 
+void LoopbackDevice::release() {
+    if (fd_ < 0) {
+        return;
+    }
+    int type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
+    ::ioctl(fd_, VIDIOC_STREAMOFF, &type);
+    ::close(fd_);
+    fd_ = -1;
+}
+
+bool LoopbackDevice::reopen() {
+    release();
+    std::string error;
+    int failure = openAndClaim(&error);
+    if (failure == EINVAL && reviveLoopbackDevice(path_)) {
+        failure = openAndClaim(&error);
+    }
+    lastTryMs_ = monotonicMs();
+    if (failure != 0) {
+        std::fprintf(stderr, "lumora-vcam: %s\n", error.c_str());
+        return false;
+    }
+    if (held()) {
+        noteHeld();
+    } else {
+        noted_ = false;
+    }
+    return true;
+}
+
+void LoopbackDevice::noteHeld() {
+    if (noted_) {
+        return;
+    }
+    noted_ = true;
+    std::fprintf(stderr,
+                 "lumora-vcam: %s is held at %dx%d by a program reading it; the %dx%d pictures "
+                 "are letterboxed into it until it is free\n",
+                 path_.c_str(), size_.width, size_.height, wanted_.width, wanted_.height);
+}
+
 void LoopbackDevice::follow(const PictureMode& mode) {
-    if (fd_ < 0 || mode.size == size_) {
+    if (mode.size == wanted_ && fd_ >= 0) {
         return;
     }
-    int refusal = setFormat(mode.size);
-    if (refusal == 0) {
-        size_ = mode.size;
-        return;
-    }
-    if (!noted_) {
-        noted_ = true;
-        std::fprintf(stderr,
-                     "lumora-vcam: %s stays at %dx%d (%s), a program holds it; the %dx%d "
-                     "pictures are scaled to it\n",
-                     path_.c_str(), size_.width, size_.height, std::strerror(refusal),
-                     mode.size.width, mode.size.height);
-    }
+    wanted_ = mode.size;
+    reopen();
 }
 
 std::optional<PictureSize> videoDeviceOutputSize(const std::string& path) {
@@ -172,8 +232,28 @@ std::optional<PictureSize> videoDeviceOutputSize(const std::string& path) {
 }
 
 bool LoopbackDevice::write(const uint8_t* data, size_t size) {
+    bool retry = monotonicMs() - lastTryMs_ >= kRetryHeldMs;
+    if ((fd_ < 0 || held()) && retry && !reopen()) {
+        return true;  // tried again later; the other sinks go on
+    }
+    if (fd_ < 0) {
+        return true;
+    }
     ssize_t written = ::write(fd_, data, size);
     // A loopback device takes whole pictures; a failed write is one lost
     // frame unless the device went away.
     return written >= 0 || (errno != ENODEV && errno != EBADF);
+}
+
+bool reviveLoopbackDevice(const std::string& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    // Refused for want of a format, yet it marks this opener as the writer,
+    // whose close gives the output capability back.
+    int type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
+    ::ioctl(fd, VIDIOC_STREAMON, &type);
+    ::close(fd);
+    return true;
 }

@@ -35,17 +35,24 @@ struct Sinks {
     std::vector<std::unique_ptr<FrameSink>> owned;
 };
 
+// Opens every device that can be fed and names each one that cannot; false
+// when none could.
 bool openDevices(const std::vector<std::string>& paths, OutputFormat format, Sinks* sinks) {
+    size_t opened = 0;
     for (const auto& path : paths) {
         auto device = std::make_unique<LoopbackDevice>();
         std::string error;
         if (!device->open(path, format, ReaderLoop::kWidth, ReaderLoop::kHeight, &error)) {
             std::fprintf(stderr, "lumora-vcam: %s\n", error.c_str());
-            return false;
+            continue;
         }
         sinks->owned.push_back(std::move(device));
+        ++opened;
     }
-    return true;
+    if (opened > 0 && opened < paths.size()) {
+        std::fprintf(stderr, "lumora-vcam: feeding %zu of %zu devices\n", opened, paths.size());
+    }
+    return opened > 0;
 }
 
 bool openPipeWire(Sinks* sinks) {

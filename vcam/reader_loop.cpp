@@ -169,7 +169,7 @@ ReaderLoop::Converted& ReaderLoop::entryFor(OutputFormat format, PictureSize siz
     entry.size = size;
     entry.bytes.resize(outputFrameSize(format, size.width, size.height));
     if (size != mode_.size) {
-        entry.scaler.prepare(mode_.size, size);
+        entry.scaler.prepare(mode_.size, size, PictureScaler::Fit::Letterbox);
         entry.scaled.resize(bytesOf(size));
     }
     return entry;

@@ -80,6 +80,24 @@ TEST(CameraCheckTest, EveryFindingComesWithTheCommandThatMendsIt) {
     EXPECT_TRUE(mentions(findings, "without exclusive_caps=1", "exclusive_caps=1"));
     EXPECT_TRUE(mentions(findings, "obs (pid 4242), already writes /dev/video42", "kill 4242"));
 
+    // Our own feeder writing the device is what should be, never a finding.
+    fs::create_directories(dir.file("proc/4343/fd"));
+    fs::create_symlink("/dev/video42", dir.file("proc/4343/fd/3"));
+    writeFile(dir.file("proc/4343/fdinfo/3"), "pos:\t0\nflags:\t0100001\n");
+    writeFile(dir.file("proc/4343/comm"), "lumora-vcam\n");
+    // Beside our feeder, a program that opened the device for reading and
+    // writing is a camera program reading it; one that opened it write-only
+    // (obs above) is still another producer.
+    fs::create_directories(dir.file("proc/4444/fd"));
+    fs::create_symlink("/dev/video42", dir.file("proc/4444/fd/7"));
+    writeFile(dir.file("proc/4444/fdinfo/7"), "pos:\t0\nflags:\t0100002\n");
+    writeFile(dir.file("proc/4444/comm"), "ffmpeg\n");
+    findings = checkVirtualCamera(places);
+    EXPECT_FALSE(mentions(findings, "4343", "")) << describeFindings(findings);
+    EXPECT_FALSE(mentions(findings, "ffmpeg", "")) << describeFindings(findings);
+    EXPECT_TRUE(mentions(findings, "obs (pid 4242), already writes /dev/video42", "kill 4242"));
+    fs::remove_all(dir.file("proc/4444"));
+
     // A reader of the device is no producer.
     writeFile(dir.file("proc/4242/fdinfo/5"), "pos:\t0\nflags:\t0100000\n");
     EXPECT_FALSE(mentions(checkVirtualCamera(places), "already writes", ""));
@@ -206,6 +224,22 @@ TEST(CameraCheckTest, ADeviceThatKeptItsOldSizeIsNamedWithoutBlocking) {
     auto findings = checkVirtualCamera(places);
     EXPECT_TRUE(mentions(findings, stays, mend)) << describeFindings(findings);
     EXPECT_FALSE(anyBlocking(findings));
+
+    // While our feeder writes it, the device is held by a reader: the
+    // pictures are letterboxed, and it follows by itself once free.
+    fs::create_directories(dir.file("proc/77/fd"));
+    fs::create_symlink("/dev/video42", dir.file("proc/77/fd/4"));
+    writeFile(dir.file("proc/77/fdinfo/4"), "pos:\t0\nflags:\t01\n");
+    writeFile(dir.file("proc/77/comm"), "lumora-vcam\n");
+    findings = checkVirtualCamera(places);
+    EXPECT_TRUE(mentions(findings,
+                         "/dev/video42 is held at 640x480 by a program reading it, so Lumora's "
+                         "1280x720 pictures are letterboxed into it",
+                         "takes the new size by itself"))
+        << describeFindings(findings);
+    EXPECT_FALSE(mentions(findings, stays, "")) << describeFindings(findings);
+    EXPECT_FALSE(anyBlocking(findings));
+    fs::remove_all(dir.file("proc/77"));
 
     ASSERT_TRUE(writer.resize(640, 480));
     writer.setFrameRate(15);

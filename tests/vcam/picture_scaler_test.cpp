@@ -63,3 +63,33 @@ TEST(PictureScalerTest, ScalesBlocksExactlyAndKeepsFlatAndRisingPictures) {
     scaler.scale(big.data(), same.data());
     EXPECT_EQ(same, big);
 }
+
+// Letterboxed, a wide picture keeps its proportions inside a 4:3 one (black
+// bands above and below) and a 4:3 picture inside a wide one (black bands
+// left and right); what lies inside is the picture, scaled.
+TEST(PictureScalerTest, LetterboxesIntoAnotherShape) {
+    std::vector<uint8_t> wide(VideoFrame::Size24(1280, 720), 200);
+    PictureScaler scaler;
+    scaler.prepare({1280, 720}, {640, 480}, PictureScaler::Fit::Letterbox);
+    std::vector<uint8_t> boxed(VideoFrame::Size24(640, 480), 7);
+    scaler.scale(wide.data(), boxed.data());
+    for (int x = 0; x < 640; x += 13) {
+        EXPECT_EQ(at(boxed, 640, x, 0, 1), 0) << x;
+        EXPECT_EQ(at(boxed, 640, x, 59, 2), 0) << x;
+        EXPECT_EQ(at(boxed, 640, x, 60, 0), 200) << x;
+        EXPECT_EQ(at(boxed, 640, x, 419, 1), 200) << x;
+        EXPECT_EQ(at(boxed, 640, x, 420, 2), 0) << x;
+        EXPECT_EQ(at(boxed, 640, x, 479, 0), 0) << x;
+    }
+
+    std::vector<uint8_t> square(VideoFrame::Size24(640, 480), 90);
+    scaler.prepare({640, 480}, {1920, 1080}, PictureScaler::Fit::Letterbox);
+    std::vector<uint8_t> pillared(VideoFrame::Size24(1920, 1080), 7);
+    scaler.scale(square.data(), pillared.data());
+    for (int y = 0; y < 1080; y += 11) {
+        EXPECT_EQ(at(pillared, 1920, 239, y, 0), 0) << y;
+        EXPECT_EQ(at(pillared, 1920, 240, y, 1), 90) << y;
+        EXPECT_EQ(at(pillared, 1920, 1679, y, 2), 90) << y;
+        EXPECT_EQ(at(pillared, 1920, 1680, y, 0), 0) << y;
+    }
+}

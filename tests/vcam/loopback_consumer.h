@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/child_process.h"
+
+// A program that opens a camera device through its own V4L2 capture, as
+// call and streaming programs do, and hands every picture to the test as
+// 24-bit R, G, B, top row first.
+class LoopbackConsumer {
+public:
+    enum class Kind { Ffmpeg, GStreamer };
+
+    LoopbackConsumer(Kind kind, std::string device, int width = 640, int height = 480);
+    ~LoopbackConsumer();
+    LoopbackConsumer(const LoopbackConsumer&) = delete;
+    LoopbackConsumer& operator=(const LoopbackConsumer&) = delete;
+
+    bool started() const { return started_; }
+    // The next picture; false when the program ended or gave none in time.
+    bool read(std::vector<uint8_t>* rgb, int timeoutMs = 20'000);
+    // Whether the program still runs.
+    bool alive();
+    void stop();
+    static const char* name(Kind kind);
+
+private:
+    ChildProcess process_;
+    int width_;
+    int height_;
+    bool started_ = false;
+};
+
+// Captures `count` pictures with v4l2-ctl (memory-mapped streaming, the
+// device's own YUYV) into a file and returns them as R, G, B; empty when
+// v4l2-ctl failed.
+std::vector<std::vector<uint8_t>> captureWithV4l2Ctl(const std::string& device, int count,
+                                                     int width = 640, int height = 480);
+
+// BT.601 limited-range YUYV to R, G, B, both top row first.
+std::vector<uint8_t> yuyvToRgb(const uint8_t* yuyv, int width, int height);
+
+// The number a BrowserMarker painted into an R, G, B picture, with the
+// largest colour difference over its patches in `error`; nothing when the
+// patches are not there (not a marked picture).
+std::optional<uint32_t> markedNumber(const std::vector<uint8_t>& rgb, int width, double* error);
+
+// Whether the card a loopback device shows now lists capture (what a call
+// program looks for when it lists cameras).
+bool offersCapture(const std::string& device);
