@@ -27,6 +27,7 @@ ALLOWED = {
     "app": GRAPH_PARTS + ["channel", "audio", "sources", "effects", "outputs"],
     "widgets": ["base"],
     "vcam": ["channel", "base"],
+    "setup": ["base"],
 }
 ALLOWED["ui"] = ALLOWED["app"] + ["app", "widgets"]
 ALLOWED["program"] = ALLOWED["ui"] + ["ui"]
