@@ -240,6 +240,65 @@
     </message>
 </context>
 <context>
+    <name>LoopbackSetupRow</name>
+    <message>
+        <source>一键设置</source>
+        <translation>Set up</translation>
+    </message>
+    <message>
+        <source>开机时自动创建</source>
+        <translation>Create them at every boot</translation>
+    </message>
+    <message>
+        <source>还没有 v4l2loopback 虚拟摄像头设备，多数视频通话程序看不到虚拟摄像头。</source>
+        <translation>There are no v4l2loopback virtual camera devices yet, so most video call programs cannot see the virtual camera.</translation>
+    </message>
+    <message>
+        <source>要让所有程序都能使用虚拟摄像头，请安装 v4l2loopback-dkms 软件包：</source>
+        <translation>For every program to see the virtual camera, install the v4l2loopback-dkms package: </translation>
+    </message>
+    <message>
+        <source>虚拟摄像头设备已创建</source>
+        <translation>The virtual camera devices were created</translation>
+    </message>
+    <message>
+        <source>没有获得授权，虚拟摄像头设备没有创建</source>
+        <translation>Not authorized: the virtual camera devices were not created</translation>
+    </message>
+    <message>
+        <source>身份验证已取消，虚拟摄像头设备没有创建</source>
+        <translation>Authentication was cancelled: the virtual camera devices were not created</translation>
+    </message>
+    <message>
+        <source>没有可用的身份验证程序（polkit 代理），虚拟摄像头设备没有创建</source>
+        <translation>No authentication agent (polkit agent) is running: the virtual camera devices were not created</translation>
+    </message>
+    <message>
+        <source>无法验证身份，虚拟摄像头设备没有创建：</source>
+        <translation>Authentication failed, the virtual camera devices were not created: </translation>
+    </message>
+    <message>
+        <source>找不到 pkexec，请安装 pkexec 软件包</source>
+        <translation>pkexec is missing: install the pkexec package</translation>
+    </message>
+    <message>
+        <source>找不到 lumora-loopback-setup：</source>
+        <translation>lumora-loopback-setup is missing: </translation>
+    </message>
+    <message>
+        <source>加载 v4l2loopback 模块失败：</source>
+        <translation>Loading the v4l2loopback module failed: </translation>
+    </message>
+    <message>
+        <source>虚拟摄像头设备已创建，但开机自动创建的设置没有保存：</source>
+        <translation>The virtual camera devices were created, but creating them at every boot could not be set up: </translation>
+    </message>
+    <message>
+        <source>设置虚拟摄像头设备失败：</source>
+        <translation>Setting up the virtual camera devices failed: </translation>
+    </message>
+</context>
+<context>
     <name>LumoraBox</name>
     <message>
         <source>Lumora直播伴侣</source>

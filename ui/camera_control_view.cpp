@@ -13,6 +13,7 @@
 #include "app/settings_db.h"
 #include "sources/camera_hotplug_watcher.h"
 #include "ui/camera_lists.h"
+#include "ui/loopback_setup_row.h"
 #include "ui/ui_kit.h"
 #include "ui/virtual_camera_check.h"
 #include "widgets/button_skin.h"
@@ -25,8 +26,11 @@ constexpr int kSettingsSlot = 3;
 constexpr int kRecheckDelayMs = 1000;
 }  // namespace
 
-CameraControlView::CameraControlView(QWidget* parent, CameraLister lister)
-    : QWidget(parent), lister_(std::move(lister)) {
+CameraControlView::CameraControlView(QWidget* parent, CameraLister lister,
+                                     LoopbackSetup* loopbackSetup)
+    : QWidget(parent),
+      lister_(std::move(lister)),
+      loopbackRow_(new LoopbackSetupRow(this, loopbackSetup)) {
     devices_ = lister_();
     auto* page = new QVBoxLayout(this);
     page->setSpacing(22);
@@ -43,10 +47,13 @@ CameraControlView::CameraControlView(QWidget* parent, CameraLister lister)
     vcamLine_->setContentsMargins(20, 0, 20, 0);
     vcamLine_->hide();
     page->addWidget(vcamLine_);
+    page->addWidget(loopbackRow_);
     page->addStretch();
     vcamCheck_ = new VirtualCameraCheck(this);
     connect(vcamCheck_, &VirtualCameraCheck::sig_checked, this,
             &CameraControlView::showVirtualCameraFindings);
+    connect(loopbackRow_, &LoopbackSetupRow::sig_devicesMade, vcamCheck_,
+            &VirtualCameraCheck::check);
     vcamCheck_->check();
     fillDeviceBox(0);
     fillDeviceBox(1);
@@ -288,6 +295,7 @@ void CameraControlView::onBtnDec() {
 
 void CameraControlView::checkCam() {
     vcamCheck_->check();  // a loopback device may have come or gone
+    loopbackRow_->refresh();
     std::vector<CameraRecord> found = lister_();
     if (found.size() == devices_.size()) {
         return;

@@ -10,6 +10,8 @@
 class Button;
 class ButtonRadioSkin;
 class ElidedLabel;
+class LoopbackSetup;
+class LoopbackSetupRow;
 class VirtualCameraCheck;
 class PlaySliderBar;
 class QComboBox;
@@ -21,15 +23,18 @@ class QComboBox;
 // kept in settings slot 3 between runs. Our own virtual camera and any other
 // virtual camera are never offered. Under the lists one line says what stands
 // in the way when the virtual camera cannot be reached (and the lists'
-// changes ask again).
+// changes ask again), and where no v4l2loopback device exists a row offers
+// to make them.
 class CameraControlView : public QWidget {
     Q_OBJECT
 
 public:
     using CameraLister = std::function<std::vector<CameraRecord>()>;
 
-    // `lister` enumerates the cameras; tests give one of their own.
-    explicit CameraControlView(QWidget* parent = nullptr, CameraLister lister = enumerateCameras);
+    // `lister` enumerates the cameras and `loopbackSetup` the loopback
+    // module (null: the machine's own); tests give their own.
+    explicit CameraControlView(QWidget* parent = nullptr, CameraLister lister = enumerateCameras,
+                               LoopbackSetup* loopbackSetup = nullptr);
     // Saves the choices.
     ~CameraControlView() override;
 
@@ -44,6 +49,7 @@ public:
     // The virtual camera's findings; hidden while the camera can be reached.
     ElidedLabel* virtualCameraLine() const { return vcamLine_; }
     VirtualCameraCheck* virtualCameraCheck() const { return vcamCheck_; }
+    LoopbackSetupRow* loopbackSetupRow() const { return loopbackRow_; }
     Button* decreaseButton() const { return decrease_; }
     Button* increaseButton() const { return increase_; }
 
@@ -95,6 +101,7 @@ private:
     Button* increase_ = nullptr;
     QComboBox* quality_ = nullptr;
     ElidedLabel* vcamLine_ = nullptr;
+    LoopbackSetupRow* loopbackRow_ = nullptr;
     VirtualCameraCheck* vcamCheck_ = nullptr;
     bool updating_ = false;  // the panel refills its own lists
     bool loading_ = false;   // loadFromDb is setting the stored choices
