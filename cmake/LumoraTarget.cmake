@@ -26,7 +26,8 @@ endfunction()
 # camera portal), alone on the machine. Given both, the tests run twice: as
 # they are without a session manager and, prefixed "desktop.", with one.
 # With NEEDS_KERNEL each test runs as root in a Linux kernel of its own under
-# QEMU (tools/kernel-vm.sh), prefixed "kernel.", and may load modules there.
+# QEMU (tools/kernel-vm.sh), prefixed "kernel.", and may load modules there;
+# one kernel runs at a time, each taking both processors.
 function(lumora_add_test name)
     cmake_parse_arguments(ARG "NEEDS_SOUND;NEEDS_PIPEWIRE;NEEDS_DESKTOP;NEEDS_KERNEL" ""
         "SOURCES;LIBS;LABELS" ${ARGN})
@@ -41,7 +42,8 @@ function(lumora_add_test name)
         set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
             "${PROJECT_SOURCE_DIR}/tools/kernel-vm.sh;exec;${LUMORA_KERNEL_DIR}")
         gtest_discover_tests(${name} TEST_PREFIX "kernel." DISCOVERY_TIMEOUT 60 PROPERTIES
-            LABELS "${ARG_LABELS};kernel" TIMEOUT 600 FIXTURES_REQUIRED kernel)
+            LABELS "${ARG_LABELS};kernel" TIMEOUT 600 FIXTURES_REQUIRED kernel
+            RESOURCE_LOCK kernel_vm)
         return()
     endif()
     if(ARG_NEEDS_SOUND)

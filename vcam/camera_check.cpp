@@ -256,8 +256,8 @@ void checkDevice(const CameraCheckPlaces& places, const std::string& device,
         }
         findings->push_back(
             {say(places,
-                 "another program, " + writer.name + " (pid " + writer.pid +
-                     "), already writes " + device,
+                 "another program, " + writer.name + " (pid " + writer.pid + "), already writes " +
+                     device,
                  "另一个程序 " + writer.name + "（pid " + writer.pid + "）已经在写 " + device),
              "kill " + writer.pid});
     }

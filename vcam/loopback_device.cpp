@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <vector>
 
-
 namespace {
 std::vector<std::pair<int, std::string>> videoNodesInOrder() {
     std::vector<std::pair<int, std::string>> nodes;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -44,9 +45,9 @@ const char* LoopbackConsumer::name(Kind kind) {
 LoopbackConsumer::LoopbackConsumer(Kind kind, std::string device, int width, int height)
     : width_(width), height_(height) {
     if (kind == Kind::Ffmpeg) {
-        started_ = process_.spawn("/usr/bin/ffmpeg", {"-hide_banner", "-loglevel", "error", "-f", "v4l2",
-                                             "-i", device, "-f", "rawvideo", "-pix_fmt", "rgb24",
-                                             "-"});
+        started_ = process_.spawn("/usr/bin/ffmpeg",
+                                  {"-hide_banner", "-loglevel", "error", "-f", "v4l2", "-i", device,
+                                   "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
     } else {
         started_ = process_.spawn("/usr/bin/gst-launch-1.0",
                                   {"-q", "v4l2src", "device=" + device, "!", "videoconvert", "!",
@@ -79,8 +80,9 @@ std::vector<std::vector<uint8_t>> captureWithV4l2Ctl(const std::string& device, 
                                                      int width, int height) {
     ScratchDir dir;
     std::string file = dir.file("frames.yuyv");
-    std::string command = "v4l2-ctl -d " + device + " --stream-mmap --stream-count=" +
-                          std::to_string(count) + " --stream-to=" + file + " >/dev/null 2>&1";
+    std::string command = "v4l2-ctl -d " + device +
+                          " --stream-mmap --stream-count=" + std::to_string(count) +
+                          " --stream-to=" + file + " >/dev/null 2>&1";
     std::vector<std::vector<uint8_t>> pictures;
     if (std::system(command.c_str()) != 0) {
         return pictures;
@@ -113,10 +115,9 @@ std::vector<uint8_t> yuyvToRgb(const uint8_t* yuyv, int width, int height) {
 std::optional<uint32_t> markedNumber(const std::vector<uint8_t>& rgb, int width, double* error) {
     double worst = 0;
     for (size_t i = 0; i < BrowserMarker::kPatchesRgb.size(); ++i) {
-        auto mean = meanColour(rgb, width,
-                               BrowserMarker::kPatchLeft + static_cast<int>(i) * BrowserMarker::kPatchStep,
-                               BrowserMarker::kPatchTop, BrowserMarker::kPatchWidth,
-                               BrowserMarker::kPatchHeight);
+        auto mean = meanColour(
+            rgb, width, BrowserMarker::kPatchLeft + static_cast<int>(i) * BrowserMarker::kPatchStep,
+            BrowserMarker::kPatchTop, BrowserMarker::kPatchWidth, BrowserMarker::kPatchHeight);
         for (int c = 0; c < 3; ++c) {
             worst = std::max(worst, std::abs(mean[c] - BrowserMarker::kPatchesRgb[i][c]));
         }
@@ -147,4 +148,16 @@ bool offersCapture(const std::string& device) {
                    (capability.device_caps & V4L2_CAP_VIDEO_CAPTURE) != 0;
     ::close(fd);
     return capture;
+}
+
+std::optional<std::pair<int, int>> loopbackCaptureSize(const std::string& device) {
+    std::string name = device.substr(device.rfind('/') + 1);
+    std::string format = contentsOf("/sys/class/video4linux/" + name + "/format");
+    int width = 0, height = 0;
+    size_t colon = format.find(':');
+    if (colon == std::string::npos ||
+        std::sscanf(format.c_str() + colon + 1, "%dx%d", &width, &height) != 2) {
+        return std::nullopt;
+    }
+    return std::pair{width, height};
 }

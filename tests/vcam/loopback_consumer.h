@@ -49,5 +49,12 @@ std::vector<uint8_t> yuyvToRgb(const uint8_t* yuyv, int width, int height);
 std::optional<uint32_t> markedNumber(const std::vector<uint8_t>& rgb, int width, double* error);
 
 // Whether the card a loopback device shows now lists capture (what a call
-// program looks for when it lists cameras).
+// program looks for when it lists cameras). Opens the device.
 bool offersCapture(const std::string& device);
+
+// The size a loopback device gives its readers now, read from sysfs without
+// opening the device; nothing while it is no capture device. Tests poll
+// with this: v4l2loopback 0.12 frees a device's buffers without a lock on
+// the last close, and two last closes at once (a poll's and the feeder's
+// on a size change) free them twice.
+std::optional<std::pair<int, int>> loopbackCaptureSize(const std::string& device);
