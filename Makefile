@@ -50,6 +50,7 @@ bench: deps
 	$(BUILD)/bin/engine_bench
 	$(BUILD)/bin/vcam_bench
 	$(BUILD)/bin/vcam_road_bench
+	bash bench/loopback_road.sh $(BUILD)
 	$(BUILD)/bin/capture_bench
 	$(BUILD)/bin/effects_bench
 	$(BUILD)/bin/tick_bench
