@@ -83,7 +83,9 @@ write_guest_script() {
     {
         echo '#!/bin/bash'
         echo ': >/lumora-vm/started'
-        echo 'mount -t tmpfs -o mode=1777 tmpfs /tmp; mount -t tmpfs tmpfs /run'
+        # /tmp stays the host's, written into the overlay: a build tree may
+        # live there.
+        echo 'mount -t tmpfs tmpfs /run'
         echo 'mkdir -p /dev/pts /dev/shm /run/user/0 && chmod 700 /run/user/0'
         echo 'mount -t devpts devpts /dev/pts; mount -t tmpfs -o mode=1777 tmpfs /dev/shm'
         echo 'ip link set lo up 2>/dev/null; hostname lumora-vm'
