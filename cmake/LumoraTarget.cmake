@@ -42,7 +42,7 @@ function(lumora_add_test name)
         set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
             "${PROJECT_SOURCE_DIR}/tools/kernel-vm.sh;exec;${LUMORA_KERNEL_DIR}")
         gtest_discover_tests(${name} TEST_PREFIX "kernel." DISCOVERY_TIMEOUT 60 PROPERTIES
-            LABELS "${ARG_LABELS};kernel" TIMEOUT 600 FIXTURES_REQUIRED kernel
+            LABELS kernel TIMEOUT 600 FIXTURES_REQUIRED kernel
             RESOURCE_LOCK kernel_vm)
         return()
     endif()
