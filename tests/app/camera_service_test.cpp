@@ -27,8 +27,16 @@ bool environmentHas(const std::filesystem::path& process, const std::string& ent
     return text.find(entry + '\0') != std::string::npos;
 }
 
+// Whether the process was started with `argument`.
+bool startedWith(const std::filesystem::path& process, const std::string& argument) {
+    std::ifstream cmdline(process / "cmdline", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(cmdline)), std::istreambuf_iterator<char>());
+    return text.find('\0' + argument + '\0') != std::string::npos;
+}
+
 // Processes named lumora-vcam in this test's runtime folder (other tests run
-// readers of their own meanwhile), by pid.
+// readers of their own meanwhile), by pid. The camera page's `--check` runs
+// read nothing and are left out.
 std::vector<std::string> readers() {
     std::string ours = std::string("XDG_RUNTIME_DIR=") + std::getenv("XDG_RUNTIME_DIR");
     std::vector<std::string> found;
@@ -36,7 +44,7 @@ std::vector<std::string> readers() {
         std::ifstream comm(entry.path() / "comm");
         std::string name;
         if (std::getline(comm, name) && name == "lumora-vcam" &&
-            environmentHas(entry.path(), ours)) {
+            environmentHas(entry.path(), ours) && !startedWith(entry.path(), "--check")) {
             found.push_back(entry.path().filename());
         }
     }
