@@ -29,7 +29,7 @@ void StreamSink::follow(const PictureMode& mode) {
     noted_ = true;
     std::string note = "lumora-vcam: the picture is now " + sizeText(mode.size) +
                        "; standard output keeps " + sizeText(size_) +
-                       ", its size from the start, and scales the pictures to it\n";
+                       ", its size from the start, and letterboxes the pictures into it\n";
     // A note that cannot be written changes nothing for the stream.
     [[maybe_unused]] ssize_t ignored = ::write(noteFd_, note.data(), note.size());
 }

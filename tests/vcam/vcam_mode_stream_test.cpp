@@ -121,7 +121,8 @@ TEST(VCamModeStreamTest, StandardOutputCarriesEachModesSizeAtItsRate) {
 }
 
 // lumora-vcam started before the mode change keeps 640 x 480 on standard
-// output: the bigger pictures come scaled to it, and it says so once.
+// output: the wider pictures come letterboxed into it (60 black rows above
+// and below a 640 x 360 picture), and it says so once.
 TEST(VCamModeStreamTest, StandardOutputKeepsItsFirstSizeAndSaysSoOnce) {
     ScopedRuntimeDir runtime;
     std::string notes = runtime.file("notes");
@@ -139,15 +140,22 @@ TEST(VCamModeStreamTest, StandardOutputKeepsItsFirstSizeAndSaysSoOnce) {
         feeder.nextMode();
         const FeedMode& mode = change == 0 ? k720p : k1080p;
         ASSERT_TRUE(eventually([&] { return channelShows(runtime.path(), mode); }, 5s));
-        // Frames stay 640 x 480 and show the scaled picture: its marker,
-        // 16 pixels wide in the feeder's picture, is narrower here (a 640 x
-        // 480 picture still in the pipe shows it whole) and moves.
+        // Frames stay 640 x 480 and show the scaled picture below a black
+        // band: its marker, 16 pixels wide in the feeder's picture, is
+        // narrower here and on the picture's first row, not the frame's (a
+        // 640 x 480 picture still in the pipe shows it whole, on top).
+        constexpr int kBand = 60;
+        const uint8_t* firstRow = frame.data() + static_cast<size_t>(kBand) * 640 * 3;
         int scaled = 0;
         for (int i = 0; i < 150 && scaled < 10; ++i) {
             ASSERT_TRUE(reader.readExactly(frame.data(), frame.size()));
-            int column = markerColumn(frame.data(), 640, 3);
-            int run = column >= 0 ? whiteRun(frame.data() + column * 3, 640 - column) : 0;
-            scaled += column >= 0 && run < ModeFeeder::kMarkerSize - 4;
+            int column = markerColumn(firstRow, 640, 3);
+            int run = column >= 0 ? whiteRun(firstRow + column * 3, 640 - column) : 0;
+            bool boxed =
+                meanBrightness(frame.data(), static_cast<size_t>(kBand) * 640 * 3, 3) < 1 &&
+                meanBrightness(frame.data() + (480 - kBand) * 640 * 3,
+                               static_cast<size_t>(kBand) * 640 * 3, 3) < 1;
+            scaled += column >= 0 && run < ModeFeeder::kMarkerSize - 4 && boxed;
         }
         EXPECT_EQ(scaled, 10) << "the " << mode.width << "x" << mode.height
                               << " pictures come scaled";
@@ -158,5 +166,5 @@ TEST(VCamModeStreamTest, StandardOutputKeepsItsFirstSizeAndSaysSoOnce) {
     std::string text((std::istreambuf_iterator<char>(in)), {});
     EXPECT_EQ(text,
               "lumora-vcam: the picture is now 1280x720; standard output keeps 640x480, its size "
-              "from the start, and scales the pictures to it\n");
+              "from the start, and letterboxes the pictures into it\n");
 }
