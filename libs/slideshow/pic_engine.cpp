@@ -103,6 +103,8 @@ int PicEngine::Start() {
     running_ = true;
     jumpNow_ = !list_.current().empty();
     Show& show = shows_.emplace_back();
+    show.width = width_;
+    show.height = height_;
     show.frame.assign(static_cast<size_t>(width_) * height_ * 4, 0);
     show.thread = std::thread(&PicEngine::run, this, ++generation_, &show);
     return 0;
@@ -182,7 +184,7 @@ PicEngine::Shown PicEngine::showNext(std::unique_lock<std::mutex>& lock, uint64_
     // Decoding takes a while: the list may change meanwhile, and the show
     // may be stopped, in which case the picture is not handed over.
     lock.unlock();
-    bool rendered = render(path, keepRatio, &show->frame);
+    bool rendered = render(path, keepRatio, show);
     lock.lock();
     if (rendered && generation_ == generation) {
         receiver_->OnSimplyCallBack(MSG_FRAME, show->frame.data(),
@@ -221,7 +223,7 @@ bool PicEngine::playAnimation(std::unique_lock<std::mutex>& lock, uint64_t gener
             continue;
         }
         restarted = false;
-        compose(picture, keepRatio, &show->frame);
+        compose(picture, keepRatio, show);
         // Browsers show a frame without a delay for a tenth of a second.
         int delayMs = reader.nextImageDelay() > 10 ? reader.nextImageDelay() : 100;
         lock.lock();
@@ -242,29 +244,31 @@ bool PicEngine::playAnimation(std::unique_lock<std::mutex>& lock, uint64_t gener
     }
 }
 
-bool PicEngine::render(const std::string& path, bool keepRatio, std::vector<uint8_t>* frame) const {
+bool PicEngine::render(const std::string& path, bool keepRatio, Show* show) {
     QImage picture;
-    if (!readPicture(QString::fromStdString(path), width_, height_, &picture)) {
+    if (!readPicture(QString::fromStdString(path), show->width, show->height, &picture)) {
         return false;
     }
-    compose(picture, keepRatio, frame);
+    compose(picture, keepRatio, show);
     return true;
 }
 
-void PicEngine::compose(const QImage& picture, bool keepRatio, std::vector<uint8_t>* frame) const {
-    QImage canvas(width_, height_, QImage::Format_RGB32);
+void PicEngine::compose(const QImage& picture, bool keepRatio, Show* show) {
+    const int width = show->width;
+    const int height = show->height;
+    QImage canvas(width, height, QImage::Format_RGB32);
     canvas.fill(Qt::black);
     QPainter painter(&canvas);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    QSize size = keepRatio ? picture.size().scaled(width_, height_, Qt::KeepAspectRatio)
-                           : QSize(width_, height_);
-    QRect target((width_ - size.width()) / 2, (height_ - size.height()) / 2, size.width(),
+    QSize size = keepRatio ? picture.size().scaled(width, height, Qt::KeepAspectRatio)
+                           : QSize(width, height);
+    QRect target((width - size.width()) / 2, (height - size.height()) / 2, size.width(),
                  size.height());
     painter.drawImage(target, picture);
     painter.end();
-    const size_t rowBytes = static_cast<size_t>(width_) * 4;
-    for (int y = 0; y < height_; ++y) {
-        std::memcpy(frame->data() + static_cast<size_t>(height_ - 1 - y) * rowBytes,
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(show->frame.data() + static_cast<size_t>(height - 1 - y) * rowBytes,
                     canvas.constScanLine(y), rowBytes);
     }
 }

@@ -55,8 +55,12 @@ public:
     static constexpr int64_t kHugePixels = 10000LL * 10000LL;
 
 private:
-    // One start's thread and the frame it fills.
+    // One start's thread and the frame it fills. The size is the engine's at
+    // that start and never changes: a show left running by Stop may still be
+    // composing when Init gives the engine another size.
     struct Show {
+        int width = 0;
+        int height = 0;
         std::thread thread;
         std::vector<uint8_t> frame;
         bool finished = false;  // under lock_
@@ -74,10 +78,12 @@ private:
     bool playAnimation(std::unique_lock<std::mutex>& lock, uint64_t generation, Show* show,
                        const std::string& path, bool keepRatio);
     void joinFinishedShows();
-    bool render(const std::string& path, bool keepRatio, std::vector<uint8_t>* frame) const;
-    // Fits the picture into the frame (bars or stretched), bottom row first.
-    void compose(const QImage& picture, bool keepRatio, std::vector<uint8_t>* frame) const;
+    static bool render(const std::string& path, bool keepRatio, Show* show);
+    // Fits the picture into the show's frame (bars or stretched), bottom row
+    // first.
+    static void compose(const QImage& picture, bool keepRatio, Show* show);
 
+    // The size of the shows started from now on.
     int width_ = 0;
     int height_ = 0;
     ISimplyCallBack* receiver_ = nullptr;
