@@ -210,7 +210,7 @@
     </message>
     <message>
         <source>背景透明：</source>
-        <translation>Band opacity:</translation>
+        <translation>Band transparency:</translation>
     </message>
 </context>
 <context>

@@ -20,6 +20,9 @@
 #include "widgets/play_slider_bar.h"
 
 namespace {
+// The caption box's default, as stored: the text before any translation.
+const QString kUntypedCaption = QStringLiteral("这里输入字幕");
+
 constexpr int kCaptionSlot = 2;
 
 // The scroll box's position for a stored direction, the inverse of the
@@ -262,6 +265,9 @@ void CaptionView::loadFromDb() {
         return;
     }
     CaptionRecord record = decodeCaptionRecord(stored.toString(), buildCaptionRecord(controls()));
+    if (record.text == kUntypedCaption) {
+        record.text = tr("这里输入字幕");  // the default follows the language
+    }
     loading_ = true;
     setControls(record);
     loading_ = false;
@@ -274,6 +280,11 @@ void CaptionView::loadFromDb() {
 void CaptionView::saveToDb() {
     CaptionRecord record = buildCaptionRecord(controls());
     record.bopen = on_->isSelected();
+    if (record.text == tr("这里输入字幕")) {
+        // The default text, in whichever language it shows, is kept as the
+        // default, so that the next start shows it in its own language.
+        record.text = kUntypedCaption;
+    }
     if (!isStorableCaptionText(record.text)) {
         // Its stored form would come back altered; the setting saved before stays.
         debugLog("caption text cannot be stored, the saved caption is kept");

@@ -9,8 +9,10 @@
 #include <QGraphicsWidget>
 #include <QTest>
 #include <QTextEdit>
+#include <QTranslator>
 
 #include "app/settings_db.h"
+#include "app/startup.h"
 #include "effects/gif_mixer_effect.h"
 #include "effects/skin_color_effect.h"
 #include "effects/text_mixer_effect.h"
@@ -306,4 +308,40 @@ TEST(EffectPanelTest, FontListLeavesOutVerticalAdobeAndLatinOnlyFamilies) {
     EXPECT_EQ(captionFontFamilies(all, writesChinese),
               (QStringList{"宋体", "Noto Sans CJK SC", "微软雅黑"}));
     EXPECT_FALSE(installedCaptionFontFamilies().contains("DejaVu Sans"));
+}
+
+// The caption box's default text, never typed, is saved as the default and
+// comes back in the language of the next start; a typed text comes back as
+// typed, whatever the language.
+TEST(EffectPanelTest, AnUntypedCaptionFollowsTheLanguageAndATypedOneStays) {
+    forgetSavedEffects();
+    QTranslator translator;
+    auto speakEnglish = [&](bool english) {
+        if (english) {
+            ASSERT_TRUE(installTranslations(Language::English, translator));
+        } else {
+            QCoreApplication::removeTranslator(&translator);
+        }
+    };
+    // Shown, switched on (which saves it) and, where given, typed into.
+    auto start = [](const QString& typed) {
+        CaptionView caption;
+        settle();
+        QString shown = caption.textBox()->toPlainText();
+        QTest::mouseClick(caption.onRadio(), Qt::LeftButton, {}, QPoint(3, 3));
+        if (!typed.isEmpty()) {
+            caption.textBox()->setPlainText(typed);
+        }
+        return shown;
+    };
+    EXPECT_EQ(start(""), "这里输入字幕");
+    speakEnglish(true);
+    EXPECT_EQ(start(""), "Type your caption here") << "saved in Chinese, untouched";
+    speakEnglish(false);
+    EXPECT_EQ(start(""), "这里输入字幕") << "saved in English, untouched";
+    speakEnglish(true);
+    start("Live now");
+    speakEnglish(false);
+    EXPECT_EQ(start(""), "Live now") << "typed in English";
+    forgetSavedEffects();
 }
