@@ -19,8 +19,8 @@ bool HelperKeeper::start() {
 }
 
 void HelperKeeper::look() {
-    if (helper_.isRunning() || !helper_.endedBadly()) {
-        return;  // running, never started, or finished well
+    if (helper_.isRunning() || !helper_.failed()) {
+        return;  // running, never asked for, or finished well
     }
     qint64 now = QDateTime::currentMSecsSinceEpoch();
     std::erase_if(recentRestarts_, [now](qint64 at) { return now - at > 60'000; });
@@ -29,6 +29,6 @@ void HelperKeeper::look() {
     }
     recentRestarts_.push_back(now);
     ++restarts_;
-    debugLog("helper %s ended badly, started again", program_.c_str());
+    debugLog("helper %s failed to start or ended badly, started again", program_.c_str());
     helper_.start(program_, arguments_);
 }

@@ -10,7 +10,8 @@
 
 // Keeps a helper program (lumora-vcam) going beside the application: looks
 // at it every few seconds, so that an ended helper never lingers as a
-// zombie, and starts it again when it died (a crash, a kill), a few times a
+// zombie, and starts it again when it died (a crash, a kill) or could not be
+// started at all (its file missing or not executable yet), a few times a
 // minute at most. A helper that finished well (nothing to feed) is left be.
 //
 // Threads: the user-interface thread only.
@@ -22,7 +23,8 @@ public:
     HelperKeeper(std::string program, std::vector<std::string> arguments, QObject* parent = nullptr,
                  int lookIntervalMs = kLookIntervalMs);
 
-    // Starts the helper and the looking; false when it could not start.
+    // Starts the helper and the looking; false when it could not start this
+    // time (the looks try again).
     bool start();
     bool isRunning() { return helper_.isRunning(); }
     int restarts() const { return restarts_; }

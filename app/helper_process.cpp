@@ -22,11 +22,11 @@ bool HelperProcess::start(const std::string& program, const std::vector<std::str
     }
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    failed_ = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0;
+    if (failed_) {
         return false;
     }
     pid_ = pid;
-    endedBadly_ = false;
     return true;
 }
 
@@ -37,7 +37,7 @@ bool HelperProcess::isRunning() {
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
         pid_ = -1;
-        endedBadly_ = WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) != 0);
+        failed_ = WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) != 0);
         return false;
     }
     return true;

@@ -20,13 +20,14 @@ public:
     void stop();
     // Whether it still runs; an ended helper is reaped here (no zombie stays).
     bool isRunning();
-    // The last helper ended by itself with a failure: killed by a signal or
-    // a non-zero exit. Not when it finished well or was stopped by us.
-    bool endedBadly() const { return endedBadly_; }
+    // The last start could not run the program, or the helper it ran ended
+    // by itself with a failure: killed by a signal or a non-zero exit. Not
+    // when it finished well or was stopped by us.
+    bool failed() const { return failed_; }
 
 private:
     pid_t pid_ = -1;
-    bool endedBadly_ = false;
+    bool failed_ = false;
 };
 
 // The folder that holds this executable, where our other programs sit.

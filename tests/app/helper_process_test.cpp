@@ -117,3 +117,27 @@ TEST(HelperKeeperTest, ReapsTheHelperAndStartsItAgainWhenItDies) {
         << "no more than five starts a minute";
     EXPECT_TRUE(eventuallyWithEvents([] { return zombieChildren() == 0; }, 5s));
 }
+
+// A helper that cannot be started at first (here its file is not yet
+// executable, as while a package is being unpacked) is tried again at the
+// keeper's next looks, and runs once it can.
+TEST(HelperKeeperTest, AHelperThatCouldNotStartIsTriedAgain) {
+    int argc = 1;
+    char name[] = "app_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    ScopedRuntimeDir scratch;
+    std::string program = scratch.file("helper.sh");
+    std::string marker = scratch.file("ran");
+    std::ofstream(program) << "#!/bin/sh\ntouch '" << marker << "'\nexec sleep 60\n";
+    namespace fs = std::filesystem;
+    fs::permissions(program, fs::perms::owner_read | fs::perms::owner_write);
+
+    HelperKeeper keeper(program, {}, nullptr, 50);
+    EXPECT_FALSE(keeper.start());
+    fs::permissions(program, fs::perms::owner_exec, fs::perm_options::add);
+    EXPECT_TRUE(eventuallyWithEvents([&] { return fs::exists(marker); }, 10s))
+        << "the helper was started again once it could be";
+    EXPECT_TRUE(keeper.isRunning());
+    EXPECT_GE(keeper.restarts(), 1);
+}
