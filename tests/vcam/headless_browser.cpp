@@ -15,10 +15,9 @@
 #include "tests/support/test_media.h"
 
 namespace {
-// Preferences of a Firefox profile that takes PipeWire cameras, asks no
-// questions, keeps exact timers and stays off the network.
+// Preferences of a Firefox profile that asks no questions, keeps exact
+// timers and stays off the network.
 constexpr const char* kFirefoxPreferences = R"(
-user_pref("media.webrtc.camera.allow-pipewire", true);
 user_pref("media.navigator.permission.disabled", true);
 user_pref("media.autoplay.default", 0);
 user_pref("privacy.reduceTimerPrecision", false);
@@ -37,14 +36,28 @@ user_pref("browser.safebrowsing.phishing.enabled", false);
 user_pref("media.gmp-manager.updateEnabled", false);
 )";
 
-std::vector<std::string> commandLine(HeadlessBrowser::Kind kind, const std::string& profile,
-                                     const std::string& url) {
+using Cameras = HeadlessBrowser::Cameras;
+
+// Without PipeWire both browsers list and open the V4L2 devices themselves;
+// Chromium is told so outright in case its default ever changes.
+std::string chromiumCameraFeature(Cameras cameras) {
+    return cameras == Cameras::PipeWire ? "--enable-features=WebRtcPipeWireCamera"
+                                        : "--disable-features=WebRtcPipeWireCamera";
+}
+
+std::string firefoxCameraPreference(Cameras cameras) {
+    return std::string("user_pref(\"media.webrtc.camera.allow-pipewire\", ") +
+           (cameras == Cameras::PipeWire ? "true" : "false") + ");\n";
+}
+
+std::vector<std::string> commandLine(HeadlessBrowser::Kind kind, Cameras cameras,
+                                     const std::string& profile, const std::string& url) {
     if (kind == HeadlessBrowser::Kind::Chromium) {
         return {"/usr/bin/chromium",
                 "--headless=new",
                 "--no-sandbox",
                 "--use-fake-ui-for-media-stream",
-                "--enable-features=WebRtcPipeWireCamera",
+                chromiumCameraFeature(cameras),
                 "--autoplay-policy=no-user-gesture-required",
                 "--user-data-dir=" + profile,
                 "--disable-gpu",
@@ -55,7 +68,7 @@ std::vector<std::string> commandLine(HeadlessBrowser::Kind kind, const std::stri
                 "--disable-sync",
                 url};
     }
-    std::ofstream(profile + "/user.js") << kFirefoxPreferences;
+    std::ofstream(profile + "/user.js") << firefoxCameraPreference(cameras) << kFirefoxPreferences;
     return {"/usr/bin/firefox-esr", "--headless", "--no-remote", "--profile", profile, url};
 }
 }  // namespace
@@ -64,14 +77,14 @@ const char* HeadlessBrowser::name(Kind kind) {
     return kind == Kind::Chromium ? "chromium" : "firefox";
 }
 
-HeadlessBrowser::HeadlessBrowser(Kind kind, const std::string& url) {
+HeadlessBrowser::HeadlessBrowser(Kind kind, const std::string& url, Cameras cameras) {
     std::string pattern =
         (std::filesystem::temp_directory_path() / "lumora-browser-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         return;
     }
     profile_ = pattern;
-    auto arguments = commandLine(kind, profile_, url);
+    auto arguments = commandLine(kind, cameras, profile_, url);
     std::vector<char*> argv;
     for (auto& argument : arguments) {
         argv.push_back(argument.data());

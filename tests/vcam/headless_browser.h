@@ -4,14 +4,16 @@
 
 #include <string>
 
-// A real browser, headless, with a fresh profile and its PipeWire camera
-// switched on, opening one page; camera access is granted without asking.
+// A real browser, headless, with a fresh profile, opening one page; camera
+// access is granted without asking. Its cameras come through PipeWire (the
+// desktop's portal) or, with that left off, straight from the V4L2 devices.
 // Ended (with every process it started) when the object goes.
 class HeadlessBrowser {
 public:
     enum class Kind { Chromium, Firefox };
+    enum class Cameras { PipeWire, V4l2 };
 
-    HeadlessBrowser(Kind kind, const std::string& url);
+    HeadlessBrowser(Kind kind, const std::string& url, Cameras cameras = Cameras::PipeWire);
     ~HeadlessBrowser();
     HeadlessBrowser(const HeadlessBrowser&) = delete;
     HeadlessBrowser& operator=(const HeadlessBrowser&) = delete;
