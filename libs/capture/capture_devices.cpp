@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -38,8 +39,8 @@ int32_t highestRate(int fd, uint32_t fourcc, uint32_t width, uint32_t height) {
         if (interval.type != V4L2_FRMIVAL_TYPE_DISCRETE || interval.discrete.numerator == 0) {
             break;
         }
-        best = std::max(best, static_cast<int32_t>(interval.discrete.denominator /
-                                                   interval.discrete.numerator));
+        best = std::max(
+            best, frameRateOfInterval(interval.discrete.numerator, interval.discrete.denominator));
     }
     return best;
 }
@@ -83,6 +84,21 @@ std::vector<std::string> videoNodesInOrder() {
     return paths;
 }
 }  // namespace
+
+int32_t frameRateOfInterval(uint32_t numerator, uint32_t denominator) {
+    if (numerator == 0) {
+        return 0;
+    }
+    // A rate counts as what the camera reaches, so 12.5 fps is 12; but the
+    // broadcast family's N x 1000/1001 (29.97, 59.94, 23.976) is N: such a
+    // camera keeps up with an N fps mode.
+    uint64_t whole = denominator / numerator;
+    uint64_t next = whole + 1;
+    if (static_cast<uint64_t>(denominator) * 1001 >= next * numerator * 1000) {
+        whole = next;
+    }
+    return static_cast<int32_t>(std::min<uint64_t>(whole, INT32_MAX));
+}
 
 std::optional<CaptureDevice> probeV4l2Device(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);

@@ -43,5 +43,10 @@ std::optional<CaptureDevice> probeV4l2Device(const std::string& path);
 // each one's frames for the first M milliseconds after it starts.
 std::vector<CaptureDevice> testCameras();
 
+// The whole rate a frame interval of numerator/denominator seconds (as V4L2
+// gives it) reaches: 2/25 s (12.5 fps) is 12, but 1001/30000 s (29.97 fps,
+// the broadcast form of 30) is 30. 0 for a zero numerator (not known).
+int32_t frameRateOfInterval(uint32_t numerator, uint32_t denominator);
+
 // The fourcc as text, "YUYV", "MJPG".
 std::string fourccText(uint32_t fourcc);

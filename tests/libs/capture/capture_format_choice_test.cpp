@@ -42,3 +42,25 @@ TEST(CaptureFormatChoiceTest, TheNearestSizeInTheFormatThatReachesTheRate) {
     EXPECT_EQ(describe(chooseCaptureFormat({{kRaw, 0, 0, 0}}, 1280, 720, 30)), "none");
     EXPECT_EQ(describe(chooseCaptureFormat({}, 1280, 720, 30)), "none");
 }
+
+// Cameras of the NTSC lineage give their frame interval as 1001/30000 s
+// (29.97 fps): that keeps up with a 30 fps mode, so raw is not passed over;
+// any other fraction of a frame is not reached.
+TEST(CaptureFormatChoiceTest, ANtscIntervalCountsAsItsWholeRate) {
+    EXPECT_EQ(frameRateOfInterval(1001, 30000), 30);
+    EXPECT_EQ(frameRateOfInterval(1001, 15000), 15);
+    EXPECT_EQ(frameRateOfInterval(1, 30), 30);
+    EXPECT_EQ(frameRateOfInterval(1001, 60000), 60);
+    EXPECT_EQ(frameRateOfInterval(1001, 24000), 24);
+    EXPECT_EQ(frameRateOfInterval(1, 5), 5);
+    EXPECT_EQ(frameRateOfInterval(2, 25), 12) << "12.5 fps reaches 12, not 13";
+    EXPECT_EQ(frameRateOfInterval(1, 4000000000u), INT32_MAX);
+    EXPECT_EQ(frameRateOfInterval(0, 30), 0) << "no interval: the rate is not known";
+
+    // Raw at 29.97, MJPG at a plain 30: raw keeps up, nothing to decode.
+    const std::vector<CaptureFormat> ntsc = {
+        {kRaw, 640, 480, frameRateOfInterval(1001, 30000)},
+        {kJpeg, 640, 480, frameRateOfInterval(1, 30)},
+    };
+    EXPECT_EQ(describe(chooseCaptureFormat(ntsc, 640, 480, 30)), "YUYV 640x480@30");
+}
