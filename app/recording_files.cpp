@@ -9,6 +9,7 @@
 namespace recording_files {
 namespace {
 const char* const kTemporarySuffix = ".flv_tmp";
+const QLatin1StringView kSavedSuffix(".flv");
 }  // namespace
 
 QString folder() {
@@ -19,6 +20,15 @@ QString folder() {
 
 QString temporaryPath(const QDateTime& start) {
     return folder() + start.toString("yyyyMMddhhmmsszzz") + kTemporarySuffix;
+}
+
+QString savedAsPath(const QString& chosen) {
+    if (chosen.endsWith(kSavedSuffix, Qt::CaseInsensitive)) {
+        return chosen;
+    }
+    // "clip." would otherwise become "clip..flv".
+    QString stem = chosen.endsWith('.') ? chosen.chopped(1) : chosen;
+    return stem + kSavedSuffix;
 }
 
 bool isUnsaved(const QString& path) { return path.endsWith(kTemporarySuffix); }

@@ -16,6 +16,11 @@ QString folder();
 // The temporary name of a recording started at `start` (local time).
 QString temporaryPath(const QDateTime& start);
 
+// The file a recording "saved as" `chosen` is written to: `chosen` when it
+// ends in ".flv" (in any case), else `chosen` with ".flv" added, since the
+// recording is FLV whatever name was typed and the players go by the name.
+QString savedAsPath(const QString& chosen);
+
 // Whether `path` names a recording that was not saved yet.
 bool isUnsaved(const QString& path);
 

@@ -5,6 +5,7 @@
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
+#include "app/recording_files.h"
 #include "engine/play_graph.h"
 #include "outputs/video_wnd_output.h"
 #include "sources/video_file_source.h"
@@ -216,7 +217,7 @@ void VideoPreviewDlg::onBtnSaveAs() {
     }
     decided_ = true;
     finishPlayback();
-    emit sig_saveAs(path_, name);
+    emit sig_saveAs(path_, recording_files::savedAsPath(name));
     closeAfter();
 }
 

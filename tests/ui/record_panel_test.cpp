@@ -287,13 +287,14 @@ TEST_F(RecordPanelTest, DeletingAndSavingAsKeepEveryRecordingWhereItBelongs) {
 
     VideoPreviewDlg* savedAs = record(panel, 1);
     QString first = savedAs->path();
-    chooser.answer = QString::fromStdString(elsewhere.file("mine.flv"));
+    chooser.answer = QString::fromStdString(elsewhere.file("mine"));  // typed without ".flv"
+    QString saved = QString::fromStdString(elsewhere.file("mine.flv"));
     savedAs->button("record/btn_saveas.png")->click();
-    EXPECT_TRUE(waitFor([&] { return panel.list()->paths().contains(chooser.answer); }))
+    EXPECT_TRUE(waitFor([&] { return panel.list()->paths().contains(saved); }))
         << "copied off the window's thread, then listed";
-    EXPECT_TRUE(QFile::exists(chooser.answer));
+    EXPECT_TRUE(QFile::exists(saved));
+    EXPECT_FALSE(QFile::exists(chooser.answer)) << "no file without the extension";
     EXPECT_FALSE(QFile::exists(first));
-    EXPECT_TRUE(panel.list()->paths().contains(chooser.answer));
 
     VideoPreviewDlg* clash = record(panel, 1);
     QString second = clash->path();
@@ -311,21 +312,22 @@ TEST_F(RecordPanelTest, DeletingAndSavingAsKeepEveryRecordingWhereItBelongs) {
     auto connection =
         QObject::connect(BoxSiteListener::instance(), &BoxSiteListener::sig_videoFileRemove,
                          [&](QString path) { removed.push_back(path); });
-    panel.list()->itemOf(chooser.answer)->setSelected(true);
+    ASSERT_NE(panel.list()->itemOf(saved), nullptr);
+    panel.list()->itemOf(saved)->setSelected(true);
     panel.list()->itemOf(second)->setSelected(true);
     {
         MessageAnswer no(QMessageBox::No);
         panel.deleteButton()->click();
         EXPECT_EQ(no.text, "确定删除本地文件？");
     }
-    EXPECT_TRUE(QFile::exists(chooser.answer)) << "No keeps the files";
+    EXPECT_TRUE(QFile::exists(saved)) << "No keeps the files";
     {
         MessageAnswer yes(QMessageBox::Yes);
         panel.deleteButton()->click();
     }
-    EXPECT_FALSE(QFile::exists(chooser.answer));
+    EXPECT_FALSE(QFile::exists(saved));
     EXPECT_FALSE(QFile::exists(second));
-    EXPECT_EQ(removed, (std::vector<QString>{chooser.answer, second}));
+    EXPECT_EQ(removed, (std::vector<QString>{saved, second}));
     EXPECT_TRUE(panel.list()->paths().isEmpty());
     QObject::disconnect(connection);
     CustomFileDialog::setChooser(nullptr);
