@@ -258,7 +258,9 @@ TEST_F(GraphFixture, TheGraphKeepsTickingWhileASourceStartsOrStops) {
     EXPECT_TRUE(camera.IsRunning());
     EXPECT_FALSE(previous.IsRunning()) << "the others are stopped after it";
     EXPECT_EQ(graph->FrontSourceType(), SOURCE_TYPE_CAMERA);
-    EXPECT_LT(output.longestGap(), std::chrono::milliseconds(500));
+    // A graph held up by Start would show the gate's whole 5 s as one gap.
+    EXPECT_LT(output.longestGap(), std::chrono::seconds(3))
+        << "longest gap " << output.longestGap().count() << " ms";
 
     // Taking the front away and starting the next waits the same way.
     output.clear();
