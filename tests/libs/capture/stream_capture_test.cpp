@@ -78,11 +78,20 @@ TEST_F(StreamCaptureTest, PlaysTheListInOrderWithStreamEndsBetweenAndStartsOver)
     }
     // One second at 15 fps per file: about 15 frames each, paced, not raced.
     EXPECT_GE(frames, 3u * 12u);
-    auto entries = log.entries();
-    auto firstEnd =
-        std::find_if(entries.begin(), entries.end(), [](auto& e) { return e.streamEnd; });
-    ASSERT_NE(firstEnd, entries.end());
-    EXPECT_GT(firstEnd->when - entries.front().when, 700ms) << "frames come at the file's rate";
+    // Paced, the three files take 3 s from the first picture to the third
+    // end, however late a picture is handed on; raced, far less. Half of it
+    // leaves room for a first picture that came late on a busy machine.
+    std::vector<FrameLog::Entry> ends;
+    for (const auto& entry : log.entries()) {
+        if (entry.streamEnd) {
+            ends.push_back(entry);
+        }
+    }
+    ASSERT_GE(ends.size(), 3u);
+    auto played = ends[2].when - log.entries().front().when;
+    EXPECT_GT(played, 1500ms)
+        << "frames come at the file's rate: three files in "
+        << std::chrono::duration_cast<std::chrono::milliseconds>(played).count() << " ms";
 }
 
 TEST_F(StreamCaptureTest, AFileAloneInTheListPlaysFromItsStartEachTime) {
@@ -108,8 +117,13 @@ TEST_F(StreamCaptureTest, AFileAloneInTheListPlaysFromItsStartEachTime) {
             ends.push_back(entry);
         }
     }
+    // Half the file's length: a late first end shortens the span, a raced
+    // pass makes it far shorter still.
     ASSERT_GE(ends.size(), 2u);
-    EXPECT_GT(ends[1].when - ends[0].when, 3s);
+    auto pass = ends[1].when - ends[0].when;
+    EXPECT_GT(pass, 2s) << "the second pass took "
+                        << std::chrono::duration_cast<std::chrono::milliseconds>(pass).count()
+                        << " ms";
 }
 
 TEST_F(StreamCaptureTest, RandomModePlaysEveryFile) {
