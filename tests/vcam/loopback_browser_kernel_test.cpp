@@ -256,20 +256,3 @@ INSTANTIATE_TEST_SUITE_P(Browsers, LoopbackBrowserKernelTest,
                              return info.param.kind == Kind::Chromium ? "ChromiumOnTheFirst"
                                                                       : "FirefoxOnTheSecond";
                          });
-
-// Both browsers at once, Firefox on the second device and Chromium on the
-// first, each reading its own. Firefox opens its camera before Chromium
-// starts: with Chromium already rendering on both emulated processors,
-// Firefox did not get as far as running the page in four minutes.
-TEST(LoopbackBrowsersKernelTest, FirefoxAndChromiumEachReadTheirOwnDeviceAtOnce) {
-    FedDevices feed;
-    ASSERT_EQ(feed.devices.size(), 2u);
-    ASSERT_TRUE(feed.graph.started());
-    ASSERT_TRUE(feed.fed()) << feed.feeder.messages();
-    Viewer firefox(Kind::Firefox, kSecondLabel);
-    ASSERT_EQ(firefox.openedLabel(kBrowserStart), kSecondLabel) << firefox.failure();
-    Viewer chromium(Kind::Chromium, kFirstLabel);
-    expectMarkedPicturesInOrder(chromium);
-    expectMarkedPicturesInOrder(firefox);
-    EXPECT_TRUE(feed.feeder.running()) << feed.feeder.messages();
-}
