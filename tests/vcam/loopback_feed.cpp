@@ -42,6 +42,11 @@ MarkedGraph::MarkedGraph() {
     started_ = started_ && process_.readLine(&line, 60s) && line == "writing";
 }
 
+void MarkedGraph::kill() {
+    process_.signal(SIGKILL);
+    process_.wait();
+}
+
 VCamFeeder::VCamFeeder(std::vector<std::string> arguments) : log_(scratch_.file("vcam.log")) {
     std::string command = "exec " + programBeside("lumora-vcam");
     for (const auto& argument : arguments) {
@@ -50,11 +55,14 @@ VCamFeeder::VCamFeeder(std::vector<std::string> arguments) : log_(scratch_.file(
     started_ = process_.spawn("/bin/sh", {"-c", command + " 2>" + log_});
 }
 
-VCamFeeder::~VCamFeeder() {
-    if (process_.pid() > 0) {
-        process_.signal(SIGTERM);
-        process_.wait(20s);
+VCamFeeder::~VCamFeeder() { stop(SIGTERM); }
+
+int VCamFeeder::stop(int signal) {
+    if (process_.pid() <= 0) {
+        return -1;
     }
+    process_.signal(signal);
+    return process_.wait(20s);
 }
 
 bool VCamFeeder::running() { return process_.pid() > 0 && process_.wait(0ms) == -1; }

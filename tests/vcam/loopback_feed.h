@@ -11,11 +11,13 @@
 
 // Lumora's graph in a process of its own: the placeholder, marked last by a
 // BrowserMarker, written to the virtual camera channel at 15 pictures a
-// second until the object goes.
+// second until the object goes or it is killed.
 class MarkedGraph {
 public:
     MarkedGraph();
     bool started() const { return started_; }
+    // Ends it with SIGKILL, as a crash would, the channel left as it was.
+    void kill();
 
 private:
     ChildProcess process_;
@@ -33,6 +35,8 @@ public:
 
     bool started() const { return started_; }
     bool running();
+    // Sends `signal` and returns how it ended (as ChildProcess::wait does).
+    int stop(int signal);
     std::string messages() const { return contentsOf(log_); }
 
 private:

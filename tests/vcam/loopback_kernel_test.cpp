@@ -26,6 +26,7 @@
 #include "tests/support/test_media.h"
 #include "tests/vcam/browser_marker.h"
 #include "tests/vcam/loopback_consumer.h"
+#include "tests/vcam/loopback_feed.h"
 #include "tests/vcam/mode_feeder.h"
 #include "vcam/loopback_device.h"
 
@@ -33,87 +34,6 @@ namespace {
 using namespace std::chrono_literals;
 using Kind = LoopbackConsumer::Kind;
 namespace fs = std::filesystem;
-
-constexpr const char* kLabel = "Lumora直播伴侣";
-constexpr const char* kLoad =
-    "modprobe v4l2loopback devices=2 exclusive_caps=1,1 "
-    "card_label='Lumora直播伴侣,Lumora直播伴侣 2'";
-
-VideoOutput* virtualCamera() { return VCamOutput::instance(); }
-
-bool capturing(const std::string& device) { return loopbackCaptureSize(device).has_value(); }
-
-// Loads the module as the README says and returns its two devices.
-std::vector<std::string> loadLoopback() {
-    EXPECT_EQ(std::system(kLoad), 0);
-    auto devices = findVideoDevicesByLabelPrefix(kLabel);
-    EXPECT_EQ(devices.size(), 2u);
-    return devices;
-}
-
-// Lumora's graph in a process of its own: the placeholder, marked last,
-// written to the virtual camera channel at 15 pictures a second.
-class MarkedGraph {
-public:
-    MarkedGraph() {
-        started_ = process_.fork([](int out) {
-            PlayGraph::SetDefaultOutputProvider(&virtualCamera);
-            ImageVideoSource placeholder;
-            BrowserMarker marker;
-            PlayGraph* graph = PlayGraph::Instance();
-            graph->SetPlaceholderSource(&placeholder);
-            graph->SetFrameRate(15);
-            graph->AddEffect(&marker);
-            graph->Start();
-            writeAll(out, "writing\n");
-            for (;;) {
-                pause();
-            }
-            return 0;
-        });
-        std::string line;
-        started_ = started_ && process_.readLine(&line, 60s) && line == "writing";
-    }
-    bool started() const { return started_; }
-    void kill() {
-        process_.signal(SIGKILL);
-        process_.wait();
-    }
-
-private:
-    ChildProcess process_;
-    bool started_ = false;
-};
-
-// lumora-vcam with the given arguments, its messages kept in a file.
-class Feeder {
-public:
-    explicit Feeder(std::vector<std::string> arguments) : log_(scratch_.file("vcam.log")) {
-        arguments.push_back("2>" + log_);
-        std::string command = programBeside("lumora-vcam");
-        for (const auto& argument : arguments) {
-            command += " " + argument;
-        }
-        started_ = process_.spawn("/bin/sh", {"-c", "exec " + command});
-    }
-    ~Feeder() { stop(SIGTERM); }
-    bool started() const { return started_; }
-    int stop(int signal) {
-        if (process_.pid() <= 0) {
-            return -1;
-        }
-        process_.signal(signal);
-        return process_.wait(20s);
-    }
-    bool running() { return process_.pid() > 0 && process_.wait(0ms) == -1; }
-    std::string messages() const { return contentsOf(log_); }
-
-private:
-    ScratchDir scratch_;
-    std::string log_;
-    ChildProcess process_;
-    bool started_ = false;
-};
 
 // Marked numbers of the next `count` pictures a consumer reads (pictures
 // without the marker are left out); the first failure to read ends it.
@@ -195,11 +115,11 @@ bool acceptsFormat(const std::string& device) {
 // the top).
 TEST(LoopbackKernelTest, EveryConsumerReadsLumorasMarkedPicturesInOrder) {
     ScopedRuntimeDir runtime;
-    auto devices = loadLoopback();
+    auto devices = loadLabelledLoopback();
     ASSERT_EQ(devices.size(), 2u);
     MarkedGraph graph;
     ASSERT_TRUE(graph.started());
-    Feeder feeder({"--auto"});
+    VCamFeeder feeder({"--auto"});
     ASSERT_TRUE(eventually([&] { return capturing(devices[0]) && capturing(devices[1]); }, 30s))
         << feeder.messages();
 
@@ -236,13 +156,13 @@ TEST(LoopbackKernelTest, EveryConsumerReadsLumorasMarkedPicturesInOrder) {
 // again. Every start feeds the device.
 TEST(LoopbackKernelTest, EveryStartFeedsTheDeviceWithOrWithoutAReader) {
     ScopedRuntimeDir runtime;
-    auto devices = loadLoopback();
+    auto devices = loadLabelledLoopback();
     ASSERT_EQ(devices.size(), 2u);
     MarkedGraph graph;
     ASSERT_TRUE(graph.started());
     std::unique_ptr<LoopbackConsumer> reader;
     for (int start = 0; start < 5; ++start) {
-        Feeder feeder({"--auto"});
+        VCamFeeder feeder({"--auto"});
         ASSERT_TRUE(eventually([&] { return capturing(devices[0]); }, 30s))
             << "start " << start << ": " << feeder.messages();
         if (start == 1) {
@@ -268,14 +188,14 @@ TEST(LoopbackKernelTest, EveryStartFeedsTheDeviceWithOrWithoutAReader) {
 // until revived; lumora-vcam revives it without root's help and feeds it.
 TEST(LoopbackKernelTest, ASpentDeviceIsRevived) {
     ScopedRuntimeDir runtime;
-    auto devices = loadLoopback();
+    auto devices = loadLabelledLoopback();
     ASSERT_EQ(devices.size(), 2u);
     spendDevice(devices[0]);
     ASSERT_FALSE(acceptsFormat(devices[0])) << "the old call sequence no longer spends a device";
 
     MarkedGraph graph;
     ASSERT_TRUE(graph.started());
-    Feeder feeder({"--auto"});
+    VCamFeeder feeder({"--auto"});
     ASSERT_TRUE(eventually([&] { return capturing(devices[0]); }, 30s)) << feeder.messages();
     LoopbackConsumer reader(Kind::Ffmpeg, devices[0]);
     EXPECT_TRUE(readsMarked(reader)) << feeder.messages();
@@ -311,12 +231,12 @@ std::string checkOf(const std::string& device) {
 // --check says so, and once the program lets go the device takes the size.
 TEST(LoopbackKernelTest, ModeChangesTakeTheNewSizeWhenFreeAndLetterboxWhenHeld) {
     ScopedRuntimeDir runtime;
-    auto devices = loadLoopback();
+    auto devices = loadLabelledLoopback();
     ASSERT_EQ(devices.size(), 2u);
     const std::string device = devices[0];
     ModeFeeder modes({k480p, k720p, k1080p, k480p, k720p});
     ASSERT_TRUE(modes.started());
-    Feeder feeder({"--device", device});
+    VCamFeeder feeder({"--device", device});
     ASSERT_TRUE(eventually([&] { return capturing(device); }, 30s)) << feeder.messages();
 
     for (FeedMode mode : {k720p, k1080p, k480p}) {
@@ -372,11 +292,11 @@ TEST(LoopbackKernelTest, ModeChangesTakeTheNewSizeWhenFreeAndLetterboxWhenHeld) 
 // pictures again once the graph is back.
 TEST(LoopbackKernelTest, ConsumersLiveThroughAKilledLumora) {
     ScopedRuntimeDir runtime;
-    auto devices = loadLoopback();
+    auto devices = loadLabelledLoopback();
     ASSERT_EQ(devices.size(), 2u);
     auto graph = std::make_unique<MarkedGraph>();
     ASSERT_TRUE(graph->started());
-    Feeder feeder({"--auto"});
+    VCamFeeder feeder({"--auto"});
     ASSERT_TRUE(eventually([&] { return capturing(devices[1]); }, 30s)) << feeder.messages();
     LoopbackConsumer ffmpeg(Kind::Ffmpeg, devices[0]);
     LoopbackConsumer gstreamer(Kind::GStreamer, devices[1]);
@@ -416,9 +336,9 @@ TEST(LoopbackKernelTest, ThePackagedFilesMakeTheCamerasAndTheServiceKeepsThem) {
     ASSERT_EQ(std::system(("cmake --install " + build + " --prefix /usr >/dev/null").c_str()), 0);
     ASSERT_TRUE(fs::exists("/usr/lib/modules-load.d/lumora.conf"));
     ASSERT_EQ(std::system("/lib/systemd/systemd-modules-load"), 0);
-    auto devices = findVideoDevicesByLabelPrefix(kLabel);
+    auto devices = findVideoDevicesByLabelPrefix("Lumora直播伴侣");
     ASSERT_EQ(devices.size(), 2u);
-    EXPECT_EQ(videoDeviceLabel(devices[1]), std::string(kLabel) + " 2");
+    EXPECT_EQ(videoDeviceLabel(devices[1]), std::string("Lumora直播伴侣 2"));
     EXPECT_NE(contentsOf("/sys/module/v4l2loopback/parameters/exclusive_caps").find('Y'),
               std::string::npos);
     EXPECT_FALSE(offersCapture(devices[0])) << "no producer yet: exclusive_caps hides it";
