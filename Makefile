@@ -29,7 +29,7 @@ test-main: build
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DLUMORA_ENGINE_ONLY=ON -DLUMORA_SANITIZE=thread
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
-	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tools/tsan-suppressions.txt" \
 		ctest --test-dir $(TSAN_BUILD) --output-on-failure
 
 # The virtual camera reader's block checks under libFuzzer for 60 s, in a
