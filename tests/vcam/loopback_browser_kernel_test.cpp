@@ -23,6 +23,7 @@
 #include "tests/support/runtime_dir.h"
 #include "tests/vcam/headless_browser.h"
 #include "tests/vcam/loopback_feed.h"
+#include "tests/vcam/page_reports.h"
 #include "vcam/loopback_device.h"
 
 namespace {
@@ -56,34 +57,6 @@ std::string percentEncoded(const std::string& text) {
         }
     }
     return encoded;
-}
-
-// One picture as the page saw it (kinds as camera_page.html names them).
-struct Seen {
-    double t = 0;
-    std::string kind;
-    int frame = 0;
-    double delay = 0;
-    double error = 0;
-    int width = 0, height = 0;
-    bool live = true;
-};
-
-std::vector<Seen> seenIn(const std::vector<Post>& posts) {
-    std::vector<Seen> seen;
-    for (const auto& post : posts) {
-        if (post.path != "/events") {
-            continue;
-        }
-        const auto batch = QJsonDocument::fromJson(QByteArray::fromStdString(post.body)).array();
-        for (const auto& value : batch) {
-            QJsonObject o = value.toObject();
-            seen.push_back({o["t"].toDouble(), o["kind"].toString().toStdString(),
-                            o["frame"].toInt(), o["delay"].toDouble(), o["error"].toDouble(),
-                            o["w"].toInt(), o["h"].toInt(), o["live"].toBool()});
-        }
-    }
-    return seen;
 }
 
 // The pictures from the first marked one on ("none" reports left out).

@@ -34,6 +34,7 @@
 #include "tests/support/test_media.h"
 #include "tests/vcam/browser_marker.h"
 #include "tests/vcam/headless_browser.h"
+#include "tests/vcam/page_reports.h"
 
 namespace {
 using namespace std::chrono_literals;
@@ -89,34 +90,6 @@ void startWriter(ChildProcess& writer) {
     std::string line;
     ASSERT_TRUE(writer.readLine(&line, 20s));
     ASSERT_EQ(line, "writing");
-}
-
-// One picture as the page saw it.
-struct Seen {
-    double t = 0;      // wall-clock ms when the browser presented it
-    std::string kind;  // "lumora", "paused", "other", "none" (no picture in 200 ms), "ended"
-    int frame = 0;
-    double delay = 0;  // ms from composing to presenting
-    double error = 0;  // largest colour difference over the patches
-    int width = 0, height = 0;
-    bool live = true;
-};
-
-std::vector<Seen> seenIn(const std::vector<LocalWebServer::Post>& posts) {
-    std::vector<Seen> seen;
-    for (const auto& post : posts) {
-        if (post.path != "/events") {
-            continue;
-        }
-        const auto batch = QJsonDocument::fromJson(QByteArray::fromStdString(post.body)).array();
-        for (const auto& value : batch) {
-            QJsonObject o = value.toObject();
-            seen.push_back({o["t"].toDouble(), o["kind"].toString().toStdString(),
-                            o["frame"].toInt(), o["delay"].toDouble(), o["error"].toDouble(),
-                            o["w"].toInt(), o["h"].toInt(), o["live"].toBool()});
-        }
-    }
-    return seen;
 }
 
 std::vector<Seen> between(const std::vector<Seen>& seen, double from, double to) {
