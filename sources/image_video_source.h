@@ -9,8 +9,9 @@
 // A still picture decoded once at construction: the placeholder the graph
 // shows whenever the active source has nothing to show. By default it is the
 // program's own picture (resource ":/JPG/111"). A picture of another size is
-// scaled to the frame's size (640 x 480 unless set) bilinearly; it is stored
-// bottom row first.
+// scaled bilinearly to fit the frame's size (640 x 480 unless set) keeping its
+// shape, centred, with its outermost lines drawn on into the strips left over;
+// it is stored bottom row first.
 //
 // When the picture cannot be decoded (missing, corrupt, too large) the source
 // simply never has a frame.

@@ -123,3 +123,47 @@ TEST(ImageVideoSourceTest, RunningIsOnlyReported) {
     EXPECT_FALSE(placeholder.IsRunning());
     EXPECT_TRUE(placeholder.FrameValid()) << "the picture stays whatever the state";
 }
+
+// At 16:9 the placeholder keeps its shape: the middle of the frame is the
+// picture scaled by the same factor both ways, and the strips beside it go on
+// with the picture's outermost columns, so its disc stays round.
+TEST(ImageVideoSourceTest, WideFramesKeepThePicturesShape) {
+    QImage original = QImage(":/JPG/111").convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(original.size(), QSize(640, 480));
+    struct Mode {
+        int width, height, left;
+    };
+    for (Mode mode : {Mode{1280, 720, 160}, Mode{1920, 1080, 240}}) {
+        SCOPED_TRACE(mode.width);
+        ImageVideoSource placeholder;
+        placeholder.SetFrameSize(mode.width, mode.height);
+        std::vector<uint8_t> frame(placeholder.FrameSize());
+        ASSERT_TRUE(placeholder.CopyFrameIfValid(frame.data(), frame.size()));
+        const size_t rowBytes = VideoFrame::RowBytes(mode.width, 32);
+        auto at = [&](int x, int y) {
+            const uint8_t* row =
+                VideoFrame::PictureRow(frame.data(), rowBytes, mode.height, y);
+            return QColor(row[x * 4 + 2], row[x * 4 + 1], row[x * 4]);
+        };
+        // Bilinear scaling differs from Qt's smooth scaling by a few levels
+        // per channel; a stretched picture misses by far more around the
+        // disc, the camera mark and the letters.
+        QImage uniform = original.scaled(mode.width - 2 * mode.left, mode.height,
+                                         Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        double difference = 0;
+        for (int y = 0; y < uniform.height(); ++y) {
+            for (int x = 0; x < uniform.width(); ++x) {
+                QColor want = uniform.pixelColor(x, y), got = at(mode.left + x, y);
+                difference += std::abs(want.red() - got.red()) +
+                              std::abs(want.green() - got.green()) +
+                              std::abs(want.blue() - got.blue());
+            }
+        }
+        EXPECT_LT(difference / (uniform.width() * uniform.height() * 3), 2.0);
+        // The strips repeat the outermost columns, line by line.
+        for (int y : {0, mode.height / 3, mode.height - 1}) {
+            EXPECT_EQ(at(0, y), at(mode.left, y)) << "line " << y;
+            EXPECT_EQ(at(mode.width - 1, y), at(mode.width - mode.left - 1, y)) << "line " << y;
+        }
+    }
+}
