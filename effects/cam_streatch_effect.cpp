@@ -19,29 +19,35 @@ LUMORA_VECTORISED void blendRows(const uint8_t* __restrict upper, const uint8_t*
 }  // namespace
 
 CamStreatchEffect::CamStreatchEffect(int value) : VideoEffect(EFFECT_ORDER_DEFAULT) {
+    layouts_[0].width = VideoFrame::kWidth;
+    layouts_[0].height = VideoFrame::kHeight;
     setValue(value);
 }
 
 void CamStreatchEffect::setValue(int value) {
     ScopedLock guard(lock_);
     value_ = value;
-    layOut(pictureWidth_, pictureHeight_);
+    for (Layout& layout : layouts_) {
+        if (layout.width > 0) {
+            layOut(layout);
+        }
+    }
 }
 
-void CamStreatchEffect::layOut(int32_t w, int32_t h) {
-    pictureWidth_ = w;
-    pictureHeight_ = h;
-    stretched_.release();
-    band_ = cv::Rect();
-    rows_.clear();
+void CamStreatchEffect::layOut(Layout& layout) {
+    const int32_t w = layout.width, h = layout.height;
+    layout.stretched.release();
+    layout.band = cv::Rect();
+    layout.rows.clear();
+    ++layoutsMade_;
     if (value_ <= 0) {
         return;
     }
     int bandHeight = (h * h) / (h + (h * value_) / 100);
-    stretched_.create(h, w, CV_8UC4);
-    band_ = cv::Rect(0, (h - bandHeight) / 2, w, bandHeight);
+    layout.stretched.create(h, w, CV_8UC4);
+    layout.band = cv::Rect(0, (h - bandHeight) / 2, w, bandHeight);
     const double scale = static_cast<double>(bandHeight) / h;
-    rows_.reserve(static_cast<size_t>(h));
+    layout.rows.reserve(static_cast<size_t>(h));
     for (int row = 0; row < h; ++row) {
         double at = (row + 0.5) * scale - 0.5;
         int upper = static_cast<int>(std::floor(at));
@@ -51,9 +57,24 @@ void CamStreatchEffect::layOut(int32_t w, int32_t h) {
             weight = 0;
         }
         int lower = std::min(upper + 1, bandHeight - 1);
-        rows_.push_back({band_.y + std::min(upper, bandHeight - 1), band_.y + lower,
-                         static_cast<uint16_t>(weight)});
+        layout.rows.push_back({layout.band.y + std::min(upper, bandHeight - 1),
+                               layout.band.y + lower, static_cast<uint16_t>(weight)});
     }
+}
+
+CamStreatchEffect::Layout& CamStreatchEffect::layoutFor(int32_t width, int32_t height) {
+    for (size_t i = 0; i < layouts_.size(); ++i) {
+        if (layouts_[i].width == width && layouts_[i].height == height) {
+            lastUsed_ = i;
+            return layouts_[i];
+        }
+    }
+    lastUsed_ = (lastUsed_ + 1) % layouts_.size();
+    Layout& layout = layouts_[lastUsed_];
+    layout.width = width;
+    layout.height = height;
+    layOut(layout);
+    return layout;
 }
 
 int CamStreatchEffect::value() const {
@@ -63,7 +84,12 @@ int CamStreatchEffect::value() const {
 
 cv::Rect CamStreatchEffect::band() const {
     ScopedLock guard(lock_);
-    return band_;
+    return layouts_[lastUsed_].band;
+}
+
+int CamStreatchEffect::layoutsMade() const {
+    ScopedLock guard(lock_);
+    return layoutsMade_;
 }
 
 void CamStreatchEffect::Process(uint8_t* data, size_t size, int32_t width, int32_t height) {
@@ -72,17 +98,13 @@ void CamStreatchEffect::Process(uint8_t* data, size_t size, int32_t width, int32
         size < static_cast<size_t>(width) * height * 4) {
         return;
     }
-    // The rows are laid out again only when the output mode changes the
-    // picture's size, so the same share of the picture is stretched at
-    // every size.
-    if (width != pictureWidth_ || height != pictureHeight_) {
-        layOut(width, height);
-    }
+    // The same share of the picture is stretched at every size.
+    Layout& layout = layoutFor(width, height);
     const size_t rowBytes = static_cast<size_t>(width) * 4;
     for (int row = 0; row < height; ++row) {
-        const RowBlend& blend = rows_[static_cast<size_t>(row)];
+        const RowBlend& blend = layout.rows[static_cast<size_t>(row)];
         blendRows(data + blend.upper * rowBytes, data + blend.lower * rowBytes, blend.lowerWeight,
-                  stretched_.ptr<uint8_t>(row), rowBytes);
+                  layout.stretched.ptr<uint8_t>(row), rowBytes);
     }
-    std::memcpy(data, stretched_.data, rowBytes * height);
+    std::memcpy(data, layout.stretched.data, rowBytes * height);
 }

@@ -2,6 +2,7 @@
 
 #include <opencv2/core.hpp>
 
+#include <array>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -11,12 +12,16 @@
 // Face slimming: cuts a band out of the middle of the picture and stretches
 // it to the full height, so faces look slimmer. The value is the stretch in
 // percent; 0 or less leaves frames alone. The band is the same share of the
-// picture at every size: its rows are laid out for the size of the pictures
-// it last saw (640 x 480 until then). The width does not change, so the
-// stretch is a vertical bilinear interpolation (as OpenCV's linear resize
-// places its samples), with weights in 1/256 steps.
+// picture at every size. The width does not change, so the stretch is a
+// vertical bilinear interpolation (as OpenCV's linear resize places its
+// samples), with weights in 1/256 steps.
 //
-// Threads: Process runs on a camera's delivery thread, setValue on the
+// One effect serves both cameras, whose pictures may differ in size (an HD
+// main camera beside a 640 x 480 inset), so it keeps one layout per size,
+// two at most: rows and a scratch picture are made when a size is first seen
+// or the value changes, never per frame while the sizes stay.
+//
+// Threads: Process runs on the cameras' delivery threads, setValue on the
 // user-interface thread; one lock covers both.
 class CamStreatchEffect : public VideoEffect {
 public:
@@ -25,8 +30,12 @@ public:
     void setValue(int value);
     int value() const;
     // The band that is stretched: x, y (in memory rows), width, height, for
-    // the last picture size seen. Empty while inert.
+    // the last picture size seen (640 x 480 until a picture comes). Empty
+    // while inert.
     cv::Rect band() const;
+    // How many times rows were laid out since construction: once per value
+    // and size in use, and once more whenever a third size pushes one out.
+    int layoutsMade() const;
 
     void Process(uint8_t* data, size_t size, int32_t width, int32_t height) override;
 
@@ -39,14 +48,24 @@ private:
         uint16_t lowerWeight;
     };
 
-    // Works out the band and the row blends for pictures of this size.
-    void layOut(int32_t width, int32_t height);
+    // The band, the row blends and the scratch picture for one size.
+    struct Layout {
+        int32_t width = 0;
+        int32_t height = 0;
+        cv::Rect band;
+        std::vector<RowBlend> rows;
+        cv::Mat stretched;  // one BGRx picture, kept while active
+    };
 
-    mutable std::mutex lock_;  // guards the value, the layout and the stretched image
+    // Works out the band and the row blends for pictures of the layout's size.
+    void layOut(Layout& layout);
+    // The layout for this size, laid out anew in the one used least recently
+    // when neither has it.
+    Layout& layoutFor(int32_t width, int32_t height);
+
+    mutable std::mutex lock_;  // guards the value, the layouts and their scratch pictures
     int value_ = 0;
-    int32_t pictureWidth_ = VideoFrame::kWidth;
-    int32_t pictureHeight_ = VideoFrame::kHeight;
-    cv::Rect band_;
-    std::vector<RowBlend> rows_;
-    cv::Mat stretched_;  // one BGRx picture, kept while active
+    std::array<Layout, 2> layouts_;
+    size_t lastUsed_ = 0;  // index into layouts_ of the size last processed
+    int layoutsMade_ = 0;
 };

@@ -288,3 +288,38 @@ TEST(GeometryEffectsTest, StretchAndInsetCoverTheSameShareOfThePictureAtEverySiz
     EXPECT_EQ(stretch.band(), standardBand);
     EXPECT_EQ(inset.insetRect(), cv::Rect(415, 9, 213, 160));
 }
+
+// With the inset on in HD, one stretch serves a 1280 x 720 main camera and a
+// 640 x 480 inset camera, their frames interleaved. Each size is laid out
+// once, not once per frame, and each picture is stretched exactly as an
+// effect that only ever saw that size stretches it.
+TEST(CamStreatchEffectTest, TwoCamerasOfTwoSizesKeepTheirOwnLayouts) {
+    CamStreatchEffect shared(30), mainOnly(30), insetOnly(30);
+    auto mainPicture = heightShareFrame(1280, 720);
+    auto insetPicture = noiseFrame();
+    auto mainExpected = mainPicture, insetExpected = insetPicture;
+    mainOnly.Process(mainExpected.data(), mainExpected.size(), 1280, 720);
+    insetOnly.Process(insetExpected.data(), insetExpected.size(), 640, 480);
+
+    const int before = shared.layoutsMade();
+    for (int frame = 0; frame < 20; ++frame) {
+        auto main = mainPicture, inset = insetPicture;
+        shared.Process(main.data(), main.size(), 1280, 720);
+        shared.Process(inset.data(), inset.size(), 640, 480);
+        ASSERT_EQ(main, mainExpected) << "frame " << frame;
+        ASSERT_EQ(inset, insetExpected) << "frame " << frame;
+    }
+    EXPECT_EQ(shared.layoutsMade() - before, 1) << "only 1280 x 720 is new";
+
+    // A new strength lays out both sizes again, once each.
+    shared.setValue(60);
+    EXPECT_EQ(shared.layoutsMade() - before, 3);
+    auto main = mainPicture;
+    shared.Process(main.data(), main.size(), 1280, 720);
+    mainOnly.setValue(60);
+    auto mainAt60 = mainPicture;
+    mainOnly.Process(mainAt60.data(), mainAt60.size(), 1280, 720);
+    EXPECT_EQ(main, mainAt60);
+    EXPECT_EQ(shared.layoutsMade() - before, 3);
+    EXPECT_EQ(shared.band().height, mainOnly.band().height);
+}
