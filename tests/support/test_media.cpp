@@ -1,5 +1,7 @@
 #include "tests/support/test_media.h"
 
+#include "tests/support/frame_number_band.h"
+
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -38,13 +40,15 @@ bool makeTestVideo(const std::string& path, const TestVideo& video) {
     if (video.grain) {
         filters.push_back("noise=alls=12:allf=t");
     }
-    std::string filterOption;
+    std::string chain;
     for (const std::string& filter : filters) {
-        filterOption += (filterOption.empty() ? " -vf \"" : ",") + filter;
+        chain += (chain.empty() ? "" : ",") + filter;
     }
-    if (!filterOption.empty()) {
-        filterOption += "\"";
+    if (video.frameNumbers) {
+        chain = (chain.empty() ? "null" : chain) + "[body];" +
+                FrameNumberBand::overlayFilter(video.fps, video.seconds);
     }
+    std::string filterOption = chain.empty() ? "" : " -vf \"" + chain + "\"";
     std::string command = "ffmpeg -loglevel error -y " + picture + " " + sound + filterOption +
                           " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g 15 " +
                           (video.sound ? "-c:a aac -shortest " : "") + "-movflags +faststart \"" +

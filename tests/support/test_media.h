@@ -6,7 +6,8 @@
 // (a 440 Hz tone) in MP4. The picture is one body colour with a band of
 // another colour along its top rows, so that a frame read upside down is told
 // apart at once; an optional second colour takes over half-way through, so a
-// seek can be checked by what the picture shows.
+// seek can be checked by what the picture shows, and an optional band shows
+// each frame's number.
 struct TestVideo {
     double seconds = 1.0;
     int fps = 15;
@@ -17,6 +18,9 @@ struct TestVideo {
     // Fine noise over the picture, new in every frame: the file then takes
     // about 1.4 MB a second, so its first bytes hold only a moment of it.
     bool grain = false;
+    // Each frame's number in a band of black and white cells
+    // (tests/support/frame_number_band.h), to tell which frame is shown.
+    bool frameNumbers = false;
 };
 
 // False (with ffmpeg's complaint on stderr) when the file could not be made.
