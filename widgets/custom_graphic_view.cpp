@@ -11,7 +11,9 @@ CustomGraphicView::CustomGraphicView(QWidget* parent)
     : QGraphicsView(parent), scene_(new QGraphicsScene) {
     setScene(scene_);
     setMouseTracking(true);
-    setStyleSheet("background: transparent;border:0px");
+    // Scoped to the view: tool tips shown for the tiles take the view's style
+    // rules, and an unscoped transparent background made them black boxes.
+    setStyleSheet("QGraphicsView { background: transparent; border: 0px }");
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(scene_, &QGraphicsScene::selectionChanged, this,
             &CustomGraphicView::onSelectionChanged);

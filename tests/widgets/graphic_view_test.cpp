@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QGraphicsSceneMouseEvent>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QGraphicsWidget>
 #include <QPainter>
 #include <QSignalSpy>
@@ -175,4 +178,41 @@ TEST(PicItemTest, ANullPictureShowsTheTileColourAndTheFrameOfItsState) {
     ASSERT_EQ(listener.doubleClicks.size(), 1u);
     EXPECT_FALSE(listener.doubleClicks[0].isValid());
     scene.removeItem(&tile);
+}
+
+// A tile's tool tip (a bad file's name and reason) is shown for the view's
+// viewport, and the tip takes the style rules of the widgets it is shown
+// for: the view's own transparent background must not reach it, or the tip
+// is a black box on a desktop without a compositor.
+TEST(GraphicViewTest, ATilesToolTipIsOpaqueAndReadable) {
+    CustomGraphicView view;
+    view.resize(300, 200);
+    auto* tile = new PicItem(100, 80, QPixmap());
+    tile->setToolTip("my;clip 中文.png\nThe picture cannot be read");
+    view.scene()->addItem(tile);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+
+    QPoint over = view.mapFromScene(tile->boundingRect().center());
+    QHelpEvent help(QEvent::ToolTip, over, view.viewport()->mapToGlobal(over));
+    QApplication::sendEvent(view.viewport(), &help);
+    QWidget* tip = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->objectName() == "qtooltip_label" && top->isVisible())
+                tip = top;
+        return tip != nullptr;
+    }));
+    QImage shot = tip->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    int opaque = 0;
+    QColor background = shot.pixelColor(shot.width() - 3, shot.height() / 2);
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            opaque += qAlpha(shot.pixel(x, y)) == 255;
+    EXPECT_EQ(opaque, shot.width() * shot.height()) << "the tip's background is see-through";
+    QColor text = tip->palette().color(QPalette::ToolTipText);
+    EXPECT_GT(std::abs(background.lightness() - text.lightness()), 100)
+        << "background " << background.name().toStdString() << ", text "
+        << text.name().toStdString();
+    QToolTip::hideText();
 }
