@@ -100,9 +100,10 @@ MediaSite::~MediaSite() {
 
 bool MediaSite::isCameraOpen() const { return camera1_.source && camera1_.source->IsRunning(); }
 
-std::unique_ptr<CameraSource> MediaSite::makeCamera(const CameraSlot& slot) {
+std::unique_ptr<CameraSource> MediaSite::makeCamera(const CameraSlot& slot,
+                                                    const OutputMode& mode) {
     auto camera = std::make_unique<CameraSource>(static_cast<unsigned>(slot.deviceIndex),
-                                                 slot.width, slot.height);
+                                                 slot.width, slot.height, mode);
     // The failure comes on the capture's thread; the panels hear of it on
     // theirs, so the buttons show the camera closed and the lists refresh.
     camera->SetFailureObserver([] {
@@ -117,13 +118,17 @@ std::unique_ptr<CameraSource> MediaSite::makeCamera(const CameraSlot& slot) {
     return camera;
 }
 
-void MediaSite::openSlot(CameraSlot& slot) {
+// The camera is sized before it starts: starting it at another size and
+// resizing it afterwards would open the device twice.
+void MediaSite::openSlot(CameraSlot& slot, const OutputMode& mode) {
     if (!slot.source) {
-        slot.source = makeCamera(slot);
+        slot.source = makeCamera(slot, mode);
         if (slot.source->Start() != 0) {
             slot.source.reset();
         }
     } else if (!slot.source->IsRunning()) {
+        slot.source->SetFrameRate(mode.frameRate);
+        slot.source->SetFrameSize(mode.width, mode.height);
         slot.source->Start();
     }
 }
@@ -143,7 +148,7 @@ bool MediaSite::openCamera() {
     if (isCameraOpen()) {
         return true;
     }
-    openSlot(camera1_);
+    openSlot(camera1_, outputMode());
     if (!camera1_.source) {
         return false;
     }
@@ -187,7 +192,7 @@ MediaSite::CameraChoice MediaSite::cameraChoice(bool second) const {
 void MediaSite::showCameraProperty(int deviceIndex) {
     if (camera1_.deviceIndex == deviceIndex) {
         if (!camera1_.source) {
-            camera1_.source = makeCamera(camera1_);
+            camera1_.source = makeCamera(camera1_, outputMode());
         }
         camera1_.source->ShowProperty(nullptr);
     }
@@ -207,7 +212,9 @@ void MediaSite::toggleInset() {
         camera2_.source.reset();
         return;
     }
-    openSlot(camera2_);
+    // The inset is a small part of the picture: the second camera stays at
+    // the standard size in every mode.
+    openSlot(camera2_, kStandardMode);
     if (camera2_.source) {
         attachStretch();
         inset_ = std::make_unique<VideoEffectSmallVideo>(camera2_.source.get());

@@ -109,8 +109,10 @@ private:
     };
 
     MediaSite();
-    static std::unique_ptr<CameraSource> makeCamera(const CameraSlot& slot);
-    void openSlot(CameraSlot& slot);
+    // A camera made for the pictures of `mode`, so that it opens its device
+    // once, at their size.
+    static std::unique_ptr<CameraSource> makeCamera(const CameraSlot& slot, const OutputMode& mode);
+    void openSlot(CameraSlot& slot, const OutputMode& mode);
     void applyOutputMode();
     void attachStretch();
     VideoFileSource* videoFile() const;

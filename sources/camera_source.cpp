@@ -2,12 +2,15 @@
 
 #include "libs/capture/video_capture.h"
 
-CameraSource::CameraSource(unsigned deviceIndex, int32_t captureWidth, int32_t captureHeight)
+CameraSource::CameraSource(unsigned deviceIndex, int32_t captureWidth, int32_t captureHeight,
+                           const OutputMode& mode)
     : capture_(std::make_unique<VideoCapture>()),
       deviceIndex_(deviceIndex),
       captureWidth_(captureWidth),
-      captureHeight_(captureHeight) {
+      captureHeight_(captureHeight),
+      wantedRate_(mode.frameRate) {
     typeId_ = SOURCE_TYPE_CAMERA;
+    VideoSource::SetFrameSize(mode.width, mode.height);
     openCapture();
 }
 

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include "base/output_mode.h"
 #include "engine/effect_chain.h"
 #include "sources/delivered_source.h"
 
@@ -10,14 +11,18 @@ class QWidget;
 class VideoCapture;
 
 // A webcam as a source. The camera opens at construction and starts only on
-// Start. Its own effect chain (the face-slimming stretch) runs on every frame
-// on the capture thread, before the frame is stored.
+// Start. It is made for the pictures of the mode it is given, so a camera
+// brought up in a high-definition mode opens its device once, at that size,
+// rather than at 640 x 480 and then again. Its own effect chain (the
+// face-slimming stretch) runs on every frame on the capture thread, before
+// the frame is stored.
 //
 // Threads: every call comes from the user-interface thread; frames arrive on
 // the capture library's streaming thread.
 class CameraSource : public DeliveredSource {
 public:
-    CameraSource(unsigned deviceIndex, int32_t captureWidth, int32_t captureHeight);
+    CameraSource(unsigned deviceIndex, int32_t captureWidth, int32_t captureHeight,
+                 const OutputMode& mode = kStandardMode);
     ~CameraSource() override;
 
     // Opens another device or size; the camera stays stopped until Start.

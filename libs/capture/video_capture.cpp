@@ -132,6 +132,7 @@ int VideoCapture::Start() {
     // streaming thread: the receiver gets MSG_STREAM_END then. Waiting for the
     // first frame here would stall the calling thread (the user interface)
     // for as long as a slow camera warms up.
+    ++startedPipelines_;
     if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ||
         failed_) {
         debugLog("capture, %s could not start", device_.name.c_str());

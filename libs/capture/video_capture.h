@@ -67,6 +67,9 @@ public:
     // A failure while running also sends MSG_STREAM_END to the receiver.
     uint64_t DeliveredFrames() const;
     bool HasFailed() const { return failed_.load(); }
+    // How many times a pipeline was set playing since construction: each one
+    // opens the device and negotiates its format once.
+    uint64_t StartedPipelines() const { return startedPipelines_; }
     void SetLatencyObserver(FrameDelivery::LatencyObserver observer, void* context);
 
 private:
@@ -92,5 +95,6 @@ private:
     GstElement* pipeline_ = nullptr;
     BusWatcher bus_;
     std::atomic<bool> failed_{false};
-    gint64 warmupEnds_ = 0;  // monotonic microseconds; read on the streaming thread
+    gint64 warmupEnds_ = 0;          // monotonic microseconds; read on the streaming thread
+    uint64_t startedPipelines_ = 0;  // the control thread's own
 };

@@ -3,8 +3,10 @@
 #include <QCoreApplication>
 #include <QImage>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 
 #include "app/box_site_listener.h"
 #include "app/media_site.h"
@@ -41,6 +43,19 @@ int firstTestCamera() {
     }
     return 0;
 }
+
+// Notes the bytes of the first frame a camera's own chain is given.
+class FirstFrameBytes : public VideoEffect {
+public:
+    void Process(uint8_t*, size_t size, int32_t, int32_t) override {
+        size_t none = 0;
+        bytes_.compare_exchange_strong(none, size);
+    }
+    size_t bytes() const { return bytes_.load(); }
+
+private:
+    std::atomic<size_t> bytes_{0};
+};
 
 struct MediaSiteTest : ::testing::Test {
     static void SetUpTestSuite() { setenv("LUMORA_FAKE_CAMERAS", "2", 1); }
@@ -170,6 +185,39 @@ TEST_F(MediaSiteTest, ASlowCameraStallsNothingAndItsFailureIsAnnounced) {
     graph->Stop();
     graph->RemoveOutput(&output);
     site->closeCamera();
+}
+
+// In a high-definition mode the camera opens its device once, at the mode's
+// size: not at 640 x 480 first and again when the graph selects it.
+TEST_F(MediaSiteTest, ACameraOpensOnceAtTheSizeOfAHighDefinitionMode) {
+    ScratchDir home;
+    setenv("XDG_CONFIG_HOME", home.file("config").c_str(), 1);  // the chosen mode is kept there
+    // Held back for a second, the test camera's first frame comes after the
+    // test has started watching for it.
+    setenv("LUMORA_FAKE_CAMERA_WARMUP_MS", "1000", 1);
+    MediaSite* site = MediaSite::instance();
+    site->setCameraFormat(firstTestCamera(), 640, 480, false);
+    site->setOutputMode(1);
+    ASSERT_EQ(site->outputMode(), kHd720Mode);
+
+    for (int opening = 1; opening <= 2; ++opening) {
+        SCOPED_TRACE(opening == 1 ? "opened" : "closed and opened again");
+        ASSERT_TRUE(site->openCamera());
+        CameraSource* camera = site->camera(false);
+        FirstFrameBytes first;
+        camera->Effects().Add(&first);
+        EXPECT_TRUE(eventually([&] { return first.bytes() != 0; }, std::chrono::seconds(10)));
+        EXPECT_EQ(first.bytes(), VideoFrame::Size32(1280, 720)) << "the first frame is the mode's";
+        EXPECT_EQ(camera->Capture().StartedPipelines(), 1u) << "the device was opened once";
+        std::optional<CaptureFormat> opened = camera->Capture().ChosenFormat();
+        ASSERT_TRUE(opened.has_value());
+        EXPECT_EQ(opened->width, 1280);
+        EXPECT_EQ(opened->height, 720);
+        camera->Effects().Remove(&first);
+        site->closeCamera();
+    }
+    unsetenv("LUMORA_FAKE_CAMERA_WARMUP_MS");
+    site->setOutputMode(0);
 }
 
 TEST_F(MediaSiteTest, SoundAndPositionGoToTheVideoFileInTheGraph) {
