@@ -38,14 +38,19 @@ void VideoFileSource::SetFrameSize(int32_t width, int32_t height) {
     }
     bool running = IsRunning();
     int64_t position = 0;
-    int64_t duration = 0;
-    bool known = running && TimeInfo(&position, &duration);
+    bool known = running && player_->GetPlayPosition(&position);
     Stop();
     VideoSource::SetFrameSize(width, height);
     player_->Advise(width, height, this);
-    if (running && Start() == 0 && known) {
-        Seek(static_cast<int32_t>(position));
+    if (!running) {
+        return;
     }
+    // The new player takes the seek once it has opened the file; a seek
+    // made right after starting it would be refused.
+    if (known) {
+        player_->ResumeAt(position);
+    }
+    Start();
 }
 
 void VideoFileSource::SetMaxFrameRate(int32_t fps) { player_->SetMaxFrameRate(fps); }

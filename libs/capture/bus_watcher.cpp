@@ -44,8 +44,9 @@ void BusWatcher::stop() {
 }
 
 void BusWatcher::run() {
-    auto interesting =
-        static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR | GST_MESSAGE_WARNING);
+    // ASYNC_DONE: the pipeline has prerolled (and so takes seeks).
+    auto interesting = static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR |
+                                                   GST_MESSAGE_WARNING | GST_MESSAGE_ASYNC_DONE);
     while (running_) {
         GstBus* bus = currentBus();
         if (bus == nullptr) {

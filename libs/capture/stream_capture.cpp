@@ -196,8 +196,13 @@ int StreamCapture::Start() {
     playing_ = true;
     delivery_->setEnabled(true);
     busWatcher_.start([this](GstMessage* message, GstBus* from) { onBusMessage(message, from); });
-    playFile(list_.current());
+    playFile(list_.current(), std::exchange(resumeAt_, -1));
     return 0;
+}
+
+void StreamCapture::ResumeAt(int64_t milliseconds) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    resumeAt_ = std::max<int64_t>(milliseconds, -1);
 }
 
 int StreamCapture::Stop() {
@@ -208,13 +213,18 @@ int StreamCapture::Stop() {
         delivery_->setEnabled(false);
     }
     dropPlayer();
+    resumeAt_ = -1;
     return 0;
 }
 
-void StreamCapture::playFile(const std::string& path) {
+void StreamCapture::playFile(const std::string& path, int64_t startAt) {
     dropPlayer();
     playerFile_ = path;
     beginPass();
+    prerolled_ = false;
+    pendingSeek_ = startAt;
+    // Playing at once would show the file's first pictures before the seek.
+    heldPaused_ = startAt >= 0;
     if (!newPlayer()) {
         pendingError_ = "no player";
         return;
@@ -227,7 +237,7 @@ void StreamCapture::playFile(const std::string& path) {
     }
     g_object_set(player_, "uri", uri, nullptr);
     g_free(uri);
-    gst_element_set_state(player_, GST_STATE_PLAYING);
+    gst_element_set_state(player_, heldPaused_ ? GST_STATE_PAUSED : GST_STATE_PLAYING);
 }
 
 void StreamCapture::onBusMessage(GstMessage* message, GstBus* from) {
@@ -241,8 +251,29 @@ void StreamCapture::onBusMessage(GstMessage* message, GstBus* from) {
         onStreamEnd();
     } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
         onError(message);
+    } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE) {
+        onPrerolled();
     }
     noticeStall();
+}
+
+void StreamCapture::onPrerolled() {
+    // Every flushing seek prerolls again: only the first preroll has work.
+    prerolled_ = true;
+    int64_t target = std::exchange(pendingSeek_, -1);
+    if (target >= 0 && !seekTo(target)) {
+        debugLog("StreamCapture, %s cannot go to %lld ms; it plays from where it is",
+                 playerFile_.c_str(), static_cast<long long>(target));
+    }
+    if (std::exchange(heldPaused_, false)) {
+        gst_element_set_state(player_, GST_STATE_PLAYING);
+    }
+}
+
+bool StreamCapture::seekTo(int64_t milliseconds) {
+    auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+    lastSignOfLife_ = SteadyClock::now();  // the pictures pause while it seeks
+    return gst_element_seek_simple(player_, GST_FORMAT_TIME, flags, milliseconds * GST_MSECOND);
 }
 
 void StreamCapture::noticeStall() {
@@ -321,17 +352,37 @@ void StreamCapture::onQuietBus() {
     }
 }
 
-bool StreamCapture::GetPlayTimeInfo(int64_t* position, int64_t* duration) {
-    std::lock_guard<std::mutex> guard(controlLock_);
-    gint64 at = 0, length = 0;
-    if (player_ == nullptr || !playing_ ||
-        !gst_element_query_position(player_, GST_FORMAT_TIME, &at) ||
-        !gst_element_query_duration(player_, GST_FORMAT_TIME, &length)) {
+bool StreamCapture::queryPosition(int64_t* milliseconds) {
+    if (player_ == nullptr || !playing_) {
         return false;
     }
-    *position = at / GST_MSECOND;
+    if (pendingSeek_ >= 0) {
+        *milliseconds = pendingSeek_;
+        return true;
+    }
+    gint64 at = 0;
+    if (!gst_element_query_position(player_, GST_FORMAT_TIME, &at)) {
+        return false;
+    }
+    *milliseconds = at / GST_MSECOND;
+    return true;
+}
+
+bool StreamCapture::GetPlayTimeInfo(int64_t* position, int64_t* duration) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    int64_t at = 0;
+    gint64 length = 0;
+    if (!queryPosition(&at) || !gst_element_query_duration(player_, GST_FORMAT_TIME, &length)) {
+        return false;
+    }
+    *position = at;
     *duration = length / GST_MSECOND;
     return true;
+}
+
+bool StreamCapture::GetPlayPosition(int64_t* position) {
+    std::lock_guard<std::mutex> guard(controlLock_);
+    return queryPosition(position);
 }
 
 bool StreamCapture::SetPlayTime(int64_t milliseconds) {
@@ -339,9 +390,11 @@ bool StreamCapture::SetPlayTime(int64_t milliseconds) {
     if (player_ == nullptr || !playing_ || milliseconds < 0) {
         return false;
     }
-    auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-    lastSignOfLife_ = SteadyClock::now();  // the pictures pause while it seeks
-    return gst_element_seek_simple(player_, GST_FORMAT_TIME, flags, milliseconds * GST_MSECOND);
+    if (!prerolled_) {
+        pendingSeek_ = milliseconds;
+        return true;
+    }
+    return seekTo(milliseconds);
 }
 
 void StreamCapture::MuteAudio(bool mute) {

@@ -26,7 +26,8 @@
 // leave a demuxer waiting for data that never comes, without an error.
 //
 // Threads: the calls come from one control thread; a bus thread of the
-// player's own moves from file to file; frames arrive on the streaming thread.
+// player's own moves from file to file and makes the seeks a pipeline could
+// not take before it prerolled; frames arrive on the streaming thread.
 // One lock (the control lock) serialises the player's state between the two.
 // Each file plays in a pipeline of its own; messages from any pipeline but the
 // current one are ignored. A pipeline is taken down on a thread of its own and
@@ -64,10 +65,18 @@ public:
     std::string GetCurPlay();
     // 0 when playing; -1 with an empty list or no GStreamer.
     int Start();
+    // The next Start takes the current file up at `milliseconds` instead of
+    // its start: its player is held paused until it can take the seek, so no
+    // picture from before that place is delivered. A Stop forgets it.
+    void ResumeAt(int64_t milliseconds);
     // No frame reaches the receiver after Stop returns.
     int Stop();
-    // Milliseconds; false while unknown.
+    // Milliseconds; false while unknown. While a seek waits for the player
+    // to take it, the position is where the seek goes.
     bool GetPlayTimeInfo(int64_t* position, int64_t* duration);
+    bool GetPlayPosition(int64_t* position);
+    // A player that cannot take a seek yet (its file is still being opened)
+    // takes it as soon as it can.
     bool SetPlayTime(int64_t milliseconds);
     void MuteAudio(bool mute);
     // Whether the sound is muted, as the player itself has it.
@@ -85,7 +94,8 @@ private:
     bool newPlayer();
     void dropPlayer();
     bool speakerAnswers();
-    void playFile(const std::string& path);
+    // From `startAt` milliseconds on when not negative.
+    void playFile(const std::string& path, int64_t startAt = -1);
     // The same file again after its end: the player is wound back to its
     // start instead of being built anew, which for a short clip looped for
     // hours is a demuxer, two decoders and a sound stream set up every loop.
@@ -97,6 +107,10 @@ private:
     // On the bus thread; the handlers below run under the control lock.
     void onBusMessage(GstMessage* message, GstBus* from);
     void onStreamEnd();
+    // The player has prerolled: it takes seeks now.
+    void onPrerolled();
+    bool seekTo(int64_t milliseconds);
+    bool queryPosition(int64_t* milliseconds);
     void onError(GstMessage* message);
     void onQuietBus();
     // Gives the file up (as if it had failed) once no frame came for the
@@ -121,6 +135,12 @@ private:
     std::chrono::steady_clock::time_point lastSignOfLife_;
     std::string pendingError_;  // the first error of a burst, acted on when the bus is quiet
     bool resting_ = false;      // nothing in the list plays: later errors are old news
+    int64_t resumeAt_ = -1;     // ms: where the next Start takes the current file up
+    // A seek (ms) the current player makes as soon as it has prerolled; until
+    // then a flushing seek would be refused, or undone by the preroll.
+    int64_t pendingSeek_ = -1;
+    bool prerolled_ = false;   // the current player has prerolled, so it takes seeks
+    bool heldPaused_ = false;  // the current player waits paused for its pending seek
     int volumeLevel_ = 0;
     bool muted_ = false;
     int outWidth_ = 0;

@@ -3,8 +3,11 @@
 #include <QColor>
 #include <QImage>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "base/output_mode.h"
 #include "engine/play_graph.h"
@@ -15,6 +18,7 @@
 #include "sources/pic_file_source.h"
 #include "sources/video_file_source.h"
 #include "tests/support/frame_log.h"
+#include "tests/support/frame_number_log.h"
 #include "tests/support/test_components.h"
 #include "tests/support/test_media.h"
 
@@ -35,6 +39,37 @@ std::string middleOfNewest(RecordingOutput& output, int32_t width, int32_t heigh
     return colour;
 }
 
+// A video file source that notes the number of every frame it keeps.
+class NumberedVideo : public VideoFileSource {
+public:
+    const FrameNumberLog& frames() const { return frames_; }
+
+protected:
+    void OnFrame(unsigned char* data, size_t size) override {
+        frames_.noteFrame(data, Width(), Height());
+        VideoFileSource::OnFrame(data, size);
+    }
+    void OnStreamEnd() override {
+        frames_.noteStreamEnd();
+        VideoFileSource::OnStreamEnd();
+    }
+
+private:
+    FrameNumberLog frames_;
+};
+
+// The numbers of the frames `width` wide noted after entry `from`.
+std::vector<int> numbersAfter(const FrameNumberLog& frames, size_t from, int32_t width) {
+    std::vector<int> numbers;
+    std::vector<FrameNumberLog::Entry> entries = frames.entries();
+    for (size_t i = from; i < entries.size(); ++i) {
+        if (entries[i].width == width && entries[i].number) {
+            numbers.push_back(*entries[i].number);
+        }
+    }
+    return numbers;
+}
+
 // Selects the source in the graph at the standard size, waits for its colour,
 // switches the graph to 720p and waits for the colour at that size.
 void followsTheMode(PlayGraph& graph, RecordingOutput& output, VideoSource& source,
@@ -53,6 +88,31 @@ void followsTheMode(PlayGraph& graph, RecordingOutput& output, VideoSource& sour
     EXPECT_TRUE(eventually([&] { return source.FrameValid(); }, 5s));
     EXPECT_EQ(source.Width(), 1280);
 }
+// Lets the playing file (at 720p, 15 frames a second) reach 3 s, so that a
+// start from 0:00 cannot pass for going on, then changes to the standard
+// size: the position is at least the one before, and no picture of the new
+// size comes from before the last one shown.
+void goesOnFromWhereItWas(PlayGraph& graph, NumberedVideo& video) {
+    int64_t before = 0, duration = 0;
+    ASSERT_TRUE(
+        eventually([&] { return video.TimeInfo(&before, &duration) && before >= 3000; }, 15s));
+    std::vector<int> shown = numbersAfter(video.frames(), 0, 1280);
+    ASSERT_FALSE(shown.empty());
+    size_t from = video.frames().size();
+    ASSERT_TRUE(video.TimeInfo(&before, &duration));
+    graph.SetOutputMode(kStandardMode);
+    int64_t after = -1;
+    ASSERT_TRUE(eventually([&] { return video.TimeInfo(&after, &duration); }, 5s));
+    EXPECT_GE(after, before) << "the file went on from " << after << " ms, not " << before;
+    std::vector<int> resumed;
+    ASSERT_TRUE(eventually(
+        [&] { return (resumed = numbersAfter(video.frames(), from, 640)).size() >= 10; }, 5s));
+    // The file goes on from the frame that holds the position, which may be
+    // the one shown last or, the position being whole milliseconds, the one
+    // before it.
+    EXPECT_GE(*std::min_element(resumed.begin(), resumed.end()), shown.back() - 1)
+        << "frame " << shown.back() << " was shown before the change";
+}
 }  // namespace
 
 TEST(SourceOutputModeTest, EverySourceDeliversTheModesSize) {
@@ -60,6 +120,7 @@ TEST(SourceOutputModeTest, EverySourceDeliversTheModesSize) {
     ScratchDir media;
     TestVideo red;
     red.seconds = 20.0;
+    red.frameNumbers = true;
     ASSERT_TRUE(makeTestVideo(media.file("red.mp4"), red));
     QImage blue(400, 300, QImage::Format_RGB32);
     blue.fill(QColor(0, 0, 255));
@@ -75,13 +136,11 @@ TEST(SourceOutputModeTest, EverySourceDeliversTheModesSize) {
     graph->AddOutput(&output);
     ASSERT_EQ(graph->Start(), 0);
 
-    VideoFileSource video;
+    NumberedVideo video;
     video.SetPlayMode(1);
     video.AddFile(QString::fromStdString(media.file("red.mp4")));
     followsTheMode(*graph, output, video, "red");
-    int64_t position = 0, duration = 0;
-    EXPECT_TRUE(video.TimeInfo(&position, &duration));
-    EXPECT_GT(position, 0) << "the file goes on from where it was, not from its start";
+    goesOnFromWhereItWas(*graph, video);
 
     PicFileSource slideshow;
     slideshow.AddPicture(bluePath);
@@ -126,3 +185,4 @@ TEST(SourceOutputModeTest, EverySourceDeliversTheModesSize) {
     }
     graph->RemoveOutput(&output);
 }
+

@@ -178,6 +178,29 @@ TEST_F(StreamCaptureTest, PositionDurationAndSeek) {
     EXPECT_EQ(log.entries().back().body, "red");
     player.Stop();
     EXPECT_FALSE(player.SetPlayTime(1000)) << "no seek while stopped";
+
+    // A seek asked for while the file is still being opened is made once
+    // the player can take it.
+    ASSERT_EQ(player.Start(), 0);
+    ASSERT_TRUE(player.SetPlayTime(2500));
+    seen = log.frames();
+    ASSERT_TRUE(log.waitFor([seen](const FrameLog& l) { return l.frames() > seen + 2; }));
+    EXPECT_EQ(log.entries().back().body, "green");
+    ASSERT_TRUE(player.GetPlayTimeInfo(&position, &duration));
+    EXPECT_GE(position, 2500 - 200);
+    player.Stop();
+
+    // Taken up where it was: not one picture from before that place.
+    player.ResumeAt(2500);
+    size_t from = log.entries().size();
+    seen = log.frames();
+    ASSERT_EQ(player.Start(), 0);
+    ASSERT_TRUE(log.waitFor([seen](const FrameLog& l) { return l.frames() > seen + 2; }));
+    player.Stop();
+    std::vector<FrameLog::Entry> entries = log.entries();
+    for (size_t i = from; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].body, "green") << "picture " << i - from << " after the start";
+    }
 }
 
 TEST_F(StreamCaptureTest, VolumeLevelsAndMuteNeverDisturbPlayback) {
