@@ -16,6 +16,48 @@ QString unescaped(QString text) { return text.replace(kColon, ":").replace(kSemi
 bool canStoreMapText(const QString& text) {
     return !text.isEmpty() && !text.contains(kColon) && !text.contains(kSemicolon);
 }
+
+// The first item of an escaped list. A NUL is in no file path, so no list
+// stored before lists were escaped (paths joined by ';') starts with one.
+// As an item of its own it costs an older version reading a new file one
+// unknown name, not the first real one.
+const QString kEscapedListMark(QChar(0));
+
+// Whether joining with ';' would not read back the same list.
+bool needsEscaping(const QStringList& list) {
+    if (list.size() == 1 && list.front().isEmpty()) {
+        return true;  // joined, it is the empty string: no list at all
+    }
+    if (!list.isEmpty() && list.front().startsWith(kEscapedListMark)) {
+        return true;  // joined, it would read as an escaped list
+    }
+    for (const QString& item : list) {
+        if (item.contains(';')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// "%25" and "%3B" back to '%' and ';', left to right, so that an escaped
+// "%3B" ("%253B") stays "%3B"; anything else is kept as it is.
+QString percentUnescaped(const QString& item) {
+    QString text;
+    text.reserve(item.size());
+    for (qsizetype i = 0; i < item.size(); ++i) {
+        QStringView code = QStringView(item).mid(i + 1, 2);
+        if (item[i] == '%' && code == u"25") {
+            text += '%';
+            i += 2;
+        } else if (item[i] == '%' && code == u"3B") {
+            text += ';';
+            i += 2;
+        } else {
+            text += item[i];
+        }
+    }
+    return text;
+}
 }  // namespace
 
 SettingsDb* SettingsDb::instance() {
@@ -85,37 +127,40 @@ void SettingsDb::loadMap(int slot, QMap<QString, QString>& map) {
     }
 }
 
-bool SettingsDb::canStoreListItem(const QString& item) { return !item.contains(';'); }
+QString SettingsDb::encodeList(const QStringList& list) {
+    if (!needsEscaping(list)) {
+        return list.join(';');
+    }
+    QStringList items{kEscapedListMark};
+    items.reserve(list.size() + 1);
+    for (QString item : list) {
+        items << item.replace('%', "%25").replace(';', "%3B");
+    }
+    return items.join(';');
+}
 
-bool SettingsDb::saveStringList(const QString& key, const QStringList& list) {
-    if (list.size() == 1 && list.front().isEmpty()) {
-        debugLog("SettingsDb, %s not saved: a list of one empty item reads back empty",
-                 qPrintable(key));
-        return false;
+QStringList SettingsDb::decodeList(const QString& encoded) {
+    if (encoded.isEmpty()) {
+        return {};
     }
-    // One item that cannot be stored must not cost the others: it alone is
-    // left out (and named in the log).
-    QStringList storable;
-    storable.reserve(list.size());
-    for (const QString& item : list) {
-        if (canStoreListItem(item)) {
-            storable.append(item);
-        } else {
-            debugLog("SettingsDb, %s: \"%s\" left out, it holds a ';'", qPrintable(key),
-                     qPrintable(item));
-        }
+    if (!encoded.startsWith(kEscapedListMark)) {
+        return encoded.split(';');  // empty items in the middle come back as they were
     }
-    settings_.setValue(key, storable.join(';'));
-    settings_.sync();
-    return storable.size() == list.size();
+    QStringList items = encoded.split(';');
+    items.removeFirst();  // the mark
+    for (QString& item : items) {
+        item = percentUnescaped(item);
+    }
+    return items;
+}
+
+void SettingsDb::saveStringList(const QString& key, const QStringList& list) {
+    settings_.setValue(key, encodeList(list));
+    settings_.sync();  // on disk at once, as every setting
 }
 
 void SettingsDb::loadStringList(const QString& key, QStringList& list) {
-    list.clear();
-    QString stored = settings_.value(key).toString();
-    if (!stored.isEmpty()) {
-        list = stored.split(';');  // empty items in the middle come back as they were
-    }
+    list = decodeList(settings_.value(key).toString());
 }
 
 QString SettingsDb::dataPath() {

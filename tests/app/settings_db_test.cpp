@@ -2,15 +2,25 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
 
 #include "app/settings_db.h"
 #include "effects/caption_record.h"
 #include "tests/support/child_process.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/test_media.h"
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << text.toStdString(); }
+inline void PrintTo(const QStringList& list, std::ostream* out) {
+    *out << "[" << list.join(", ").toStdString() << "]";
+}
 
 namespace {
 // The store's files go to a home of the test's own.
@@ -86,37 +96,80 @@ TEST(SettingsDbTest, MapsKeepColonsAndSemicolonsAndRefuseWhatTheyCannotHold) {
     EXPECT_TRUE(back.isEmpty());
 }
 
-TEST(SettingsDbTest, ListsKeepEmptyItemsAndLeaveOutOnlyItemsWithSemicolons) {
+TEST(SettingsDbTest, ListsWithoutSemicolonsAreStoredJoinedAsEveryVersionStoredThem) {
     SettingsDb* store = SettingsDb::instance();
-    QStringList videos{"/home/me/a.mp4", "", "/home/me/中文 名.mp4"};
-    ASSERT_TRUE(store->saveStringList("Videos", videos));
+    QStringList videos{"/home/me/a.mp4", "", "/home/me/中文 名.mp4", "/home/me/100%.mp4"};
+    store->saveStringList("Videos", videos);
     QStringList back{"stale"};
     store->loadStringList("Videos", back);
     EXPECT_EQ(back, videos);
-    EXPECT_EQ(readInAnotherProcess("Videos"), "/home/me/a.mp4;;/home/me/中文 名.mp4");
+    EXPECT_EQ(readInAnotherProcess("Videos"),
+              "/home/me/a.mp4;;/home/me/中文 名.mp4;/home/me/100%.mp4");
 
-    ASSERT_TRUE(store->saveStringList("Pics", {}));
+    store->saveStringList("Pics", {});
     store->loadStringList("Pics", back);
     EXPECT_TRUE(back.isEmpty());
-
-    LogCapture log;
-    EXPECT_FALSE(store->saveStringList("Videos", {""}));
-    EXPECT_EQ(log.lines().size(), 1u);
-    store->loadStringList("Videos", back);
-    EXPECT_EQ(back, videos) << "the refused list left the stored one alone";
-
-    // One file name with ';' among others: it alone is left out, and later
-    // changes are stored as well.
-    EXPECT_FALSE(
-        store->saveStringList("Videos", {"/home/me/b.mp4", "/home/me/a;b.mp4", "/home/me/c.mp4"}));
-    EXPECT_EQ(log.lines().size(), 2u);
-    EXPECT_NE(log.lines().back().find("a;b.mp4"), std::string::npos) << "the log names it";
-    EXPECT_EQ(readInAnotherProcess("Videos"), "/home/me/b.mp4;/home/me/c.mp4");
-    EXPECT_FALSE(store->saveStringList("Videos", {"/home/me/a;b.mp4", "/home/me/d.mp4"}));
-    store->loadStringList("Videos", back);
-    EXPECT_EQ(back, QStringList{"/home/me/d.mp4"});
     store->loadStringList("never_written", back);
     EXPECT_TRUE(back.isEmpty());
+
+    // Written by an older version: names with '%' (even ones that look
+    // escaped) and empty items read back as they were.
+    {
+        QSettings old(QSettings::NativeFormat, QSettings::UserScope, "LumoraBox", "Lumora");
+        old.setValue("myvideo_list", "/home/me/50%.flv;/home/me/a%3Bb%25.flv;;/home/me/c.flv");
+    }
+    store->loadStringList("myvideo_list", back);
+    EXPECT_EQ(back,
+              (QStringList{"/home/me/50%.flv", "/home/me/a%3Bb%25.flv", "", "/home/me/c.flv"}));
+    EXPECT_EQ(SettingsDb::decodeList(";/home/me/c.flv"), (QStringList{"", "/home/me/c.flv"}));
+}
+
+// Every name a Linux file system takes survives a save and a load: made as
+// real files first, so each is a name that exists.
+TEST(SettingsDbTest, ListsKeepEveryNameAFileSystemAllows) {
+    ScratchDir folder;
+    std::string longName = "my;clip 中文 %3B";
+    longName += std::string(255 - longName.size(), 'x');
+    ASSERT_EQ(longName.size(), 255u);
+    QStringList paths;
+    for (const std::string& name :
+         {std::string("my;clip 中文.mp4"), std::string("100%;.mp4"), std::string("a%3Bb%25"),
+          std::string("back\\slash;"), std::string("two\nlines;.png"),
+          std::string("  spaces around ;  "), std::string("中文;名字.flv"), std::string(";"),
+          std::string("%"), longName}) {
+        std::string path = folder.file(name);
+        std::ofstream(path) << "x";
+        ASSERT_TRUE(std::filesystem::is_regular_file(path)) << path;
+        paths << QString::fromStdString(path);
+    }
+    paths << "";  // an empty item among them
+    EXPECT_TRUE(paths[4].contains('\n'));
+
+    SettingsDb* store = SettingsDb::instance();
+    store->saveStringList("Videos", paths);
+    QStringList back;
+    store->loadStringList("Videos", back);
+    EXPECT_EQ(back, paths);
+    for (int i = 0; i + 1 < back.size(); ++i) {
+        EXPECT_TRUE(QFileInfo(back[i]).isFile()) << back[i].toStdString();
+    }
+
+    // The stored form: a NUL item first, then '%' and ';' escaped.
+    store->saveStringList("Pics", {"/p/a;b", "/p/50%", "/p/c"});
+    EXPECT_EQ(readInAnotherProcess("Pics"), std::string("\0;/p/a%3Bb;/p/50%25;/p/c", 24));
+    store->loadStringList("Pics", back);
+    EXPECT_EQ(back, (QStringList{"/p/a;b", "/p/50%", "/p/c"}));
+
+    // Lists that joining alone would change: one empty item, a first item
+    // that starts as the escaped form does.
+    for (const QStringList& odd : {QStringList{""}, QStringList{QString(QChar(0)) + "x", "y"},
+                                   QStringList{";"}, QStringList{"", ""}}) {
+        store->saveStringList("Pics", odd);
+        store->loadStringList("Pics", back);
+        EXPECT_EQ(back, odd);
+    }
+    EXPECT_EQ(SettingsDb::decodeList(SettingsDb::encodeList({"%253B", "%3B;"})),
+              (QStringList{"%253B", "%3B;"}));
 }
 
 TEST(SettingsDbTest, TheCaptionRecordRoundTripsThroughTheStore) {
