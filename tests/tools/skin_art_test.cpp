@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QImage>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtEndian>
 
 #include <algorithm>
@@ -107,19 +108,20 @@ const Expected kPictures[] = {
 struct ToolRun {
     int exitCode;
     QByteArray errors;
+    QByteArray output = {};
 };
 
-ToolRun runTool(const QString& folder) {
+ToolRun runTool(const QString& folder, const QStringList& options = {}) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     process.setProcessEnvironment(environment);
-    process.start(LUMORA_SKIN_ART, {folder});
+    process.start(LUMORA_SKIN_ART, QStringList{folder} + options);
     if (!process.waitForStarted(-1) || !process.waitForFinished(-1) ||
         process.exitStatus() != QProcess::NormalExit) {
-        return {-1, process.readAllStandardError()};
+        return {-1, process.readAllStandardError(), process.readAllStandardOutput()};
     }
-    return {process.exitCode(), process.readAllStandardError()};
+    return {process.exitCode(), process.readAllStandardError(), process.readAllStandardOutput()};
 }
 
 QString twinPath(const QString& path) { return QString(path).replace(".png", "@2x.png"); }
@@ -359,4 +361,15 @@ TEST_F(SkinArtTest, RunsAgainIntoTheSameFolderAndFailsLoudlyWhereItCannotWrite) 
     ToolRun blocked = runTool(blocker.fileName() + "/skin");
     EXPECT_NE(blocked.exitCode, 0);
     EXPECT_FALSE(blocked.errors.trimmed().isEmpty());
+}
+
+// Every label of the buttons is drawn at the size of the others, in Chinese
+// and in English: a longer English word in a small button (the camera
+// page's "Settings") leaves its glyph out rather than shrink its letters.
+TEST(SkinArtLabelsTest, NoLabelIsDrawnSmallerInEitherLanguage) {
+    QTemporaryDir folder;
+    ToolRun run = runTool(folder.filePath("skin"), {"--english", LUMORA_ENGLISH_CATALOGUE});
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    EXPECT_FALSE(run.output.contains("drawn smaller")) << run.output.toStdString();
+    EXPECT_TRUE(QFile::exists(folder.filePath("skin/en/camera/btn_set_param.png")));
 }

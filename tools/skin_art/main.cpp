@@ -113,6 +113,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lumora-skin-art: %s\n", qPrintable(error));
         return 1;
     }
+    if (!kit::shrunk().isEmpty()) {
+        std::printf("lumora-skin-art: drawn smaller than the other labels to fit: %s\n",
+                    qPrintable(kit::shrunk().join(", ")));
+    }
     if (!kit::overflows().isEmpty()) {
         std::fprintf(stderr, "lumora-skin-art: too wide for their pictures: %s\n",
                      qPrintable(kit::overflows().join(", ")));

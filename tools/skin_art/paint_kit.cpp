@@ -50,19 +50,42 @@ qreal fittingSize(const QString& text, qreal pixelSize, qreal extraPerPixel, qre
     return kSmallest;
 }
 
+QStringList& shrunk() {
+    static QStringList texts;
+    return texts;
+}
+
+LabelFit fitLabel(const QString& text, bool withGlyph, qreal wantedSize, qreal width) {
+    if (text.isEmpty()) {
+        return {wantedSize, withGlyph};
+    }
+    // A glyph takes 1.15 of the size and its gap 0.4.
+    const qreal glyphShare = withGlyph ? 1.55 : 0.0;
+    LabelFit fit{fittingSize(text, wantedSize, glyphShare, width), withGlyph};
+    // The words keep the size of every other label where leaving the glyph
+    // out is enough (a longer translation in the same small button).
+    if (withGlyph && fit.pixelSize < wantedSize &&
+        fittingSize(text, wantedSize, 0.0, width) == wantedSize) {
+        fit = {wantedSize, false};
+    }
+    if (fit.pixelSize < wantedSize && !shrunk().contains(text)) {
+        shrunk() << text;
+    }
+    return fit;
+}
+
 void label(QPainter& painter, const QRectF& rect, const QString& source, const Glyph& glyph,
            const QColor& ink, qreal wantedSize) {
     const QString text = translated(source);
-    // 4 pixels of air on each side; a glyph takes 1.15 of the size, its gap 0.4.
-    const qreal glyphShare = glyph ? (text.isEmpty() ? 1.15 : 1.55) : 0.0;
-    const qreal pixelSize =
-        text.isEmpty() ? wantedSize : fittingSize(text, wantedSize, glyphShare, rect.width() - 8);
+    // 4 pixels of air on each side.
+    const LabelFit fit = fitLabel(text, static_cast<bool>(glyph), wantedSize, rect.width() - 8);
+    const qreal pixelSize = fit.pixelSize;
     QFont font = theme::uiFont(pixelSize, QFont::Medium);
     const qreal textWidth = QFontMetricsF(font).horizontalAdvance(text);
-    const qreal glyphSize = glyph ? pixelSize * 1.15 : 0.0;
-    const qreal gap = (glyph && !text.isEmpty()) ? pixelSize * 0.4 : 0.0;
+    const qreal glyphSize = fit.withGlyph ? pixelSize * 1.15 : 0.0;
+    const qreal gap = (fit.withGlyph && !text.isEmpty()) ? pixelSize * 0.4 : 0.0;
     const qreal left = rect.center().x() - (glyphSize + gap + textWidth) / 2;
-    if (glyph) {
+    if (fit.withGlyph) {
         glyph(painter, QRectF(left, rect.center().y() - glyphSize / 2, glyphSize, glyphSize), ink);
     }
     painter.setFont(font);

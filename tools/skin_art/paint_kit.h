@@ -26,8 +26,18 @@ QString translated(const QString& text);
 qreal fittingSize(const QString& text, qreal pixelSize, qreal extraPerPixel, qreal width);
 // The texts noted so far as too wide for their pictures.
 QStringList& overflows();
+// The texts drawn smaller than asked so far, to fit their pictures.
+QStringList& shrunk();
+// How a label's text (and glyph) fits `width`: at the asked size where it
+// can, with the glyph left out where that alone makes the words fit, else
+// smaller (noted in shrunk(), and in overflows() below 9 pixels).
+struct LabelFit {
+    qreal pixelSize;
+    bool withGlyph;
+};
+LabelFit fitLabel(const QString& text, bool withGlyph, qreal wantedSize, qreal width);
 // The label (translated), with `glyph` (if any) before it, centred as one
-// group in `rect`; made smaller when it would not fit.
+// group in `rect`, fitted as fitLabel says.
 void label(QPainter& painter, const QRectF& rect, const QString& text, const Glyph& glyph,
            const QColor& ink, qreal pixelSize);
 // An etched separator: a dark line beside a light one, fading out at both ends.
