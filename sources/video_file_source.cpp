@@ -53,7 +53,7 @@ void VideoFileSource::SetFrameSize(int32_t width, int32_t height) {
     Start();
 }
 
-void VideoFileSource::SetMaxFrameRate(int32_t fps) { player_->SetMaxFrameRate(fps); }
+void VideoFileSource::SetFrameRate(int32_t fps) { player_->SetMaxFrameRate(fps); }
 
 void VideoFileSource::SetPlayMode(int32_t mode) {
     playMode_ = mode;

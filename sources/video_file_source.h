@@ -27,8 +27,6 @@ public:
     VideoFileSource();
     ~VideoFileSource() override;
 
-    // The player hands over at most fps frames a second (0: every frame).
-    void SetMaxFrameRate(int32_t fps);
     // 1 plays the list in order, over and over; anything else in random
     // order. The mode is kept as given.
     void SetPlayMode(int32_t mode);
@@ -49,6 +47,11 @@ public:
 
     // Pictures of another size: a playing file goes on from where it was.
     void SetFrameSize(int32_t width, int32_t height) override;
+    // The player hands over at most as many frames a second as the graph
+    // takes (0: every frame): the rest would never be shown. Told before the
+    // size, so the player made for a new size already has the new cap, and
+    // applied at once to a file playing on.
+    void SetFrameRate(int32_t fps) override;
 
 protected:
     int32_t StartDelivery(bool wasRunning) override;

@@ -16,11 +16,7 @@
 
 VideoGraphicView::VideoGraphicView(QWidget* parent)
     : CustomGraphicView(parent), source_(std::make_unique<VideoFileSource>()) {
-    // The graph samples the newest frame; frames it would never show are
-    // dropped before conversion.
-    source_->SetMaxFrameRate(MediaSite::instance()->outputMode().frameRate);
-    connect(BoxSiteListener::instance(), &BoxSiteListener::sig_outputModeChanged, this,
-            [this] { source_->SetMaxFrameRate(MediaSite::instance()->outputMode().frameRate); });
+    // The source takes its frame-rate cap from the graph it plays in.
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     list_ = hostLayout(new CustomGraphicListLayout(Qt::Vertical), QPointF(0, 0));
     connect(VideoInfoRequest::instance(), &VideoInfoRequest::sig_videoInfoGet, this,

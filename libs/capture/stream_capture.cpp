@@ -55,12 +55,18 @@ int StreamCapture::Advise(int outWidth, int outHeight, ISimplyCallBack* receiver
 void StreamCapture::SetMaxFrameRate(int fps) {
     std::lock_guard<std::mutex> guard(controlLock_);
     maxFrameRate_ = std::max(fps, 0);
+    if (rateCap_ != nullptr) {
+        // The playing pipeline may be kept for many passes (a file that
+        // follows itself), so it must not keep the cap it was built with.
+        g_object_set(rateCap_, "max-rate", maxFrameRate_ > 0 ? maxFrameRate_ : G_MAXINT, nullptr);
+    }
 }
 
 bool StreamCapture::newPlayer() {
     std::string rateCap;
     if (maxFrameRate_ > 0) {
-        rateCap = "videorate drop-only=true max-rate=" + std::to_string(maxFrameRate_) + " ! ";
+        rateCap =
+            "videorate name=rate drop-only=true max-rate=" + std::to_string(maxFrameRate_) + " ! ";
     }
     std::string description =
         rateCap +
@@ -84,6 +90,7 @@ bool StreamCapture::newPlayer() {
     GstElement* sink = gst_bin_get_by_name(GST_BIN(videoBin), "sink");
     FrameDelivery::attachShared(delivery_, sink);
     gst_object_unref(sink);
+    rateCap_ = gst_bin_get_by_name(GST_BIN(videoBin), "rate");  // null without a cap
     if (!audioOutput_) {
         g_object_set(speaker, "sync", TRUE, nullptr);  // keeps time for the pictures
     } else {
@@ -111,6 +118,9 @@ void StreamCapture::dropPlayer() {
         return;
     }
     busWatcher_.setBus(nullptr);
+    if (rateCap_ != nullptr) {
+        gst_object_unref(std::exchange(rateCap_, nullptr));
+    }
     GstElement* player = std::exchange(player_, nullptr);
     playerBus_ = nullptr;
     // Its sink no longer delivers: the next player's sink is attached, or

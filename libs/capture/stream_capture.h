@@ -51,6 +51,8 @@ public:
     // Frames beyond fps a second are dropped before they are scaled and
     // converted, which saves that work when the consumer samples at a lower
     // rate than the file's. 0 (the default) keeps every frame. Takes effect
+    // at once on a file playing with a cap (also on its later passes when it
+    // follows itself and is wound back); one playing without a cap gets it
     // with the next file played.
     void SetMaxFrameRate(int fps);
     // How long a file may go without a picture before it is given up (a
@@ -124,6 +126,8 @@ private:
     // may still call it after this player is gone.
     std::shared_ptr<FrameDelivery> delivery_;
     GstElement* player_ = nullptr;
+    // player_'s videorate (an owned reference); null when it plays without a cap.
+    GstElement* rateCap_ = nullptr;
     std::string playerFile_;       // the file player_ plays
     GstBus* playerBus_ = nullptr;  // player_'s bus, not owned
     BusWatcher busWatcher_;

@@ -4,6 +4,7 @@
 #include <QImage>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -186,3 +187,53 @@ TEST(SourceOutputModeTest, EverySourceDeliversTheModesSize) {
     graph->RemoveOutput(&output);
 }
 
+// The player drops the frames the graph would never show: a file of 30
+// frames a second plays at the mode's rate from the change on, on every pass
+// through it (a file that follows itself is wound back, not opened anew).
+// Frames are counted by their numbers over whole passes of the file, so the
+// counts do not depend on the machine's speed.
+TEST(SourceOutputModeTest, AVideoFilePlaysAtTheModesRateFromTheChangeOn) {
+    constexpr size_t kFramesInAPass = 90;
+    ScratchDir media;
+    TestVideo clip;
+    clip.seconds = 3.0;
+    clip.fps = 30;
+    clip.frameNumbers = true;
+    ASSERT_TRUE(makeTestVideo(media.file("clip.mp4"), clip));
+
+    Graph graph(PlayGraph::Create(15), [](PlayGraph* g) { PlayGraph::Destroy(&g); });
+    ASSERT_EQ(graph->Start(), 0);
+    NumberedVideo video;
+    video.SetPlayMode(1);
+    video.AddFile(QString::fromStdString(media.file("clip.mp4")));
+    size_t from = 0;
+    auto passAfterChange = [&](int32_t width) {
+        std::optional<FrameNumberLog::Pass> pass;
+        EXPECT_TRUE(eventually(
+            [&] { return (pass = video.frames().wholePassAfter(from, width)).has_value(); }, 20s));
+        FrameNumberLog::Pass made = pass.value_or(FrameNumberLog::Pass{});
+        EXPECT_EQ(made.otherFrames, 0u);
+        std::printf("%d wide: %zu of %zu frames in a pass\n", width, made.distinct, kFramesInAPass);
+        return made.distinct;
+    };
+
+    graph->SetOutputMode(kStandardMode);
+    graph->SelectSource(&video, true);
+    size_t distinct = passAfterChange(640);
+    EXPECT_LT(distinct, kFramesInAPass * 2 / 3) << "at 15 frames a second about half";
+    EXPECT_GT(distinct, kFramesInAPass / 4);
+
+    from = video.frames().size();
+    graph->SetOutputMode(kHd720Mode);
+    distinct = passAfterChange(1280);
+    EXPECT_GT(distinct, kFramesInAPass * 3 / 4) << "at 30 frames a second nearly every one";
+
+    from = video.frames().size();
+    graph->SetOutputMode(kStandardMode);
+    distinct = passAfterChange(640);
+    EXPECT_LT(distinct, kFramesInAPass * 2 / 3) << "back at 15 frames a second about half";
+    EXPECT_GT(distinct, kFramesInAPass / 4);
+
+    graph->Stop();
+    graph->RemoveSource(&video, false);
+}

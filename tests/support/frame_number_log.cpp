@@ -41,8 +41,7 @@ size_t FrameNumberLog::size() const {
     return entries_.size();
 }
 
-std::optional<FrameNumberLog::Pass> FrameNumberLog::wholePassAfter(size_t from,
-                                                                   int width) const {
+std::optional<FrameNumberLog::Pass> FrameNumberLog::wholePassAfter(size_t from, int width) const {
     std::vector<Entry> all = entries();
     size_t at = from;
     while (at < all.size() && !all[at].streamEnd) {

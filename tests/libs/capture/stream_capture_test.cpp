@@ -7,12 +7,14 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <optional>
 #include <set>
 #include <thread>
 
 #include "libs/capture/stream_capture.h"
 #include "tests/support/eventually.h"
 #include "tests/support/frame_log.h"
+#include "tests/support/frame_number_log.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/test_media.h"
 
@@ -358,6 +360,49 @@ TEST_F(StreamCaptureTest, AFrameRateCapDropsFramesBeforeDeliveryAndKeepsThePictu
     EXPECT_GE(uncapped, 45u);
     EXPECT_GE(capped, 18u);
     EXPECT_LE(capped, 22u);
+}
+
+TEST_F(StreamCaptureTest, ACapChangedWhileAFileLoopsHoldsAtOnceAndOnEveryPass) {
+    // A file that follows itself is wound back, not opened anew: a new cap
+    // must reach the player that keeps playing it. Frames are counted by
+    // their numbers over whole passes, which does not depend on the
+    // machine's speed.
+    constexpr size_t kFramesInAPass = 90;
+    ScratchDir scratch;
+    TestVideo clip;
+    clip.seconds = 3;
+    clip.fps = 30;
+    clip.frameNumbers = true;
+    ASSERT_TRUE(makeTestVideo(scratch.file("clip.mp4"), clip));
+    FrameNumberLog log;
+    StreamCapture player;
+    player.Advise(640, 480, &log);
+    player.SetMaxFrameRate(15);
+    player.SetPlayMode(1);
+    player.AddFile(scratch.file("clip.mp4"));
+    ASSERT_EQ(player.Start(), 0);
+    auto nextWholePass = [&] {
+        size_t from = log.size();
+        std::optional<FrameNumberLog::Pass> pass;
+        EXPECT_TRUE(
+            eventually([&] { return (pass = log.wholePassAfter(from, 640)).has_value(); }, 20s));
+        FrameNumberLog::Pass made = pass.value_or(FrameNumberLog::Pass{});
+        EXPECT_EQ(made.otherFrames, 0u);
+        std::printf("%zu of %zu frames in a pass\n", made.distinct, kFramesInAPass);
+        return made.distinct;
+    };
+
+    size_t distinct = nextWholePass();
+    EXPECT_LT(distinct, kFramesInAPass * 2 / 3) << "at 15 frames a second about half";
+    EXPECT_GT(distinct, kFramesInAPass / 4);
+    player.SetMaxFrameRate(30);
+    distinct = nextWholePass();
+    EXPECT_GT(distinct, kFramesInAPass * 3 / 4) << "at 30 frames a second nearly every one";
+    player.SetMaxFrameRate(15);
+    distinct = nextWholePass();
+    EXPECT_LT(distinct, kFramesInAPass * 2 / 3) << "back at 15 frames a second about half";
+    EXPECT_GT(distinct, kFramesInAPass / 4);
+    player.Stop();
 }
 
 namespace {
