@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMap>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -18,7 +19,6 @@
 #include "ui/virtual_camera_check.h"
 #include "widgets/button_skin.h"
 #include "widgets/custom_message_box.h"
-#include "widgets/elided_label.h"
 #include "widgets/play_slider_bar.h"
 
 namespace {
@@ -32,7 +32,8 @@ CameraControlView::CameraControlView(QWidget* parent, CameraLister lister,
       lister_(std::move(lister)),
       loopbackRow_(new LoopbackSetupRow(this, loopbackSetup)) {
     devices_ = lister_();
-    auto* page = new QVBoxLayout(this);
+    auto* content = new QWidget;
+    auto* page = new QVBoxLayout(content);
     page->setSpacing(22);
     page->setContentsMargins(0, 20, 0, 26);
     page->addWidget(buildFaceBlock());
@@ -42,13 +43,13 @@ CameraControlView::CameraControlView(QWidget* parent, CameraLister lister,
     page->addWidget(buildCameraBlock(1));
     page->addWidget(separatorLabel("camera/img_line.png"));
     page->addWidget(buildQualityBlock());
-    vcamLine_ = new ElidedLabel(this);
-    vcamLine_->setStyleSheet("color: #FFB0B0;");
-    vcamLine_->setContentsMargins(20, 0, 20, 0);
-    vcamLine_->hide();
-    page->addWidget(vcamLine_);
+    page->addWidget(buildVirtualCameraNotice());
     page->addWidget(loopbackRow_);
     page->addStretch();
+    scroll_ = scrollingPage(content, this);
+    auto* whole = new QVBoxLayout(this);
+    whole->setContentsMargins(0, 0, 0, 0);
+    whole->addWidget(scroll_);
     vcamCheck_ = new VirtualCameraCheck(this);
     connect(vcamCheck_, &VirtualCameraCheck::sig_checked, this,
             &CameraControlView::showVirtualCameraFindings);
@@ -66,8 +67,23 @@ CameraControlView::CameraControlView(QWidget* parent, CameraLister lister,
 
 CameraControlView::~CameraControlView() { saveToDb(); }
 
+// Pale red on the dark panel, set in the palette: a style rule would reach
+// tool tips shown for the page and put pale red on their pale yellow.
+QLabel* CameraControlView::buildVirtualCameraNotice() {
+    vcamLine_ = new QLabel(this);
+    vcamLine_->setWordWrap(true);
+    vcamLine_->setTextFormat(Qt::PlainText);
+    vcamLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPalette colours = vcamLine_->palette();
+    colours.setColor(QPalette::WindowText, QColor(0xFF, 0xB0, 0xB0));
+    vcamLine_->setPalette(colours);
+    vcamLine_->setContentsMargins(20, 0, 20, 0);
+    vcamLine_->hide();
+    return vcamLine_;
+}
+
 void CameraControlView::showVirtualCameraFindings(const QString& findings) {
-    vcamLine_->setFullText(findings.isEmpty() ? QString() : tr("虚拟摄像头无法使用：") + findings);
+    vcamLine_->setText(findings.isEmpty() ? QString() : tr("虚拟摄像头无法使用：") + findings);
     vcamLine_->setVisible(!findings.isEmpty());
 }
 

@@ -9,22 +9,24 @@
 
 class Button;
 class ButtonRadioSkin;
-class ElidedLabel;
 class LoopbackSetup;
 class LoopbackSetupRow;
 class VirtualCameraCheck;
 class PlaySliderBar;
 class QComboBox;
+class QLabel;
+class QScrollArea;
 
 // The camera tab: which device and size camera 1 and camera 2 use, the
 // device's own property dialog, and the face-slimming stretch. It only tells
 // the media site; opening and closing the cameras belongs to the player bar.
 // The lists follow cameras plugged in and pulled out, and the choices are
 // kept in settings slot 3 between runs. Our own virtual camera and any other
-// virtual camera are never offered. Under the lists one line says what stands
-// in the way when the virtual camera cannot be reached (and the lists'
-// changes ask again), and where no v4l2loopback device exists a row offers
-// to make them.
+// virtual camera are never offered. Under the lists a notice says in full
+// what stands in the way when the virtual camera cannot be reached (and the
+// lists' changes ask again), and where no v4l2loopback device exists a row
+// offers to make them. The page scrolls when these notices make it taller
+// than the panel, so no control is squeezed and every word can be reached.
 class CameraControlView : public QWidget {
     Q_OBJECT
 
@@ -46,8 +48,11 @@ public:
     Button* propertyButton(int camera) const { return boxes_[camera].property; }
     ButtonRadioSkin* faceSwitch() const { return faceSwitch_; }
     PlaySliderBar* faceSlider() const { return faceSlider_; }
-    // The virtual camera's findings; hidden while the camera can be reached.
-    ElidedLabel* virtualCameraLine() const { return vcamLine_; }
+    // The virtual camera's findings, word-wrapped and selectable (they name
+    // commands to copy); hidden while the camera can be reached.
+    QLabel* virtualCameraLine() const { return vcamLine_; }
+    // What the page's contents scroll in.
+    QScrollArea* scrollArea() const { return scroll_; }
     VirtualCameraCheck* virtualCameraCheck() const { return vcamCheck_; }
     LoopbackSetupRow* loopbackSetupRow() const { return loopbackRow_; }
     Button* decreaseButton() const { return decrease_; }
@@ -82,6 +87,7 @@ private:
     QWidget* buildFaceBlock();
     QWidget* buildCameraBlock(int camera);
     QWidget* buildQualityBlock();
+    QLabel* buildVirtualCameraNotice();
     void showCaptureSizeRule();
     void fillDeviceBox(int camera);
     void fillSizeBox(int camera, int deviceIndex);
@@ -100,7 +106,8 @@ private:
     Button* decrease_ = nullptr;
     Button* increase_ = nullptr;
     QComboBox* quality_ = nullptr;
-    ElidedLabel* vcamLine_ = nullptr;
+    QLabel* vcamLine_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
     LoopbackSetupRow* loopbackRow_ = nullptr;
     VirtualCameraCheck* vcamCheck_ = nullptr;
     bool updating_ = false;  // the panel refills its own lists

@@ -1,6 +1,7 @@
 #include "ui/ui_kit.h"
 
 #include <QLabel>
+#include <QScrollArea>
 #include <QPainter>
 
 #include "widgets/button_skin.h"
@@ -14,7 +15,16 @@ QLabel* whiteLabel(const QString& text, QWidget* parent) {
 
 QLabel* separatorLabel(const QString& skinPicture, QWidget* parent) {
     auto* label = new QLabel(parent);
-    label->setPixmap(SkinStyle::instance()->pixmap(skinPicture));
+    QPixmap picture = SkinStyle::instance()->pixmap(skinPicture);
+    label->setPixmap(picture);
+    // A line across a page fits whatever width the page has (less beside a
+    // scroll bar): it is drawn to the label's width and never holds the page
+    // wider. An upright spacer between buttons keeps its own size.
+    if (picture.width() > picture.height()) {
+        label->setScaledContents(true);
+        label->setMinimumWidth(1);
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    }
     return label;
 }
 
@@ -53,4 +63,17 @@ ButtonSkin* idButton(const QString& picture, int id, QWidget* parent) {
     auto* button = new ButtonSkin(picture, parent);
     button->setProperty("id", id);
     return button;
+}
+
+QScrollArea* scrollingPage(QWidget* content, QWidget* parent) {
+    auto* scroll = new QScrollArea(parent);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(content);
+    // Both stay unpainted, so the panel's own background shows through
+    // (setWidget turns the content's filling on).
+    scroll->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+    return scroll;
 }

@@ -8,14 +8,21 @@ class QPainter;
 class QPixmap;
 class QSize;
 class QRect;
+class QScrollArea;
 class QWidget;
 
 // Small pieces every panel builds with.
 
 // A label in the pages' white text.
 QLabel* whiteLabel(const QString& text, QWidget* parent = nullptr);
-// A label showing a skin picture, such as a separator line.
+// A label showing a skin picture, such as a separator line; a line wider
+// than tall is drawn to the label's width.
 QLabel* separatorLabel(const QString& skinPicture, QWidget* parent = nullptr);
+
+// A frameless, see-through vertical scroll area holding `content`: a page
+// whose notices can make it taller than its panel scrolls instead of
+// squeezing its controls.
+QScrollArea* scrollingPage(QWidget* content, QWidget* parent);
 
 // A skin button carrying an "id" property, as the pages' buttons do.
 ButtonSkin* idButton(const QString& picture, int id, QWidget* parent);
