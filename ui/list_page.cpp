@@ -69,8 +69,10 @@ void ListPage::buildAround(QWidget* list, const QList<QWidget*>& choices) {
     column->addWidget(separatorLabel("video/img_line.png", this));
     column->addWidget(list, 1);
     column->addWidget(bottomBar(this, playOrder_, choices, &buttons));
-    connect(playOrder_, &QComboBox::currentIndexChanged, this,
-            [this](int index) { applyPlayOrder(index); });
+    connect(playOrder_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        applyPlayOrder(index);
+        choiceChanged();
+    });
     for (ButtonSkin* button : buttons) {
         connect(button, &Button::clicked, this, &ListPage::onButtonClick);
     }
@@ -102,13 +104,23 @@ void ListPage::saveToDb() {
     SettingsDb::instance()->saveMap(settingsSlot_, map);
 }
 
+void ListPage::choiceChanged() {
+    if (!loading_) {
+        saveToDb();
+    }
+}
+
 void ListPage::loadFromDb() {
     QMap<QString, QString> map;
     SettingsDb::instance()->loadMap(settingsSlot_, map);
+    // Put back one by one, each choice would be saved beside the others'
+    // defaults before those are put back too.
+    loading_ = true;
     if (map.contains("playseq")) {
         playOrder_->setCurrentIndex(map["playseq"].toInt());
     }
     loadChoices(map);
+    loading_ = false;
 }
 
 void ListPage::paintEvent(QPaintEvent*) {

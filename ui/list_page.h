@@ -10,7 +10,7 @@ class QComboBox;
 // above the page's list, under it a bar (313 x 47) with the play order
 // ("随机播放" data 0, "列表循环" data 1), the page's own choices and the play
 // button, the page's background, and its choices kept in a settings slot
-// (the play order as "playseq").
+// (the play order as "playseq"), saved the moment one changes.
 class ListPage : public QWidget {
     Q_OBJECT
 
@@ -39,6 +39,9 @@ protected:
     // The page's choices besides the play order, by settings key.
     virtual void saveChoices(QMap<QString, QString>&) const {}
     virtual void loadChoices(const QMap<QString, QString>&) {}
+    // A choice was changed by the user: it is saved at once, so that a
+    // crash or a kill keeps it. Choices set while loading are not saved back.
+    void choiceChanged();
 
     void paintEvent(QPaintEvent* event) override;
 
@@ -46,4 +49,5 @@ private:
     int settingsSlot_;
     QPixmap background_;
     QComboBox* playOrder_ = nullptr;
+    bool loading_ = false;  // the stored choices are being put back
 };

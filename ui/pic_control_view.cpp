@@ -27,12 +27,12 @@ PicControlView::PicControlView(QWidget* parent) : ListPage(kSettingsSlot, parent
     fitting_ = new QComboBox(this);
     fitting_->addItem(tr("自适应"));
     fitting_->addItem(tr("拉伸"));
-    connect(fitting_, &QComboBox::currentIndexChanged, this,
-            [this](int index) { grid_->source()->SetKeepRatio(index == 0); });
+    connect(fitting_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        grid_->source()->SetKeepRatio(index == 0);
+        choiceChanged();
+    });
     buildAround(grid_, {fitting_});
 }
-
-PicControlView::~PicControlView() { saveToDb(); }
 
 void PicControlView::addFiles() {
     grid_->push(

@@ -11,7 +11,6 @@ class PicControlView : public ListPage {
 
 public:
     explicit PicControlView(QWidget* parent = nullptr);
-    ~PicControlView() override;
 
     PicGraphicView* grid() const { return grid_; }
     QComboBox* fittingBox() const { return fitting_; }

@@ -26,9 +26,8 @@ PicGraphicView::PicGraphicView(QWidget* parent)
 }
 
 PicGraphicView::~PicGraphicView() {
-    saveToDb();
     MediaSite::instance()->removeSource(source_.get());
-    clearPics();
+    dropAll();  // the list was saved as it changed
 }
 
 void PicGraphicView::setTileSize(int width, int height) { tile_ = QSize(width, height); }
@@ -45,13 +44,16 @@ void PicGraphicView::push(const QStringList& paths) {
         if (!listed_.contains(path))
             listed_ << path;
     }
+    saveToDb();  // listed before their tiles come in, and kept so
     PushFileQueue::push(paths);
 }
 
 void PicGraphicView::addPic(const QString& path) {
     if (!QFileInfo(path).isFile()) {
         // No tile, so nothing the user could remove it by: not kept either.
-        listed_.removeAll(path);
+        if (listed_.removeAll(path) > 0) {
+            saveToDb();
+        }
         return;
     }
     if (PicItem* listed = tileOf(path)) {
@@ -62,6 +64,7 @@ void PicGraphicView::addPic(const QString& path) {
     }
     if (!listed_.contains(path)) {
         listed_ << path;
+        saveToDb();
     }
     QString problem;
     QPixmap thumbnail = loadThumbnail(path, true, tile_.width(), tile_.height(), &problem);
@@ -106,9 +109,15 @@ void PicGraphicView::removePic(const QString& path) {
     if (cells_.isEmpty()) {
         MediaSite::instance()->removeSource(source_.get());
     }
+    saveToDb();
 }
 
 void PicGraphicView::clearPics() {
+    dropAll();
+    saveToDb();
+}
+
+void PicGraphicView::dropAll() {
     // Pictures still on their way in are cleared as well: they must not
     // arrive after the clearing.
     dropAllWaiting();
@@ -150,6 +159,7 @@ void PicGraphicView::loadFromDb() {
     push(present);
 }
 
+// Saved at every change, so that a crash or a kill keeps the list.
 void PicGraphicView::saveToDb() {
     QStringList kept = listed_ + unavailable_;
     kept.removeDuplicates();

@@ -16,7 +16,8 @@ class QGraphicsLayoutItem;
 // The picture list as a grid of thumbnail tiles. It owns the slideshow's
 // PicFileSource, which enters the graph when the user plays and leaves it
 // when the grid empties. Pictures come in one at a time, 20 ms apart, so a
-// long list never blocks the page. The list is kept under "Pics". A picture
+// long list never blocks the page. The list is kept under "Pics", saved as
+// pictures are added and removed. A picture
 // that cannot be read gets a tile that says so and stays out of the
 // slideshow; adding it again looks at it once more.
 class PicGraphicView : public CustomGraphicView, public PushFileQueue {
@@ -24,7 +25,7 @@ class PicGraphicView : public CustomGraphicView, public PushFileQueue {
 
 public:
     explicit PicGraphicView(QWidget* parent = nullptr);
-    // Saves the list, takes the slideshow out of the graph.
+    // Takes the slideshow out of the graph; the saved list stays as it is.
     ~PicGraphicView() override;
 
     // Lists the pictures at once and brings their tiles in one at a time.
@@ -55,6 +56,8 @@ protected:
 private:
     PicItem* addTile(const QString& path, const QPixmap& thumbnail);
     void dropTile(const QString& path);
+    // Empties the grid, the waiting pictures and the slideshow, without saving.
+    void dropAll();
 
     QMap<QString, QGraphicsLayoutItem*> cells_;
     QMap<QString, PicItem*> tiles_;

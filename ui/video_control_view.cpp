@@ -13,8 +13,6 @@ VideoControlView::VideoControlView(QWidget* parent) : ListPage(kSettingsSlot, pa
     buildAround(list_, {});
 }
 
-VideoControlView::~VideoControlView() { saveToDb(); }
-
 void VideoControlView::addFiles() {
     QString filter =
         tr("视频文件 (*.avi *.wmv *.rm. *.rmvb *.vob *.mpeg *.m4v *.mp4 *.mpeg4 *.mpg4 "

@@ -11,7 +11,6 @@ class VideoControlView : public ListPage {
 
 public:
     explicit VideoControlView(QWidget* parent = nullptr);
-    ~VideoControlView() override;
 
     VideoGraphicView* list() const { return list_; }
 

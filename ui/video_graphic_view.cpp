@@ -33,11 +33,7 @@ VideoGraphicView::VideoGraphicView(QWidget* parent)
 }
 
 VideoGraphicView::~VideoGraphicView() {
-    QStringList kept = items_.keys() + unavailable_;
-    kept.removeDuplicates();
-    kept.sort();
-    SettingsDb::instance()->saveStringList("Videos", kept);
-    clearVideos();
+    dropAll();  // the list was saved as it changed
     MediaSite::instance()->removeSource(source_.get());
 }
 
@@ -64,6 +60,7 @@ void VideoGraphicView::addVideo(const QString& path) {
     relayout();
     source_->AddFile(path);
     VideoInfoRequest::instance()->request(path);
+    saveToDb();
 }
 
 void VideoGraphicView::onVideoInfoGet(VideoInfoQt info) {
@@ -100,9 +97,15 @@ void VideoGraphicView::removeVideo(const QString& path) {
     if (items_.isEmpty()) {
         MediaSite::instance()->removeSource(source_.get());
     }
+    saveToDb();
 }
 
 void VideoGraphicView::clearVideos() {
+    dropAll();
+    saveToDb();
+}
+
+void VideoGraphicView::dropAll() {
     deleteAllItems(list_);
     items_.clear();
     unavailable_.clear();  // a cleared list forgets its missing files as well
@@ -140,6 +143,7 @@ void VideoGraphicView::followPlayingFile() {
 void VideoGraphicView::loadFromDb() {
     QStringList paths;
     SettingsDb::instance()->loadStringList("Videos", paths);
+    restoring_ = true;
     for (const QString& path : paths) {
         if (QFileInfo(path).isFile()) {
             addVideo(path);
@@ -147,6 +151,18 @@ void VideoGraphicView::loadFromDb() {
             unavailable_ << path;
         }
     }
+    restoring_ = false;
+}
+
+// Saved at every change, so that a crash or a kill keeps the list.
+void VideoGraphicView::saveToDb() {
+    if (restoring_) {
+        return;  // half put back, it would lose the files still to come
+    }
+    QStringList kept = items_.keys() + unavailable_;
+    kept.removeDuplicates();
+    kept.sort();
+    SettingsDb::instance()->saveStringList("Videos", kept);
 }
 
 void VideoGraphicView::onVideoFileAdd(QString path) { addVideo(path); }

@@ -9,12 +9,44 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/app/desktop_session.h"
+#include "tests/support/eventually.h"
 
 // The real program, started as a person starts it, on a private X server.
 namespace {
 using namespace std::chrono_literals;
+
+// Window coordinates of the fixed 982 x 648 layout.
+constexpr int kVideoTabX = 815, kPictureTabX = 877, kTabY = 78;
+constexpr int kAddX = 701, kAddY = 131;
+constexpr int kPlayOrderX = 713, kFittingX = 818, kBottomBarY = 617;
+
+// Adds a file through the page's add button, typing its path into the file
+// dialog as a person would.
+void addThroughDialog(const std::string& window, const std::string& title,
+                      const std::string& path) {
+    clickAt(window, kAddX, kAddY);
+    ASSERT_FALSE(visibleWindow(title, 10s).empty()) << title;
+    xdotool({"type", "--delay", "20", path});
+    xdotool({"key", "Return"});
+}
+
+// Opens a list of choices and takes the one below the current.
+void chooseNext(const std::string& window, int x, int y) {
+    clickAt(window, x, y);
+    xdotool({"key", "Down", "Return"});
+}
+
+bool settingsHold(const DesktopHome& home, const std::vector<std::string>& texts) {
+    std::string settings = home.settings();
+    for (const std::string& text : texts) {
+        if (settings.find(text) == std::string::npos)
+            return false;
+    }
+    return true;
+}
 }  // namespace
 
 TEST(ProgramTest, ItShowsItsWindowAndASecondStartHandsOverAndLeaves) {
@@ -74,6 +106,51 @@ TEST(ProgramTest, ClosingKeepsItRunningAndQuittingSavesTheSettings) {
     std::string settings = home.settings();
     EXPECT_NE(settings.find("effect_3="), std::string::npos) << "the camera page saved";
     EXPECT_NE(settings.find("effect_2="), std::string::npos) << "the caption page saved";
+}
+
+// The lists and play orders are written as they are chosen: killed at once
+// after, the program leaves them in its settings, and its next start keeps
+// them there.
+TEST(ProgramTest, ListsAndPlayOrdersSurviveAKill) {
+    DesktopHome home;
+    std::string video = home.folder.file("holiday clip.mp4");
+    ASSERT_TRUE(makeTestVideo(video, TestVideo{}));
+    std::string picture = home.folder.file("still one.png");
+    commandOutput("ffmpeg -loglevel error -y -f lavfi -i color=c=blue:s=64x48 -frames:v 1 '" +
+                  picture + "' 2>&1");
+    ASSERT_TRUE(std::filesystem::exists(picture));
+    const std::vector<std::string> chosen{"Videos=" + video, "Pics=" + picture,
+                                          "effect_5=\"playseq:1;\"",
+                                          "effect_4=\"keepRatio:1;playseq:1;\""};
+
+    auto lumora = startLumora();
+    std::string window = visibleWindow();
+    ASSERT_FALSE(window.empty());
+    clickAt(window, kVideoTabX, kTabY);
+    addThroughDialog(window, "选择视频", video);
+    ASSERT_TRUE(eventually([&] { return settingsHold(home, {"Videos=" + video}); }, 10s))
+        << home.settings();
+    chooseNext(window, kPlayOrderX, kBottomBarY);  // 列表循环
+    clickAt(window, kPictureTabX, kTabY);
+    addThroughDialog(window, "选择图片", picture);
+    ASSERT_TRUE(eventually([&] { return settingsHold(home, {"Pics=" + picture}); }, 10s))
+        << home.settings();
+    chooseNext(window, kPlayOrderX, kBottomBarY);  // 列表循环
+    chooseNext(window, kFittingX, kBottomBarY);    // 拉伸
+    EXPECT_TRUE(eventually([&] { return settingsHold(home, chosen); }, 10s)) << home.settings();
+
+    lumora->signal(SIGKILL);
+    EXPECT_EQ(lumora->wait(15s), 128 + SIGKILL);
+    EXPECT_TRUE(settingsHold(home, chosen)) << home.settings();
+
+    auto next = startLumora();
+    window = visibleWindow();
+    ASSERT_FALSE(window.empty());
+    clickAt(window, kVideoTabX, kTabY);  // each page puts its list back
+    clickAt(window, kPictureTabX, kTabY);
+    next->signal(SIGTERM);
+    EXPECT_EQ(next->wait(15s), 0);
+    EXPECT_TRUE(settingsHold(home, chosen)) << home.settings();
 }
 
 TEST(ProgramTest, AFatalSignalLeavesACrashReport) {

@@ -290,3 +290,42 @@ TEST(PicPanelTest, TheAddDialogOffersThePicturesFirstThenGifAndAnyFile) {
     EXPECT_EQ(choices[1], "GIF 图片 (*.gif)");
     EXPECT_EQ(choices[2], "所有文件 (*)");
 }
+
+// Every change is on the disk at once, so a crash or a kill loses none: the
+// pictures added (before their tiles come in) and removed, the play order
+// and the fitting, names holding ';' included.
+TEST(PicPanelTest, EachChangeIsSavedAtOnceWhateverThePictureIsCalled) {
+    forgetPictures();
+    ScratchDir folder;
+    QString odd = makePicture(folder, "my;pic 中文.png", Qt::red);
+    QString plain = makePicture(folder, "plain.png", Qt::blue);
+    auto savedChoices = [] {
+        QMap<QString, QString> map;
+        SettingsDb::instance()->loadMap(4, map);
+        return map;
+    };
+    QStringList both{odd, plain};
+    both.sort();
+
+    PicControlView page;
+    settle();
+    page.grid()->push({odd, plain});
+    EXPECT_EQ(savedPictures(), both) << "saved as they are listed";
+    page.playOrderBox()->setCurrentIndex(1);
+    page.fittingBox()->setCurrentIndex(1);
+    EXPECT_EQ(savedChoices(), (QMap<QString, QString>{{"playseq", "1"}, {"keepRatio", "1"}}));
+    ASSERT_TRUE(waitFor([&] { return page.grid()->tileCount() == 2; }));
+    page.grid()->removePic(plain);
+    EXPECT_EQ(savedPictures(), QStringList{odd});
+    {
+        PicControlView nextStart;
+        settle();
+        EXPECT_TRUE(waitFor([&] { return nextStart.grid()->tileOf(odd) != nullptr; }));
+        EXPECT_EQ(nextStart.grid()->tileCount(), 1);
+        EXPECT_EQ(nextStart.playOrderBox()->currentIndex(), 1);
+        EXPECT_EQ(nextStart.fittingBox()->currentIndex(), 1);
+    }
+    EXPECT_EQ(savedPictures(), QStringList{odd}) << "putting the list back saves nothing less";
+    page.grid()->clearPics();
+    EXPECT_TRUE(savedPictures().isEmpty());
+}

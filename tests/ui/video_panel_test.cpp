@@ -241,6 +241,50 @@ TEST(VideoPanelTest, TheListAndThePlayOrderComeBack) {
     EXPECT_TRUE(saved.isEmpty()) << saved.join(", ").toStdString();
 }
 
+// Every change is on the disk at once, so a crash or a kill loses none: the
+// files added and removed, the play order, names holding ';' included.
+TEST(VideoPanelTest, EachChangeIsSavedAtOnceWhateverTheFileIsCalled) {
+    forgetList();
+    ScratchDir folder;
+    std::string odd = folder.file("my;clip 中文.mp4");
+    ASSERT_TRUE(makeTestVideo(odd, TestVideo{}));
+    QString oddPath = QString::fromStdString(odd);
+    auto saved = [] {
+        QStringList list;
+        SettingsDb::instance()->loadStringList("Videos", list);
+        list.sort();
+        return list;
+    };
+    auto savedOrder = [] {
+        QMap<QString, QString> map;
+        SettingsDb::instance()->loadMap(5, map);
+        return map.value("playseq");
+    };
+    QStringList both{oddPath, videos().red};
+    both.sort();
+
+    VideoControlView page;
+    settle();
+    page.list()->addVideo(oddPath);
+    page.list()->addVideo(videos().red);
+    EXPECT_EQ(saved(), both);
+    page.playOrderBox()->setCurrentIndex(1);
+    EXPECT_EQ(savedOrder(), "1");
+    page.list()->removeVideo(videos().red);
+    EXPECT_EQ(saved(), QStringList{oddPath});
+    {
+        VideoControlView nextStart;
+        settle();
+        EXPECT_EQ(nextStart.list()->paths(), QStringList{oddPath});
+        EXPECT_EQ(nextStart.playOrderBox()->currentIndex(), 1);
+    }
+    EXPECT_EQ(saved(), QStringList{oddPath}) << "putting the list back saves nothing less";
+    page.list()->clearVideos();
+    EXPECT_TRUE(saved().isEmpty());
+    page.playOrderBox()->setCurrentIndex(0);
+    EXPECT_EQ(savedOrder(), "0");
+}
+
 namespace {
 // The item drawn on its own, as the list draws it.
 QImage rendered(QGraphicsItem* item) {
