@@ -229,6 +229,13 @@
     </message>
 </context>
 <context>
+    <name>DesktopTrash</name>
+    <message>
+        <source>无法建立回收站文件夹 %1</source>
+        <translation>The trash folder %1 could not be made</translation>
+    </message>
+</context>
+<context>
     <name>ListPage</name>
     <message>
         <source>随机播放</source>
@@ -480,13 +487,25 @@
         <translation>Notice</translation>
     </message>
     <message>
-        <source>确定删除本地文件？</source>
-        <translation>Delete the file from the disk?</translation>
+        <source>确定将本地文件移到回收站？</source>
+        <translation>Move the file to the trash?</translation>
     </message>
     <message>
         <source>没有可以打开文件位置的文件管理器，文件在：
 %1</source>
         <translation>No file manager can show the file; it is in:
+%1</translation>
+    </message>
+    <message>
+        <source>无法移到回收站，录制文件已保留：
+%1</source>
+        <translation>The recording could not be moved to the trash and was kept:
+%1</translation>
+    </message>
+    <message>
+        <source>无法移到回收站，以下文件已保留：
+%1</source>
+        <translation>These files could not be moved to the trash and were kept:
 %1</translation>
     </message>
 </context>
@@ -658,6 +677,10 @@
     <message>
         <source>视频文件 (*.flv)</source>
         <translation>Videos (*.flv)</translation>
+    </message>
+    <message>
+        <source>删除：移到回收站</source>
+        <translation>Delete: move to the trash</translation>
     </message>
 </context>
 <context>

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/box_site_listener.h"
+#include "app/desktop_trash.h"
 #include "app/media_site.h"
 #include "app/recording_files.h"
 #include "app/settings_db.h"
@@ -130,7 +131,7 @@ void RecordControlView::onBtnStart() {
                                  kRecordSoundAndVideo);
         if (!output->start()) {
             output.reset();
-            QFile::remove(path);
+            QFile::remove(path);  // ours, and no picture was ever written to it
             warn(this, tr("错误"), tr("录制初始化失败"));
             return;
         }
@@ -241,6 +242,8 @@ void RecordControlView::finishSaveAs(const QString& oldPath, const QString& newP
         keepUnsaved(oldPath);
         return;
     }
+    // The recording lives on in its copy; the temporary file was ours, and a
+    // second copy of a long recording in the trash would only fill the disk.
     QFile::remove(oldPath);
     list_->removeItem(oldPath);
     list_->addPath(newPath);
@@ -248,8 +251,13 @@ void RecordControlView::finishSaveAs(const QString& oldPath, const QString& newP
 }
 
 void RecordControlView::onDlgDiscard(QString path) {
+    QString problem;
+    if (!moveToDesktopTrash(path, &problem)) {
+        warn(this, tr("出错"), tr("无法移到回收站，录制文件已保留：\n%1").arg(problem));
+        keepUnsaved(path);
+        return;
+    }
     list_->removeItem(path);
-    QFile::remove(path);
 }
 
 void RecordControlView::onBtnDel() {
@@ -257,15 +265,24 @@ void RecordControlView::onBtnDel() {
     if (paths.isEmpty()) {
         return;
     }
-    int answer = CustomMessageBox::question(this, tr("提示"), tr("确定删除本地文件？"),
+    int answer = CustomMessageBox::question(this, tr("提示"), tr("确定将本地文件移到回收站？"),
                                             QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes) {
         return;
     }
+    QStringList kept;  // each with why the trash did not take it
     for (const QString& path : paths) {
+        QString problem;
+        if (!moveToDesktopTrash(path, &problem)) {
+            kept << path + "\n" + problem;
+            continue;  // still listed, still on the disk
+        }
         list_->removeItem(path);
         emit BoxSiteListener::instance()->sig_videoFileRemove(path);
-        QFile::remove(path);
+    }
+    saveToDb();
+    if (!kept.isEmpty()) {
+        warn(this, tr("出错"), tr("无法移到回收站，以下文件已保留：\n%1").arg(kept.join("\n")));
     }
 }
 

@@ -19,7 +19,9 @@ class WorkQueue;
 // preview dialog to save (as ".flv"), save as or delete. Kept recordings are
 // listed under "myvideo_list". No recording is ever lost on an error path: a
 // recording whose save fails, that is closed without a decision, or that a
-// crash left behind stays as an unsaved item of the list.
+// crash left behind stays as an unsaved item of the list. Deleting, from the
+// list or the preview, moves the file to the desktop's trash; one the trash
+// cannot take stays where it is, listed, and the person is told.
 class RecordControlView : public QWidget {
     Q_OBJECT
 

@@ -77,11 +77,14 @@ QWidget* VideoPreviewDlg::buildModeButtons() {
         auto* button = new ButtonSkin(picture, bar);
         connect(button, &Button::clicked, this, slot);
         row->addWidget(button);
+        return button;
     };
     if (mode_ == kAfterRecording) {
         add("record/btn_saveas.png", &VideoPreviewDlg::onBtnSaveAs);
         add("record/btn_save.png", &VideoPreviewDlg::onBtnSave);
-        add("record/btn_del.png", &VideoPreviewDlg::onBtnCancel);
+        // Deleted, the recording goes to the trash, so no question is asked.
+        add("record/btn_del.png", &VideoPreviewDlg::onBtnCancel)
+            ->setToolTip(tr("删除：移到回收站"));
     } else {
         add("record/btn_addvideolist.png", &VideoPreviewDlg::onBtnAdd);
         add("record/btn_close.png", &VideoPreviewDlg::onBtnClose);

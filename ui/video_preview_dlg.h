@@ -16,7 +16,8 @@ class VideoWndView;
 // Plays one recording in a graph of its own, so the process-wide picture is
 // untouched. After a recording (mode 0) it offers save, save as and delete;
 // from the list (mode 1) add to the video list and close. Every closing
-// action deletes the dialog. A new recording that is neither saved, saved
+// action deletes the dialog. Delete reports the recording discarded; the
+// panel moves it to the trash. A new recording that is neither saved, saved
 // as, deleted nor kept by closing the window is discarded when the dialog
 // goes.
 class VideoPreviewDlg : public CustomDialog {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 #include <QApplication>
@@ -13,10 +14,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include "app/box_site_listener.h"
 #include "app/settings_db.h"
@@ -101,6 +105,24 @@ VideoPreviewDlg* record(RecordControlView& panel, int seconds, int* shown = null
         *longestPauseMs = longestPause;
     QObject::disconnect(connection);
     return opened;
+}
+
+// The desktop's trash, under the test's own data folder.
+QString trashFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash/";
+}
+
+// Whether the file is in the trash under its own name, with the note of
+// where it came from.
+bool inTrash(const QString& path) {
+    QString name = QFileInfo(path).fileName();
+    QFile info(trashFolder() + "info/" + name + ".trashinfo");
+    if (!QFile::exists(trashFolder() + "files/" + name) || !info.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    QString text = QString::fromUtf8(info.readAll());
+    return text.contains("Path=" + path + "\n") ||
+           text.contains("Path=" + QUrl::toPercentEncoding(path, "/") + "\n");
 }
 
 struct RecordPanelTest : ::testing::Test {
@@ -281,9 +303,12 @@ TEST_F(RecordPanelTest, DeletingAndSavingAsKeepEveryRecordingWhereItBelongs) {
     VideoPreviewDlg* discarded = record(panel, 1);
     ASSERT_NE(discarded, nullptr);
     QString thrownAway = discarded->path();
+    EXPECT_EQ(discarded->button("record/btn_del.png")->toolTip(), "删除：移到回收站");
     discarded->button("record/btn_del.png")->click();
     settle();
-    EXPECT_FALSE(QFile::exists(thrownAway)) << "the delete button removes the new recording";
+    EXPECT_FALSE(QFile::exists(thrownAway)) << "the delete button takes the new recording away";
+    EXPECT_TRUE(inTrash(thrownAway)) << "to the trash, from where it can be put back";
+    EXPECT_FALSE(panel.list()->paths().contains(thrownAway));
 
     VideoPreviewDlg* savedAs = record(panel, 1);
     QString first = savedAs->path();
@@ -318,19 +343,93 @@ TEST_F(RecordPanelTest, DeletingAndSavingAsKeepEveryRecordingWhereItBelongs) {
     {
         MessageAnswer no(QMessageBox::No);
         panel.deleteButton()->click();
-        EXPECT_EQ(no.text, "确定删除本地文件？");
+        EXPECT_EQ(no.text, "确定将本地文件移到回收站？");
     }
     EXPECT_TRUE(QFile::exists(saved)) << "No keeps the files";
+    EXPECT_FALSE(inTrash(saved));
     {
         MessageAnswer yes(QMessageBox::Yes);
         panel.deleteButton()->click();
     }
     EXPECT_FALSE(QFile::exists(saved));
     EXPECT_FALSE(QFile::exists(second));
+    EXPECT_TRUE(inTrash(saved)) << "deleted from the list: in the trash";
+    EXPECT_TRUE(inTrash(second));
+    QStringList stored{"stale"};
+    SettingsDb::instance()->loadStringList("myvideo_list", stored);
+    EXPECT_TRUE(stored.isEmpty()) << "the list is saved without them at once";
     EXPECT_EQ(removed, (std::vector<QString>{saved, second}));
     EXPECT_TRUE(panel.list()->paths().isEmpty());
     QObject::disconnect(connection);
     CustomFileDialog::setChooser(nullptr);
+}
+
+// A trash that cannot take files (here its "files" is not a folder): nothing
+// is unlinked instead, the person is told, and the recording stays listed.
+TEST_F(RecordPanelTest, ARecordingTheTrashCannotTakeIsKeptAndListed) {
+    QDir().mkpath(trashFolder());
+    QFile blocked(trashFolder() + "files");
+    ASSERT_TRUE(blocked.open(QIODevice::WriteOnly));
+    blocked.close();
+    QString folder = RecordControlView::recordFolder();
+    QString kept = folder + "my;clip 中文.flv";
+    QString unsaved = folder + "20240101090000000.flv_tmp";
+    auto makeRecording = [](const QString& path) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("the only copy");
+    };
+    makeRecording(kept);
+    RecordControlView panel;
+    settle();
+    panel.list()->addPath(kept);
+
+    panel.list()->itemOf(kept)->setSelected(true);
+    {
+        // The question, and once it is answered, the message that follows.
+        MessageAnswer yes(QMessageBox::Yes);
+        std::unique_ptr<MessageAnswer> told;
+        QTimer next;
+        QObject::connect(&next, &QTimer::timeout, [&] {
+            if (!yes.text.isEmpty() && !told)
+                told = std::make_unique<MessageAnswer>(QMessageBox::Ok);
+        });
+        next.start(10);
+        panel.deleteButton()->click();
+        EXPECT_EQ(yes.text, "确定将本地文件移到回收站？");
+        ASSERT_NE(told, nullptr);
+        EXPECT_TRUE(told->text.startsWith("无法移到回收站，以下文件已保留：\n" + kept + "\n"))
+            << told->text.toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(kept)) << "not unlinked in the trash's stead";
+    EXPECT_TRUE(panel.list()->paths().contains(kept));
+    {
+        RecordControlView nextStart;
+        settle();
+        EXPECT_EQ(nextStart.list()->paths(), QStringList{kept}) << "a name with ';' is kept listed";
+    }
+
+    makeRecording(unsaved);
+    panel.list()->addPath(unsaved);
+
+    VideoPreviewDlg* preview = nullptr;
+    QObject::connect(&panel, &RecordControlView::sig_previewOpened,
+                     [&](VideoPreviewDlg* dialog) { preview = dialog; });
+    panel.list()->itemDoubleClicked(unsaved);
+    ASSERT_NE(preview, nullptr);
+    ASSERT_EQ(preview->mode(), VideoPreviewDlg::kAfterRecording);
+    {
+        MessageAnswer told(QMessageBox::Ok);
+        preview->button("record/btn_del.png")->click();
+        EXPECT_TRUE(waitFor([&] { return !told.text.isEmpty(); }));
+        EXPECT_TRUE(told.text.startsWith("无法移到回收站，录制文件已保留：\n"))
+            << told.text.toStdString();
+    }
+    settle();
+    EXPECT_TRUE(QFile::exists(unsaved));
+    ASSERT_NE(panel.list()->itemOf(unsaved), nullptr) << "still offered to be saved";
+    EXPECT_TRUE(panel.list()->itemOf(unsaved)->isUnsaved());
+    QFile::remove(trashFolder() + "files");  // the other tests' trash works again
 }
 
 TEST_F(RecordPanelTest, AFailedRenameOrAClosedWindowKeepsTheRecording) {

@@ -17,6 +17,7 @@ public:
         setenv("HOME", home_->file("").c_str(), 1);
         setenv("XDG_CONFIG_HOME", home_->file("config").c_str(), 1);
         setenv("XDG_DOCUMENTS_DIR", home_->file("Documents").c_str(), 1);
+        setenv("XDG_DATA_HOME", home_->file("data").c_str(), 1);  // the trash
         app_ = makeOffscreenApplication<QApplication>();
         SkinStyle::instance()->setSkinDirectory(builtSkinFolder());
     }

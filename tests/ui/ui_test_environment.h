@@ -15,7 +15,8 @@ inline void PrintTo(const QStringList& list, std::ostream* out) {
 }
 
 // The panels' tests run in one offscreen application with a temporary home
-// (settings, documents) and the skin painted into the build tree.
+// (settings, documents, the data folder with the trash) and the skin painted
+// into the build tree.
 QString builtSkinFolder();
 
 // Lets a page's zero-delay loading and other posted work run.
