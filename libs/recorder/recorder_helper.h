@@ -1,18 +1,14 @@
 #pragma once
 
 #include <gst/gst.h>
-#include <gst/video/video.h>
-
-#include <opencv2/core.hpp>
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
-#include <mutex>
-#include <optional>
 #include <shared_mutex>
 #include <string>
 
+#include "libs/recorder/i420_picture.h"
+#include "libs/recorder/media_clock.h"
 #include "libs/recorder/picture_hand_off.h"
 
 // Records raw sound and pictures into an FLV file: H.264 (zero latency, a key
@@ -53,14 +49,9 @@ private:
     static constexpr int kAudio = 0;
     static constexpr int kVideo = 1;
 
-    bool push(GstElement* source, GstBufferPool* pool, const char* data, int size, GstClockTime pts,
-              GstClockTime duration);
     // Converts an upright BGR picture into an I420 buffer for the encoder;
     // on the hand-off's thread.
     void encodePicture(const uint8_t* uprightBgr, GstClockTime pts, GstClockTime duration);
-    // planes_ into the mapped frame, row by row.
-    void copyPlanes(GstVideoFrame& frame) const;
-    GstClockTime now() const;
     std::string description() const;
 
     GstElement* pipeline_ = nullptr;
@@ -78,15 +69,10 @@ private:
     int width_ = 0;
     int height_ = 0;
     int frameRate_ = 0;
-    GstVideoInfo videoInfo_{};  // the I420 layout of the encoder's input
-    // The picture's time on the file's frame grid (n / frame rate): the
-    // graph's ticks jitter by milliseconds, the file's rate must not.
-    GstClockTime pictureTime(GstClockTime arrived);
-    // How long the first picture waits for the first block of sound.
-    static constexpr GstClockTime kSoundWait = GST_SECOND / 2;
-    // When the first block of sound was heard; nothing before it came.
-    std::optional<GstClockTime> soundOrigin();
-    cv::Mat planes_;  // I420 scratch; only the hand-off's thread touches it
+    // The encoder's input; only the hand-off's thread converts.
+    I420Picture i420_;
+    // Stamps pictures (on the graph's worker) and sound (on the audio thread).
+    MediaClock clock_;
     // Takes each picture off the graph's worker with one copy; the I420
     // conversion runs on its thread.
     PictureHandOff handOff_;
@@ -101,12 +87,4 @@ private:
     // Feeding threads hold it shared while they push; Stop holds it alone
     // while it takes the pipeline down, so no push meets a freed pipeline.
     std::shared_mutex feedLock_;
-    std::chrono::steady_clock::time_point start_;
-    std::mutex audioLock_;  // guards the audio stamping below (one feeding thread, but Stop reads)
-    bool audioStarted_ = false;
-    GstClockTime audioOrigin_ = 0;
-    uint64_t audioFrames_ = 0;
-    // The frame-grid slot of the last picture pushed; only the thread that
-    // feeds pictures touches it.
-    int64_t lastPictureSlot_ = -1;
 };
