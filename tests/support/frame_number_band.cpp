@@ -36,6 +36,25 @@ std::string overlayFilter(int fps, double seconds) {
     return text;
 }
 
+void draw(uint8_t* frame, int width, int height, int number) {
+    Fit fit = fitOf(width, height);
+    const int top = static_cast<int>(fit.top + kTop * fit.scale);
+    const int bottom = static_cast<int>(fit.top + (kTop + kHeight) * fit.scale);
+    for (int row = top; row < bottom && row < height; ++row) {
+        uint8_t* line = frame + static_cast<size_t>(height - 1 - row) * width * 4;
+        for (int bit = 0; bit < kBits; ++bit) {
+            const uint8_t level = (number >> bit) & 1 ? 255 : 0;
+            const int left = static_cast<int>(fit.left + bit * kCellWidth * fit.scale);
+            const int right = static_cast<int>(fit.left + (bit + 1) * kCellWidth * fit.scale);
+            for (int x = left; x < right && x < width; ++x) {
+                line[x * 4] = level;
+                line[x * 4 + 1] = level;
+                line[x * 4 + 2] = level;
+            }
+        }
+    }
+}
+
 std::optional<int> read(const uint8_t* frame, int width, int height) {
     Fit fit = fitOf(width, height);
     int row = static_cast<int>(fit.top + (kTop + kHeight / 2) * fit.scale);

@@ -18,6 +18,11 @@ constexpr int kHeight = 32;
 // labelled [body] of `fps` frames a second for `seconds`.
 std::string overlayFilter(int fps, double seconds);
 
+// Draws `number`'s band into a 32-bit frame (B, G, R, x, bottom row first)
+// of width x height, where the band lies as in a 640 x 480 picture fitted
+// into it with its shape kept: what read() finds again.
+void draw(uint8_t* frame, int width, int height, int number);
+
 // The number in a 32-bit frame (B, G, R, x, bottom row first) of width x
 // height, into which the 640 x 480 picture was fitted with its shape kept (as
 // the players do, black bands at the sides or above and below). Empty when a
