@@ -1,0 +1,54 @@
+#include "libs/recorder/live_failure.h"
+
+#include <gst/gst.h>
+
+#include <string>
+
+namespace {
+bool mentions(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+}  // namespace
+
+// The texts are those GStreamer 1.22's rtmp2 and srt elements post: a
+// connection refused is a RESOURCE/OPEN_READ "Could not connect"; a publish
+// the server turns down is "'publish' cmd failed" (nginx-rtmp closes the
+// connection when its on_publish hook says no) or "publish denied", and an
+// RTMP server that rejects the application answers the connect with
+// NetConnection.Connect.Rejected.
+LiveStopReason classifyLiveError(const GError* error, const char* debug, LiveTarget::Kind kind) {
+    if (error == nullptr) {
+        return LiveStopReason::Failed;
+    }
+    const std::string message = error->message != nullptr ? error->message : "";
+    const std::string details = debug != nullptr ? debug : "";
+    const std::string all = message + "\n" + details;
+    if (g_error_matches(error, GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NOT_AUTHORIZED) ||
+        mentions(all, "'publish' cmd failed") || mentions(all, "publish denied") ||
+        mentions(all, "Connect.Rejected")) {
+        return LiveStopReason::KeyRefused;
+    }
+    if (mentions(all, "g-resolver-error-quark") || mentions(all, "Error resolving")) {
+        return LiveStopReason::UnknownHost;
+    }
+    if (g_error_matches(error, GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ) ||
+        mentions(all, "Connection refused")) {
+        return LiveStopReason::ConnectionRefused;
+    }
+    if (mentions(all, "g-tls-error-quark") || mentions(all, "TLS") ||
+        (kind == LiveTarget::Kind::Srt && mentions(all, "passphrase"))) {
+        return LiveStopReason::TlsFailure;
+    }
+    if (mentions(all, "timed out")) {
+        // rtmps:// to a server that speaks plain RTMP waits for a TLS answer
+        // that never comes.
+        return kind == LiveTarget::Kind::Rtmps ? LiveStopReason::TlsFailure
+                                               : LiveStopReason::NoAnswer;
+    }
+    return LiveStopReason::Failed;
+}
+
+bool retriesAfter(LiveStopReason reason) {
+    return reason != LiveStopReason::KeyRefused && reason != LiveStopReason::BadUrl &&
+           reason != LiveStopReason::Requested;
+}

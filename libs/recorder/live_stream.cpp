@@ -1,0 +1,274 @@
+#include "libs/recorder/live_stream.h"
+
+#include <gst/gst.h>
+
+#include <algorithm>
+
+#include "base/debug_log.h"
+#include "libs/recorder/live_failure.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+// How often the stream's thread looks at its connection: a stop or the
+// sink's first acceptance is seen within this time.
+constexpr GstClockTime kWatchStep = 50 * GST_MSECOND;
+
+uint64_t nanosecondsOf(Clock::time_point when) {
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(when.time_since_epoch()).count());
+}
+
+Clock::time_point timeOf(uint64_t nanoseconds) {
+    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(
+        std::chrono::nanoseconds(static_cast<int64_t>(nanoseconds))));
+}
+}  // namespace
+
+LiveStream::LiveStream() { gst_init(nullptr, nullptr); }
+
+LiveStream::~LiveStream() { stop(); }
+
+bool LiveStream::start(const std::string& address, const std::string& key,
+                       const LiveSettings& settings, LiveStreamListener* listener) {
+    if (thread_.joinable()) {
+        return false;
+    }
+    listener_ = listener;
+    target_ = parseLiveTarget(address);
+    if (!target_) {
+        // The address is not logged: a key pasted into it would go along.
+        debugLog("LiveStream, not a stream address (%zu characters)", address.size());
+        setState(LiveState::Stopped, LiveStopReason::BadUrl);
+        return false;
+    }
+    key_ = key;
+    settings_ = settings;
+    {
+        std::lock_guard<std::mutex> guard(wakeLock_);
+        stopping_ = false;
+    }
+    picturesSent_ = 0;
+    picturesLeftOut_ = 0;
+    bytesBefore_ = 0;
+    {
+        std::lock_guard<std::mutex> guard(stateLock_);
+        liveSince_.reset();
+        secondsLiveBefore_ = 0;
+    }
+    handOff_.start(
+        settings.width, settings.height,
+        [this](const uint8_t* upright, uint64_t made, uint64_t) { deliver(upright, made); });
+    {
+        std::unique_lock<std::shared_mutex> guard(handLock_);
+        accepting_ = true;
+    }
+    setState(LiveState::Connecting);
+    thread_ = std::thread([this] { run(); });
+    return true;
+}
+
+void LiveStream::pushPicture(const uint8_t* bottomUpBgr, size_t size) {
+    std::shared_lock<std::shared_mutex> guard(handLock_, std::try_to_lock);
+    if (!guard.owns_lock() || !accepting_ ||
+        size != static_cast<size_t>(settings_.width) * settings_.height * 3) {
+        return;
+    }
+    if (!handOff_.hand(bottomUpBgr, nanosecondsOf(Clock::now()), 0)) {
+        ++picturesLeftOut_;  // the hand-off is still busy with the pictures before
+    }
+}
+
+void LiveStream::deliver(const uint8_t* uprightBgr, uint64_t madeNs) {
+    std::shared_lock<std::shared_mutex> guard(feedLock_);
+    if (pipeline_ && pipeline_->pushPicture(uprightBgr, timeOf(madeNs))) {
+        ++picturesSent_;
+    } else {
+        ++picturesLeftOut_;
+    }
+}
+
+void LiveStream::pushSound(const uint8_t* pcm, int size) {
+    std::shared_lock<std::shared_mutex> guard(feedLock_);
+    if (pipeline_) {
+        pipeline_->pushSound(pcm, size);
+    }
+}
+
+void LiveStream::stop() {
+    {
+        std::unique_lock<std::shared_mutex> guard(handLock_);
+        accepting_ = false;
+    }
+    // The pictures already handed over reach the connection before its end.
+    handOff_.finish();
+    {
+        std::lock_guard<std::mutex> guard(wakeLock_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void LiveStream::run() {
+    int failures = 0;
+    bool everLive = false;
+    for (;;) {
+        if (!connect()) {
+            setState(LiveState::Stopped, LiveStopReason::Failed);
+            return;
+        }
+        LiveStopReason reason = watch();
+        if (reason == LiveStopReason::Requested) {
+            disconnect(true);
+            setState(LiveState::Stopped, LiveStopReason::Requested);
+            return;
+        }
+        disconnect(false);
+        everLive = everLive || state() == LiveState::Live;
+        if (!everLive || !retriesAfter(reason)) {
+            setState(LiveState::Stopped, reason);
+            return;
+        }
+        if (state() == LiveState::Live) {
+            failures = 0;  // it was live since the last failure: start the waits anew
+        }
+        setState(LiveState::Reconnecting);
+        const auto wait = std::min<std::chrono::seconds>(
+            std::chrono::seconds(1 << std::min(failures, 5)), kLongestWait);
+        ++failures;
+        debugLog("LiveStream, %s lost (%s); trying again in %lld s", target_->shown().c_str(),
+                 liveStopReasonName(reason), static_cast<long long>(wait.count()));
+        if (!waitUntil(Clock::now() + wait)) {
+            setState(LiveState::Stopped, LiveStopReason::Requested);
+            return;
+        }
+    }
+}
+
+bool LiveStream::connect() {
+    auto next = std::make_unique<LivePipeline>();
+    std::string problem;
+    debugLog("LiveStream, connecting to %s", target_->shown().c_str());
+    if (!next->start(*target_, key_, settings_, &problem)) {
+        debugLog("LiveStream, cannot stream: %s", withoutKey(problem, key_).c_str());
+        return false;
+    }
+    std::unique_lock<std::shared_mutex> guard(feedLock_);
+    pipeline_ = std::move(next);
+    return true;
+}
+
+void LiveStream::disconnect(bool drain) {
+    std::unique_ptr<LivePipeline> ending;
+    {
+        std::unique_lock<std::shared_mutex> guard(feedLock_);
+        ending = std::move(pipeline_);
+    }
+    if (!ending) {
+        return;
+    }
+    bytesBefore_ += ending->bytesSent();
+    // A connection that never got through has nothing to drain: its sink
+    // would only keep waiting for the server.
+    const bool clean = drain && ending->isLive();
+    ending->finish(clean ? std::chrono::duration_cast<std::chrono::nanoseconds>(kDrainLimit).count()
+                         : 0);
+    std::lock_guard<std::mutex> guard(stateLock_);
+    if (liveSince_) {
+        secondsLiveBefore_ += std::chrono::duration<double>(Clock::now() - *liveSince_).count();
+        liveSince_.reset();
+    }
+}
+
+LiveStopReason LiveStream::watch() {
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> guard(wakeLock_);
+            if (stopping_) {
+                return LiveStopReason::Requested;
+            }
+        }
+        GstMessage* message = pipeline_->popFailure(kWatchStep);
+        if (message != nullptr) {
+            LiveStopReason reason = LiveStopReason::Failed;
+            if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+                GError* error = nullptr;
+                gchar* debug = nullptr;
+                gst_message_parse_error(message, &error, &debug);
+                reason = classifyLiveError(error, debug, target_->kind);
+                debugLog("LiveStream, %s: %s (%s)", target_->shown().c_str(),
+                         withoutKey(error != nullptr ? error->message : "?", key_).c_str(),
+                         liveStopReasonName(reason));
+                g_clear_error(&error);
+                g_free(debug);
+            }
+            gst_message_unref(message);
+            return reason;
+        }
+        if (state() != LiveState::Live && pipeline_->isLive()) {
+            {
+                std::lock_guard<std::mutex> guard(stateLock_);
+                liveSince_ = Clock::now();
+            }
+            debugLog("LiveStream, live at %s", target_->shown().c_str());
+            setState(LiveState::Live);
+        }
+    }
+}
+
+bool LiveStream::waitUntil(Clock::time_point until) {
+    std::unique_lock<std::mutex> guard(wakeLock_);
+    return !wake_.wait_until(guard, until, [this] { return stopping_; });
+}
+
+void LiveStream::setState(LiveState state, LiveStopReason reason) {
+    {
+        std::lock_guard<std::mutex> guard(stateLock_);
+        if (state_ == state && reason_ == reason) {
+            return;
+        }
+        state_ = state;
+        reason_ = reason;
+    }
+    if (state == LiveState::Stopped) {
+        std::unique_lock<std::shared_mutex> guard(handLock_);
+        accepting_ = false;  // nothing will take pictures any more
+    }
+    if (listener_ != nullptr) {
+        listener_->onLiveState(state, reason);
+    }
+}
+
+LiveState LiveStream::state() const {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    return state_;
+}
+
+LiveStopReason LiveStream::stopReason() const {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    return reason_;
+}
+
+LiveCounters LiveStream::counters() const {
+    LiveCounters counters;
+    {
+        std::lock_guard<std::mutex> guard(stateLock_);
+        counters.secondsLive = secondsLiveBefore_;
+        if (liveSince_) {
+            counters.secondsLive +=
+                std::chrono::duration<double>(Clock::now() - *liveSince_).count();
+        }
+    }
+    counters.bytesSent = bytesBefore_.load();
+    {
+        std::shared_lock<std::shared_mutex> guard(feedLock_);
+        if (pipeline_) {
+            counters.bytesSent += pipeline_->bytesSent();
+        }
+    }
+    counters.picturesSent = picturesSent_.load();
+    counters.picturesLeftOut = picturesLeftOut_.load();
+    return counters;
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <shared_mutex>
+#include <string>
+#include <thread>
+
+#include "libs/recorder/live_pipeline.h"
+#include "libs/recorder/live_state.h"
+#include "libs/recorder/live_target.h"
+#include "libs/recorder/picture_hand_off.h"
+
+// Streams pictures and sound live to an RTMP, RTMPS or SRT server, through
+// one LivePipeline per connection. A stream that was live and loses its
+// server tries again after 1, 2, 4, … at most 30 s; one that never got live,
+// or whose key is refused, stops with the reason (LiveState).
+//
+// The stream key is held in memory only: it goes to the sink as a property,
+// and every line this stream logs shows the address without it.
+//
+// Threads: start, stop and the destructor from one control thread.
+// pushPicture from the graph's worker, which it never makes wait: it only
+// copies the picture into the hand-off (or leaves it out when a slot is not
+// free at once). pushSound from the audio thread. The listener is called on
+// the stream's own thread, which owns the connections. Locks, each with one
+// purpose:
+// - handLock_: the graph's worker against stop() for the hand-off (the
+//   worker only tries it, so it never waits);
+// - feedLock_: the hand-off's and the audio thread (shared, while they push)
+//   against the stream's thread replacing the connection (alone, for the
+//   swap of one pointer);
+// - stateLock_: the state and the time live, between the stream's thread
+//   and readers;
+// - wakeLock_: the stop request, which ends the stream's thread's waits.
+class LiveStream {
+public:
+    LiveStream();
+    ~LiveStream();
+    LiveStream(const LiveStream&) = delete;
+    LiveStream& operator=(const LiveStream&) = delete;
+
+    // Starts streaming to `address` under `key`. False when the address is
+    // no stream address (the state is then Stopped with BadUrl, and the
+    // listener told so) or a stream already runs. The listener, when given,
+    // must outlive the stream.
+    bool start(const std::string& address, const std::string& key, const LiveSettings& settings,
+               LiveStreamListener* listener);
+    // A bottom-row-first 24-bit picture of the settings' size.
+    void pushPicture(const uint8_t* bottomUpBgr, size_t size);
+    // A block of 16-bit interleaved sound as the settings describe it.
+    void pushSound(const uint8_t* pcm, int size);
+    // Ends the stream: the pictures handed over and what the encoders hold
+    // go out, the server is told the stream ended (at most kDrainLimit),
+    // then the connection closes. Call it once pushPicture is no longer
+    // called (the output is out of the graph).
+    void stop();
+
+    LiveState state() const;
+    LiveStopReason stopReason() const;
+    LiveCounters counters() const;
+
+    static constexpr std::chrono::seconds kDrainLimit{2};
+    static constexpr std::chrono::seconds kLongestWait{30};
+
+private:
+    void run();
+    // Makes the next connection; false when it cannot be built.
+    bool connect();
+    // Takes the connection out of the feeders' reach and ends it, cleanly
+    // (draining) or at once.
+    void disconnect(bool drain);
+    // Reads the connection's bus for a while; the reason it failed, or None.
+    LiveStopReason watch();
+    void deliver(const uint8_t* uprightBgr, uint64_t madeNs);
+    void setState(LiveState state, LiveStopReason reason = LiveStopReason::None);
+    // Waits until `until` or a stop; false on a stop.
+    bool waitUntil(std::chrono::steady_clock::time_point until);
+
+    std::optional<LiveTarget> target_;
+    std::string key_;
+    LiveSettings settings_;
+    LiveStreamListener* listener_ = nullptr;
+    std::thread thread_;
+    PictureHandOff handOff_;
+
+    std::shared_mutex handLock_;
+    bool accepting_ = false;  // pictures are taken (under handLock_)
+
+    mutable std::shared_mutex feedLock_;
+    std::unique_ptr<LivePipeline> pipeline_;  // the connection; replaced under feedLock_
+
+    std::mutex wakeLock_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+
+    mutable std::mutex stateLock_;
+    LiveState state_ = LiveState::Stopped;
+    LiveStopReason reason_ = LiveStopReason::None;
+    std::optional<std::chrono::steady_clock::time_point> liveSince_;
+    double secondsLiveBefore_ = 0;
+
+    std::atomic<uint64_t> bytesBefore_{0};  // sent by the connections that ended
+    std::atomic<uint64_t> picturesSent_{0};
+    std::atomic<uint64_t> picturesLeftOut_{0};
+};
