@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/video_output.h"
+#include "libs/recorder/live_state.h"
+
+class LiveStreamOutputPrivate;
+
+// Streams the composed picture with the default microphone live to a server
+// (rtmp://, rtmps:// or srt://), at the output mode's size and rate. Made for
+// each stream, started, registered with the graph, and destroyed at the end.
+// Pictures that come before start or after stop are dropped; a stream that
+// falls behind leaves pictures out and never holds the graph's tick.
+//
+// Threads: construction, start, stop and destruction on one control thread
+// (stop once the output is out of the graph); OnFrame24 on the graph's
+// worker; sound on the audio thread; the listener on the stream's thread.
+class LiveStreamOutput : public VideoOutput {
+public:
+    // Pictures of width x height at frameRate; videoKbps 0 takes the size's
+    // default (1500 kbit/s at 640 x 480, 3000 at 720p, 4500 at 1080p).
+    LiveStreamOutput(int32_t width, int32_t height, int frameRate, int videoKbps = 0);
+    ~LiveStreamOutput() override;
+
+    // Starts the microphone and the stream to `address` under `key`, which is
+    // kept in memory only. False when the address is no stream address (the
+    // state is then Stopped with BadUrl) or the microphone cannot start.
+    bool start(const std::string& address, const std::string& key,
+               LiveStreamListener* listener = nullptr);
+    // Ends the stream cleanly (at most about 2 s) and the microphone.
+    void stop();
+
+    LiveState state() const;
+    LiveStopReason stopReason() const;
+    LiveCounters counters() const;
+
+    void OnFrame24(const uint8_t* data, size_t size, int32_t width, int32_t height) override;
+
+private:
+    std::unique_ptr<LiveStreamOutputPrivate> private_;
+};

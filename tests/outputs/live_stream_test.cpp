@@ -1,0 +1,366 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/output_mode.h"
+#include "engine/play_graph.h"
+#include "engine/video_effect.h"
+#include "outputs/live_stream_output.h"
+#include "tests/support/child_process.h"
+#include "tests/support/frame_number_band.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/media_probe.h"
+#include "tests/support/rtmp_server.h"
+#include "tests/support/test_components.h"
+
+namespace {
+using namespace std::chrono_literals;
+
+const std::string kKey = "k3yOfTheTest9";
+
+// Draws each composed picture's number, from 1, into its band; last of the
+// effects, so it is what the outputs get.
+class NumberMarker : public VideoEffect {
+public:
+    NumberMarker() : VideoEffect(EFFECT_ORDER_TEXT + 1000) {}
+    void Process(uint8_t* data, size_t, int32_t width, int32_t height) override {
+        FrameNumberBand::draw(data, width, height, ++painted_);
+    }
+
+private:
+    int painted_ = 0;  // only the graph's worker paints
+};
+
+// Every state the stream reported, in order.
+class StateLog : public LiveStreamListener {
+public:
+    void onLiveState(LiveState state, LiveStopReason reason) override {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            states_.push_back({state, reason});
+        }
+        changed_.notify_all();
+    }
+
+    // Waits until `state` was reported; false at the deadline.
+    bool waitFor(LiveState state, std::chrono::milliseconds timeout = 30s) {
+        std::unique_lock<std::mutex> guard(lock_);
+        return changed_.wait_for(guard, timeout, [&] { return countLocked(state) > 0; });
+    }
+    // Waits until `state` was reported `times` times.
+    bool waitForTimes(LiveState state, size_t times, std::chrono::milliseconds timeout = 30s) {
+        std::unique_lock<std::mutex> guard(lock_);
+        return changed_.wait_for(guard, timeout, [&] { return countLocked(state) >= times; });
+    }
+    std::string text() const {
+        std::lock_guard<std::mutex> guard(lock_);
+        std::string out;
+        for (const auto& [state, reason] : states_) {
+            out +=
+                std::string(liveStateName(state)) +
+                (state == LiveState::Stopped ? std::string("(") + liveStopReasonName(reason) + ")"
+                                             : "") +
+                " ";
+        }
+        return out;
+    }
+
+private:
+    size_t countLocked(LiveState state) const {
+        return static_cast<size_t>(std::count_if(states_.begin(), states_.end(),
+                                                 [&](const auto& s) { return s.first == state; }));
+    }
+
+    mutable std::mutex lock_;  // guards states_ between the stream's thread and the test
+    std::condition_variable changed_;
+    std::vector<std::pair<LiveState, LiveStopReason>> states_;
+};
+
+// A picture whose top tenth is yellow and the rest blue, bottom row first.
+std::vector<uint8_t> bandedPicture(int32_t width, int32_t height) {
+    std::vector<uint8_t> frame(VideoFrame::Size32(width, height));
+    for (int line = 0; line < height; ++line) {
+        uint8_t* row =
+            VideoFrame::PictureRow(frame.data(), VideoFrame::RowBytes(width, 32), height, line);
+        for (int x = 0; x < width; ++x) {
+            bool band = line < height / 10;
+            row[x * 4] = band ? 0 : 200;
+            row[x * 4 + 1] = band ? 255 : 40;
+            row[x * 4 + 2] = band ? 255 : 40;
+        }
+    }
+    return frame;
+}
+
+// The numbers in the band of every decoded picture of a file, in the order
+// they are shown; empty where a picture has none. Decoded at 320 x 240 to
+// keep the test's memory small; the band's cells are large enough for it.
+std::vector<std::optional<int>> frameNumbersOf(const std::string& path) {
+    constexpr int kWidth = 320, kHeight = 240;
+    std::string bytes =
+        commandOutput("ffmpeg -v error -i '" + path +
+                      "' -map 0:v:0 -fps_mode passthrough -vf scale=320:240,vflip -f rawvideo "
+                      "-pix_fmt bgra -");
+    const size_t frameBytes = static_cast<size_t>(kWidth) * kHeight * 4;
+    std::vector<std::optional<int>> numbers;
+    for (size_t at = 0; at + frameBytes <= bytes.size(); at += frameBytes) {
+        numbers.push_back(FrameNumberBand::read(reinterpret_cast<const uint8_t*>(bytes.data() + at),
+                                                kWidth, kHeight));
+    }
+    return numbers;
+}
+
+// The times of the key frames of a file's video, in seconds.
+std::vector<double> keyFrameTimes(const std::string& path) {
+    std::string text = commandOutput(
+        "ffprobe -v error -select_streams v:0 -skip_frame nokey -show_entries "
+        "frame=pts_time -of csv=p=0 '" +
+        path + "'");
+    std::vector<double> times;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        try {
+            times.push_back(std::stod(line));
+        } catch (...) {
+            // "N/A": a frame without a time is left out
+        }
+    }
+    return times;
+}
+
+struct LiveStreamTest : ::testing::Test {
+    RtmpServer server{kKey};
+    ManualSource picture;
+    NumberMarker marker;
+    StateLog states;
+    std::unique_ptr<PlayGraph, void (*)(PlayGraph*)> graph{
+        PlayGraph::Create(15), [](PlayGraph* g) { PlayGraph::Destroy(&g); }};
+
+    void SetUp() override {
+        auto frame = bandedPicture(640, 480);
+        picture.PushFrame(frame.data(), frame.size());
+        graph->SetPlaceholderSource(&picture);
+        graph->AddEffect(&marker);
+        std::string problem;
+        ASSERT_TRUE(server.start(&problem)) << problem;
+    }
+
+    void TearDown() override {
+        graph->Stop();
+        graph->RemoveEffect(&marker);
+    }
+};
+}  // namespace
+
+TEST_F(LiveStreamTest, TheServerGetsTheModesPictureWithSoundKeyFramesAndEveryNumberInOrder) {
+    LogCapture log;
+    OutputMode mode = graph->Mode();
+    LiveCounters counters;
+    {
+        LiveStreamOutput output(mode.width, mode.height, mode.frameRate);
+        ASSERT_TRUE(output.start(server.address(), kKey, &states));
+        graph->AddOutput(&output);
+        ASSERT_EQ(graph->Start(), 0);
+        ASSERT_TRUE(states.waitFor(LiveState::Live)) << states.text() << "\n" << server.log();
+        // Six seconds of pictures, by the stream's own count: three key
+        // frame intervals, however slowly a busy machine makes them.
+        ASSERT_TRUE(eventually([&] { return output.counters().picturesSent >= 90; }, 90s))
+            << output.counters().picturesSent << " pictures sent";
+        graph->RemoveOutput(&output);
+        output.stop();
+        counters = output.counters();
+        EXPECT_EQ(output.state(), LiveState::Stopped);
+        EXPECT_EQ(output.stopReason(), LiveStopReason::Requested);
+    }
+    EXPECT_EQ(states.text(), "connecting live stopped(requested) ");
+    EXPECT_GT(counters.bytesSent, 0u);
+    EXPECT_GT(counters.secondsLive, 0.0);
+    EXPECT_GT(counters.kbitsPerSecond(), 0.0);
+    EXPECT_EQ(server.publishAttempts(kKey), 1);
+    ASSERT_TRUE(server.stop()) << "nginx ends, closing the recording";
+
+    const std::string recording = server.recordingOf(kKey);
+    auto streams = probeStreams(recording);
+    ASSERT_EQ(streams.size(), 2u) << recording;
+    const ProbedStream& video = streams[0].type == "video" ? streams[0] : streams[1];
+    const ProbedStream& sound = streams[0].type == "video" ? streams[1] : streams[0];
+    EXPECT_EQ(video.codec, "h264");
+    EXPECT_EQ(video.width, 640);
+    EXPECT_EQ(video.height, 480);
+    EXPECT_EQ(sound.codec, "aac");
+    EXPECT_EQ(sound.sampleRate, 48000);
+    EXPECT_EQ(sound.channels, 2);
+
+    // A key frame at least every 2 s of the stream's own time (2 ms more for
+    // the rounding of FLV's millisecond stamps).
+    auto keys = keyFrameTimes(recording);
+    auto pictures = packetTimes(recording, "v");
+    ASSERT_GE(keys.size(), 2u);
+    ASSERT_FALSE(pictures.empty());
+    keys.push_back(*std::max_element(pictures.begin(), pictures.end()));
+    for (size_t i = 1; i < keys.size(); ++i) {
+        EXPECT_LE(keys[i] - keys[i - 1], 2.0 + 0.002)
+            << "key frames at " << keys[i - 1] << " s and " << keys[i] << " s";
+    }
+
+    // Every picture's number, in the order composed: none repeated or out of
+    // order, and none missing beyond those the stream said it left out.
+    auto numbers = frameNumbersOf(recording);
+    std::vector<int> read;
+    size_t unreadable = 0;
+    for (const auto& number : numbers) {
+        if (number) {
+            read.push_back(*number);
+        } else {
+            ++unreadable;
+        }
+    }
+    ASSERT_GE(read.size(), 60u) << numbers.size() << " pictures decoded, " << unreadable
+                                << " without a number";
+    int missing = 0;
+    for (size_t i = 1; i < read.size(); ++i) {
+        ASSERT_GT(read[i], read[i - 1]) << "picture " << i << " of the stream";
+        missing += read[i] - read[i - 1] - 1;
+    }
+    EXPECT_LE(static_cast<uint64_t>(missing), counters.picturesLeftOut + unreadable)
+        << "numbers " << read.front() << " to " << read.back() << ", " << read.size() << " of them";
+
+    // The key is a secret: the log names the server without it.
+    bool serverNamed = false;
+    for (const std::string& line : log.lines()) {
+        EXPECT_EQ(line.find(kKey), std::string::npos) << line;
+        serverNamed = serverNamed || line.find(server.address()) != std::string::npos;
+    }
+    EXPECT_TRUE(serverNamed) << "the log says where the stream went";
+}
+
+TEST_F(LiveStreamTest, ARefusedKeyAnUnreachableServerAndABadAddressEachStopWithTheirReason) {
+    struct Case {
+        std::string address;
+        std::string key;
+        LiveStopReason reason;
+    };
+    const std::vector<Case> unreachable = {
+        {server.address(), "notTheKey", LiveStopReason::KeyRefused},
+        {"rtmp://127.0.0.1:" + std::to_string(unusedLocalPort()) + "/live", kKey,
+         LiveStopReason::ConnectionRefused},
+        {"rtmp://no-such-host.invalid/live", kKey, LiveStopReason::UnknownHost},
+    };
+    for (const Case& c : unreachable) {
+        StateLog log;
+        LiveStreamOutput output(640, 480, 15);
+        ASSERT_TRUE(output.start(c.address, c.key, &log)) << c.address;
+        EXPECT_TRUE(log.waitFor(LiveState::Stopped)) << c.address << ": " << log.text();
+        output.stop();
+        EXPECT_EQ(output.stopReason(), c.reason)
+            << c.address << ": " << liveStopReasonName(output.stopReason());
+        EXPECT_EQ(log.text(),
+                  "connecting stopped(" + std::string(liveStopReasonName(c.reason)) + ") ")
+            << c.address << ": never live, so never tried again";
+    }
+    // The refused key was offered once: the stream's thread had ended when it
+    // said it stopped, so no second attempt can come.
+    EXPECT_EQ(server.publishAttempts("notTheKey"), 1);
+    EXPECT_EQ(server.publishAttempts(kKey), 0);
+
+    const std::vector<std::string> badAddresses = {"http://127.0.0.1/live",
+                                                   "rtmp://127.0.0.1",
+                                                   "rtmp:///live",
+                                                   "rtmp://127.0.0.1:99999/live",
+                                                   "srt://127.0.0.1",
+                                                   "live/" + kKey,
+                                                   ""};
+    for (const std::string& address : badAddresses) {
+        StateLog log;
+        LiveStreamOutput output(640, 480, 15);
+        EXPECT_FALSE(output.start(address, kKey, &log)) << address;
+        EXPECT_EQ(output.state(), LiveState::Stopped) << address;
+        EXPECT_EQ(output.stopReason(), LiveStopReason::BadUrl) << address;
+        EXPECT_EQ(log.text(), "stopped(bad address) ") << address;
+    }
+}
+
+TEST_F(LiveStreamTest, AStreamWhoseServerWentAwayGoesOnWhenTheServerIsBack) {
+    OutputMode mode = graph->Mode();
+    LiveStreamOutput output(mode.width, mode.height, mode.frameRate);
+    ASSERT_TRUE(output.start(server.address(), kKey, &states));
+    graph->AddOutput(&output);
+    ASSERT_EQ(graph->Start(), 0);
+    ASSERT_TRUE(states.waitFor(LiveState::Live)) << states.text() << "\n" << server.log();
+
+    server.kill();
+    ASSERT_TRUE(states.waitFor(LiveState::Reconnecting)) << states.text();
+    std::string problem;
+    ASSERT_TRUE(server.start(&problem)) << problem;
+    // The first try comes a second after the loss; while the server is
+    // still down the waits grow to 2, 4, … s.
+    ASSERT_TRUE(states.waitForTimes(LiveState::Live, 2, 60s)) << states.text();
+    const uint64_t sentBefore = output.counters().picturesSent;
+    ASSERT_TRUE(eventually([&] { return output.counters().picturesSent >= sentBefore + 30; }, 60s))
+        << "pictures go on after the return";
+    graph->RemoveOutput(&output);
+    output.stop();
+    EXPECT_EQ(states.text(), "connecting live reconnecting live stopped(requested) ");
+    EXPECT_EQ(server.publishAttempts(kKey), 2);
+    ASSERT_TRUE(server.stop());
+
+    // What came after the return is a stream of its own, from a key frame.
+    const std::string recording = server.recordingOf(kKey);
+    auto streams = probeStreams(recording);
+    ASSERT_EQ(streams.size(), 2u) << recording;
+    std::vector<int> read;
+    for (const auto& number : frameNumbersOf(recording)) {
+        if (number) {
+            read.push_back(*number);
+        }
+    }
+    ASSERT_GE(read.size(), 20u);
+    EXPECT_TRUE(std::is_sorted(read.begin(), read.end()) &&
+                std::adjacent_find(read.begin(), read.end()) == read.end())
+        << "numbers in order, each once";
+}
+
+TEST_F(LiveStreamTest, PicturesLeftOutDoNotStretchTheTimeBetweenKeyFrames) {
+    // Four pictures of every sixteen never come, as when the graph is held
+    // up: thirty pictures then span 2.7 s of the stream's time.
+    std::vector<uint8_t> frame32 = bandedPicture(640, 480);
+    std::vector<uint8_t> frame24(VideoFrame::Size24(640, 480));
+    for (size_t i = 0, j = 0; i < frame32.size(); i += 4, j += 3) {
+        std::copy_n(&frame32[i], 3, &frame24[j]);
+    }
+    {
+        LiveStreamOutput output(640, 480, 15);
+        ASSERT_TRUE(output.start(server.address(), kKey, &states));
+        auto next = std::chrono::steady_clock::now();
+        for (int tick = 0; output.counters().picturesSent < 75; ++tick) {
+            ASSERT_LT(tick, 15 * 60) << "a minute of ticks";
+            if (tick % 16 >= 4) {
+                output.OnFrame24(frame24.data(), frame24.size(), 640, 480);
+            }
+            next += std::chrono::microseconds(1000000 / 15);
+            std::this_thread::sleep_until(next);  // the graph's pace
+        }
+        output.stop();
+        EXPECT_EQ(output.stopReason(), LiveStopReason::Requested) << states.text();
+    }
+    ASSERT_TRUE(server.stop());
+    const std::string recording = server.recordingOf(kKey);
+    auto keys = keyFrameTimes(recording);
+    auto pictures = packetTimes(recording, "v");
+    ASSERT_GE(keys.size(), 2u) << recording;
+    ASSERT_FALSE(pictures.empty());
+    keys.push_back(*std::max_element(pictures.begin(), pictures.end()));
+    for (size_t i = 1; i < keys.size(); ++i) {
+        EXPECT_LE(keys[i] - keys[i - 1], 2.0 + 0.002)
+            << "key frames at " << keys[i - 1] << " s and " << keys[i] << " s";
+    }
+}
