@@ -31,8 +31,12 @@ LiveStopReason classifyLiveError(const GError* error, const char* debug, LiveTar
     if (mentions(all, "g-resolver-error-quark") || mentions(all, "Error resolving")) {
         return LiveStopReason::UnknownHost;
     }
+    // An SRT caller hears no refusal: its connection just "does not exist"
+    // when it first writes, or its set-up fails.
     if (g_error_matches(error, GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ) ||
-        mentions(all, "Connection refused")) {
+        mentions(all, "Connection refused") ||
+        (kind == LiveTarget::Kind::Srt && (mentions(all, "Connection does not exist") ||
+                                           mentions(all, "Connection setup failure")))) {
         return LiveStopReason::ConnectionRefused;
     }
     if (mentions(all, "g-tls-error-quark") || mentions(all, "TLS") ||

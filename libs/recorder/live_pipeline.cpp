@@ -3,6 +3,8 @@
 #include <gst/app/gstappsrc.h>
 #include <gst/video/video-event.h>
 
+#include <algorithm>
+
 #include "libs/recorder/buffer_pool.h"
 #include "libs/recorder/muxer_tags.h"
 
@@ -91,22 +93,25 @@ void LivePipeline::watchSink() {
     gst_object_unref(pad);
 }
 
-// rtmp2sink takes the FLV header and the stream's first tags before it has a
-// connection (it keeps them to send once connected), so the buffers it took
-// say nothing there; its statistics come from the publishing connection
-// once there is one, and are all zero before.
+// Both sinks take buffers before they have a connection (rtmp2sink keeps the
+// FLV header and the first tags to send once connected; srtsink connects a
+// caller in the background and fails its first write when nothing answers),
+// so the buffers they took say nothing; their statistics come from a
+// connection once there is one, and are all zero before.
 bool LivePipeline::isLive() const {
     if (sink_ == nullptr) {
         return false;
-    }
-    if (!rtmp_) {
-        return buffersSent_.load() >= 1;
     }
     GstStructure* stats = nullptr;
     g_object_get(sink_, "stats", &stats, nullptr);
     guint64 sent = 0;
     if (stats != nullptr) {
-        gst_structure_get_uint64(stats, "out-bytes-total", &sent);
+        for (const char* field : {"out-bytes-total", "bytes-sent", "bytes-sent-total"}) {
+            guint64 value = 0;
+            if (gst_structure_get_uint64(stats, field, &value)) {
+                sent = std::max(sent, value);
+            }
+        }
         gst_structure_free(stats);
     }
     return sent > 0;
@@ -122,14 +127,12 @@ GstPadProbeReturn LivePipeline::noteSent(GstPad*, GstPadProbeInfo* info, gpointe
         bytes = gst_buffer_list_calculate_size(GST_PAD_PROBE_INFO_BUFFER_LIST(info));
     }
     pipeline->bytesSent_.fetch_add(bytes);
-    pipeline->buffersSent_.fetch_add(1);
     return GST_PAD_PROBE_OK;
 }
 
 bool LivePipeline::start(const LiveTarget& target, const std::string& key,
                          const LiveSettings& settings, std::string* problem) {
     settings_ = settings;
-    rtmp_ = target.kind != LiveTarget::Kind::Srt;
     bytesPerSampleFrame_ = settings.channels * 2;
     GError* error = nullptr;
     pipeline_ = gst_parse_launch(description(target).c_str(), &error);

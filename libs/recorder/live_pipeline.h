@@ -66,9 +66,7 @@ public:
     // The next error or end of stream on the bus, waiting at most `wait`;
     // null when none came. The caller unrefs it.
     GstMessage* popFailure(GstClockTime wait);
-    // The server accepted the stream: for RTMP the sink has a publishing
-    // connection; an SRT sink connects before it takes anything, so there
-    // its first buffer taken says so.
+    // The server accepted the stream: the sink has sent over a connection.
     bool isLive() const;
     uint64_t bytesSent() const { return bytesSent_.load(); }
 
@@ -88,7 +86,6 @@ private:
     bool keyFrameDue(GstClockTime pts);
 
     LiveSettings settings_;
-    bool rtmp_ = true;
     GstElement* pipeline_ = nullptr;
     GstElement* sink_ = nullptr;
     GstElement* videoSource_ = nullptr;
@@ -106,7 +103,6 @@ private:
     static constexpr GstClockTime kKeyMargin = GST_SECOND / 2;
     std::optional<GstClockTime> lastKey_;
     int picturesSinceKey_ = 0;
-    std::atomic<uint64_t> buffersSent_{0};
     std::atomic<uint64_t> bytesSent_{0};
     // Pictures made in advance, and at most waiting for the encoder: a
     // quarter to half a second of them (25 MB at 1080p).

@@ -364,3 +364,71 @@ TEST_F(LiveStreamTest, PicturesLeftOutDoNotStretchTheTimeBetweenKeyFrames) {
             << "key frames at " << keys[i - 1] << " s and " << keys[i] << " s";
     }
 }
+
+TEST_F(LiveStreamTest, SrtGoesToACallersListenerAsMpegTsAndANoListenerIsRefused) {
+    const int port = unusedLocalPort();
+    ScratchDir dir;
+    const std::string received = dir.file("received.ts");
+    ChildProcess listener;
+    ASSERT_TRUE(listener.spawn("/usr/bin/ffmpeg",
+                               {"-v", "error", "-nostdin", "-y", "-i",
+                                "srt://127.0.0.1:" + std::to_string(port) + "?mode=listener", "-c",
+                                "copy", "-f", "mpegts", received}));
+    {
+        OutputMode mode = graph->Mode();
+        LiveStreamOutput output(mode.width, mode.height, mode.frameRate);
+        // An SRT caller is through once it has sent: the graph runs first.
+        graph->AddOutput(&output);
+        ASSERT_EQ(graph->Start(), 0);
+        // The listener may still be starting: a first try that finds nobody
+        // is refused, a try after it is up gets through.
+        ASSERT_TRUE(eventually(
+            [&] {
+                if (output.state() == LiveState::Stopped) {
+                    output.stop();
+                    output.start("srt://127.0.0.1:" + std::to_string(port), "", &states);
+                }
+                return output.state() == LiveState::Live;
+            },
+            30s))
+            << states.text();
+        ASSERT_TRUE(eventually([&] { return output.counters().picturesSent >= 45; }, 60s));
+        graph->RemoveOutput(&output);
+        output.stop();
+        EXPECT_EQ(output.stopReason(), LiveStopReason::Requested);
+    }
+    // The listener's input ends with the caller's connection.
+    EXPECT_EQ(listener.wait(20s), 0);
+    // ffprobe names a transport stream's tracks twice: as streams and in
+    // their program.
+    auto streams = probeStreams(received);
+    auto video = std::find_if(streams.begin(), streams.end(),
+                              [](const ProbedStream& s) { return s.type == "video"; });
+    auto sound = std::find_if(streams.begin(), streams.end(),
+                              [](const ProbedStream& s) { return s.type == "audio"; });
+    ASSERT_TRUE(video != streams.end() && sound != streams.end()) << received;
+    EXPECT_EQ(video->codec, "h264");
+    EXPECT_EQ(video->width, 640);
+    EXPECT_EQ(video->height, 480);
+    EXPECT_EQ(sound->codec, "aac");
+    EXPECT_EQ(sound->sampleRate, 48000);
+    std::vector<int> read;
+    for (const auto& number : frameNumbersOf(received)) {
+        if (number) {
+            read.push_back(*number);
+        }
+    }
+    EXPECT_GE(read.size(), 20u);
+    EXPECT_TRUE(std::is_sorted(read.begin(), read.end()) &&
+                std::adjacent_find(read.begin(), read.end()) == read.end())
+        << "numbers in order, each once";
+
+    StateLog nobody;
+    LiveStreamOutput output(640, 480, 15);
+    ASSERT_TRUE(output.start("srt://127.0.0.1:" + std::to_string(unusedLocalPort()), "", &nobody));
+    graph->AddOutput(&output);  // its first picture is its first write
+    EXPECT_TRUE(nobody.waitFor(LiveState::Stopped)) << nobody.text();
+    graph->RemoveOutput(&output);
+    output.stop();
+    EXPECT_EQ(nobody.text(), "connecting stopped(connection refused) ");
+}
