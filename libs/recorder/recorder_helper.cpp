@@ -52,7 +52,6 @@ std::string bitrateProperty(int width, int height) {
 std::string threadsProperty(int width, int height) {
     return static_cast<int64_t>(width) * height <= 640 * 480 ? " threads=1" : std::string();
 }
-
 }  // namespace
 
 RecorderHelper::RecorderHelper() { gst_init(nullptr, nullptr); }
