@@ -28,8 +28,10 @@ enum class LiveStopReason {
 const char* liveStateName(LiveState state);
 const char* liveStopReasonName(LiveStopReason reason);
 
-// Told every change of state, on the stream's own thread; `reason` is None
-// except with Stopped. It must not call back into the stream's stop().
+// Told every change of state: Connecting, or Stopped with BadUrl, on the
+// thread that calls start(); every later one on the stream's own thread.
+// `reason` is None except with Stopped. It must not call back into the
+// stream's stop().
 class LiveStreamListener {
 public:
     virtual void onLiveState(LiveState state, LiveStopReason reason) = 0;

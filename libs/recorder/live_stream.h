@@ -27,9 +27,9 @@
 // Threads: start, stop and the destructor from one control thread.
 // pushPicture from the graph's worker, which it never makes wait: it only
 // copies the picture into the hand-off (or leaves it out when a slot is not
-// free at once). pushSound from the audio thread. The listener is called on
-// the stream's own thread, which owns the connections. Locks, each with one
-// purpose:
+// free at once). pushSound from the audio thread. The stream's own thread
+// owns the connections and tells the listener what becomes of them (see
+// LiveStreamListener). Locks, each with one purpose:
 // - handLock_: the graph's worker against stop() for the hand-off (the
 //   worker only tries it, so it never waits);
 // - feedLock_: the hand-off's and the audio thread (shared, while they push)
