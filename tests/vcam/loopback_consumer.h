@@ -20,7 +20,8 @@ public:
     LoopbackConsumer& operator=(const LoopbackConsumer&) = delete;
 
     bool started() const { return started_; }
-    // The next picture; false when the program ended or gave none in time.
+    // The next picture; false when the program ended or gave none in time
+    // (for the first picture at least four minutes: the program's start).
     bool read(std::vector<uint8_t>* rgb, int timeoutMs = 20'000);
     // Whether the program still runs.
     bool alive();
@@ -32,6 +33,7 @@ private:
     int width_;
     int height_;
     bool started_ = false;
+    bool readOne_ = false;
 };
 
 // Captures `count` pictures with v4l2-ctl (memory-mapped streaming, the

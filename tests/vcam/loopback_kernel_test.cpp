@@ -78,8 +78,9 @@ void expectInOrder(const std::vector<uint32_t>& numbers, double worstError, cons
 }
 
 // Whether a consumer reads a marked picture before the deadline (a graph
-// that has just started takes its time under an emulated processor).
-bool readsMarked(LoopbackConsumer& consumer, std::chrono::seconds limit = 60s) {
+// or a consumer that has just started takes its time under an emulated
+// processor).
+bool readsMarked(LoopbackConsumer& consumer, std::chrono::seconds limit = 240s) {
     std::vector<uint8_t> rgb;
     auto deadline = std::chrono::steady_clock::now() + limit;
     int pictures = 0;
