@@ -74,11 +74,14 @@ void MediaSite::setOutputMode(int index) {
 
 void MediaSite::SetModeListener(ModeListener listener) { g_modeListener = listener; }
 
+// The listener first: the graph makes pictures of the new size from its
+// next tick on, and the virtual camera announces the new rate together with
+// the new size only when it knows the mode by then.
 void MediaSite::applyOutputMode() {
-    graph_->SetOutputMode(outputMode());
     if (g_modeListener != nullptr) {
         g_modeListener(outputMode());
     }
+    graph_->SetOutputMode(outputMode());
 }
 
 MediaSite::~MediaSite() {

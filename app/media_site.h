@@ -58,9 +58,9 @@ public:
         QString name;
     };
     static std::vector<NamedMode> outputModes();
-    // Told every mode the site applies, the first at its construction: how
-    // the program lets the virtual camera know the rate. Set it before the
-    // first instance().
+    // Told every mode the site applies, the first at its construction, and
+    // before the graph takes it: how the program lets the virtual camera know
+    // the mode before its pictures come. Set it before the first instance().
     using ModeListener = void (*)(const OutputMode& mode);
     static void SetModeListener(ModeListener listener);
     // The chosen mode (an index into outputModes()): the graph, its sources,

@@ -8,6 +8,17 @@ namespace {
 uint32_t packedSize(int32_t width, int32_t height) {
     return static_cast<uint32_t>(width & 0xFFFF) << 16 | static_cast<uint32_t>(height & 0xFFFF);
 }
+
+// A mode as one value: the packed size above the rate.
+uint64_t packedMode(const OutputMode& mode) {
+    return static_cast<uint64_t>(packedSize(mode.width, mode.height)) << 32 |
+           static_cast<uint32_t>(mode.frameRate);
+}
+OutputMode unpackedMode(uint64_t packed) {
+    return {static_cast<int32_t>(packed >> 48 & 0xFFFF),
+            static_cast<int32_t>(packed >> 32 & 0xFFFF),
+            static_cast<int32_t>(packed & 0xFFFFFFFFu)};
+}
 }  // namespace
 
 VCamOutput* VCamOutput::instance() {
@@ -16,7 +27,8 @@ VCamOutput* VCamOutput::instance() {
 }
 
 VCamOutput::VCamOutput()
-    : resizer_([this](int32_t width, int32_t height) { recreateBlock(width, height); }) {
+    : mode_(packedMode(kStandardMode)),
+      resizer_([this](int32_t width, int32_t height) { recreateBlock(width, height); }) {
     // A failure was logged by the server; every frame is then skipped.
     publishing_.store(server_.start(VideoFrame::kWidth, VideoFrame::kHeight));
     requestedSize_ = packedSize(VideoFrame::kWidth, VideoFrame::kHeight);
@@ -45,11 +57,14 @@ void VCamOutput::OnFrame24(const uint8_t* data, size_t size, int32_t width, int3
     if (size != server_.header().imageSize) {
         return;
     }
-    server_.setFrameRate(frameRate_.load());
+    OutputMode mode = unpackedMode(mode_.load());
+    if (mode.width == width && mode.height == std::abs(height)) {
+        server_.setFrameRate(mode.frameRate);
+    }
     server_.writeFrame(data, size);
 }
 
-void VCamOutput::SetFrameRate(int framesPerSecond) { frameRate_.store(framesPerSecond); }
+void VCamOutput::SetMode(const OutputMode& mode) { mode_.store(packedMode(mode)); }
 
 void VCamOutput::recreateBlock(int32_t width, int32_t height) {
     std::lock_guard<std::mutex> guard(serverLock_);

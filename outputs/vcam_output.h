@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "base/output_mode.h"
 #include "channel/virtual_camera_server.h"
 #include "engine/video_output.h"
 #include "outputs/resize_worker.h"
@@ -16,10 +17,12 @@
 // The channel starts at 640 x 480 and follows the size of the frames: the
 // first frame of another size is skipped and a worker of the output puts a
 // block of that size in place, while the frames go on being skipped until it
-// is there.
+// is there. The rate the header announces is that of the mode last told,
+// and it changes only with a frame of that mode's size: told a mode before
+// its frames come, the reader sees one change of size and rate together.
 //
 // Threads: OnFrame24 runs on the graph's worker and never waits for anything
-// but the channel's named mutex (at most a second, as always); SetFrameRate
+// but the channel's named mutex (at most a second, as always); SetMode
 // comes from any thread, the UI's on a mode change.
 class VCamOutput : public VideoOutput {
 public:
@@ -31,8 +34,11 @@ public:
     // The 32-bit frame is not used.
     void OnFrame32(const uint8_t*, size_t, int32_t, int32_t) override {}
 
-    // The rate the channel announces to its reader from the next frame on.
-    void SetFrameRate(int framesPerSecond);
+    // The mode the frames are about to take (or have): its rate is
+    // announced from the first frame of its size on, and frames of another
+    // size keep the rate announced until then. Told before the frames
+    // change, a mode change reaches the reader as one change.
+    void SetMode(const OutputMode& mode);
 
     bool isPublishing() const { return publishing_.load(); }
 
@@ -49,6 +55,8 @@ private:
     std::mutex serverLock_;
     uint32_t requestedSize_ = 0;  // width << 16 | height last asked of resizer_; under serverLock_
     std::atomic<bool> publishing_{false};
-    std::atomic<int> frameRate_{kVCamStandardRate};
+    // The mode last told: width, height and rate in one value, so the graph's
+    // worker never pairs a rate with the size of another mode.
+    std::atomic<uint64_t> mode_;
     ResizeWorker resizer_;  // last: it ends before what it works on
 };

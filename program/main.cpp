@@ -35,9 +35,7 @@ constexpr int kMessageTimeoutMs = 5000;
 int g_quitPipe[2] = {-1, -1};
 
 VideoOutput* virtualCamera() { return VCamOutput::instance(); }
-void tellVirtualCamera(const OutputMode& mode) {
-    VCamOutput::instance()->SetFrameRate(mode.frameRate);
-}
+void tellVirtualCamera(const OutputMode& mode) { VCamOutput::instance()->SetMode(mode); }
 
 void onQuitSignal(int) {
     char byte = 1;

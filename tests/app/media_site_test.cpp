@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "app/box_site_listener.h"
 #include "app/media_site.h"
@@ -218,6 +220,30 @@ TEST_F(MediaSiteTest, ACameraOpensOnceAtTheSizeOfAHighDefinitionMode) {
     }
     unsetenv("LUMORA_FAKE_CAMERA_WARMUP_MS");
     site->setOutputMode(0);
+}
+
+// The listener (the virtual camera, in the program) hears of a mode before
+// the graph makes pictures of it, so it can announce size and rate together.
+TEST_F(MediaSiteTest, TheModeListenerIsToldBeforeTheGraphTakesTheMode) {
+    ScratchDir home;
+    setenv("XDG_CONFIG_HOME", home.file("config").c_str(), 1);   // the chosen mode is kept there
+    static std::vector<std::pair<OutputMode, OutputMode>> told;  // (mode, the graph's then)
+    MediaSite::SetModeListener(
+        [](const OutputMode& mode) { told.emplace_back(mode, PlayGraph::Instance()->Mode()); });
+    MediaSite* site = MediaSite::instance();
+    told.clear();
+    site->setOutputMode(1);
+    site->setOutputMode(2);
+    site->setOutputMode(0);
+    MediaSite::SetModeListener(nullptr);
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_EQ(told[0].first, kHd720Mode);
+    EXPECT_EQ(told[0].second.width, 640) << "the graph was still at the mode before";
+    EXPECT_EQ(told[1].first, kHd1080Mode);
+    EXPECT_EQ(told[1].second.width, 1280);
+    EXPECT_EQ(told[2].first, kStandardMode);
+    EXPECT_EQ(told[2].second.width, 1920);
+    EXPECT_EQ(PlayGraph::Instance()->Mode(), kStandardMode) << "and then it took it";
 }
 
 TEST_F(MediaSiteTest, SoundAndPositionGoToTheVideoFileInTheGraph) {

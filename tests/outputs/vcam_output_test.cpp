@@ -3,6 +3,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "base/output_mode.h"
 #include "channel/channel_names.h"
 #include "outputs/vcam_output.h"
 #include "tests/support/child_process.h"
@@ -97,8 +98,10 @@ TEST(VCamOutputTest, StaysInertWhenTheChannelCannotStart) {
 }
 
 // The frames change size (a mode change of the graph): the block follows
-// them, the header carries the rate the UI set, and back at the default the
-// rate field is 0 again.
+// them and the header carries the rate of the mode the UI told, from the
+// first frame of that mode's size on. Frames of the old size that still come
+// after the mode was told keep the old rate, so size and rate change in one
+// header. Back at the default the rate field is 0 again.
 TEST(VCamOutputTest, TheChannelFollowsTheFramesSizeAndCarriesTheRate) {
     ScopedRuntimeDir runtime;
     ChildProcess child;
@@ -108,8 +111,11 @@ TEST(VCamOutputTest, TheChannelFollowsTheFramesSizeAndCarriesTheRate) {
         auto small = makePatternFrame24(640, 480, 1);
         auto large = makePatternFrame24(1280, 720, 2);
         auto full = makePatternFrame24(1920, 1080, 3);
+        auto smallAgain = makePatternFrame24(640, 480, 4);
+        auto fullAgain = makePatternFrame24(1920, 1080, 5);
         std::string said = feedUntilPublished(output, path, small, 640, 480);
-        output->SetFrameRate(30);
+        output->SetMode(kHd720Mode);
+        said += " " + feedUntilPublished(output, path, smallAgain, 640, 480);
         // The first frame of a new size is never written into the old block.
         output->OnFrame24(large.data(), large.size(), 1280, 720);
         // (The block may already be made anew at the new size by then; what
@@ -119,8 +125,10 @@ TEST(VCamOutputTest, TheChannelFollowsTheFramesSizeAndCarriesTheRate) {
                        std::equal(large.begin(), large.end(), block.begin() + 144);
         said += holdsIt ? " written-at-once" : " skipped";
         said += " " + feedUntilPublished(output, path, large, 1280, 720);
+        output->SetMode(kHd1080Mode);
         said += " " + feedUntilPublished(output, path, full, 1920, 1080);
-        output->SetFrameRate(15);
+        output->SetMode(kStandardMode);
+        said += " " + feedUntilPublished(output, path, fullAgain, 1920, 1080);
         said += " " + feedUntilPublished(output, path, small, 640, 480);
         said += " " + std::to_string(readBlock(path).size());
         writeAll(out, said + "\n");
@@ -128,7 +136,8 @@ TEST(VCamOutputTest, TheChannelFollowsTheFramesSizeAndCarriesTheRate) {
     }));
     std::string line;
     ASSERT_TRUE(child.readLine(&line));
-    EXPECT_EQ(line, "640x480@0 skipped 1280x720@30 1920x1080@30 640x480@0 921744");
+    EXPECT_EQ(line,
+              "640x480@0 640x480@0 skipped 1280x720@30 1920x1080@30 1920x1080@30 640x480@0 921744");
     EXPECT_EQ(child.wait(), 0);
     EXPECT_NE(access(runtime.file(kVCamBlockName).c_str(), F_OK), 0) << "removed at exit";
 }

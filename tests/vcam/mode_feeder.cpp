@@ -7,6 +7,7 @@
 #include <fstream>
 #include <utility>
 
+#include "base/output_mode.h"
 #include "base/video_frame.h"
 #include "channel/channel_names.h"
 #include "channel/vcam_header.h"
@@ -54,19 +55,29 @@ void advance(timespec& deadline, long periodNs) {
     }
 }
 
-// Feeds one mode until the next is asked for.
-void feed(VCamOutput* output, const FeedMode& mode, sig_atomic_t modeNumber) {
-    output->SetFrameRate(mode.rate);
+OutputMode outputModeOf(const FeedMode& mode) { return {mode.width, mode.height, mode.rate}; }
+
+// Feeds one mode until the next is asked for. As the program does on a mode
+// change, the next mode is told first, and one more picture of this one
+// follows (the graph's tick under way) before the pictures change.
+void feed(VCamOutput* output, const FeedMode& mode, const FeedMode* next, sig_atomic_t modeNumber) {
     const auto plain = background(mode);
     auto frame = plain;
     timespec deadline{};
     clock_gettime(CLOCK_MONOTONIC, &deadline);
-    for (long number = 0; g_modeChanges == modeNumber; ++number) {
+    for (long number = 0;; ++number) {
+        bool last = g_modeChanges != modeNumber;
+        if (last && next != nullptr) {
+            output->SetMode(outputModeOf(*next));
+        }
         paintMarker(frame, nullptr, mode, number);
         output->OnFrame24(frame.data(), frame.size(), mode.width, mode.height);
         paintMarker(frame, &plain, mode, number);
         advance(deadline, 1'000'000'000L / mode.rate);
         clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
+        if (last) {
+            return;
+        }
     }
 }
 }  // namespace
@@ -77,9 +88,11 @@ ModeFeeder::ModeFeeder(std::vector<FeedMode> modes) {
         next.sa_handler = onNextMode;
         sigaction(SIGUSR1, &next, nullptr);
         VCamOutput* output = VCamOutput::instance();
+        output->SetMode(outputModeOf(modes.front()));
         writeAll(out, output->isPublishing() ? "feeding\n" : "no channel\n");
         for (size_t i = 0; i < modes.size(); ++i) {
-            feed(output, modes[i], static_cast<sig_atomic_t>(i));
+            const FeedMode* next = i + 1 < modes.size() ? &modes[i + 1] : nullptr;
+            feed(output, modes[i], next, static_cast<sig_atomic_t>(i));
         }
         for (;;) {
             pause();  // past the last mode: as a graph that stopped

@@ -17,8 +17,9 @@ struct FeedMode {
 // Plays the graph towards the virtual camera in a process of its own: feeds
 // VCamOutput pictures of the first mode at its rate, on absolute deadlines,
 // each with a white marker that moves one step a picture (see markerColumn).
-// Each nextMode() moves on to the next mode, as a mode change does: the rate
-// is set first, then pictures of the new size come. It runs until it is
+// Each nextMode() moves on to the next mode, as a mode change in the program
+// does: the mode is told first (VCamOutput::SetMode), one more picture of the
+// old one follows, then pictures of the new size come. It runs until it is
 // killed.
 class ModeFeeder {
 public:
