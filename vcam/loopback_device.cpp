@@ -230,7 +230,7 @@ std::optional<PictureSize> videoDeviceOutputSize(const std::string& path) {
                        static_cast<int>(settings.fmt.pix.height)};
 }
 
-bool LoopbackDevice::write(const uint8_t* data, size_t size) {
+bool LoopbackDevice::write(const SinkPicture& picture) {
     bool retry = monotonicMs() - lastTryMs_ >= kRetryHeldMs;
     if ((fd_ < 0 || held()) && retry && !reopen()) {
         return true;  // tried again later; the other sinks go on
@@ -238,7 +238,7 @@ bool LoopbackDevice::write(const uint8_t* data, size_t size) {
     if (fd_ < 0) {
         return true;
     }
-    ssize_t written = ::write(fd_, data, size);
+    ssize_t written = ::write(fd_, picture.bytes, picture.size);
     // A loopback device takes whole pictures; a failed write is one lost
     // frame unless the device went away.
     return written >= 0 || (errno != ENODEV && errno != EBADF);

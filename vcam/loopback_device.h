@@ -54,7 +54,7 @@ public:
     PictureSize wanted() const { return wanted_; }
     bool held() const { return size_ != wanted_; }
     void follow(const PictureMode& mode) override;
-    bool write(const uint8_t* data, size_t size) override;
+    bool write(const SinkPicture& picture) override;
 
 private:
     // Opens, claims and sets the format at wanted_; the errno of a failure.

@@ -3,8 +3,10 @@
 #include <pipewire/pipewire.h>
 #include <spa/param/video/format-utils.h>
 
+#include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <utility>
 
 #include "channel/vcam_header.h"
@@ -16,12 +18,32 @@ struct PipeWireNode::Listener {
 };
 
 namespace {
-uint32_t packedSize(int width, int height) {
-    return static_cast<uint32_t>(width & 0xFFFF) << 16 | static_cast<uint32_t>(height & 0xFFFF);
+// A format of the node: pixel format, size and rate, and for the format the
+// consumers agreed to, whether it is in force (consumers are linked and no
+// renegotiation is under way).
+struct NodeFormat {
+    OutputFormat format = OutputFormat::Bgrx;
+    PictureMode mode;
+    bool inForce = false;
+};
+
+// A NodeFormat as one 64-bit value, so that one atomic holds all of it:
+// width, height and rate in 16 bits each from the top, then whether it is
+// in force and the pixel format in 8 bits each.
+uint64_t packed(const NodeFormat& format) {
+    auto field = [](int value, int shift) {
+        return static_cast<uint64_t>(static_cast<uint16_t>(value)) << shift;
+    };
+    return field(format.mode.size.width, 48) | field(format.mode.size.height, 32) |
+           field(format.mode.rate, 16) | field(format.inForce ? 1 : 0, 8) |
+           static_cast<uint8_t>(format.format);
 }
 
-PictureSize unpackedSize(uint32_t packed) {
-    return {static_cast<int>(packed >> 16), static_cast<int>(packed & 0xFFFF)};
+NodeFormat unpacked(uint64_t value) {
+    auto field = [value](int shift) { return static_cast<int>(value >> shift & 0xFFFF); };
+    return {static_cast<OutputFormat>(value & 0xFF),
+            {{field(48), field(32)}, field(16)},
+            (value >> 8 & 1) != 0};
 }
 
 void initOnce() {
@@ -84,9 +106,16 @@ uint32_t buildOffers(spa_pod_builder* builder, const PictureMode& mode,
 }  // namespace
 
 PipeWireNode::PipeWireNode()
-    : offered_{{ReaderLoop::kWidth, ReaderLoop::kHeight}, kVCamStandardRate},
+    : offered_(packed(
+          {OutputFormat::Bgrx, {{ReaderLoop::kWidth, ReaderLoop::kHeight}, kVCamStandardRate}})),
+      agreed_(packed({})),
       pending_(kPendingDepth) {
-    makeRoomFor(offered_.size);
+    // Room for the largest picture in the largest format, made once: a change
+    // of size then waits for no allocation and drops no waiting picture.
+    // Pages are only taken up as a larger size is used.
+    for (auto& slot : pending_) {
+        slot.bytes = std::make_unique_for_overwrite<uint8_t[]>(kPendingRoom);
+    }
 }
 
 PipeWireNode::~PipeWireNode() { close(); }
@@ -145,7 +174,7 @@ bool PipeWireNode::open(std::string* error) {
     uint8_t space[2048];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(space, sizeof space);
     const spa_pod* params[kOfferCount + 1];
-    uint32_t count = buildOffers(&builder, offered_, params);
+    uint32_t count = buildOffers(&builder, unpacked(offered_.load()).mode, params);
     int result =
         pw_stream_connect(stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY,
                           static_cast<pw_stream_flags>(PW_STREAM_FLAG_MAP_BUFFERS), params, count);
@@ -158,20 +187,19 @@ bool PipeWireNode::open(std::string* error) {
     return true;
 }
 
-PictureSize PipeWireNode::size() const {
-    uint32_t agreed = agreedSize_.load();
-    return agreed != 0 ? unpackedSize(agreed) : offered_.size;
+PictureShape PipeWireNode::shape() const {
+    return {unpacked(agreed_.load()).format, unpacked(offered_.load()).mode.size};
 }
 
-// The new offers replace the old ones; PipeWire then renegotiates the links,
-// and onParamChanged learns the consumers' answer. Until then size() stays
-// the agreed one and the reader scales to it, so consumers see no gap.
+// The new offers replace the old ones, in one update, so the consumers
+// renegotiate once; onParamChanged learns their answer. The pictures made
+// for the new size meanwhile wait for it (see firstPendingIs).
 void PipeWireNode::follow(const PictureMode& mode) {
-    if (mode == offered_ || mode.size.width <= 0 || mode.size.height <= 0 || mode.rate <= 0) {
+    if (mode == unpacked(offered_.load()).mode || mode.size.width <= 0 || mode.size.height <= 0 ||
+        mode.rate <= 0) {
         return;
     }
-    makeRoomFor(mode.size);
-    offered_ = mode;
+    offered_.store(packed({OutputFormat::Bgrx, mode}));
     if (stream_ != nullptr) {
         offer(mode);
     }
@@ -187,41 +215,42 @@ void PipeWireNode::offer(const PictureMode& mode) {
     pw_thread_loop_unlock(loop_);
 }
 
-// Waiting pictures are as large as the largest size offered so far, in the
-// largest format; made on the reader's thread, outside the lock, once per
-// larger size.
-void PipeWireNode::makeRoomFor(PictureSize size) {
-    size_t needed = outputFrameSize(OutputFormat::Bgrx, size.width, size.height);
-    if (pending_.front().bytes.size() >= needed) {
-        return;
-    }
-    std::vector<Pending> larger(kPendingDepth);
-    for (auto& slot : larger) {
-        slot.bytes.resize(needed);
-    }
-    std::lock_guard<std::mutex> guard(pendingLock_);
-    pending_.swap(larger);
-    firstPending_ = 0;
-    pendingCount_ = 0;
-}
-
-bool PipeWireNode::write(const uint8_t* data, size_t size) {
+bool PipeWireNode::write(const SinkPicture& picture) {
     if (stream_ == nullptr || failed_.load()) {
         return false;
     }
     std::lock_guard<std::mutex> guard(pendingLock_);
-    if (size > pending_.front().bytes.size()) {
+    if (picture.size > kPendingRoom) {
         return true;  // not a picture of ours
     }
-    if (pendingCount_ == kPendingDepth) {  // PipeWire fell behind: the oldest goes
-        firstPending_ = (firstPending_ + 1) % kPendingDepth;
-        --pendingCount_;
+    if (pendingCount_ == kPendingDepth) {
+        dropOneWaiting();
     }
     Pending& slot = pending_[(firstPending_ + pendingCount_) % kPendingDepth];
-    std::memcpy(slot.bytes.data(), data, size);
-    slot.size = size;
+    std::memcpy(slot.bytes.get(), picture.bytes, picture.size);
+    slot.size = picture.size;
+    slot.shape = picture.shape;
+    slot.number = picture.number;
+    // Only once consumers take the node: a picture kept while nobody does
+    // would reach the next consumer stale.
+    slot.opensSize =
+        picture.shape.size != lastWrittenSize_ && unpacked(agreed_.load()).mode.size.width != 0;
+    lastWrittenSize_ = picture.shape.size;
     ++pendingCount_;
     return true;
+}
+
+// PipeWire fell behind, or its consumers are agreeing to a new size: the
+// oldest waiting picture goes, unless it is the first of a new size, which
+// the one after it makes way for.
+void PipeWireNode::dropOneWaiting() {
+    size_t oldest = firstPending_;
+    size_t next = (firstPending_ + 1) % kPendingDepth;
+    if (pending_[oldest].opensSize) {
+        std::swap(pending_[oldest], pending_[next]);
+    }
+    firstPending_ = next;
+    --pendingCount_;
 }
 
 // On PipeWire's thread, once a cycle of the graph: the oldest waiting
@@ -231,53 +260,65 @@ bool PipeWireNode::write(const uint8_t* data, size_t size) {
 void PipeWireNode::onProcess(void* self) { static_cast<PipeWireNode*>(self)->fillBuffer(); }
 
 void PipeWireNode::fillBuffer() {
-    PictureSize agreed = unpackedSize(agreedSize_.load());
-    OutputFormat format = format_.load();
-    size_t expected = outputFrameSize(format, agreed.width, agreed.height);
-    {
-        std::lock_guard<std::mutex> guard(pendingLock_);
-        // Pictures made for the format or size agreed before go; a buffer
-        // queued without a picture crashes some consumers, so none is taken
-        // while none waits.
-        while (pendingCount_ > 0 && pending_[firstPending_].size != expected) {
-            firstPending_ = (firstPending_ + 1) % kPendingDepth;
-            --pendingCount_;
-        }
-        if (pendingCount_ == 0 || expected == 0) {
-            return;
-        }
+    NodeFormat agreed = unpacked(agreed_.load());
+    PictureShape shape{agreed.format, agreed.mode.size};
+    if (!agreed.inForce || !firstPendingIs(shape)) {
+        return;
     }
+    size_t expected = outputFrameSize(shape.format, shape.size.width, shape.size.height);
     pw_buffer* buffer =
         spare_ != nullptr ? std::exchange(spare_, nullptr) : pw_stream_dequeue_buffer(stream_);
     if (buffer == nullptr) {
         return;  // every buffer is with a consumer: the picture waits a cycle
     }
     spa_data& plane = buffer->buffer->datas[0];
-    if (plane.data == nullptr || plane.maxsize < expected || !takePending(expected, buffer)) {
+    uint32_t number = 0;
+    if (plane.data == nullptr || plane.maxsize < expected ||
+        !takePending(shape, expected, buffer, &number)) {
         spare_ = buffer;  // not yet sized for the new format: kept, never sent empty
         return;
     }
     plane.chunk->offset = 0;
     plane.chunk->size = static_cast<uint32_t>(expected);
-    plane.chunk->stride = static_cast<int32_t>(outputFrameSize(format, agreed.width, 1));
-    stampHeader(buffer);
+    plane.chunk->stride = static_cast<int32_t>(outputFrameSize(shape.format, shape.size.width, 1));
+    stampHeader(buffer, number);
     pw_stream_queue_buffer(stream_, buffer);
 }
 
-// Copies the oldest waiting picture into the buffer; false when it is no
-// longer of the expected size.
-bool PipeWireNode::takePending(size_t expected, pw_buffer* buffer) {
+// Pictures made for a format or size agreed before go; those made for the
+// size offered wait while the consumers agree to it, so none is lost to the
+// change. A buffer queued without a picture crashes some consumers, so none
+// is taken while none waits.
+bool PipeWireNode::firstPendingIs(const PictureShape& agreed) {
+    PictureShape offered{agreed.format, unpacked(offered_.load()).mode.size};
     std::lock_guard<std::mutex> guard(pendingLock_);
-    if (pendingCount_ == 0 || pending_[firstPending_].size != expected) {
+    while (pendingCount_ > 0 && pending_[firstPending_].shape != agreed &&
+           pending_[firstPending_].shape != offered) {
+        firstPending_ = (firstPending_ + 1) % kPendingDepth;
+        --pendingCount_;
+    }
+    return pendingCount_ > 0 && pending_[firstPending_].shape == agreed;
+}
+
+// Copies the oldest waiting picture into the buffer; false when it is no
+// longer one of the format agreed.
+bool PipeWireNode::takePending(const PictureShape& agreed, size_t expected, pw_buffer* buffer,
+                               uint32_t* number) {
+    std::lock_guard<std::mutex> guard(pendingLock_);
+    if (pendingCount_ == 0 || pending_[firstPending_].shape != agreed ||
+        pending_[firstPending_].size != expected) {
         return false;
     }
-    std::memcpy(buffer->buffer->datas[0].data, pending_[firstPending_].bytes.data(), expected);
+    std::memcpy(buffer->buffer->datas[0].data, pending_[firstPending_].bytes.get(), expected);
+    *number = pending_[firstPending_].number;
     firstPending_ = (firstPending_ + 1) % kPendingDepth;
     --pendingCount_;
     return true;
 }
 
-void PipeWireNode::stampHeader(pw_buffer* buffer) {
+// The sequence number is the channel's number of the picture: a consumer
+// sees a repeat and a missed picture for what they are.
+void PipeWireNode::stampHeader(pw_buffer* buffer, uint32_t number) {
     auto* header = static_cast<spa_meta_header*>(
         spa_buffer_find_meta_data(buffer->buffer, SPA_META_Header, sizeof(spa_meta_header)));
     if (header != nullptr) {
@@ -285,7 +326,7 @@ void PipeWireNode::stampHeader(pw_buffer* buffer) {
         clock_gettime(CLOCK_MONOTONIC, &now);
         header->pts = SPA_TIMESPEC_TO_NSEC(&now);
         header->flags = 0;
-        header->seq = sequence_++;
+        header->seq = number;
         header->dts_offset = 0;
     }
 }
@@ -295,8 +336,13 @@ void PipeWireNode::onParamChanged(void* self, uint32_t id, const spa_pod* param)
     if (id != SPA_PARAM_Format) {
         return;
     }
-    if (param == nullptr) {  // no consumer any more: the next one agrees anew
-        node->agreedSize_.store(0);
+    if (param == nullptr) {
+        // No consumer any more, or a renegotiation under way: the next
+        // agreement sets the format. The last one stays known, so the
+        // pictures of a size offered since go on waiting for it.
+        NodeFormat last = unpacked(node->agreed_.load());
+        last.inForce = false;
+        node->agreed_.store(packed(last));
         return;
     }
     spa_video_info_raw info{};
@@ -306,8 +352,11 @@ void PipeWireNode::onParamChanged(void* self, uint32_t id, const spa_pod* param)
     OutputFormat format = outputFormatOf(info.format);
     auto width = static_cast<int>(info.size.width);
     auto height = static_cast<int>(info.size.height);
-    node->format_.store(format);
-    node->agreedSize_.store(packedSize(width, height));
+    int rate =
+        info.framerate.denom > 0 ? static_cast<int>(info.framerate.num / info.framerate.denom) : 0;
+    node->agreed_.store(packed({format, {{width, height}, rate}, true}));
+    std::fprintf(stderr, "lumora-vcam: PipeWire consumers take %s %dx%d at %d a second\n",
+                 outputFormatName(format), width, height, rate);
     auto stride = static_cast<int32_t>(outputFrameSize(format, width, 1));
     uint8_t space[1024];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(space, sizeof space);

@@ -1,8 +1,10 @@
 #include "vcam/reader_loop.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 
 #include "base/video_frame.h"
 
@@ -41,9 +43,12 @@ ReaderLoop::ReaderLoop(std::vector<FrameSink*> sinks, int rate)
     : sinks_(std::move(sinks)),
       rate_(rate > 0 ? rate : kRate),
       mode_{{kWidth, kHeight}, kVCamStandardRate},
-      picture_(bytesOf(mode_.size), 0),
-      card_(picture_.size(), 0),
-      lastFreshMs_(monotonicMs()) {}
+      picture_(std::make_unique_for_overwrite<uint8_t[]>(
+          VideoFrame::Size24(kVCamMaxWidth, kVCamMaxHeight))),
+      card_(bytesOf(mode_.size), 0),
+      lastFreshMs_(monotonicMs()) {
+    std::memset(picture_.get(), 0, bytesOf(mode_.size));  // black until the first picture
+}
 
 int ReaderLoop::pollRate() const { return std::clamp(2 * mode_.rate, rate_, kFastestPoll); }
 
@@ -72,8 +77,9 @@ bool ReaderLoop::step() {
     bool allWell = true;
     for (FrameSink* sink : sinks_) {
         if (!started_ || due(*sink, fresh)) {
-            const auto& bytes = converted(sink->format(), sink->size());
-            allWell = sink->write(bytes.data(), bytes.size()) && allWell;
+            PictureShape shape = sink->shape();
+            const auto& bytes = converted(shape);
+            allWell = sink->write({bytes.data(), bytes.size(), shape, lastSequence_}) && allWell;
         }
     }
     started_ = true;
@@ -106,7 +112,8 @@ void ReaderLoop::followWriter(bool fresh) {
             entry.current = false;
         }
     } else if (!paused_ && now - lastFreshMs_ >= kPausedAfterMs) {
-        pausedCard_.paint(picture_.data(), rowBytesOf(mode_.size), mode_.size.width,
+        card_.resize(bytesOf(mode_.size));  // an allocation only when the pictures grew
+        pausedCard_.paint(picture_.get(), rowBytesOf(mode_.size), mode_.size.width,
                           mode_.size.height, card_.data());
         paused_ = true;
         for (auto& entry : converted_) {
@@ -115,40 +122,34 @@ void ReaderLoop::followWriter(bool fresh) {
     }
 }
 
-// The channel's pictures are of another size or rate now. The last picture
-// is scaled into the new buffer, so that it is what the sinks have should
-// the new picture be gone before it is copied.
+// The channel's pictures are of another size or rate now, and picture_
+// holds the first of them; the converted pictures are made anew for its
+// size (the card when the next pause begins).
 void ReaderLoop::adopt(const PictureMode& mode) {
     if (mode.size != mode_.size) {
-        PictureScaler scaler;
-        scaler.prepare(mode_.size, mode.size);
-        std::vector<uint8_t> picture(bytesOf(mode.size));
-        scaler.scale(picture_.data(), picture.data());
-        picture_.swap(picture);
-        card_.assign(picture_.size(), 0);
-        if (paused_) {
-            pausedCard_.paint(picture_.data(), rowBytesOf(mode.size), mode.size.width,
-                              mode.size.height, card_.data());
-        }
         converted_.clear();
     }
     mode_ = mode;
+    std::fprintf(
+        stderr, "lumora-vcam: the channel's pictures are %dx%d at %d a second from picture %u on\n",
+        mode.size.width, mode.size.height, mode.rate, lastSequence_);
     for (FrameSink* sink : sinks_) {
         sink->follow(mode_);
     }
 }
 
-const std::vector<uint8_t>& ReaderLoop::converted(OutputFormat format, PictureSize size) {
-    Converted& entry = entryFor(format, size);
+const std::vector<uint8_t>& ReaderLoop::converted(const PictureShape& shape) {
+    Converted& entry = entryFor(shape);
     if (!entry.current) {
-        const uint8_t* source = shown().data();
+        const uint8_t* source = shown();
         size_t rowBytes = rowBytesOf(mode_.size);
-        if (size != mode_.size) {
+        if (shape.size != mode_.size) {
             entry.scaler.scale(source, entry.scaled.data());
             source = entry.scaled.data();
-            rowBytes = rowBytesOf(size);
+            rowBytes = rowBytesOf(shape.size);
         }
-        convertChannelFrame(source, rowBytes, size.width, size.height, format, entry.bytes.data());
+        convertChannelFrame(source, rowBytes, shape.size.width, shape.size.height, shape.format,
+                            entry.bytes.data());
         entry.current = true;
     }
     return entry.bytes;
@@ -157,20 +158,19 @@ const std::vector<uint8_t>& ReaderLoop::converted(OutputFormat format, PictureSi
 // The entry for a format and size; a new one (buffers made here, once) only
 // when a sink took a new format or size, and then those no sink takes any
 // more go.
-ReaderLoop::Converted& ReaderLoop::entryFor(OutputFormat format, PictureSize size) {
+ReaderLoop::Converted& ReaderLoop::entryFor(const PictureShape& shape) {
     for (auto& entry : converted_) {
-        if (entry.format == format && entry.size == size) {
+        if (entry.shape == shape) {
             return entry;
         }
     }
     forgetUnused();
     Converted& entry = converted_.emplace_back();
-    entry.format = format;
-    entry.size = size;
-    entry.bytes.resize(outputFrameSize(format, size.width, size.height));
-    if (size != mode_.size) {
-        entry.scaler.prepare(mode_.size, size, PictureScaler::Fit::Letterbox);
-        entry.scaled.resize(bytesOf(size));
+    entry.shape = shape;
+    entry.bytes.resize(outputFrameSize(shape.format, shape.size.width, shape.size.height));
+    if (shape.size != mode_.size) {
+        entry.scaler.prepare(mode_.size, shape.size, PictureScaler::Fit::Letterbox);
+        entry.scaled.resize(bytesOf(shape.size));
     }
     return entry;
 }
@@ -178,46 +178,29 @@ ReaderLoop::Converted& ReaderLoop::entryFor(OutputFormat format, PictureSize siz
 void ReaderLoop::forgetUnused() {
     std::erase_if(converted_, [this](const Converted& entry) {
         return std::none_of(sinks_.begin(), sinks_.end(), [&entry](const FrameSink* sink) {
-            return sink->format() == entry.format && sink->size() == entry.size;
+            return sink->shape() == entry.shape;
         });
     });
 }
 
-// A picture of another size makes the buffers anew (after the mutex is
-// given back) and is then copied at once: sinks never get the old picture
-// scaled in its place, which at start is a black one.
+// Only the copy happens under the channel's mutex. A picture of another
+// size or rate is copied there as well, into the room made for the largest,
+// and the buffers and sinks follow it once the mutex is given back.
 bool ReaderLoop::copyNewFrame() {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        switch (copyOnce()) {
-            case Copy::Fresh:
-                return true;
-            case Copy::Adopted:
-                continue;
-            case Copy::Nothing:
-                return false;
-        }
-    }
-    return false;
-}
-
-// Only the copy happens under the channel's mutex.
-ReaderLoop::Copy ReaderLoop::copyOnce() {
     reader_.poll();
     int width = 0, height = 0;
     uint32_t imageSize = 0;
     const uint8_t* frame = reader_.acquireFrame(&width, &height, &imageSize);
-    bool ours = frame != nullptr && isChannelPicture(width, height, imageSize) &&
-                reader_.header().sequence != lastSequence_;
+    bool fresh = frame != nullptr && isChannelPicture(width, height, imageSize) &&
+                 reader_.header().sequence != lastSequence_;
     PictureMode seen{{width, height}, reader_.frameRate()};
-    bool fresh = ours && seen.size == mode_.size;
     if (fresh) {
-        std::memcpy(picture_.data(), frame, imageSize);
+        std::memcpy(picture_.get(), frame, imageSize);
         lastSequence_ = reader_.header().sequence;
     }
     reader_.release();
-    if (ours && seen != mode_) {
+    if (fresh && seen != mode_) {
         adopt(seen);
-        return fresh ? Copy::Fresh : Copy::Adopted;
     }
-    return fresh ? Copy::Fresh : Copy::Nothing;
+    return fresh;
 }

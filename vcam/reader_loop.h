@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "channel/vcam_reader.h"
@@ -15,7 +16,10 @@
 // row first, in the format and at the size the sink takes; each (format,
 // size) is made once per picture however many sinks take it. The pictures'
 // size and rate come from the channel: when they change, the buffers are
-// made anew (never per picture) and every sink is told (FrameSink::follow).
+// made anew (never per picture), every sink is told (FrameSink::follow) and
+// a line on standard error says so. The picture that brings the change is
+// copied in the same hold of the channel's mutex as any other, so it is
+// never the one lost to the change.
 // The channel is polled at twice its rate, at least `rate` times a second,
 // so that no picture is missed. While no writer runs it keeps handing over
 // the last picture (black before the first), after two seconds as the paused
@@ -43,8 +47,7 @@ public:
 private:
     // A picture made for sinks of one format and size.
     struct Converted {
-        OutputFormat format;
-        PictureSize size;
+        PictureShape shape;
         bool current = false;  // shows the picture now shown
         PictureScaler scaler;  // used when size is not the channel's
         std::vector<uint8_t> scaled;
@@ -53,23 +56,25 @@ private:
 
     // Copies a new picture of the channel; true when one came.
     bool copyNewFrame();
-    enum class Copy { Nothing, Fresh, Adopted };
-    Copy copyOnce();
     void adopt(const PictureMode& mode);
     void followWriter(bool fresh);
     bool due(const FrameSink& sink, bool fresh) const;
-    const std::vector<uint8_t>& converted(OutputFormat format, PictureSize size);
-    Converted& entryFor(OutputFormat format, PictureSize size);
+    const std::vector<uint8_t>& converted(const PictureShape& shape);
+    Converted& entryFor(const PictureShape& shape);
     void forgetUnused();
-    const std::vector<uint8_t>& shown() const { return paused_ ? card_ : picture_; }
+    const uint8_t* shown() const { return paused_ ? card_.data() : picture_.get(); }
 
     std::vector<FrameSink*> sinks_;
     int rate_;
     VCamReader reader_;
     PausedCard pausedCard_;
     PictureMode mode_;
-    std::vector<uint8_t> picture_;  // the last channel frame, bottom row first
-    std::vector<uint8_t> card_;     // picture_ as the paused card
+    // The last channel frame, bottom row first, of mode_'s size. Room for the
+    // largest the channel carries is made once, so that a picture of any size
+    // is copied under the channel's mutex with no allocation and no clearing;
+    // pages are only taken up as a larger size is used.
+    std::unique_ptr<uint8_t[]> picture_;
+    std::vector<uint8_t> card_;  // picture_ as the paused card
     std::vector<Converted> converted_;
     uint32_t lastSequence_ = 0;
     int64_t lastFreshMs_ = 0;

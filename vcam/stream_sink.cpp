@@ -34,7 +34,9 @@ void StreamSink::follow(const PictureMode& mode) {
     [[maybe_unused]] ssize_t ignored = ::write(noteFd_, note.data(), note.size());
 }
 
-bool StreamSink::write(const uint8_t* data, size_t size) {
+bool StreamSink::write(const SinkPicture& picture) {
+    const uint8_t* data = picture.bytes;
+    size_t size = picture.size;
     if (!written_) {
         // A pipe that holds a good part of a picture spares the reader and
         // its consumer a wake-up every 64 KiB: a 1920 x 1080 picture would

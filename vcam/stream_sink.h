@@ -15,7 +15,7 @@ public:
     OutputFormat format() const override { return format_; }
     PictureSize size() const override { return size_; }
     void follow(const PictureMode& mode) override;
-    bool write(const uint8_t* data, size_t size) override;
+    bool write(const SinkPicture& picture) override;
 
 private:
     int fd_;

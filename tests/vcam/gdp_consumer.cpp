@@ -11,13 +11,16 @@
 namespace {
 using namespace std::chrono_literals;
 
-// gdppay's packets: a 62-byte header, big-endian, then the payload.
+// gdppay's packets: a 62-byte header, big-endian, then the payload. A
+// buffer's header holds its offset (which pipewiresrc takes from the
+// PipeWire buffer's sequence number) at byte 26.
 constexpr size_t kHeaderSize = 62;
+constexpr size_t kOffsetAt = 26;
 constexpr unsigned kBufferPacket = 1;
 constexpr unsigned kCapsPacket = 2;
 
-unsigned bigEndian(const uint8_t* bytes, int count) {
-    unsigned value = 0;
+uint64_t bigEndian(const uint8_t* bytes, int count) {
+    uint64_t value = 0;
     for (int i = 0; i < count; ++i) {
         value = value << 8 | bytes[i];
     }
@@ -32,8 +35,12 @@ int capsInt(const std::string& caps, const std::string& field) {
 }
 
 GdpConsumer::GdpConsumer(std::vector<std::pair<int, int>> sizes) : sizes_(std::move(sizes)) {
+    // always-copy: pipewiresrc otherwise hands downstream the node's own
+    // buffer memory, which PipeWire takes away when a renegotiation removes
+    // the buffers; a picture still being written out then fails with EFAULT
+    // ("Bad address") and ends the stream.
     started_ = process_.spawn("/usr/bin/gst-launch-1.0",
-                              {"-q", "pipewiresrc", "target-object=lumora-vcam",
+                              {"-q", "pipewiresrc", "always-copy=true", "target-object=lumora-vcam",
                                std::string("stream-properties=p,node.name=") + kNodeName, "!",
                                "video/x-raw,format=BGRx", "!", "gdppay", "!", "fdsink", "fd=1"});
     if (started_) {
@@ -54,7 +61,7 @@ void GdpConsumer::readPackets() {
     std::vector<uint8_t> header(kHeaderSize);
     std::vector<uint8_t> payload;
     while (process_.readExactly(header.data(), header.size(), 20s)) {
-        unsigned type = bigEndian(header.data() + 4, 2);
+        auto type = static_cast<unsigned>(bigEndian(header.data() + 4, 2));
         payload.resize(bigEndian(header.data() + 6, 4));
         if (!process_.readExactly(payload.data(), payload.size(), 20s)) {
             break;
@@ -65,9 +72,10 @@ void GdpConsumer::readPackets() {
         } else if (type == kBufferPacket) {
             auto [width, height] = sizeOf(payload.size());
             int marker = width > 0 ? markerColumn(payload.data(), width, 4) : -1;
+            uint64_t number = bigEndian(header.data() + kOffsetAt, 8);
             std::lock_guard<std::mutex> guard(lock_);
             pictures_.push_back(
-                {std::chrono::steady_clock::now(), width, height, payload.size(), marker});
+                {std::chrono::steady_clock::now(), width, height, payload.size(), marker, number});
         } else if (text.rfind("GstEventStreamStart", 0) == 0) {
             std::lock_guard<std::mutex> guard(lock_);
             ++streamStarts_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -29,7 +30,8 @@ public:
         int width;  // from the caps in force
         int height;
         size_t bytes;
-        int marker;  // the feeder's marker column (mode_feeder.h), -1 without one
+        int marker;       // the feeder's marker column (mode_feeder.h), -1 without one
+        uint64_t number;  // the buffer's offset: the node's sequence number of the picture
     };
     struct Caps {
         std::chrono::steady_clock::time_point when;

@@ -13,8 +13,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "engine/play_graph.h"
 #include "outputs/vcam_output.h"
@@ -332,6 +334,35 @@ Clock::time_point firstMarkedPicture(GdpConsumer& consumer, int width, int heigh
 }
 }  // namespace
 
+namespace {
+// Starts `lumora-vcam --pipewire` with what it says on standard error kept
+// in the file `log`.
+bool spawnNodeSaying(ChildProcess& node, const std::string& log) {
+    return node.spawn("/bin/sh",
+                      {"-c", "exec \"$0\" --pipewire 2>\"$1\"", programBeside("lumora-vcam"), log});
+}
+
+// The lines of the file `path` that hold `text`.
+std::vector<std::string> linesWith(const std::string& path, const std::string& text) {
+    std::ifstream in(path);
+    std::vector<std::string> found;
+    for (std::string line; std::getline(in, line);) {
+        if (line.find(text) != std::string::npos) {
+            found.push_back(line);
+        }
+    }
+    return found;
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        text += line + "\n";
+    }
+    return text;
+}
+}  // namespace
+
 // What the consumer saw, for a failure's message.
 std::string seenBy(GdpConsumer& consumer) {
     std::string text = consumer.ended() ? "the stream ended; " : "the stream goes on; ";
@@ -350,16 +381,19 @@ std::string seenBy(GdpConsumer& consumer) {
 
 // The graph changes from 640 x 480 at 15 to 1280 x 720 at 30 while a
 // consumer reads the node: the consumer's format changes to the new one in
-// the same stream (no second stream start, no end), and then 1280 x 720
-// pictures of the feeder come at 30 a second for 5 s (at least a third of
-// that, never more).
+// the same stream (no second stream start, no end) and once, straight to the
+// new size and rate; the first picture of the new mode lumora-vcam takes
+// from the channel is the consumer's first at the new size, and no picture
+// of the new mode comes at the old size. Then 1280 x 720 pictures of the
+// feeder come at 30 a second for 5 s (at least a third of that, never more).
 TEST(VCamPipeWireTest, AModeChangeRenegotiatesTheConsumerWithoutEndingItsStream) {
     ScopedRuntimeDir runtime;
     ModeFeeder feeder({FeedMode{640, 480, 15}, FeedMode{1280, 720, 30}});
     ASSERT_TRUE(feeder.started());
     ASSERT_TRUE(eventually([&] { return channelShows(runtime.path(), {640, 480, 15}); }, 5s));
     ChildProcess node;
-    ASSERT_TRUE(node.spawn(programBeside("lumora-vcam"), {"--pipewire"}));
+    const std::string log = runtime.file("lumora-vcam.log");
+    ASSERT_TRUE(spawnNodeSaying(node, log));
     ASSERT_TRUE(awaitPipeWireOutput("lumora-vcam:out_0"));
     GdpConsumer consumer({{640, 480}, {1280, 720}});
     ASSERT_TRUE(consumer.started());
@@ -373,6 +407,9 @@ TEST(VCamPipeWireTest, AModeChangeRenegotiatesTheConsumerWithoutEndingItsStream)
     std::string caps = consumer.caps().front().text;
     EXPECT_EQ(capsInt(caps, "width"), 640) << caps;
     EXPECT_NE(caps.find("framerate=(fraction)15/1"), std::string::npos) << caps;
+    const std::string agreement = "PipeWire consumers take";
+    size_t agreedBefore = linesWith(log, agreement).size();
+    EXPECT_GE(agreedBefore, 1u) << joined(linesWith(log, ""));
 
     feeder.nextMode();
     auto first = firstMarkedPicture(consumer, 1280, 720, 10s);
@@ -422,4 +459,33 @@ TEST(VCamPipeWireTest, AModeChangeRenegotiatesTheConsumerWithoutEndingItsStream)
     EXPECT_FALSE(consumer.ended());
     node.signal(SIGTERM);
     EXPECT_EQ(node.wait(), 0);
+
+    // One renegotiation for the one change, straight to the new size and rate.
+    auto agreed = linesWith(log, agreement);
+    ASSERT_EQ(agreed.size(), agreedBefore + 1) << joined(agreed);
+    EXPECT_NE(agreed.back().find("bgrx 1280x720 at 30 a second"), std::string::npos)
+        << agreed.back();
+    // The picture that brought the change is the first one the consumer got
+    // at the new size (each picture carries the channel's number), and every
+    // picture from it on came at the new size, in order.
+    auto changes = linesWith(log, "the channel's pictures are");
+    ASSERT_EQ(changes.size(), 1u) << joined(changes);
+    EXPECT_NE(changes[0].find("1280x720 at 30 a second"), std::string::npos) << changes[0];
+    size_t numberAt = changes[0].find("from picture ");
+    ASSERT_NE(numberAt, std::string::npos) << changes[0];
+    uint64_t firstNew = std::stoull(changes[0].substr(numberAt + 13));
+    uint64_t firstAtNewSize = 0, previous = 0;
+    int newAtOldSize = 0, backwards = 0;
+    for (const auto& picture : consumer.pictures()) {
+        bool newSize = picture.width == 1280 && picture.height == 720;
+        if (newSize && firstAtNewSize == 0) {
+            firstAtNewSize = picture.number;
+        }
+        newAtOldSize += !newSize && picture.number >= firstNew;
+        backwards += picture.number < previous;
+        previous = picture.number;
+    }
+    EXPECT_EQ(firstAtNewSize, firstNew) << "the first picture of the new mode was lost";
+    EXPECT_EQ(newAtOldSize, 0) << "pictures of the new mode came at the old size";
+    EXPECT_EQ(backwards, 0) << "the pictures came out of order";
 }
