@@ -5,7 +5,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -116,25 +115,6 @@ std::vector<std::optional<int>> frameNumbersOf(const std::string& path) {
                                                 kWidth, kHeight));
     }
     return numbers;
-}
-
-// The times of the key frames of a file's video, in seconds.
-std::vector<double> keyFrameTimes(const std::string& path) {
-    std::string text = commandOutput(
-        "ffprobe -v error -select_streams v:0 -skip_frame nokey -show_entries "
-        "frame=pts_time -of csv=p=0 '" +
-        path + "'");
-    std::vector<double> times;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        try {
-            times.push_back(std::stod(line));
-        } catch (...) {
-            // "N/A": a frame without a time is left out
-        }
-    }
-    return times;
 }
 
 struct LiveStreamTest : ::testing::Test {

@@ -97,10 +97,9 @@ double toneFrequency(const std::vector<int16_t>& samples, int sampleRate) {
     return (crossings - 1) * static_cast<double>(sampleRate) / static_cast<double>(last - first);
 }
 
-std::vector<double> packetTimes(const std::string& path, const std::string& stream) {
-    std::string text =
-        commandOutput("ffprobe -v error -select_streams " + stream +
-                      ":0 -show_entries packet=pts_time -of csv=p=0 " + quoted(path));
+namespace {
+// One time a line, as ffprobe prints pts_time; "N/A" lines are left out.
+std::vector<double> timesFrom(const std::string& text) {
     std::vector<double> times;
     std::istringstream lines(text);
     std::string line;
@@ -108,10 +107,23 @@ std::vector<double> packetTimes(const std::string& path, const std::string& stre
         try {
             times.push_back(std::stod(line));
         } catch (...) {
-            // "N/A": a packet without a time is left out
+            // "N/A": a packet or frame without a time is left out
         }
     }
     return times;
+}
+}  // namespace
+
+std::vector<double> packetTimes(const std::string& path, const std::string& stream) {
+    return timesFrom(commandOutput("ffprobe -v error -select_streams " + stream +
+                                   ":0 -show_entries packet=pts_time -of csv=p=0 " + quoted(path)));
+}
+
+std::vector<double> keyFrameTimes(const std::string& path) {
+    return timesFrom(
+        commandOutput("ffprobe -v error -select_streams v:0 -skip_frame nokey "
+                      "-show_entries frame=pts_time -of csv=p=0 " +
+                      quoted(path)));
 }
 
 std::string statedFrameRate(const std::string& path) {

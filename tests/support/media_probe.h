@@ -19,6 +19,8 @@ std::vector<ProbedStream> probeStreams(const std::string& path);
 // The presentation times, in seconds, of a stream's packets in file order;
 // stream is "a" or "v".
 std::vector<double> packetTimes(const std::string& path, const std::string& stream);
+// The times of the key frames of a file's first video stream, in seconds.
+std::vector<double> keyFrameTimes(const std::string& path);
 // The video stream's frame rate as the file states it ("15/1").
 std::string statedFrameRate(const std::string& path);
 // Decoded video frames (ffprobe -count_frames); -1 when unreadable.
