@@ -1,13 +1,13 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "tests/support/loopback_http_server.h"
 
 // A small HTTP server on 127.0.0.1 for pages that browsers open in tests: it
 // serves one page and keeps every body posted to it, so a page reports what
@@ -27,7 +27,7 @@ public:
     LocalWebServer& operator=(const LocalWebServer&) = delete;
 
     // False when no port could be had.
-    bool listening() const { return listenFd_ >= 0; }
+    bool listening() const { return server_.listening(); }
     // The page's address, with `query` after "?" when given.
     std::string url(const std::string& query = {}) const;
 
@@ -38,15 +38,11 @@ public:
                  std::chrono::milliseconds timeout);
 
 private:
-    void serve();
-    void answer(int connection);
+    void answer(int connection, const std::string& request);
 
     std::string page_;
-    int listenFd_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
     mutable std::mutex lock_;  // guards posts_ between the serving thread and the test
     std::condition_variable posted_;
     std::vector<Post> posts_;
+    LoopbackHttpServer server_;  // last: its thread ends before the rest goes
 };
