@@ -622,6 +622,26 @@
         <source>打开摄像头</source>
         <translation>Open camera</translation>
     </message>
+    <message>
+        <source>开始直播</source>
+        <translation>Go live</translation>
+    </message>
+    <message>
+        <source>停止直播</source>
+        <translation>End stream</translation>
+    </message>
+    <message>
+        <source>显示</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>隐藏</source>
+        <translation>Hide</translation>
+    </message>
+    <message>
+        <source>直播</source>
+        <translation>Live</translation>
+    </message>
 </context>
 <context>
     <name>VideoControlView</name>

@@ -43,6 +43,7 @@ const Expected kPictures[] = {
     {"main/btn_video_tab.png", 4},
     {"main/btn_pic_tab.png", 4},
     {"main/btn_record_tab.png", 4},
+    {"main/btn_live_tab.png", 4},
     {"main/btn_min.png", 4},
     {"main/btn_close.png", 4},
     {"main/bg_combox.png", 1},
@@ -103,6 +104,10 @@ const Expected kPictures[] = {
     {"record/btn_saveas.png", 4},
     {"record/btn_startplay.png", 4},
     {"record/btn_stoprecord.png", 4},
+    {"live/btn_start_live.png", 4},
+    {"live/btn_stop_live.png", 4},
+    {"live/btn_show_key.png", 4},
+    {"live/btn_hide_key.png", 4},
 };
 
 struct ToolRun {
@@ -259,9 +264,9 @@ TEST_F(SkinArtTest, PicturesFitTheWindowAndThePanelsThatUseThem) {
     EXPECT_EQ(right.height(), 648);
     // The preview's 640 x 480 view (the preview area is 650 wide) lies on the left one.
     EXPECT_GE(left.width(), 8 + 650);
-    // The five tab buttons (spacing 4, margin 4) fit the right one inside its 8-pixel margin.
+    // The six tab buttons (spacing 1, margin 4) fit the right one inside its 8-pixel margin.
     QSize tab = sliceOf("main/btn_camera_tab.png", 4);
-    EXPECT_LE(5 * tab.width() + 4 * 4 + 2 * 4, right.width() - 8);
+    EXPECT_LE(6 * tab.width() + 5 * 1 + 2 * 4, right.width() - 8);
     // The stage takes the view's size; the open-camera button at (235, 290) stays on it.
     QImage stage = load("video_play/bg_video_view.png");
     EXPECT_EQ(stage.size(), QSize(640, 480));

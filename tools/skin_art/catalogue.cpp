@@ -3,7 +3,8 @@
 QList<SkinPicture> skinCatalogue() {
     QList<SkinPicture> all;
     for (const auto& folder : {rootPictures, mainPictures, cameraPictures, effectPictures,
-                               videoPictures, videoPlayPictures, picPictures, recordPictures}) {
+                               videoPictures, videoPlayPictures, picPictures, recordPictures,
+                               livePictures}) {
         all += folder();
     }
     return all;

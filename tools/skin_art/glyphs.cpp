@@ -200,6 +200,30 @@ void sliders(QPainter& painter, const QRectF& box, const QColor& ink) {
     }
 }
 
+void broadcast(QPainter& painter, const QRectF& box, const QColor& ink) {
+    fillWith(painter, ink);
+    painter.drawEllipse(at(box, 0.5, 0.5), box.width() * 0.11, box.width() * 0.11);
+    strokeWith(painter, box, ink, 0.08);
+    // Two arcs on each side, opening outwards (Qt's angles in 1/16 degree).
+    for (qreal radius : {0.24, 0.42}) {
+        QRectF ring(at(box, 0.5 - radius, 0.5 - radius),
+                    QSizeF(2 * radius * box.width(), 2 * radius * box.height()));
+        painter.drawArc(ring, -45 * 16, 90 * 16);
+        painter.drawArc(ring, 135 * 16, 90 * 16);
+    }
+}
+
+void eye(QPainter& painter, const QRectF& box, const QColor& ink) {
+    strokeWith(painter, box, ink, 0.09);
+    QPainterPath lids;
+    lids.moveTo(at(box, 0.06, 0.5));
+    lids.quadTo(at(box, 0.5, 0.1), at(box, 0.94, 0.5));
+    lids.quadTo(at(box, 0.5, 0.9), at(box, 0.06, 0.5));
+    painter.drawPath(lids);
+    fillWith(painter, ink);
+    painter.drawEllipse(at(box, 0.5, 0.5), box.width() * 0.13, box.width() * 0.13);
+}
+
 Glyph numbered(Glyph base, int number) {
     return [base, number](QPainter& painter, const QRectF& box, const QColor& ink) {
         base(painter, part(box, 0.0, -0.04, 0.86, 0.86), ink);

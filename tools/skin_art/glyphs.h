@@ -32,6 +32,10 @@ void dot(QPainter& painter, const QRectF& box, const QColor& ink);
 void folder(QPainter& painter, const QRectF& box, const QColor& ink);
 void trash(QPainter& painter, const QRectF& box, const QColor& ink);
 void sliders(QPainter& painter, const QRectF& box, const QColor& ink);
+// A dot sending waves to both sides: going live.
+void broadcast(QPainter& painter, const QRectF& box, const QColor& ink);
+// An open eye: a hidden text shown.
+void eye(QPainter& painter, const QRectF& box, const QColor& ink);
 
 // `base` with a small numeral in its lower right corner (camera 1, camera 2).
 Glyph numbered(Glyph base, int number);

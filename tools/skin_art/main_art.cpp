@@ -19,6 +19,8 @@ constexpr int kRightWidth = 982 - kLeftWidth;
 constexpr int kRightVisible = kRightWidth - 10;
 constexpr int kPreviewBottom = kTitleBottom + 490;
 constexpr int kTabRowBottom = kTitleBottom + 60;
+// Six tabs share the column: 6 x 50 with 1 between and 4 at the ends.
+constexpr int kTabWidth = 50;
 
 // The window body from `left` to `right` with the title band on top; the
 // body reaches past a picture's inner side so that only outer corners round.
@@ -89,25 +91,29 @@ QList<SkinPicture> mainPictures() {
         {"main/bg_main_left.png", {kLeftWidth, kWindowHeight}, 1, leftBackground},
         {"main/bg_main_right.png", {kRightWidth, kWindowHeight}, 1, rightBackground},
         {"main/btn_camera_tab.png",
-         {58, 52},
+         {kTabWidth, 52},
          4,
          tabButton(QT_TRANSLATE_NOOP("SkinArt", "摄像头"), glyph::camera)},
         {"main/btn_effect_tab.png",
-         {58, 52},
+         {kTabWidth, 52},
          4,
          tabButton(QT_TRANSLATE_NOOP("SkinArt", "特效"), glyph::sparkle)},
         {"main/btn_video_tab.png",
-         {58, 52},
+         {kTabWidth, 52},
          4,
          tabButton(QT_TRANSLATE_NOOP("SkinArt", "视频"), glyph::film)},
         {"main/btn_pic_tab.png",
-         {58, 52},
+         {kTabWidth, 52},
          4,
          tabButton(QT_TRANSLATE_NOOP("SkinArt", "图片"), glyph::picture)},
         {"main/btn_record_tab.png",
-         {58, 52},
+         {kTabWidth, 52},
          4,
          tabButton(QT_TRANSLATE_NOOP("SkinArt", "录制"), glyph::recordRing)},
+        {"main/btn_live_tab.png",
+         {kTabWidth, 52},
+         4,
+         tabButton(QT_TRANSLATE_NOOP("SkinArt", "直播"), glyph::broadcast)},
         {"main/btn_min.png", {24, 24}, 4, iconButton(glyph::minimise)},
         {"main/btn_close.png", {24, 24}, 4, iconButton(glyph::cross, Tone::Danger)},
         {"main/bg_combox.png", {80, 24}, 1, comboBackground},

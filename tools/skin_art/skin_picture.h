@@ -35,6 +35,7 @@ QList<SkinPicture> videoPictures();
 QList<SkinPicture> videoPlayPictures();
 QList<SkinPicture> picPictures();
 QList<SkinPicture> recordPictures();
+QList<SkinPicture> livePictures();
 
 // All of the above.
 QList<SkinPicture> skinCatalogue();
