@@ -2,9 +2,9 @@
 
 QList<SkinPicture> skinCatalogue() {
     QList<SkinPicture> all;
-    for (const auto& folder : {rootPictures, mainPictures, cameraPictures, effectPictures,
-                               videoPictures, videoPlayPictures, picPictures, recordPictures,
-                               livePictures}) {
+    for (const auto& folder :
+         {rootPictures, mainPictures, cameraPictures, effectPictures, videoPictures,
+          videoPlayPictures, picPictures, recordPictures, livePictures}) {
         all += folder();
     }
     return all;
