@@ -31,7 +31,8 @@ std::string videoBranch(const LiveSettings& settings, bool keepHeaders) {
            std::to_string(kbps) + " key-int-max=" + std::to_string(2 * settings.frameRate) +
            (small ? " threads=1" : "") + " ! h264parse" +
            (keepHeaders ? " config-interval=-1" : "") +
-           " ! queue max-size-buffers=0 max-size-bytes=0 max-size-time=1000000000 ! mux. ";
+           " ! queue name=videoWaiting max-size-buffers=0 max-size-bytes=0 max-size-time=1000000000"
+           " ! mux. ";
 }
 
 std::string soundBranch(const LiveSettings& settings) {
@@ -40,7 +41,8 @@ std::string soundBranch(const LiveSettings& settings) {
            std::to_string(settings.sampleRate) + ",channels=" + std::to_string(settings.channels) +
            " ! audioconvert ! audioresample ! audio/x-raw,rate=48000,channels=2"
            " ! voaacenc bitrate=128000 ! aacparse"
-           " ! queue max-size-buffers=0 max-size-bytes=0 max-size-time=1000000000 ! mux. ";
+           " ! queue name=soundWaiting max-size-buffers=0 max-size-bytes=0"
+           " max-size-time=1000000000 ! mux. ";
 }
 }  // namespace
 
@@ -98,9 +100,9 @@ void LivePipeline::watchSink() {
 // caller in the background and fails its first write when nothing answers),
 // so the buffers they took say nothing; their statistics come from a
 // connection once there is one, and are all zero before.
-bool LivePipeline::isLive() const {
+uint64_t LivePipeline::bytesOut() const {
     if (sink_ == nullptr) {
-        return false;
+        return 0;
     }
     GstStructure* stats = nullptr;
     g_object_get(sink_, "stats", &stats, nullptr);
@@ -114,7 +116,25 @@ bool LivePipeline::isLive() const {
         }
         gst_structure_free(stats);
     }
-    return sent > 0;
+    return sent;
+}
+
+uint64_t LivePipeline::bytesWaiting() const {
+    uint64_t waiting = 0;
+    for (GstElement* element : {videoSource_, soundSource_, videoQueue_, soundQueue_}) {
+        if (element != nullptr) {
+            guint64 level = 0;
+            if (GST_IS_APP_SRC(element)) {
+                level = gst_app_src_get_current_level_bytes(GST_APP_SRC(element));
+            } else {
+                guint bytes = 0;
+                g_object_get(element, "current-level-bytes", &bytes, nullptr);
+                level = bytes;
+            }
+            waiting += level;
+        }
+    }
+    return waiting;
 }
 
 // On the muxer's thread, before the sink renders each buffer.
@@ -146,11 +166,13 @@ bool LivePipeline::start(const LiveTarget& target, const std::string& key,
     pointSink(target, key);
     watchSink();
     videoSource_ = gst_bin_get_by_name(GST_BIN(pipeline_), "video");
+    videoQueue_ = gst_bin_get_by_name(GST_BIN(pipeline_), "videoWaiting");
     i420_.setSize(settings.width, settings.height);
     videoPool_ = makeBufferPool(videoSource_, static_cast<int>(i420_.bufferSize()), kPicturesMade,
                                 kPicturesWaiting);
     if (settings.sound) {
         soundSource_ = gst_bin_get_by_name(GST_BIN(pipeline_), "sound");
+        soundQueue_ = gst_bin_get_by_name(GST_BIN(pipeline_), "soundWaiting");
         soundPool_ = makeBufferPool(soundSource_, settings.soundBlock, 4, kSoundWaiting);
     }
     // A sink that cannot connect fails the change of state; its error is on
@@ -241,7 +263,8 @@ void LivePipeline::finish(GstClockTime limit) {
     if (pipeline_ != nullptr) {
         gst_element_set_state(pipeline_, GST_STATE_NULL);
     }
-    for (GstElement** element : {&videoSource_, &soundSource_, &sink_}) {
+    for (GstElement** element :
+         {&videoSource_, &soundSource_, &videoQueue_, &soundQueue_, &sink_}) {
         if (*element != nullptr) {
             gst_object_unref(*element);
             *element = nullptr;

@@ -67,8 +67,17 @@ public:
     // null when none came. The caller unrefs it.
     GstMessage* popFailure(GstClockTime wait);
     // The server accepted the stream: the sink has sent over a connection.
-    bool isLive() const;
+    bool isLive() const { return bytesOut() > 0; }
+    // Bytes the muxer handed to the sink.
     uint64_t bytesSent() const { return bytesSent_.load(); }
+    // Bytes the sink's connection wrote to the network (what the kernel
+    // took); 0 before it has a connection.
+    uint64_t bytesOut() const;
+    // Bytes waiting in this connection before the sink: pictures and sound
+    // not yet taken by the encoders, and encoded ones not yet taken by the
+    // muxer. Bounded by the pools and the queues however long the sink
+    // waits. Any thread.
+    uint64_t bytesWaiting() const;
 
     // Ends the stream cleanly (end of stream into the sources, so that the
     // muxer closes it and the sink says goodbye to the server), waiting at
@@ -90,6 +99,8 @@ private:
     GstElement* sink_ = nullptr;
     GstElement* videoSource_ = nullptr;
     GstElement* soundSource_ = nullptr;
+    GstElement* videoQueue_ = nullptr;
+    GstElement* soundQueue_ = nullptr;
     GstBufferPool* videoPool_ = nullptr;
     GstBufferPool* soundPool_ = nullptr;
     int bytesPerSampleFrame_ = 4;

@@ -46,6 +46,7 @@ struct LiveCounters {
     uint64_t bytesSent = 0;        // muxed bytes the sink took
     uint64_t picturesSent = 0;     // pictures that reached the encoder
     uint64_t picturesLeftOut = 0;  // pictures dropped because the stream was behind or down
+    uint64_t bytesWaiting = 0;     // in the stream now, not yet handed to the network
 
     // The mean rate while live, in kbit/s.
     double kbitsPerSecond() const {

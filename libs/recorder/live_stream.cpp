@@ -6,6 +6,8 @@
 
 #include "base/debug_log.h"
 #include "libs/recorder/live_failure.h"
+#include "libs/recorder/live_stall.h"
+#include "libs/recorder/tcp_delivery.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -183,6 +185,13 @@ void LiveStream::disconnect(bool drain) {
 }
 
 LiveStopReason LiveStream::watch() {
+    LiveStall stall(kStallLimit);
+    std::optional<TcpDelivery> delivery;
+    if (target_->kind != LiveTarget::Kind::Srt) {
+        delivery.emplace(target_->port != 0
+                             ? target_->port
+                             : (target_->kind == LiveTarget::Kind::Rtmps ? 443 : 1935));
+    }
     for (;;) {
         {
             std::lock_guard<std::mutex> guard(wakeLock_);
@@ -190,24 +199,13 @@ LiveStopReason LiveStream::watch() {
                 return LiveStopReason::Requested;
             }
         }
-        GstMessage* message = pipeline_->popFailure(kWatchStep);
-        if (message != nullptr) {
-            LiveStopReason reason = LiveStopReason::Failed;
-            if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
-                GError* error = nullptr;
-                gchar* debug = nullptr;
-                gst_message_parse_error(message, &error, &debug);
-                reason = classifyLiveError(error, debug, target_->kind);
-                debugLog("LiveStream, %s: %s (%s)", target_->shown().c_str(),
-                         withoutKey(error != nullptr ? error->message : "?", key_).c_str(),
-                         liveStopReasonName(reason));
-                g_clear_error(&error);
-                g_free(debug);
-            }
+        if (GstMessage* message = pipeline_->popFailure(kWatchStep)) {
+            LiveStopReason reason = reasonOf(message);
             gst_message_unref(message);
             return reason;
         }
-        if (state() != LiveState::Live && pipeline_->isLive()) {
+        const uint64_t bytesOut = pipeline_->bytesOut();
+        if (state() != LiveState::Live && bytesOut > 0) {
             {
                 std::lock_guard<std::mutex> guard(stateLock_);
                 liveSince_ = Clock::now();
@@ -215,7 +213,36 @@ LiveStopReason LiveStream::watch() {
             debugLog("LiveStream, live at %s", target_->shown().c_str());
             setState(LiveState::Live);
         }
+        // Before it is live, the sink's own time limit on the connection
+        // and the server's first answers cover a silent server. Over TCP
+        // what left is what the server acknowledged. (SRT's own keep-alive
+        // ends a connection whose peer fell silent.)
+        const std::optional<uint64_t> acknowledged =
+            delivery ? delivery->acknowledged() : std::nullopt;
+        if (bytesOut > 0 && stall.stalled(acknowledged.value_or(bytesOut),
+                                          picturesSent_.load() + picturesLeftOut_.load(),
+                                          Clock::now())) {
+            debugLog("LiveStream, %s took nothing for %lld s", target_->shown().c_str(),
+                     static_cast<long long>(kStallLimit.count()));
+            return LiveStopReason::NoAnswer;
+        }
     }
+}
+
+LiveStopReason LiveStream::reasonOf(GstMessage* message) const {
+    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR) {
+        return LiveStopReason::Failed;  // the server ended the stream
+    }
+    GError* error = nullptr;
+    gchar* debug = nullptr;
+    gst_message_parse_error(message, &error, &debug);
+    LiveStopReason reason = classifyLiveError(error, debug, target_->kind);
+    debugLog("LiveStream, %s: %s (%s)", target_->shown().c_str(),
+             withoutKey(error != nullptr ? error->message : "?", key_).c_str(),
+             liveStopReasonName(reason));
+    g_clear_error(&error);
+    g_free(debug);
+    return reason;
 }
 
 bool LiveStream::waitUntil(Clock::time_point until) {
@@ -266,6 +293,7 @@ LiveCounters LiveStream::counters() const {
         std::shared_lock<std::shared_mutex> guard(feedLock_);
         if (pipeline_) {
             counters.bytesSent += pipeline_->bytesSent();
+            counters.bytesWaiting = pipeline_->bytesWaiting();
         }
     }
     counters.picturesSent = picturesSent_.load();

@@ -67,6 +67,14 @@ public:
 
     static constexpr std::chrono::seconds kDrainLimit{2};
     static constexpr std::chrono::seconds kLongestWait{30};
+    // A live connection that wrote nothing for this long while pictures came
+    // is taken as lost (LiveStall). Players keep two or three seconds in
+    // hand, so a network that comes back within this time was not seen by
+    // the viewers, and a new connection (which costs them a break) would
+    // only hurt; longer, and they stare at a frozen picture that a new
+    // connection would end. It is counted from when the kernel stopped
+    // taking bytes, after its socket buffers filled.
+    static constexpr std::chrono::seconds kStallLimit{5};
 
 private:
     void run();
@@ -75,8 +83,11 @@ private:
     // Takes the connection out of the feeders' reach and ends it, cleanly
     // (draining) or at once.
     void disconnect(bool drain);
-    // Reads the connection's bus for a while; the reason it failed, or None.
+    // Reads the connection's bus and watches its bytes leave until it fails
+    // or a stop is asked for; the reason.
     LiveStopReason watch();
+    // The reason in an error or end of stream the connection posted.
+    LiveStopReason reasonOf(GstMessage* message) const;
     void deliver(const uint8_t* uprightBgr, uint64_t madeNs);
     void setState(LiveState state, LiveStopReason reason = LiveStopReason::None);
     // Waits until `until` or a stop; false on a stop.

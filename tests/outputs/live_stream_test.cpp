@@ -412,3 +412,46 @@ TEST_F(LiveStreamTest, SrtGoesToACallersListenerAsMpegTsAndANoListenerIsRefused)
     output.stop();
     EXPECT_EQ(nobody.text(), "connecting stopped(connection refused) ");
 }
+
+TEST_F(LiveStreamTest, AServerThatFallsSilentIsLeftTriedAgainAndNothingPilesUpMeanwhile) {
+    OutputMode mode = graph->Mode();
+    // What may wait in the stream however long the server is silent: the
+    // pools' ten pictures not yet encoded, and behind the encoders a second
+    // of encoded picture and sound, well under a megabyte at these rates.
+    const uint64_t mostThatMayWait = 10ull * mode.width * mode.height * 3 / 2 + (1u << 20);
+    LiveStreamOutput output(mode.width, mode.height, mode.frameRate);
+    ASSERT_TRUE(output.start(server.address(), kKey, &states));
+    graph->AddOutput(&output);
+    ASSERT_EQ(graph->Start(), 0);
+    ASSERT_TRUE(states.waitFor(LiveState::Live)) << states.text() << "\n" << server.log();
+
+    // The server stops reading; its connection stays open and the sink's
+    // writes wait for ever. The stream must see that itself.
+    server.pause();
+    uint64_t mostWaiting = 0;
+    auto noteWaiting = [&] {
+        LiveCounters counters = output.counters();
+        mostWaiting = std::max(mostWaiting, counters.bytesWaiting);
+        return counters;
+    };
+    ASSERT_TRUE(eventually(
+        [&] {
+            noteWaiting();
+            return output.state() == LiveState::Reconnecting;
+        },
+        45s))
+        << states.text();
+    // Meanwhile the pictures are left out, not kept.
+    const uint64_t leftOutWhenLost = output.counters().picturesLeftOut;
+    ASSERT_TRUE(
+        eventually([&] { return noteWaiting().picturesLeftOut >= leftOutWhenLost + 30; }, 20s))
+        << output.counters().picturesLeftOut << " left out";
+    EXPECT_GT(mostWaiting, 0u) << "the sink held the stream up before it was left";
+    EXPECT_LE(mostWaiting, mostThatMayWait);
+
+    server.resume();
+    ASSERT_TRUE(states.waitForTimes(LiveState::Live, 2, 45s)) << states.text();
+    graph->RemoveOutput(&output);
+    output.stop();
+    EXPECT_EQ(states.text(), "connecting live reconnecting live stopped(requested) ");
+}

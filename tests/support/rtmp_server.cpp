@@ -142,6 +142,7 @@ bool RtmpServer::stop() {
     }
     bool ended = true;
     if (nginx_->pid() > 0) {
+        nginx_->signal(SIGCONT);  // a paused server would not see the request to finish
         nginx_->signal(SIGQUIT);
         ended = nginx_->wait(10s) != -1;
     }
@@ -155,6 +156,18 @@ void RtmpServer::kill() {
         nginx_->wait(10s);
     }
     nginx_.reset();
+}
+
+void RtmpServer::pause() {
+    if (nginx_ && nginx_->pid() > 0) {
+        nginx_->signal(SIGSTOP);
+    }
+}
+
+void RtmpServer::resume() {
+    if (nginx_ && nginx_->pid() > 0) {
+        nginx_->signal(SIGCONT);
+    }
 }
 
 std::string RtmpServer::address() const {

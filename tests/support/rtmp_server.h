@@ -29,6 +29,11 @@ public:
     bool stop();
     // Kills nginx at once: a server that goes away mid-stream.
     void kill();
+    // Stops nginx where it is (SIGSTOP): its connections stay open, but it
+    // reads nothing more, so a sender's bytes pile up in the kernel until it
+    // can send no more. resume() lets it go on (SIGCONT).
+    void pause();
+    void resume();
     bool running() const { return nginx_ != nullptr; }
 
     // rtmp://127.0.0.1:<port>/live, where streams are published.
