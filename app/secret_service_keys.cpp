@@ -131,13 +131,40 @@ bool serviceStartsOnDemand(GDBusConnection* bus) {
 
 // libsecret talks over GLib's shared session connection, which by default
 // ends the process when the bus goes away; a program that only keeps keys
-// there must outlive its bus. The connection is held for the process's life
-// so that libsecret gets this one.
-void keepSessionBusFromEndingUs() {
-    static GDBusConnection* shared = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    if (shared != nullptr) {
-        g_dbus_connection_set_exit_on_close(shared, FALSE);
+// there must outlive its bus. The connection is held with that turned off,
+// so libsecret gets this one; a closed one is let go, so that the next
+// connection is a new one. Touched on the user-interface thread only.
+GDBusConnection* g_heldSessionBus = nullptr;
+
+void holdSessionBus() {
+    if (g_heldSessionBus != nullptr && !g_dbus_connection_is_closed(g_heldSessionBus)) {
+        return;
     }
+    g_clear_object(&g_heldSessionBus);
+    g_heldSessionBus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (g_heldSessionBus != nullptr) {
+        g_dbus_connection_set_exit_on_close(g_heldSessionBus, FALSE);
+    }
+}
+
+// libsecret keeps the service it found for the process's life, bound to the
+// daemon then running: after the keyring daemon restarts, or the bus does,
+// each call fails with a D-Bus error. Those calls are made once more on a
+// fresh connection. The service's own refusals (a locked keyring) are not
+// repeated, which would ask the person twice.
+template <typename Call>
+void callWithFreshServiceOnce(Call call, GError** error) {
+    call(error);
+    bool stale = *error != nullptr && ((*error)->domain == G_DBUS_ERROR ||
+                                       g_error_matches(*error, G_IO_ERROR, G_IO_ERROR_CLOSED));
+    if (!stale) {
+        return;
+    }
+    debugLog("stream keys: the secret service went away (%s); asking again", (*error)->message);
+    g_clear_error(error);
+    secret_service_disconnect();
+    holdSessionBus();
+    call(error);
 }
 
 GHashTable* attributesFor(const QByteArray& server) {
@@ -148,8 +175,9 @@ GHashTable* attributesFor(const QByteArray& server) {
 }
 
 void logFailure(const char* what, GError* error) {
-    debugLog("stream keys: the secret service %s: %s", what,
-             error ? error->message : "no reason given");
+    debugLog("stream keys: the secret service %s: %s [%s]", what,
+             error ? error->message : "no reason given",
+             error ? g_quark_to_string(error->domain) : "");
     g_clear_error(&error);
 }
 }  // namespace
@@ -173,7 +201,7 @@ bool available() {
     debugLog("stream keys: %s", found ? "kept by the secret service"
                                       : "no secret service; keys go to the private file");
     if (found) {
-        keepSessionBusFromEndingUs();
+        holdSessionBus();
     }
     return found;
 }
@@ -182,7 +210,12 @@ QString find(const QString& server) {
     QByteArray name = server.toUtf8();
     GHashTable* attributes = attributesFor(name);
     GError* error = nullptr;
-    gchar* key = secret_password_lookupv_sync(streamKeySchema(), attributes, nullptr, &error);
+    gchar* key = nullptr;
+    callWithFreshServiceOnce(
+        [&](GError** failure) {
+            key = secret_password_lookupv_sync(streamKeySchema(), attributes, nullptr, failure);
+        },
+        &error);
     g_hash_table_unref(attributes);
     if (error != nullptr) {
         logFailure("could not be read", error);
@@ -198,12 +231,21 @@ bool store(const QString& server, const QString& key) {
     GHashTable* attributes = attributesFor(name);
     GError* error = nullptr;
     if (key.isEmpty()) {
-        secret_password_clearv_sync(streamKeySchema(), attributes, nullptr, &error);
+        callWithFreshServiceOnce(
+            [&](GError** failure) {
+                secret_password_clearv_sync(streamKeySchema(), attributes, nullptr, failure);
+            },
+            &error);
     } else {
         QByteArray label = "Lumora stream key (" + name + ")";
         QByteArray secret = key.toUtf8();
-        secret_password_storev_sync(streamKeySchema(), attributes, SECRET_COLLECTION_DEFAULT,
-                                    label.constData(), secret.constData(), nullptr, &error);
+        callWithFreshServiceOnce(
+            [&](GError** failure) {
+                secret_password_storev_sync(streamKeySchema(), attributes,
+                                            SECRET_COLLECTION_DEFAULT, label.constData(),
+                                            secret.constData(), nullptr, failure);
+            },
+            &error);
         // The bytes of the key are not left behind in freed memory.
         secret.fill('\0');
     }

@@ -297,7 +297,8 @@ TEST_F(KeyHome, WithASecretServiceKeysGoToTheKeyringAndNowhereElse) {
         << "a key in plain text, e.g. " << filesHolding(home_.file(""), "KEYMARK")[0];
 
     // A locked keyring that nobody can unlock here (no prompt runs) refuses
-    // a new key; the old one stays, as a new start of the keyring shows.
+    // a new key; the old one stays, as a new start of the keyring daemon
+    // shows.
     commandOutput(
         "timeout 10 dbus-send --session --print-reply --dest=org.freedesktop.secrets "
         "/org/freedesktop/secrets org.freedesktop.Secret.Service.Lock "
@@ -312,6 +313,11 @@ TEST_F(KeyHome, WithASecretServiceKeysGoToTheKeyringAndNowhereElse) {
     ChildProcess again;
     startKeyring(again);
     EXPECT_EQ(secretToolLookup(servers[0]), keyFor(0, "first"));
+    // This run goes on with the new daemon: what it holds is found, and a
+    // key stored now is there for others.
+    EXPECT_EQ(store.find(q(servers[0])).toStdString(), keyFor(0, "first"));
+    ASSERT_TRUE(store.store("rtmp://after/restart", "KEYMARK-after-restart"));
+    EXPECT_EQ(secretToolLookup("rtmp://after/restart"), "KEYMARK-after-restart");
     EXPECT_FALSE(logHolds(log, "KEYMARK")) << "a key in the log";
     again.signal(SIGTERM);
     again.wait();
