@@ -16,7 +16,8 @@ bool mentions(const std::string& text, const char* part) {
 // connection when its on_publish hook says no) or "publish denied", and an
 // RTMP server that rejects the application answers the connect with
 // NetConnection.Connect.Rejected.
-LiveStopReason classifyLiveError(const GError* error, const char* debug, LiveTarget::Kind kind) {
+LiveStopReason classifyLiveError(const GError* error, const char* debug, LiveTarget::Kind kind,
+                                 bool serverTookConnection) {
     if (error == nullptr) {
         return LiveStopReason::Failed;
     }
@@ -44,10 +45,14 @@ LiveStopReason classifyLiveError(const GError* error, const char* debug, LiveTar
         return LiveStopReason::TlsFailure;
     }
     if (mentions(all, "timed out")) {
-        // rtmps:// to a server that speaks plain RTMP waits for a TLS answer
-        // that never comes.
-        return kind == LiveTarget::Kind::Rtmps ? LiveStopReason::TlsFailure
-                                               : LiveStopReason::NoAnswer;
+        // rtmp2sink's connection is the TCP connection and, for rtmps://, the
+        // TLS handshake in one, and it says only "Failed to connect: Socket
+        // I/O timed out" when either gets no answer. A server that took the
+        // TCP connection and then kept silent does not speak TLS there (a
+        // plain RTMP port waits for its own handshake); one that never took
+        // it did not answer at all.
+        return kind == LiveTarget::Kind::Rtmps && serverTookConnection ? LiveStopReason::TlsFailure
+                                                                       : LiveStopReason::NoAnswer;
     }
     return LiveStopReason::Failed;
 }

@@ -192,6 +192,7 @@ LiveStopReason LiveStream::watch() {
                              ? target_->port
                              : (target_->kind == LiveTarget::Kind::Rtmps ? 443 : 1935));
     }
+    bool serverTookConnection = false;
     for (;;) {
         {
             std::lock_guard<std::mutex> guard(wakeLock_);
@@ -200,7 +201,7 @@ LiveStopReason LiveStream::watch() {
             }
         }
         if (GstMessage* message = pipeline_->popFailure(kWatchStep)) {
-            LiveStopReason reason = reasonOf(message);
+            LiveStopReason reason = reasonOf(message, serverTookConnection);
             gst_message_unref(message);
             return reason;
         }
@@ -219,9 +220,10 @@ LiveStopReason LiveStream::watch() {
         // ends a connection whose peer fell silent.)
         const std::optional<uint64_t> acknowledged =
             delivery ? delivery->acknowledged() : std::nullopt;
-        if (bytesOut > 0 && stall.stalled(acknowledged.value_or(bytesOut),
-                                          picturesSent_.load() + picturesLeftOut_.load(),
-                                          Clock::now())) {
+        serverTookConnection = serverTookConnection || acknowledged.has_value();
+        if (bytesOut > 0 &&
+            stall.stalled(acknowledged.value_or(bytesOut),
+                          picturesSent_.load() + picturesLeftOut_.load(), Clock::now())) {
             debugLog("LiveStream, %s took nothing for %lld s", target_->shown().c_str(),
                      static_cast<long long>(kStallLimit.count()));
             return LiveStopReason::NoAnswer;
@@ -229,14 +231,14 @@ LiveStopReason LiveStream::watch() {
     }
 }
 
-LiveStopReason LiveStream::reasonOf(GstMessage* message) const {
+LiveStopReason LiveStream::reasonOf(GstMessage* message, bool serverTookConnection) const {
     if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR) {
         return LiveStopReason::Failed;  // the server ended the stream
     }
     GError* error = nullptr;
     gchar* debug = nullptr;
     gst_message_parse_error(message, &error, &debug);
-    LiveStopReason reason = classifyLiveError(error, debug, target_->kind);
+    LiveStopReason reason = classifyLiveError(error, debug, target_->kind, serverTookConnection);
     debugLog("LiveStream, %s: %s (%s)", target_->shown().c_str(),
              withoutKey(error != nullptr ? error->message : "?", key_).c_str(),
              liveStopReasonName(reason));

@@ -86,8 +86,9 @@ private:
     // Reads the connection's bus and watches its bytes leave until it fails
     // or a stop is asked for; the reason.
     LiveStopReason watch();
-    // The reason in an error or end of stream the connection posted.
-    LiveStopReason reasonOf(GstMessage* message) const;
+    // The reason in an error or end of stream the connection posted;
+    // serverTookConnection: a TCP connection to the server was seen open.
+    LiveStopReason reasonOf(GstMessage* message, bool serverTookConnection) const;
     void deliver(const uint8_t* uprightBgr, uint64_t madeNs);
     void setState(LiveState state, LiveStopReason reason = LiveStopReason::None);
     // Waits until `until` or a stop; false on a stop.

@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -454,4 +458,56 @@ TEST_F(LiveStreamTest, AServerThatFallsSilentIsLeftTriedAgainAndNothingPilesUpMe
     graph->RemoveOutput(&output);
     output.stop();
     EXPECT_EQ(states.text(), "connecting live reconnecting live stopped(requested) ");
+}
+
+TEST_F(LiveStreamTest, RtmpsToAPortThatSpeaksNoTlsIsATlsFailureAndToOneThatNeverAnswersIsNot) {
+    // A port that takes no connection and refuses none: another process
+    // listens with no room for waiting connections and never accepts, and
+    // fills that room itself, so that new ones wait unanswered.
+    ChildProcess full;
+    ASSERT_TRUE(full.fork([](int report) {
+        int listening = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(listening, 0) != 0 ||
+            ::getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            return 1;
+        }
+        for (int i = 0; i < 4; ++i) {
+            int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        }
+        writeAll(report, std::to_string(ntohs(address.sin_port)) + "\n");
+        ::pause();  // until the test ends it
+        return 0;
+    }));
+    std::string fullPort;
+    ASSERT_TRUE(full.readLine(&fullPort));
+
+    struct Case {
+        std::string address;
+        LiveStopReason reason;
+    };
+    const std::vector<Case> cases = {
+        // nginx's RTMP port takes the TCP connection and waits for an RTMP
+        // handshake; the TLS greeting gets no answer.
+        {"rtmps://127.0.0.1:" + std::to_string(server.port()) + "/live",
+         LiveStopReason::TlsFailure},
+        {"rtmps://127.0.0.1:" + fullPort + "/live", LiveStopReason::NoAnswer},
+    };
+    for (const Case& c : cases) {
+        StateLog told;
+        LiveStreamOutput output(640, 480, 15);
+        ASSERT_TRUE(output.start(c.address, kKey, &told));
+        EXPECT_TRUE(told.waitFor(LiveState::Stopped)) << c.address << ": " << told.text();
+        output.stop();
+        EXPECT_EQ(told.text(),
+                  "connecting stopped(" + std::string(liveStopReasonName(c.reason)) + ") ")
+            << c.address << ": never live, so never tried again";
+    }
+    EXPECT_EQ(server.publishAttempts(kKey), 0);
+    full.signal(SIGTERM);
 }
