@@ -27,6 +27,14 @@ public:
     // Starts the microphone and the stream to `address` under `key`, which is
     // kept in memory only. False when the address is no stream address (the
     // state is then Stopped with BadUrl) or the microphone cannot start.
+    //
+    // For rtmp:// and rtmps:// the key is the stream key, sent after the
+    // address. For srt:// it is the listener's passphrase (10 to 79
+    // characters; empty: no encryption), so that it is kept and shown as a
+    // secret like a stream key. A "passphrase=" option in an srt:// address
+    // is taken out of it and not used: the address appears in logs and
+    // messages. A listener that refuses the passphrase stops the stream with
+    // KeyRefused, and it is not tried again.
     bool start(const std::string& address, const std::string& key,
                LiveStreamListener* listener = nullptr);
     // Ends the stream cleanly (at most about 2 s) and the microphone.

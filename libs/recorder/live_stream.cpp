@@ -7,6 +7,7 @@
 #include "base/debug_log.h"
 #include "libs/recorder/live_failure.h"
 #include "libs/recorder/live_stall.h"
+#include "libs/recorder/srt_refusal.h"
 #include "libs/recorder/tcp_delivery.h"
 
 namespace {
@@ -239,6 +240,10 @@ LiveStopReason LiveStream::reasonOf(GstMessage* message, bool serverTookConnecti
     gchar* debug = nullptr;
     gst_message_parse_error(message, &error, &debug);
     LiveStopReason reason = classifyLiveError(error, debug, target_->kind, serverTookConnection);
+    if (reason == LiveStopReason::ConnectionRefused && target_->kind == LiveTarget::Kind::Srt &&
+        !key_.empty()) {
+        reason = askSrtListener(*target_, key_);  // srtsink hides a refused passphrase
+    }
     debugLog("LiveStream, %s: %s (%s)", target_->shown().c_str(),
              withoutKey(error != nullptr ? error->message : "?", key_).c_str(),
              liveStopReasonName(reason));

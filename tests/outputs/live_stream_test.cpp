@@ -511,3 +511,51 @@ TEST_F(LiveStreamTest, RtmpsToAPortThatSpeaksNoTlsIsATlsFailureAndToOneThatNever
     EXPECT_EQ(server.publishAttempts(kKey), 0);
     full.signal(SIGTERM);
 }
+
+TEST_F(LiveStreamTest, AnSrtListenerTakesItsPassphraseAndRefusesAWrongOneOnce) {
+    const int port = unusedLocalPort();
+    const std::string address = "srt://127.0.0.1:" + std::to_string(port);
+    ScratchDir dir;
+    const std::string received = dir.file("received.ts");
+    ChildProcess listener;
+    ASSERT_TRUE(listener.spawn(
+        "/usr/bin/ffmpeg", {"-v", "quiet", "-nostdin", "-y", "-i",
+                            address + "?mode=listener&passphrase=theRightPassphrase1", "-c", "copy",
+                            "-f", "mpegts", received}));
+    OutputMode mode = graph->Mode();
+    LiveStreamOutput output(mode.width, mode.height, mode.frameRate);
+    // An SRT caller is through once it has sent: the graph runs first.
+    graph->AddOutput(&output);
+    ASSERT_EQ(graph->Start(), 0);
+
+    // The listener may still be starting: tries that find nobody say so;
+    // once it is up, the wrong passphrase is refused as such.
+    std::unique_ptr<StateLog> wrong;
+    ASSERT_TRUE(eventually(
+        [&] {
+            output.stop();
+            wrong = std::make_unique<StateLog>();
+            EXPECT_TRUE(output.start(address, "theWrongPassphrase2", wrong.get()));
+            EXPECT_TRUE(wrong->waitFor(LiveState::Stopped)) << wrong->text();
+            return output.stopReason() != LiveStopReason::ConnectionRefused;
+        },
+        30s));
+    EXPECT_EQ(output.stopReason(), LiveStopReason::KeyRefused);
+    EXPECT_EQ(wrong->text(), "connecting stopped(key refused) ") << "refused once, not tried again";
+
+    StateLog right;
+    output.stop();
+    ASSERT_TRUE(output.start(address, "theRightPassphrase1", &right));
+    ASSERT_TRUE(right.waitFor(LiveState::Live)) << right.text();
+    ASSERT_TRUE(eventually([&] { return output.counters().picturesSent >= 30; }, 60s));
+    graph->RemoveOutput(&output);
+    output.stop();
+    EXPECT_EQ(right.text(), "connecting live stopped(requested) ");
+    // The listener's input ends with the caller's connection; what it got
+    // decrypted into pictures.
+    EXPECT_EQ(listener.wait(20s), 0);
+    auto streams = probeStreams(received);
+    EXPECT_TRUE(std::any_of(streams.begin(), streams.end(), [](const ProbedStream& s) {
+        return s.type == "video" && s.codec == "h264" && s.width == 640;
+    })) << received;
+}
