@@ -247,6 +247,113 @@
     </message>
 </context>
 <context>
+    <name>LiveControlView</name>
+    <message>
+        <source>服务器：</source>
+        <translation>Server:</translation>
+    </message>
+    <message>
+        <source>推流密钥：</source>
+        <translation>Stream key:</translation>
+    </message>
+    <message>
+        <source>码率：</source>
+        <translation>Bit rate:</translation>
+    </message>
+    <message>
+        <source>状态：</source>
+        <translation>State:</translation>
+    </message>
+    <message>
+        <source>直播时长：</source>
+        <translation>Time live:</translation>
+    </message>
+    <message>
+        <source>实际码率：</source>
+        <translation>Rate sent:</translation>
+    </message>
+    <message>
+        <source>丢弃画面：</source>
+        <translation>Left out:</translation>
+    </message>
+    <message>
+        <source>推流密钥未能保存，本次直播仍会使用它。</source>
+        <translation>The stream key could not be saved; this stream still uses it.</translation>
+    </message>
+    <message>
+        <source>推流密钥保存在桌面的密钥环中。</source>
+        <translation>The stream key is kept in the desktop&apos;s keyring.</translation>
+    </message>
+    <message>
+        <source>没有密钥环服务，推流密钥保存在只有您能读写的文件 %1 中。</source>
+        <translation>No keyring service runs: the stream key is kept in %1, a file only you can read or write.</translation>
+    </message>
+    <message>
+        <source>已停止：无法打开麦克风</source>
+        <translation>Stopped: the microphone cannot be opened</translation>
+    </message>
+    <message>
+        <source>正在结束直播…</source>
+        <translation>Ending the stream…</translation>
+    </message>
+    <message>
+        <source>%1 kbit/s</source>
+        <translation>%1 kbit/s</translation>
+    </message>
+    <message>
+        <source>服务器地址无效</source>
+        <translation>the server address is not valid</translation>
+    </message>
+    <message>
+        <source>找不到服务器</source>
+        <translation>the server cannot be found</translation>
+    </message>
+    <message>
+        <source>服务器拒绝连接</source>
+        <translation>the server refused the connection</translation>
+    </message>
+    <message>
+        <source>服务器拒绝了推流密钥</source>
+        <translation>the server refused the stream key</translation>
+    </message>
+    <message>
+        <source>加密连接失败</source>
+        <translation>the secure connection failed</translation>
+    </message>
+    <message>
+        <source>服务器没有应答</source>
+        <translation>the server does not answer</translation>
+    </message>
+    <message>
+        <source>推流失败</source>
+        <translation>streaming failed</translation>
+    </message>
+    <message>
+        <source>连接中</source>
+        <translation>Connecting</translation>
+    </message>
+    <message>
+        <source>直播中</source>
+        <translation>Live</translation>
+    </message>
+    <message>
+        <source>重新连接中</source>
+        <translation>Reconnecting</translation>
+    </message>
+    <message>
+        <source>已停止</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>已停止：%1</source>
+        <translation>Stopped: %1</translation>
+    </message>
+    <message>
+        <source>未直播</source>
+        <translation>Not live</translation>
+    </message>
+</context>
+<context>
     <name>LoopbackSetupRow</name>
     <message>
         <source>一键设置</source>

@@ -2,14 +2,15 @@
 
 #include "ui/camera_control_view.h"
 #include "ui/effect_control_view.h"
+#include "ui/live_control_view.h"
 #include "ui/pic_control_view.h"
 #include "ui/record_control_view.h"
 #include "ui/video_control_view.h"
 
 ControlView::ControlView(QWidget* parent) : TabbedPages(parent) {
     buildTabs({"main/btn_camera_tab.png", "main/btn_effect_tab.png", "main/btn_video_tab.png",
-               "main/btn_pic_tab.png", "main/btn_record_tab.png"},
-              4, QMargins(4, 4, 4, 4));
+               "main/btn_pic_tab.png", "main/btn_record_tab.png", "main/btn_live_tab.png"},
+              1, QMargins(4, 4, 4, 4));
 }
 
 QWidget* ControlView::makePage(int tab) {
@@ -24,6 +25,8 @@ QWidget* ControlView::makePage(int tab) {
             return new PicControlView(this);
         case Recordings:
             return new RecordControlView(this);
+        case Live:
+            return new LiveControlView(this);
         default:
             return nullptr;
     }

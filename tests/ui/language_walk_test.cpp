@@ -137,7 +137,7 @@ struct WholeWindow {
         settle();
         ControlView* control = box->controlView();
         for (int tab : {ControlView::Camera, ControlView::Effects, ControlView::Videos,
-                        ControlView::Pictures, ControlView::Recordings}) {
+                        ControlView::Pictures, ControlView::Recordings, ControlView::Live}) {
             control->tabButton(tab)->click();
             settle();
         }

@@ -7,9 +7,11 @@
 //   lumora-panel-shots <output folder>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFontDatabase>
+#include <QLineEdit>
 #include <QPainter>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -24,6 +26,7 @@
 #include "ui/camera_control_view.h"
 #include "ui/effect_control_view.h"
 #include "ui/full_video_view.h"
+#include "ui/live_control_view.h"
 #include "ui/pic_control_view.h"
 #include "ui/pic_graphic_view.h"
 #include "ui/player_bar_view.h"
@@ -144,6 +147,25 @@ int main(int argc, char** argv) {
         VideoPreviewDlg preview(VideoPreviewDlg::kFromList, videos.value(0), 3);
         preview.resize(preview.sizeHint());
         failures += !shoot(preview, out + "/record-preview.png", 800);
+    }
+    {
+        auto* livePage = new LiveControlView;
+        Host window(livePage, page);
+        livePage->loadFromDb();
+        livePage->serverBox()->setEditText("rtmp://127.0.0.1/live");
+        livePage->keyEdit()->setText("0123456789abcdef");
+        livePage->keyEdit()->setCursorPosition(0);
+        failures += !shoot(window, out + "/live.png", 800);
+        // A preset as it stands is no address: the page says so. Without a
+        // key, so that none is filed (the desktop's keyring may answer).
+        livePage->serverBox()->setCurrentIndex(livePage->serverBox()->count() - 1);
+        livePage->keyEdit()->clear();
+        livePage->startButton()->click();
+        livePage->keyEdit()->setText("0123456789abcdef");
+        livePage->keyEdit()->setCursorPosition(0);
+        failures += !shoot(window, out + "/live-stopped.png", 800);
+        livePage->showKeyButton()->click();
+        failures += !shoot(window, out + "/live-key-shown.png", 800);
     }
     {
         QWidget player;

@@ -1,0 +1,300 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QTest>
+#include <QTranslator>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/box_site_listener.h"
+#include "app/settings_db.h"
+#include "app/startup.h"
+#include "app/stream_key_store.h"
+#include "base/video_frame.h"
+#include "engine/play_graph.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/media_probe.h"
+#include "tests/support/rtmp_server.h"
+#include "tests/support/test_components.h"
+#include "tests/ui/ui_test_environment.h"
+#include "ui/live_control_view.h"
+#include "widgets/button_skin.h"
+
+namespace {
+const std::string kKey = "liveKey7TheTest3";
+// A connection, a first key frame and the publish hook on a busy machine.
+constexpr int kLivePatienceMs = 60000;
+
+QString stateOf(const LiveControlView& page) { return page.stateLabel()->text(); }
+
+// Types into a field as a person does, ending with Return.
+void type(QLineEdit* field, const std::string& text) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, QString::fromStdString(text));
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
+// The size of a file; -1 while it is not there.
+qint64 sizeOf(const std::string& path) {
+    QFileInfo info(QString::fromStdString(path));
+    return info.exists() ? info.size() : -1;
+}
+
+// Whether a file's bytes hold `text`.
+bool fileHolds(const QString& path, const std::string& text) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str().find(text) != std::string::npos;
+}
+
+// Every file under the home folder that holds `text`.
+QStringList filesHolding(const std::string& text) {
+    QStringList found;
+    QDirIterator files(QDir::homePath(), QDir::Files | QDir::Hidden | QDir::System,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QString path = files.next();
+        if (fileHolds(path, text)) {
+            found << path;
+        }
+    }
+    return found;
+}
+
+// nginx's name for the connection that published under `key` ("*2").
+QString publisherOf(const std::string& serverLog, const std::string& key) {
+    QRegularExpression publish("(\\*\\d+) publish: name='" +
+                               QRegularExpression::escape(QString::fromStdString(key)) + "'");
+    return publish.match(QString::fromStdString(serverLog)).captured(1);
+}
+
+// The number of the first line of nginx's log holding `text`; -1 when none does.
+int lineAt(const std::string& serverLog, const QString& text) {
+    const QStringList lines = QString::fromStdString(serverLog).split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines[i].contains(text)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// The graph runs over a still picture, as it does with nothing else to show.
+struct LivePanelTest : ::testing::Test {
+    RtmpServer server{kKey};
+    ManualSource picture;
+    std::vector<uint8_t> frame = std::vector<uint8_t>(VideoFrame::Size32(640, 480), 90);
+
+    void SetUp() override {
+        std::string problem;
+        ASSERT_TRUE(server.start(&problem)) << problem;
+        picture.PushFrame(frame.data(), frame.size());
+        PlayGraph::Instance()->SetPlaceholderSource(&picture);
+        ASSERT_EQ(PlayGraph::Instance()->Start(), 0);
+    }
+    void TearDown() override {
+        PlayGraph::Instance()->SetOutputMode(kStandardMode);
+        PlayGraph::Instance()->Stop();
+        PlayGraph::Instance()->SetPlaceholderSource(nullptr);
+    }
+
+    // Types the server and the key into the page and goes live.
+    void goLive(LiveControlView& page, const std::string& key) {
+        type(page.serverBox()->lineEdit(), server.address());
+        type(page.keyEdit(), key);
+        page.startButton()->click();
+    }
+};
+}  // namespace
+
+TEST_F(LivePanelTest, GoesLiveToARealServerStopsAndKeepsTheKeySecret) {
+    LogCapture log;
+    auto page = std::make_unique<LiveControlView>();
+    page->show();
+    settle();
+    EXPECT_EQ(page->rateBox()->value(), 1500) << "the default at 640 x 480";
+    EXPECT_TRUE(page->startButton()->isVisible());
+    EXPECT_FALSE(page->stopButton()->isVisible());
+
+    // The key is masked until the person asks to see it.
+    type(page->keyEdit(), kKey);
+    EXPECT_EQ(page->keyEdit()->echoMode(), QLineEdit::Password);
+    page->showKeyButton()->click();
+    EXPECT_EQ(page->keyEdit()->echoMode(), QLineEdit::Normal);
+    EXPECT_EQ(page->showKeyButton()->imagePath(), "live/btn_hide_key.png");
+    page->showKeyButton()->click();
+    EXPECT_EQ(page->keyEdit()->echoMode(), QLineEdit::Password);
+
+    goLive(*page, kKey);
+    EXPECT_TRUE(page->isStreaming());
+    EXPECT_TRUE(page->stopButton()->isVisible());
+    EXPECT_FALSE(page->startButton()->isVisible());
+    EXPECT_FALSE(page->serverBox()->isEnabled()) << "the address holds while live";
+    ASSERT_TRUE(waitFor([&] { return stateOf(*page) == "直播中"; }, kLivePatienceMs))
+        << stateOf(*page).toStdString() << "\n"
+        << server.log();
+
+    // The server records what arrives: a file that grows.
+    const std::string recording = server.recordingOf(kKey);
+    ASSERT_TRUE(waitFor([&] { return sizeOf(recording) > 0; }, kLivePatienceMs)) << recording;
+    const qint64 first = sizeOf(recording);
+    ASSERT_TRUE(waitFor([&] { return sizeOf(recording) > first + 20000; }, kLivePatienceMs))
+        << "still " << sizeOf(recording) << " bytes";
+    // The counters show what went out.
+    ASSERT_TRUE(waitFor([&] { return page->timeLiveLabel()->text() != "00:00"; }, 10000));
+    EXPECT_TRUE(page->timeLiveLabel()->isVisible());
+    EXPECT_TRUE(page->sentRateLabel()->text().endsWith(" kbit/s"))
+        << page->sentRateLabel()->text().toStdString();
+    ASSERT_TRUE(waitFor(
+        [&] { return page->sentRateLabel()->text().section(' ', 0, 0).toInt() > 0; }, 10000))
+        << page->sentRateLabel()->text().toStdString();
+    bool counted = false;
+    page->leftOutLabel()->text().toULongLong(&counted);
+    EXPECT_TRUE(counted) << page->leftOutLabel()->text().toStdString();
+
+    // Ending the stream is not waited for here: the stop button greys until
+    // the server was told, then the page is idle again.
+    page->stopButton()->click();
+    EXPECT_TRUE(page->isStreaming());
+    if (page->isStreaming()) {
+        EXPECT_FALSE(page->stopButton()->isEnabled());
+    }
+    ASSERT_TRUE(waitFor([&] { return !page->isStreaming(); }, 20000));
+    ASSERT_TRUE(waitFor([&] { return stateOf(*page) == "已停止"; }, 5000))
+        << stateOf(*page).toStdString();
+    EXPECT_TRUE(page->startButton()->isVisible());
+    EXPECT_FALSE(page->stopButton()->isVisible());
+    EXPECT_TRUE(page->serverBox()->isEnabled());
+    EXPECT_EQ(server.publishAttempts(kKey), 1);
+
+    // The address is in the settings; the key only in the key store.
+    EXPECT_EQ(SettingsDb::instance()->loadText("live_server"),
+              QString::fromStdString(server.address()));
+    StreamKeyStore keys;
+    EXPECT_EQ(keys.find(QString::fromStdString(server.address())), QString::fromStdString(kKey));
+    QStringList holders = filesHolding(kKey);
+    if (keys.place() == StreamKeyStore::Place::PrivateFile) {
+        EXPECT_EQ(holders, QStringList{StreamKeyStore::privateFilePath()});
+    } else {
+        EXPECT_TRUE(holders.isEmpty()) << holders.join(", ").toStdString();
+    }
+    EXPECT_TRUE(fileHolds(QDir::homePath() + "/config/LumoraBox/Lumora.conf", server.address()))
+        << "the walk read the settings file";
+    for (const std::string& line : log.lines()) {
+        EXPECT_EQ(line.find(kKey), std::string::npos) << line;
+    }
+    EXPECT_FALSE(fileHolds("/proc/self/cmdline", kKey));
+
+    // A page made later finds the server and its key again.
+    page.reset();
+    LiveControlView again;
+    settle();
+    EXPECT_EQ(again.serverBox()->currentText(), QString::fromStdString(server.address()));
+    EXPECT_EQ(again.keyEdit()->text(), QString::fromStdString(kKey));
+}
+
+TEST_F(LivePanelTest, ARefusedKeyABadAddressAndTheirReasonsInBothLanguages) {
+    {
+        LiveControlView page;
+        page.show();
+        settle();
+        goLive(page, "notTheKey");
+        ASSERT_TRUE(waitFor([&] { return !page.isStreaming(); }, kLivePatienceMs));
+        EXPECT_EQ(stateOf(page), "已停止：服务器拒绝了推流密钥");
+        EXPECT_TRUE(page.startButton()->isVisible());
+        EXPECT_FALSE(page.stopButton()->isVisible());
+
+        // A preset is an example to complete: as it stands it is no address.
+        page.serverBox()->setCurrentIndex(page.serverBox()->findText("srt://host:port"));
+        page.startButton()->click();
+        EXPECT_FALSE(page.isStreaming());
+        EXPECT_EQ(stateOf(page), "已停止：服务器地址无效");
+        settle();
+        EXPECT_EQ(stateOf(page), "已停止：服务器地址无效") << "no stale news overwrites it";
+    }
+    QTranslator english;
+    ASSERT_TRUE(installTranslations(Language::English, english));
+    {
+        LiveControlView page;
+        page.show();
+        settle();
+        goLive(page, "notTheKey");
+        ASSERT_TRUE(waitFor([&] { return !page.isStreaming(); }, kLivePatienceMs));
+        EXPECT_EQ(stateOf(page), "Stopped: the server refused the stream key");
+        EXPECT_TRUE(page.startButton()->isVisible());
+    }
+    QCoreApplication::removeTranslator(&english);
+    // Refused each time it was offered, and never offered again by itself.
+    EXPECT_EQ(server.publishAttempts("notTheKey"), 2);
+    EXPECT_EQ(server.publishAttempts(kKey), 0);
+}
+
+TEST_F(LivePanelTest, QuittingWhileLiveEndsTheStreamCleanly) {
+    auto page = std::make_unique<LiveControlView>();
+    page->show();
+    settle();
+    goLive(*page, kKey);
+    ASSERT_TRUE(waitFor([&] { return stateOf(*page) == "直播中"; }, kLivePatienceMs))
+        << stateOf(*page).toStdString();
+    const std::string recording = server.recordingOf(kKey);
+    ASSERT_TRUE(waitFor([&] { return sizeOf(recording) > 0; }, kLivePatienceMs));
+    page.reset();  // as the main window is destroyed at quit
+
+    // The server was told the stream ended (deleteStream) before the
+    // connection closed; a stream cut off shows only the close.
+    const QString connection = publisherOf(server.log(), kKey);
+    ASSERT_FALSE(connection.isEmpty()) << server.log();
+    ASSERT_TRUE(
+        waitFor([&] { return lineAt(server.log(), connection + " disconnect") >= 0; }, 10000))
+        << server.log();
+    const int deleted = lineAt(server.log(), connection + " deleteStream");
+    EXPECT_GE(deleted, 0) << server.log();
+    EXPECT_LT(deleted, lineAt(server.log(), connection + " disconnect")) << server.log();
+}
+
+TEST_F(LivePanelTest, ANewPictureSizeWhileLiveGoesLiveAgainAtThatSize) {
+    LiveControlView page;
+    page.show();
+    settle();
+    goLive(page, kKey);
+    ASSERT_TRUE(waitFor([&] { return stateOf(page) == "直播中"; }, kLivePatienceMs))
+        << stateOf(page).toStdString();
+
+    // As the camera page changes the output mode.
+    PlayGraph::Instance()->SetOutputMode(kHd720Mode);
+    emit BoxSiteListener::instance()->sig_outputModeChanged(1);
+    EXPECT_EQ(page.rateBox()->value(), 3000) << "the default follows the size";
+    ASSERT_TRUE(waitFor([&] { return server.publishAttempts(kKey) == 2; }, kLivePatienceMs));
+    ASSERT_TRUE(waitFor([&] { return stateOf(page) == "直播中" && page.stopButton()->isEnabled(); },
+                        kLivePatienceMs))
+        << stateOf(page).toStdString();
+    const std::string recording = server.recordingOf(kKey);
+    ASSERT_TRUE(waitFor([&] { return sizeOf(recording) > 50000; }, kLivePatienceMs));
+    page.stopButton()->click();
+    ASSERT_TRUE(waitFor([&] { return !page.isStreaming(); }, 20000));
+    ASSERT_TRUE(server.stop()) << "nginx ends, closing the recording";
+
+    // The server records each publication anew: the last is at the new size.
+    auto streams = probeStreams(recording);
+    auto video = std::find_if(streams.begin(), streams.end(),
+                              [](const ProbedStream& s) { return s.type == "video"; });
+    ASSERT_NE(video, streams.end()) << recording;
+    EXPECT_EQ(video->width, 1280);
+    EXPECT_EQ(video->height, 720);
+}
