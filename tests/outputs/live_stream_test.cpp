@@ -612,3 +612,31 @@ TEST_F(LiveStreamTest, AnSrtListenerTakesItsPassphraseAndRefusesAWrongOneOnce) {
         return s.type == "video" && s.codec == "h264" && s.width == 640;
     })) << received;
 }
+
+TEST_F(LiveStreamTest, StoppingWhileLiveEndsTheStreamCleanlyWithEveryPictureSentAtTheServer) {
+    OutputMode mode = graph->Mode();
+    uint64_t sent = 0;
+    {
+        LiveStreamOutput output(mode.width, mode.height, mode.frameRate);
+        ASSERT_TRUE(output.start(server.address(), kKey, &states));
+        graph->AddOutput(&output);
+        ASSERT_EQ(graph->Start(), 0);
+        ASSERT_TRUE(states.waitFor(LiveState::Live)) << states.text() << "\n" << server.log();
+        ASSERT_TRUE(eventually([&] { return output.counters().picturesSent >= 45; }, 60s));
+        // What the program does when it quits while live.
+        graph->RemoveOutput(&output);
+        output.stop();
+        sent = output.counters().picturesSent;
+    }
+    EXPECT_EQ(states.text(), "connecting live stopped(requested) ");
+    // The server, still running, closes the recording because the stream
+    // told it the stream ended; every picture that reached the encoder is
+    // in it, and it reads to its end without an error.
+    const std::string recording = server.recordingOf(kKey);
+    ASSERT_TRUE(
+        eventually([&] { return countVideoFrames(recording) == static_cast<int>(sent); }, 20s))
+        << countVideoFrames(recording) << " pictures at the server, " << sent << " sent\n"
+        << server.log();
+    EXPECT_EQ(commandOutput("ffmpeg -v error -nostdin -i '" + recording + "' -f null - 2>&1"), "");
+    EXPECT_TRUE(server.running());
+}
