@@ -378,6 +378,9 @@ void LiveControlView::showStreaming() {
                            static_cast<QWidget*>(rate_)}) {
         field->setEnabled(false);
     }
+    // Held while live, they show their starts: the scheme and the host.
+    server_->lineEdit()->setCursorPosition(0);
+    key_->setCursorPosition(0);
     start_->hide();
     stop_->setEnabled(true);
     stop_->setToolTip(QString());
