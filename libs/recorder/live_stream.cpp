@@ -189,31 +189,18 @@ LiveStopReason LiveStream::watch() {
     LiveStall stall(kStallLimit);
     std::optional<TcpDelivery> delivery;
     if (target_->kind != LiveTarget::Kind::Srt) {
-        delivery.emplace(target_->port != 0
-                             ? target_->port
-                             : (target_->kind == LiveTarget::Kind::Rtmps ? 443 : 1935));
+        delivery.emplace(target_->serverPort());
     }
     bool serverTookConnection = false;
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> guard(wakeLock_);
-            if (stopping_) {
-                return LiveStopReason::Requested;
-            }
-        }
+    while (!stopAsked()) {
         if (GstMessage* message = pipeline_->popFailure(kWatchStep)) {
             LiveStopReason reason = reasonOf(message, serverTookConnection);
             gst_message_unref(message);
             return reason;
         }
         const uint64_t bytesOut = pipeline_->bytesOut();
-        if (state() != LiveState::Live && bytesOut > 0) {
-            {
-                std::lock_guard<std::mutex> guard(stateLock_);
-                liveSince_ = Clock::now();
-            }
-            debugLog("LiveStream, live at %s", target_->shown().c_str());
-            setState(LiveState::Live);
+        if (bytesOut > 0 && state() != LiveState::Live) {
+            noteLive();
         }
         // Before it is live, the sink's own time limit on the connection
         // and the server's first answers cover a silent server. Over TCP
@@ -230,6 +217,21 @@ LiveStopReason LiveStream::watch() {
             return LiveStopReason::NoAnswer;
         }
     }
+    return LiveStopReason::Requested;
+}
+
+bool LiveStream::stopAsked() {
+    std::lock_guard<std::mutex> guard(wakeLock_);
+    return stopping_;
+}
+
+void LiveStream::noteLive() {
+    {
+        std::lock_guard<std::mutex> guard(stateLock_);
+        liveSince_ = Clock::now();
+    }
+    debugLog("LiveStream, live at %s", target_->shown().c_str());
+    setState(LiveState::Live);
 }
 
 LiveStopReason LiveStream::reasonOf(GstMessage* message, bool serverTookConnection) const {

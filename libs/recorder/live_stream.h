@@ -86,6 +86,10 @@ private:
     // Reads the connection's bus and watches its bytes leave until it fails
     // or a stop is asked for; the reason.
     LiveStopReason watch();
+    // Whether stop() asked the stream to end.
+    bool stopAsked();
+    // The connection's sink has sent: the stream is live from now.
+    void noteLive();
     // The reason in an error or end of stream the connection posted;
     // serverTookConnection: a TCP connection to the server was seen open.
     LiveStopReason reasonOf(GstMessage* message, bool serverTookConnection) const;

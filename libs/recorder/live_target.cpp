@@ -118,6 +118,13 @@ std::optional<LiveTarget> parseLiveTarget(const std::string& given) {
     return target;
 }
 
+int LiveTarget::serverPort() const {
+    if (port != 0) {
+        return port;
+    }
+    return kind == Kind::Rtmps ? 443 : 1935;  // an SRT address always names its port
+}
+
 std::string LiveTarget::sinkLocation(const std::string& key) const {
     if (kind != Kind::Srt) {
         return address + "/" + key;

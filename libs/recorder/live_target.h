@@ -19,6 +19,8 @@ struct LiveTarget {
 
     // The address for a log line or a message: without the key.
     const std::string& shown() const { return address; }
+    // The server's port: the address's, or the scheme's own.
+    int serverPort() const;
     // What the sink is pointed at: for RTMP the address and "/" + key, for
     // SRT the address in caller mode (its key goes in as the passphrase).
     std::string sinkLocation(const std::string& key) const;

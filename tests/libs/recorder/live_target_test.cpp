@@ -8,6 +8,8 @@ TEST(LiveTarget, StreamAddressesAreReadAndTheirKeyNeverShown) {
     EXPECT_EQ(rtmp->kind, LiveTarget::Kind::Rtmp);
     EXPECT_EQ(rtmp->host, "live.example.net");
     EXPECT_EQ(rtmp->port, 1936);
+    EXPECT_EQ(rtmp->serverPort(), 1936);
+    EXPECT_EQ(parseLiveTarget("rtmp://host/live")->serverPort(), 1935);
     EXPECT_EQ(rtmp->shown(), "rtmp://live.example.net:1936/app/sub");
     EXPECT_EQ(rtmp->sinkLocation("s3cret"), "rtmp://live.example.net:1936/app/sub/s3cret");
 
@@ -16,6 +18,7 @@ TEST(LiveTarget, StreamAddressesAreReadAndTheirKeyNeverShown) {
     EXPECT_EQ(rtmps->kind, LiveTarget::Kind::Rtmps);
     EXPECT_EQ(rtmps->host, "::1");
     EXPECT_EQ(rtmps->port, 0);
+    EXPECT_EQ(rtmps->serverPort(), 443);
 
     // SRT: the passphrase is a secret too; it goes to the sink apart from
     // the address, which is a caller's.
@@ -23,6 +26,7 @@ TEST(LiveTarget, StreamAddressesAreReadAndTheirKeyNeverShown) {
     ASSERT_TRUE(srt);
     EXPECT_EQ(srt->kind, LiveTarget::Kind::Srt);
     EXPECT_EQ(srt->port, 9000);
+    EXPECT_EQ(srt->serverPort(), 9000);
     EXPECT_EQ(srt->shown(), "srt://10.0.0.2:9000?latency=200");
     EXPECT_EQ(srt->sinkLocation("p4ssphrase0k"), "srt://10.0.0.2:9000?latency=200&mode=caller");
     EXPECT_EQ(parseLiveTarget("srt://10.0.0.2:9000")->sinkLocation(""),
