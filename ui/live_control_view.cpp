@@ -100,15 +100,20 @@ LiveControlView::LiveControlView(QWidget* parent)
 
 LiveControlView::~LiveControlView() {
     restart_ = false;
-    // Streams already being ended finish first (the queue waits for them);
-    // a running one is ended here, cleanly, before the program goes on.
+    // Streams being started or ended finish that first (the queue waits for
+    // them); a running one is ended here, cleanly, before the program goes
+    // on, on this thread, which the queue's has handed over to.
     delete work_;
     work_ = nullptr;
     if (output_) {
         PlayGraph::Instance()->RemoveOutput(output_.get());
         output_.reset();
     }
+    if (pending_) {
+        pending_->output.reset();  // started, or not, while the queue finished
+    }
     relay_.reset();
+    startingRelay_.reset();
 }
 
 void LiveControlView::buildForm(QGridLayout* grid) {
@@ -260,12 +265,15 @@ void LiveControlView::onOutputModeChanged() {
         rate_->setValue(defaultKbps(mode.width, mode.height));
         loading_ = false;
     }
-    if (output_) {
+    if (output_ || pending_) {
         restart_ = true;
-        endStream();
+        endStream();  // one still starting is ended once it started
     }
 }
 
+// Making the stream (its encoders' pools) and opening the microphone take
+// a while and talk to the sound server: on the work queue, which is the
+// streams' control thread. The page shows the stream once it started.
 void LiveControlView::onBtnStart() {
     if (isStreaming()) {
         return;
@@ -273,30 +281,65 @@ void LiveControlView::onBtnStart() {
     storeKey();
     OutputMode mode = PlayGraph::Instance()->Mode();
     const unsigned generation = ++generation_;
-    relay_ = std::make_unique<LiveStateRelay>(
+    startingRelay_ = std::make_unique<LiveStateRelay>(
         this, [this, generation](LiveState state, LiveStopReason reason) {
             onLiveState(generation, state, reason);
         });
-    output_ =
-        std::make_unique<LiveStreamOutput>(mode.width, mode.height, mode.frameRate, rate_->value());
-    if (!output_->start(server().toStdString(), key_->text().toStdString(), relay_.get())) {
-        LiveStopReason reason = output_->stopReason();
-        // Nothing was sent: ending it does not wait. What it told on its
-        // way is stale now; the page says what went wrong itself.
-        output_.reset();
-        relay_.reset();
+    pending_ = std::make_shared<PendingStart>();
+    showStarting();
+    work_->post(
+        [pending = pending_, relay = startingRelay_.get(), mode, kbps = rate_->value(),
+         address = server().toStdString(), key = key_->text().toStdString()] {
+            pending->output =
+                std::make_unique<LiveStreamOutput>(mode.width, mode.height, mode.frameRate, kbps);
+            pending->started = pending->output->start(address, key, relay);
+        },
+        [this] { onStarted(); });
+}
+
+void LiveControlView::onStarted() {
+    std::shared_ptr<PendingStart> pending = std::move(pending_);
+    std::unique_ptr<LiveStreamOutput> output = std::move(pending->output);
+    if (!pending->started) {
+        LiveStopReason reason = output->stopReason();
+        // Nothing was sent, so ending it does not wait; what it told on its
+        // way is stale now: the page says what went wrong itself.
         ++generation_;
+        restart_ = false;
+        retire(std::move(output), std::move(startingRelay_));
+        showIdle();
         showState(reason == LiveStopReason::BadUrl ? liveStateText(LiveState::Stopped, reason)
                                                    : tr("已停止：无法打开麦克风"),
                   true);
         return;
     }
+    output_ = std::move(output);
+    relay_ = std::move(startingRelay_);
     PlayGraph::Instance()->AddOutput(output_.get());
     lastSeconds_ = 0;
     lastBytes_ = 0;
     showStreaming();
     refreshCounters();
     refresh_->start();
+    // It may have failed before this page heard it had started, or the
+    // picture size changed meanwhile.
+    if (restart_ || output_->state() == LiveState::Stopped) {
+        endStream();
+    }
+}
+
+// The queue's thread alone destroys them, the relay after the stream it
+// listens to; `done` runs here afterwards.
+void LiveControlView::retire(std::unique_ptr<LiveStreamOutput> output,
+                             std::unique_ptr<LiveStateRelay> relay, std::function<void()> done) {
+    LiveStreamOutput* stream = output.release();
+    LiveStateRelay* listener = relay.release();
+    work_->post(
+        [stream, listener] {
+            delete stream;
+            delete listener;
+        },
+        std::move(done));
 }
 
 void LiveControlView::onBtnStop() {
@@ -335,22 +378,13 @@ void LiveControlView::endStream() {
     ending_ = true;
     stop_->setEnabled(false);
     stop_->setToolTip(tr("正在结束直播…"));
-    // Handed over whole: the queue's thread alone destroys them, the relay
-    // after the stream it listens to.
-    LiveStreamOutput* output = output_.release();
-    LiveStateRelay* relay = relay_.release();
-    work_->post(
-        [output, relay] {
-            delete output;
-            delete relay;
-        },
-        [this] {
-            ending_ = false;
-            showIdle();
-            if (std::exchange(restart_, false)) {
-                onBtnStart();
-            }
-        });
+    retire(std::move(output_), std::move(relay_), [this] {
+        ending_ = false;
+        showIdle();
+        if (std::exchange(restart_, false)) {
+            onBtnStart();
+        }
+    });
 }
 
 void LiveControlView::refreshCounters() {
@@ -373,14 +407,25 @@ void LiveControlView::refreshCounters() {
     leftOut_->setText(QString::number(now.picturesLeftOut));
 }
 
-void LiveControlView::showStreaming() {
+void LiveControlView::showStarting() {
+    setFieldsEnabled(false);
+    start_->setEnabled(false);
+}
+
+void LiveControlView::setFieldsEnabled(bool enabled) {
     for (QWidget* field : {static_cast<QWidget*>(server_), static_cast<QWidget*>(key_),
                            static_cast<QWidget*>(rate_)}) {
-        field->setEnabled(false);
+        field->setEnabled(enabled);
     }
-    // Held while live, they show their starts: the scheme and the host.
-    server_->lineEdit()->setCursorPosition(0);
-    key_->setCursorPosition(0);
+    if (!enabled) {
+        // Held while live, they show their starts: the scheme and the host.
+        server_->lineEdit()->setCursorPosition(0);
+        key_->setCursorPosition(0);
+    }
+}
+
+void LiveControlView::showStreaming() {
+    setFieldsEnabled(false);
     start_->hide();
     stop_->setEnabled(true);
     stop_->setToolTip(QString());
@@ -388,12 +433,10 @@ void LiveControlView::showStreaming() {
 }
 
 void LiveControlView::showIdle() {
-    for (QWidget* field : {static_cast<QWidget*>(server_), static_cast<QWidget*>(key_),
-                           static_cast<QWidget*>(rate_)}) {
-        field->setEnabled(true);
-    }
+    setFieldsEnabled(true);
     stop_->hide();
     stop_->setEnabled(true);
     stop_->setToolTip(QString());
+    start_->setEnabled(true);
     start_->show();
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "libs/recorder/live_state.h"
@@ -28,10 +29,13 @@ class WorkQueue;
 // key store (the desktop's keyring, or a file only its owner may read), and
 // the page says which. The key is never logged or shown in a message.
 //
-// Nothing here waits for the network: the stream reports on its own thread
-// and its news is queued to this one; ending a stream (up to two seconds
-// while the server is told) runs on a work queue, the stop button greyed
-// until it is done. Destroying the page (the program quitting) ends a
+// Nothing here waits for the network or the sound server: the stream
+// reports on its own thread and its news is queued to this one; starting a
+// stream (the microphone is opened) and ending it (up to two seconds while
+// the server is told) run on a work queue, the buttons greyed until done.
+// That queue's thread is the streams' control thread (it makes, starts and
+// ends them); the page's own thread takes a stream over only once the queue
+// is drained, to end it at the page's end. Destroying the page (the program quitting) ends a
 // running stream cleanly before it returns.
 class LiveControlView : public QWidget {
     Q_OBJECT
@@ -52,7 +56,7 @@ public:
     QLabel* sentRateLabel() const { return sentRate_; }
     QLabel* leftOutLabel() const { return leftOut_; }
     // A stream runs or is still being ended.
-    bool isStreaming() const { return output_ != nullptr || ending_; }
+    bool isStreaming() const { return output_ || pending_ || ending_; }
 
     // The bit rate chosen when the person has chosen none, for the size.
     static int defaultKbps(int width, int height);
@@ -78,8 +82,13 @@ private:
     void showKeyPlace();
     void storeKey();
     void onLiveState(unsigned generation, LiveState state, LiveStopReason reason);
+    void onStarted();
     void showState(const QString& text, bool failed);
     void endStream();
+    void retire(std::unique_ptr<LiveStreamOutput> output, std::unique_ptr<LiveStateRelay> relay,
+                std::function<void()> done = {});
+    void setFieldsEnabled(bool enabled);
+    void showStarting();
     void showIdle();
     void showStreaming();
 
@@ -98,9 +107,19 @@ private:
     WorkQueue* work_ = nullptr;  // ending streams
 
     std::unique_ptr<StreamKeyStore> keys_;
-    // The running stream and the relay of its news, which outlives it.
+    // A stream the work queue makes and starts, handed back to this thread
+    // in onStarted (or at the page's end, once the queue was drained).
+    struct PendingStart {
+        std::unique_ptr<LiveStreamOutput> output;
+        bool started = false;
+    };
+
+    // The running stream and the relay of its news, which outlives it; the
+    // one being started and its relay.
     std::unique_ptr<LiveStateRelay> relay_;
     std::unique_ptr<LiveStreamOutput> output_;
+    std::unique_ptr<LiveStateRelay> startingRelay_;
+    std::shared_ptr<PendingStart> pending_;
     unsigned generation_ = 0;  // of the running stream; older news is stale
     bool ending_ = false;      // a stream is being ended on the work queue
     bool restart_ = false;     // go live again once it ended (a new picture size)
