@@ -24,6 +24,14 @@ LiveStopReason classifyLiveError(const GError* error, const char* debug, LiveTar
     const std::string message = error->message != nullptr ? error->message : "";
     const std::string details = debug != nullptr ? debug : "";
     const std::string all = message + "\n" + details;
+    // A server refuses a second publisher of a stream it still has. After a
+    // loss that is mostly the lost connection's own stream, which the server
+    // drops once it notices the connection gone: not the key's fault, and
+    // worth another try. (rtmp2sink: "publish denied; stream already
+    // exists", with nginx-rtmp's NetStream.Publish.BadName.)
+    if (mentions(all, "stream already exists") || mentions(all, "Publish.BadName")) {
+        return LiveStopReason::Failed;
+    }
     if (g_error_matches(error, GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NOT_AUTHORIZED) ||
         mentions(all, "'publish' cmd failed") || mentions(all, "publish denied") ||
         mentions(all, "Connect.Rejected")) {
