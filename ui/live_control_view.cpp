@@ -101,8 +101,8 @@ LiveControlView::LiveControlView(QWidget* parent)
 LiveControlView::~LiveControlView() {
     restart_ = false;
     // Streams being started or ended finish that first (the queue waits for
-    // them); a running one is ended here, cleanly, before the program goes
-    // on, on this thread, which the queue's has handed over to.
+    // them). Its thread is gone then, so this one ends a running stream, or
+    // one that started meanwhile, cleanly before the program goes on.
     delete work_;
     work_ = nullptr;
     if (output_) {
@@ -126,8 +126,6 @@ void LiveControlView::buildForm(QGridLayout* grid) {
     server_->setEditText(QString());
     key_ = new QLineEdit(this);
     key_->setEchoMode(QLineEdit::Password);
-    // A secret never enters the clipboard by way of this field.
-    key_->setContextMenuPolicy(Qt::NoContextMenu);
     showKey_ = new ButtonSkin("live/btn_show_key.png", this);
     rate_ = new QSpinBox(this);
     rate_->setRange(kLowestKbps, kHighestKbps);
