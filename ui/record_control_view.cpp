@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QTimer>
@@ -230,14 +231,38 @@ void RecordControlView::onDlgSave(QString path) {
 
 void RecordControlView::onDlgSaveAs(QString oldPath, QString newPath) {
     // A long recording copied to another disk takes a while: off this thread.
+    // It is copied beside the chosen name first, so a file already there
+    // (the file dialog asked before replacing it) is only set aside once
+    // the whole copy is made.
+    QString partial = unusedPartialName(newPath);
     auto copied = std::make_shared<bool>(false);
-    work_->post([=] { *copied = QFile::copy(oldPath, newPath); },
-                [this, oldPath, newPath, copied] { finishSaveAs(oldPath, newPath, *copied); });
+    work_->post([=] { *copied = QFile::copy(oldPath, partial); },
+                [this, oldPath, newPath, partial, copied] {
+                    finishSaveAs(oldPath, newPath, *copied ? partial : QString());
+                });
 }
 
-void RecordControlView::finishSaveAs(const QString& oldPath, const QString& newPath, bool copied) {
-    if (!copied) {
-        // The copy does not overwrite; the recording stays where it is.
+QString RecordControlView::unusedPartialName(const QString& target) {
+    QString name = target + ".part";
+    for (int n = 1; QFileInfo::exists(name); ++n) {
+        name = QString("%1.%2.part").arg(target).arg(n);
+    }
+    return name;
+}
+
+void RecordControlView::finishSaveAs(const QString& oldPath, const QString& newPath,
+                                     const QString& copy) {
+    QString problem;
+    bool placed = !copy.isEmpty() &&
+                  (!QFileInfo::exists(newPath) || moveToDesktopTrash(newPath, &problem)) &&
+                  QFile::rename(copy, newPath);
+    if (!placed) {
+        // Only our own copy goes; the recording and the file it was to
+        // replace stay where they are.
+        if (!copy.isEmpty()) {
+            QFile::remove(copy);
+        }
+        debugLog("save as %s failed %s", qPrintable(newPath), qPrintable(problem));
         warn(this, tr("出错"), tr("另存为失败，录制文件已保留"));
         keepUnsaved(oldPath);
         return;
@@ -246,6 +271,7 @@ void RecordControlView::finishSaveAs(const QString& oldPath, const QString& newP
     // second copy of a long recording in the trash would only fill the disk.
     QFile::remove(oldPath);
     list_->removeItem(oldPath);
+    list_->removeItem(newPath);  // a replaced recording's row showed the old file
     list_->addPath(newPath);
     saveToDb();
 }

@@ -72,7 +72,11 @@ private slots:
 
 private:
     void showIdle();
-    void finishSaveAs(const QString& oldPath, const QString& newPath, bool copied);
+    // Puts the complete `copy` (empty when copying failed) in the place of
+    // `newPath`, whose earlier file goes to the trash.
+    void finishSaveAs(const QString& oldPath, const QString& newPath, const QString& copy);
+    // A name beside `target` that no file has yet.
+    static QString unusedPartialName(const QString& target);
     void openPreview(int mode, const QString& path, int seconds);
     void keepUnsaved(const QString& path);
 

@@ -112,18 +112,27 @@ QString trashFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash/";
 }
 
-// Whether the file is in the trash under its own name, with the note of
-// where it came from.
-bool inTrash(const QString& path) {
-    QString name = QFileInfo(path).fileName();
-    QFile info(trashFolder() + "info/" + name + ".trashinfo");
-    if (!QFile::exists(trashFolder() + "files/" + name) || !info.open(QIODevice::ReadOnly)) {
-        return false;
+// How many files from `path` the trash holds, each with the note of where
+// it came from.
+int timesInTrash(const QString& path) {
+    int times = 0;
+    QDir notes(trashFolder() + "info");
+    for (const QFileInfo& note : notes.entryInfoList({"*.trashinfo"}, QDir::Files)) {
+        QFile info(note.filePath());
+        QString kept = trashFolder() + "files/" + note.completeBaseName();
+        if (!QFile::exists(kept) || !info.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        QString text = QString::fromUtf8(info.readAll());
+        if (text.contains("Path=" + path + "\n") ||
+            text.contains("Path=" + QUrl::toPercentEncoding(path, "/") + "\n")) {
+            ++times;
+        }
     }
-    QString text = QString::fromUtf8(info.readAll());
-    return text.contains("Path=" + path + "\n") ||
-           text.contains("Path=" + QUrl::toPercentEncoding(path, "/") + "\n");
+    return times;
 }
+
+bool inTrash(const QString& path) { return timesInTrash(path) > 0; }
 
 struct RecordPanelTest : ::testing::Test {
     void SetUp() override {
@@ -321,17 +330,33 @@ TEST_F(RecordPanelTest, DeletingAndSavingAsKeepEveryRecordingWhereItBelongs) {
     EXPECT_FALSE(QFile::exists(chooser.answer)) << "no file without the extension";
     EXPECT_FALSE(QFile::exists(first));
 
+    qint64 firstSize = QFileInfo(saved).size();
+    VideoPreviewDlg* replacing = record(panel, 2);
+    QString replacement = replacing->path();
+    qint64 replacementSize = QFileInfo(replacement).size();
+    ASSERT_NE(replacementSize, firstSize) << "recordings of two seconds and one tell apart";
+    replacing->button("record/btn_saveas.png")->click();  // the same name, replace confirmed
+    EXPECT_TRUE(waitFor([&] { return !QFile::exists(replacement); }))
+        << "saved as a name that is taken: it takes that file's place";
+    EXPECT_EQ(QFileInfo(saved).size(), replacementSize);
+    EXPECT_TRUE(inTrash(saved)) << "the file it replaced went to the trash";
+    EXPECT_EQ(panel.list()->paths().count(saved), 1);
+    EXPECT_TRUE(QFileInfo(saved).dir().entryList({"*.part"}, QDir::Files).isEmpty())
+        << "no half-made copy is left";
+
     VideoPreviewDlg* clash = record(panel, 1);
     QString second = clash->path();
+    chooser.answer = QString::fromStdString(elsewhere.file("no such folder/mine.flv"));
     {
         MessageAnswer answer(QMessageBox::Ok);
-        clash->button("record/btn_saveas.png")->click();  // the same name again
+        clash->button("record/btn_saveas.png")->click();  // a copy that cannot be made
         EXPECT_TRUE(waitFor([&] { return !answer.text.isEmpty(); }));
         EXPECT_EQ(answer.text, "另存为失败，录制文件已保留");
     }
     EXPECT_TRUE(QFile::exists(second)) << "a failed save-as keeps the recording";
     ASSERT_NE(panel.list()->itemOf(second), nullptr);
     EXPECT_TRUE(panel.list()->itemOf(second)->isUnsaved());
+    EXPECT_EQ(QFileInfo(saved).size(), replacementSize) << "and the file it was to replace";
 
     std::vector<QString> removed;
     auto connection =
@@ -346,14 +371,14 @@ TEST_F(RecordPanelTest, DeletingAndSavingAsKeepEveryRecordingWhereItBelongs) {
         EXPECT_EQ(no.text, "确定将本地文件移到回收站？");
     }
     EXPECT_TRUE(QFile::exists(saved)) << "No keeps the files";
-    EXPECT_FALSE(inTrash(saved));
+    EXPECT_EQ(timesInTrash(saved), 1) << "only the file replaced before";
     {
         MessageAnswer yes(QMessageBox::Yes);
         panel.deleteButton()->click();
     }
     EXPECT_FALSE(QFile::exists(saved));
     EXPECT_FALSE(QFile::exists(second));
-    EXPECT_TRUE(inTrash(saved)) << "deleted from the list: in the trash";
+    EXPECT_EQ(timesInTrash(saved), 2) << "deleted from the list: in the trash";
     EXPECT_TRUE(inTrash(second));
     QStringList stored{"stale"};
     SettingsDb::instance()->loadStringList("myvideo_list", stored);
