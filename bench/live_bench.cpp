@@ -179,10 +179,12 @@ long sampleAnonWhile(const std::string& pid, std::chrono::seconds length) {
 // arrives, on a thread of its own, until stopped.
 class ArrivalReader {
 public:
-    explicit ArrivalReader(const NumberMarker& marker) : marker_(marker) {}
+    // Pictures of `mode`'s shape, made small.
+    ArrivalReader(const NumberMarker& marker, const OutputMode& mode)
+        : marker_(marker), height_(kWidth * mode.height / mode.width) {}
 
     bool start(const std::string& url) {
-        frame_.resize(static_cast<size_t>(kWidth) * kHeight * 4);
+        frame_.resize(static_cast<size_t>(kWidth) * height_ * 4);
         // One decoding thread and no input buffering: the decoder itself
         // holds no pictures back. The pictures read while it probes the
         // stream's tracks come late, in a burst, and are not counted.
@@ -205,7 +207,7 @@ public:
                                                "passthrough",
                                                "-vf",
                                                "scale=" + std::to_string(kWidth) + ":" +
-                                                   std::to_string(kHeight) + ",vflip",
+                                                   std::to_string(height_) + ",vflip",
                                                "-pix_fmt",
                                                "bgra",
                                                "-f",
@@ -240,8 +242,9 @@ public:
     size_t picturesRead() const { return pictures_; }
 
 private:
-    // Small pictures: the band's cells stay many pixels wide.
-    static constexpr int kWidth = 320, kHeight = 240;
+    // Small pictures, the shape kept so that the band is where read()
+    // looks: its cells stay many pixels wide.
+    static constexpr int kWidth = 320;
     static constexpr int64_t kBurstNs = 2'000'000'000;
 
     void run() {
@@ -249,7 +252,7 @@ private:
         while (ffmpeg_.readExactly(frame_.data(), frame_.size(), 10s)) {
             const int64_t arrived = nowNs();
             ++pictures_;
-            std::optional<int> number = FrameNumberBand::read(frame_.data(), kWidth, kHeight);
+            std::optional<int> number = FrameNumberBand::read(frame_.data(), kWidth, height_);
             if (number && (arrivals_.empty() || *number > arrivals_.back().first)) {
                 arrivals_.emplace_back(*number, arrived);
             }
@@ -260,6 +263,7 @@ private:
     }
 
     const NumberMarker& marker_;
+    const int height_;
     ChildProcess ffmpeg_;
     std::thread thread_;
     std::vector<uint8_t> frame_;
@@ -313,7 +317,7 @@ Figures runOurs(const Variant& variant, const OutputMode& mode, std::chrono::sec
             const double before = processCpuSeconds();
             const auto started = Clock::now();
             graph->Start();
-            ArrivalReader reader(marker);
+            ArrivalReader reader(marker, mode);
             bool reading = false;
             if (variant.stream && !variant.record) {
                 const auto deadline = Clock::now() + 20s;
