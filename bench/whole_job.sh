@@ -105,7 +105,7 @@ click() {
     xdotool mousemove --window "$window" "$1" "$2" click 1
     sleep 1
 }
-click 815 78  # the video tab
+click 789 78  # the video tab
 click 928 616 # 播放
 sleep 15
 # Anonymous memory: what the process allocated itself. The rest of the
@@ -128,7 +128,7 @@ measure() {
 }
 measure 45 >"$work/playing"
 playing=$(cat "$work/playing")
-click 939 78  # the record tab
+click 891 78  # the record tab
 click 728 135 # 开始录制
 measure 60 >"$work/recording"
 recording=$(cat "$work/recording")

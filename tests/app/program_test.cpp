@@ -19,7 +19,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // Window coordinates of the fixed 982 x 648 layout.
-constexpr int kVideoTabX = 815, kPictureTabX = 877, kTabY = 78;
+constexpr int kVideoTabX = 789, kPictureTabX = 840, kTabY = 78;
 constexpr int kAddX = 701, kAddY = 131;
 constexpr int kPlayOrderX = 713, kFittingX = 818, kBottomBarY = 617;
 

@@ -108,7 +108,7 @@ TEST(WalkTest, APersonsFirstSessionAndItsReturn) {
     EXPECT_FALSE(isCrownGold(plain.at(320, 120))) << "the test camera's green bar";
     EXPECT_LT(plain.cyanInRow(445), 200) << "no caption yet";
 
-    clickAt(window, 753, 78);   // the effect tab
+    clickAt(window, 738, 78);   // the effect tab
     clickAt(window, 773, 185);  // preset 深度美白
     screenshot(step("03-preset.png"));
     clickAt(window, 775, 124);  // the pendant page
@@ -129,7 +129,7 @@ TEST(WalkTest, APersonsFirstSessionAndItsReturn) {
     EXPECT_TRUE(isCrownGold(dressed.at(320, 120))) << "the crown on the virtual camera";
     EXPECT_GT(dressed.cyanInRow(445), 300) << "the caption band on the virtual camera";
 
-    clickAt(window, 939, 78);         // the record tab
+    clickAt(window, 891, 78);         // the record tab
     clickAt(window, 728, 135, 5000);  // 开始录制, five seconds
     screenshot(step("06-recording.png"));
     clickAt(window, 728, 135, 2000);  // 停止录制
@@ -157,11 +157,11 @@ TEST(WalkTest, APersonsFirstSessionAndItsReturn) {
     window = visibleWindow();
     ASSERT_FALSE(window.empty());
     VirtualCameraPicture restored = awaitVirtualCamera(isDressed);
-    clickAt(window, 753, 78);
+    clickAt(window, 738, 78);
     screenshot(step("09-restarted-effects.png"));
     EXPECT_TRUE(isCrownGold(restored.at(320, 120))) << "the pendant is back";
     EXPECT_GT(restored.cyanInRow(445), 300) << "the caption is back";
-    clickAt(window, 939, 78);
+    clickAt(window, 891, 78);
     screenshot(step("10-restarted-recordings.png"));
     again->signal(SIGTERM);
     EXPECT_EQ(again->wait(20s), 0);
