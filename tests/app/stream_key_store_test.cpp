@@ -52,21 +52,6 @@ mode_t modeOf(const std::string& path) {
     return ::stat(path.c_str(), &status) == 0 ? (status.st_mode & 07777) : 0;
 }
 
-// The files under `folder` (other than `except`) whose bytes hold `needle`.
-std::vector<std::string> filesHolding(const std::string& folder, const std::string& needle,
-                                      const std::string& except = "") {
-    std::vector<std::string> found;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (!entry.is_regular_file() || entry.path() == except) {
-            continue;
-        }
-        if (contentsOf(entry.path()).find(needle) != std::string::npos) {
-            found.push_back(entry.path());
-        }
-    }
-    return found;
-}
-
 bool logHolds(const LogCapture& log, const std::string& needle) {
     for (const auto& line : log.lines()) {
         if (line.find(needle) != std::string::npos) {

@@ -76,3 +76,17 @@ std::string contentsOf(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+std::vector<std::string> filesHolding(const std::string& folder, const std::string& needle,
+                                      const std::string& except) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file() || entry.path() == except) {
+            continue;
+        }
+        if (contentsOf(entry.path()).find(needle) != std::string::npos) {
+            found.push_back(entry.path());
+        }
+    }
+    return found;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Real video files for tests, made with ffmpeg: 640 x 480 H.264 with AAC sound
 // (a 440 Hz tone) in MP4. The picture is one body colour with a band of
@@ -29,6 +30,11 @@ bool makeTestVideo(const std::string& path, const TestVideo& video);
 // A folder of its own for a test's files, removed with everything in it.
 // A file's bytes as a string; empty when it cannot be read.
 std::string contentsOf(const std::string& path);
+
+// The files anywhere under `folder` (other than `except`) whose bytes hold
+// `needle`.
+std::vector<std::string> filesHolding(const std::string& folder, const std::string& needle,
+                                      const std::string& except = "");
 
 class ScratchDir {
 public:

@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -17,8 +16,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,6 +29,7 @@
 #include "tests/support/media_probe.h"
 #include "tests/support/rtmp_server.h"
 #include "tests/support/test_components.h"
+#include "tests/support/test_media.h"
 #include "tests/ui/ui_test_environment.h"
 #include "ui/control_view.h"
 #include "ui/live_control_view.h"
@@ -61,24 +59,7 @@ qint64 sizeOf(const std::string& path) {
 
 // Whether a file's bytes hold `text`.
 bool fileHolds(const QString& path, const std::string& text) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str().find(text) != std::string::npos;
-}
-
-// Every file under the home folder that holds `text`.
-QStringList filesHolding(const std::string& text) {
-    QStringList found;
-    QDirIterator files(QDir::homePath(), QDir::Files | QDir::Hidden | QDir::System,
-                       QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        QString path = files.next();
-        if (fileHolds(path, text)) {
-            found << path;
-        }
-    }
-    return found;
+    return contentsOf(path.toStdString()).find(text) != std::string::npos;
 }
 
 // The longest time the event loop did not run while it exists, for the
@@ -225,11 +206,12 @@ TEST_F(LivePanelTest, GoesLiveToARealServerStopsAndKeepsTheKeySecret) {
               QString::fromStdString(server.address()));
     StreamKeyStore keys;
     EXPECT_EQ(keys.find(QString::fromStdString(server.address())), QString::fromStdString(kKey));
-    QStringList holders = filesHolding(kKey);
+    std::vector<std::string> holders = filesHolding(QDir::homePath().toStdString(), kKey);
     if (keys.place() == StreamKeyStore::Place::PrivateFile) {
-        EXPECT_EQ(holders, QStringList{StreamKeyStore::privateFilePath()});
+        EXPECT_EQ(holders,
+                  std::vector<std::string>{StreamKeyStore::privateFilePath().toStdString()});
     } else {
-        EXPECT_TRUE(holders.isEmpty()) << holders.join(", ").toStdString();
+        EXPECT_TRUE(holders.empty()) << holders[0];
     }
     EXPECT_TRUE(fileHolds(QDir::homePath() + "/config/LumoraBox/Lumora.conf", server.address()))
         << "the walk read the settings file";
