@@ -196,8 +196,11 @@ void RecordControlView::openPreview(int mode, const QString& path, int seconds) 
         connect(dialog, &VideoPreviewDlg::sig_addVideo, BoxSiteListener::instance(),
                 &BoxSiteListener::sig_videoFileAdd);
     }
-    // Over the main window, where the person is looking, and on the screen.
+    // Over the main window, where the person is looking, and on the screen;
+    // a compositor that places windows itself centres it there as the main
+    // window's own.
     dialog->adjustSize();
+    dialog->setTransientOwner(window());
     QRect over = window()->frameGeometry();
     dialog->move(over.center() - dialog->rect().center());
     dialog->showDialog();

@@ -8,6 +8,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "widgets/btn_hlayout.h"
 #include "widgets/button_skin.h"
@@ -79,6 +80,9 @@ void CustomDialog::setModal(bool modal) {
 }
 
 void CustomDialog::centerOn(QWidget* widget) {
+    if (widget != nullptr) {
+        setTransientOwner(widget);
+    }
     showDialog();
     QPoint centre;
     if (widget == nullptr) {
@@ -95,6 +99,19 @@ void CustomDialog::centerOn(QWidget* widget) {
     if (pushed != geometry()) {
         setGeometry(pushed);
     }
+}
+
+void CustomDialog::setTransientOwner(QWidget* owner) {
+    // A dialog with a parent widget gets its parent's window from Qt; one
+    // without is told here, before it is first shown, when the compositor
+    // learns of it.
+    QWidget* ownerWindow = owner->window();
+    if (parentWidget() != nullptr || ownerWindow == this) {
+        return;
+    }
+    winId();  // the native windows, made now if they are not yet
+    ownerWindow->winId();
+    windowHandle()->setTransientParent(ownerWindow->windowHandle());
 }
 
 void CustomDialog::setVisible(bool visible) {
@@ -168,23 +185,39 @@ bool CustomDialog::event(QEvent* event) {
     return QWidget::event(event);
 }
 
+bool CustomDialog::inTitleArea(QPoint local) const {
+    return local.x() > 0 && local.x() < width() && local.y() > 0 &&
+           local.y() < titleBar_->minimumHeight();
+}
+
 void CustomDialog::mousePressEvent(QMouseEvent* event) {
     dragging_ = true;
+    followingPointer_ = false;
     windowPosition_ = pos();
     pressPosition_ = event->globalPosition().toPoint();
     dragOffset_ = pressPosition_ - windowPosition_;
 }
 
+// The first movement of a drag hands the window to the compositor or window
+// manager: a Wayland client cannot place its own window, and a window manager
+// snaps and keeps it on screen. Where nobody takes it (no window manager),
+// the dialog follows the pointer itself. Waiting for a movement keeps clicks
+// and double clicks on the title area plain clicks.
 void CustomDialog::mouseMoveEvent(QMouseEvent* event) {
-    bool inTitle = dragOffset_.x() > 0 && dragOffset_.x() < width() && dragOffset_.y() > 0 &&
-                   dragOffset_.y() < titleBar_->minimumHeight();
-    if (dragging_ && inTitle && !isMaximized()) {
-        move(event->globalPosition().toPoint() - dragOffset_);
+    if (!dragging_ || !inTitleArea(dragOffset_) || isMaximized()) {
+        return;
     }
+    if (!followingPointer_ && windowHandle() != nullptr && windowHandle()->startSystemMove()) {
+        dragging_ = false;  // moved by the compositor until the button is let go
+        return;
+    }
+    followingPointer_ = true;
+    move(event->globalPosition().toPoint() - dragOffset_);
 }
 
 void CustomDialog::mouseReleaseEvent(QMouseEvent*) {
     dragging_ = false;
+    followingPointer_ = false;
     dragOffset_ = pressPosition_ = windowPosition_ = QPoint();
 }
 

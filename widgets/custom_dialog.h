@@ -25,7 +25,12 @@ public:
     // Modal to its parent's window when it has a parent, else to the program.
     void setModal(bool modal);
     // Shows the dialog centred on `widget` and pushed onto the available desktop.
+    // Where the compositor places windows (Wayland), it is told that the
+    // dialog belongs to `widget`'s window, which it centres the dialog on.
     void centerOn(QWidget* widget);
+    // Marks the dialog as belonging to `owner`'s window (kept above it and
+    // placed by the compositor relative to it); call before the first show.
+    void setTransientOwner(QWidget* owner);
     void setHideOnClose(bool hideOnClose) { hideOnClose_ = hideOnClose; }
     void setVisible(bool visible) override;
     int result() const { return result_; }
@@ -64,12 +69,14 @@ protected:
 
 private:
     void buildTitleBar();
+    bool inTitleArea(QPoint local) const;
     void drawTitle(QPainter& painter);
 
     QPoint dragOffset_;
     QPoint pressPosition_;
     QPoint windowPosition_;
     bool dragging_ = false;
+    bool followingPointer_ = false;  // this drag moves the dialog itself
     bool hideOnClose_ = false;
     bool closingInDialog_ = false;  // closeEvent is running closeDialog()
     QVBoxLayout* mainLayout_ = nullptr;

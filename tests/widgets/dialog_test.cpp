@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include "tests/widgets/widget_test_skin.h"
 #include "widgets/btn_hlayout.h"
@@ -108,6 +109,34 @@ TEST(DialogTest, CentringPushesTheDialogOntoTheAvailableDesktop) {
     owner.move(desktop.left() - 150, desktop.top() - 150);
     big.centerOn(&owner);
     EXPECT_EQ(big.pos(), desktop.topLeft());
+}
+
+// A compositor that places windows itself (Wayland) centres a dialog on the
+// window it belongs to; Qt tells it for a dialog with a parent, centerOn for
+// one without.
+TEST(DialogTest, ADialogCentredOnAWidgetBelongsToItsWindow) {
+    QWidget owner;
+    owner.setGeometry(100, 100, 400, 300);
+    auto* inside = new QLabel("inside", &owner);
+    owner.show();
+
+    CustomShowDialog parentless;
+    parentless.resize(100, 60);
+    parentless.centerOn(inside);
+    ASSERT_NE(parentless.windowHandle(), nullptr);
+    EXPECT_EQ(parentless.windowHandle()->transientParent(), owner.windowHandle());
+
+    CustomShowDialog child(inside);
+    child.resize(100, 60);
+    child.centerOn(inside);
+    EXPECT_EQ(child.windowHandle()->transientParent(), owner.windowHandle());
+    EXPECT_EQ(child.pos(),
+              inside->mapToGlobal(QPoint((inside->width() - 100) / 2, (inside->height() - 60) / 2)))
+        << "placed exactly where the platform lets it";
+
+    CustomShowDialog alone;
+    alone.centerOn(nullptr);
+    EXPECT_EQ(alone.windowHandle()->transientParent(), nullptr);
 }
 
 TEST(DialogTest, ExecReturnsTheDoneValueOnceAndListsThePendingDialog) {
