@@ -42,7 +42,6 @@ QString LumoraBox::productTitle() { return tr("Lumora直播伴侣"); }
 LumoraBox::LumoraBox() {
     setWindowTitle(productTitle());
     setFixedSize(982, 648);
-    setAttribute(Qt::WA_TranslucentBackground, false);
     setHideOnClose(true);
     setContentsMargins(8, 8, 8, 8);
     setWindowIcon(QIcon(SkinStyle::instance()->skinPath("app.ico")));

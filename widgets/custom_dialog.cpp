@@ -25,6 +25,13 @@ QList<CustomDialog*>& openList() {
     return dialogs;
 }
 
+// An X server cuts a window to its mask. A Wayland compositor takes the mask
+// for input only and shows the whole buffer, opaque unless the window asked
+// for an alpha channel, so there the corners outside the mask would be black.
+bool compositorShowsOutsideTheMask() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 // Moves `frame` inside `area`, left, top, bottom and right edge in this order,
 // so a frame larger than the area keeps its left and top edges visible.
 QRect pushedInside(QRect frame, const QRect& area) {
@@ -42,6 +49,9 @@ QRect pushedInside(QRect frame, const QRect& area) {
 
 CustomDialog::CustomDialog(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+    // Translucent, the pixels outside the mask are cleared to transparent
+    // before each paint and the compositor blends the window over the desktop.
+    setAttribute(Qt::WA_TranslucentBackground, compositorShowsOutsideTheMask());
     buildTitleBar();
 }
 
@@ -223,6 +233,11 @@ void CustomDialog::mouseReleaseEvent(QMouseEvent*) {
 
 void CustomDialog::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    // A window's mask does not clip its own painting; where the compositor
+    // shows the whole buffer, what is painted outside the mask would show.
+    if (!mask().isEmpty()) {
+        painter.setClipRegion(mask());
+    }
     drawBackground(painter);
     drawTitle(painter);
 }

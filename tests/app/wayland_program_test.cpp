@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "tests/app/desktop_session.h"
+#include "tests/support/eventually.h"
+#include "tests/support/weston_compositor.h"
+
+// The real program, started as a person starts it, on a real Wayland
+// compositor through Qt's wayland platform: Weston headless, or Weston shown
+// in the private X server, whose pointer xdotool moves, for the tests that
+// click and drag.
+namespace {
+using namespace std::chrono_literals;
+
+constexpr int kOutputWidth = 1280, kOutputHeight = 800;
+// The window is 982 x 648; its rounded shape leaves 8 pixels of it on the
+// left, top and bottom and 10 on the right.
+constexpr int kShapeLeft = 8, kShapeTop = 8, kShapeWidth = 964, kShapeHeight = 632;
+// Window coordinates of the fixed layout.
+constexpr int kVideoTabX = 789, kTabY = 78;
+constexpr int kTitleX = 300, kTitleY = 24;
+// The preview's area, and the page under the tabs, in the shape's coordinates.
+const ScreenBox kPreview{5, 45, 640, 480};
+const ScreenBox kPage{762, 212, 190, 400};
+// The pointer is parked in the output's bottom right corner, where only a
+// corner of its picture is drawn.
+const ScreenBox kParkedPointer{kOutputWidth - 48, kOutputHeight - 48, 48, 48};
+
+ScreenBox within(const ScreenBox& shape, const ScreenBox& part) {
+    return {shape.x + part.x, shape.y + part.y, part.width, part.height};
+}
+
+int differingPixels(const ScreenPicture& a, const ScreenPicture& b, const ScreenBox& box) {
+    int differing = 0;
+    for (int y = box.y; y < box.y + box.height; ++y) {
+        for (int x = box.x; x < box.x + box.width; ++x) {
+            differing += a.at(x, y) != b.at(x, y) ? 1 : 0;
+        }
+    }
+    return differing;
+}
+
+void parkPointer() {
+    xdotool({"mousemove", std::to_string(kOutputWidth - 1), std::to_string(kOutputHeight - 1)});
+}
+
+class WaylandProgramTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        unsetenv("WAYLAND_DISPLAY");
+        unsetenv("QT_QPA_PLATFORM");
+    }
+
+    // Starts the compositor and points the program's platform at it.
+    void startCompositor(WestonCompositor::Output output) {
+        compositor_ = std::make_unique<WestonCompositor>(output, kOutputWidth, kOutputHeight);
+        std::string problem;
+        ASSERT_TRUE(compositor_->start(&problem)) << problem;
+        setenv("WAYLAND_DISPLAY", compositor_->display().c_str(), 1);
+        setenv("QT_QPA_PLATFORM", "wayland", 1);
+    }
+
+    // Takes screenshots until one shows what `wanted` looks for, at most
+    // 20 s; the last one is kept in the build tree as `name`.png.
+    bool screenShows(const std::string& name,
+                     const std::function<bool(const ScreenPicture&)>& wanted) {
+        std::filesystem::create_directories(LUMORA_WAYLAND_SHOTS);
+        std::string path = std::string(LUMORA_WAYLAND_SHOTS) + "/" + name + ".png";
+        std::string problem;
+        bool shown = eventually(
+            [&] {
+                if (!compositor_->screenshot(path, &screen_, &problem)) {
+                    return true;  // no screenshot will come: stop asking
+                }
+                return wanted(screen_);
+            },
+            20s);
+        EXPECT_EQ(problem, "");
+        return shown && problem.empty();
+    }
+
+    // The box of the window's shape on the last screenshot.
+    ScreenBox windowShape() const {
+        return screen_.boundsApartFrom(WestonCompositor::kDesktopColour, kParkedPointer);
+    }
+
+    // Waits until the window shows with its preview drawn.
+    ScreenBox shownWindow(const std::string& name) {
+        bool shown = screenShows(name, [&](const ScreenPicture& screen) {
+            ScreenBox shape = windowShape();
+            return shape.width >= kShapeWidth && screen.coloursIn(within(shape, kPreview)) > 100;
+        });
+        EXPECT_TRUE(shown) << "the window shows its preview\n" << compositor_->log();
+        return windowShape();
+    }
+
+    std::unique_ptr<WestonCompositor> compositor_;
+    ScreenPicture screen_;
+};
+}  // namespace
+
+TEST_F(WaylandProgramTest, ItDrawsRoundAndASecondStartHandsOverAndLeaves) {
+    DesktopHome home;
+    ASSERT_NO_FATAL_FAILURE(startCompositor(WestonCompositor::Output::Headless));
+    auto first = startLumora();
+    ScreenBox shape = shownWindow("headless-window");
+    ASSERT_GT(shape.width, 0);
+    // Outside the rounded shape the desktop shows, as on X11: no dark frame
+    // around it, and its corners are round.
+    EXPECT_EQ(shape.width, kShapeWidth);
+    EXPECT_EQ(shape.height, kShapeHeight);
+    EXPECT_EQ(screen_.at(shape.x, shape.y), WestonCompositor::kDesktopColour);
+    EXPECT_EQ(screen_.at(shape.x + shape.width - 1, shape.y + shape.height - 1),
+              WestonCompositor::kDesktopColour);
+    EXPECT_NE(screen_.at(shape.x + shape.width / 2, shape.y), WestonCompositor::kDesktopColour)
+        << "the top edge between the corners is the window's";
+
+    auto second = startLumora();
+    EXPECT_EQ(second->wait(6s), 0) << "the second start exits 0";
+    EXPECT_TRUE(readsLine(*first, "app message: activate window", 10s));
+
+    first->signal(SIGTERM);  // as the session ends it, or the tray's 退出
+    EXPECT_EQ(first->wait(15s), 0);
+}
+
+TEST_F(WaylandProgramTest, ItsTabsSwitchAndItsTitleBarMovesItUnderThePointer) {
+    DesktopHome home;
+    ASSERT_NO_FATAL_FAILURE(startCompositor(WestonCompositor::Output::XWindow));
+    parkPointer();
+    auto lumora = startLumora();
+    ScreenBox shape = shownWindow("x-window");
+    ASSERT_GE(shape.width, kShapeWidth);
+    const int windowX = shape.x - kShapeLeft, windowY = shape.y - kShapeTop;
+
+    ScreenPicture cameraPage = screen_;
+    xdotool({"mousemove", std::to_string(windowX + kVideoTabX), std::to_string(windowY + kTabY),
+             "click", "1"});
+    parkPointer();
+    EXPECT_TRUE(screenShows("video-tab", [&](const ScreenPicture& screen) {
+        return differingPixels(cameraPage, screen, within(shape, kPage)) > 1000;
+    })) << "the video page replaces the camera page";
+
+    // Pressed in the title area and dragged, a step at a time as a hand
+    // moves; the compositor moves the window by as much as the pointer went.
+    const int dx = shape.x > 100 ? -80 : 80, dy = shape.y > 80 ? -60 : 60;
+    int x = windowX + kTitleX, y = windowY + kTitleY;
+    xdotool({"mousemove", std::to_string(x), std::to_string(y), "mousedown", "1"});
+    for (int step = 1; step <= 10; ++step) {
+        xdotool(
+            {"mousemove", std::to_string(x + dx * step / 10), std::to_string(y + dy * step / 10)});
+        usleep(30 * 1000);  // pacing only
+    }
+    xdotool({"mouseup", "1"});
+    parkPointer();
+    bool moved = screenShows("dragged", [&](const ScreenPicture&) {
+        ScreenBox now = windowShape();
+        return std::abs(now.x - (shape.x + dx)) <= 1 && std::abs(now.y - (shape.y + dy)) <= 1;
+    });
+    ScreenBox now = windowShape();
+    EXPECT_TRUE(moved) << "from " << shape.x << "," << shape.y << " by " << dx << "," << dy
+                       << " to " << now.x << "," << now.y;
+    EXPECT_EQ(now.width, kShapeWidth);
+
+    lumora->signal(SIGTERM);
+    EXPECT_EQ(lumora->wait(15s), 0);
+}
