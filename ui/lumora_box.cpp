@@ -3,7 +3,6 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCursor>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPainter>
@@ -17,6 +16,7 @@
 #include "ui/control_view.h"
 #include "ui/full_video_view.h"
 #include "ui/player_bar_view.h"
+#include "ui/tray_presence.h"
 #include "widgets/custom_message_box.h"
 #include "widgets/skin_style.h"
 
@@ -72,8 +72,12 @@ LumoraBox::LumoraBox() {
 void LumoraBox::buildTray() {
     tray_ = new QSystemTrayIcon(windowIcon(), this);
     tray_->setToolTip(productTitle() + "v" + versionText());
-    tray_->setVisible(true);
+    // The menu comes with the icon: a StatusNotifier host reads it over D-Bus
+    // and opens it itself, so no right click ever reaches the program there.
+    buildTrayMenu();
+    tray_->setContextMenu(menu_);
     connect(tray_, &QSystemTrayIcon::activated, this, &LumoraBox::onIconActivate);
+    showInTray(*tray_);
 }
 
 void LumoraBox::drawBackground(QPainter& painter) {
@@ -115,11 +119,7 @@ void LumoraBox::closeEvent(QCloseEvent* event) {
 void LumoraBox::onIconActivate(QSystemTrayIcon::ActivationReason reason) {
     switch (reason) {
         case QSystemTrayIcon::Context:
-            if (menu_ == nullptr) {
-                buildTrayMenu();
-            }
-            menu_->popup(QCursor::pos());
-            break;
+            break;  // the tray opens its menu itself: Qt's XEmbed icon or the host
         case QSystemTrayIcon::DoubleClick:
         case QSystemTrayIcon::Trigger:
             onActivate();  // shown is not enough: a minimised window must come back
