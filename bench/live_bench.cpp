@@ -294,20 +294,22 @@ Figures runOurs(const Variant& variant, const OutputMode& mode, std::chrono::sec
         std::unique_ptr<WmvRecordOutput> recording;
         std::unique_ptr<LiveStreamOutput> stream;
         bool ready = true;
-        if (variant.record) {
+        // The stream first: a recording started while it runs takes its
+        // encoded pictures and sound.
+        if (variant.stream) {
+            stream = std::make_unique<LiveStreamOutput>(mode.width, mode.height, mode.frameRate);
+            ready = stream->start(server.address(), kKey);
+            if (ready) {
+                graph->AddOutput(stream.get());
+            }
+        }
+        if (ready && variant.record) {
             recording = std::make_unique<WmvRecordOutput>(
                 std::wstring(file.begin(), file.end()), mode.frameRate, RECORD_SOUND | RECORD_VIDEO,
                 mode.width, mode.height);
             ready = recording->start();
             if (ready) {
                 graph->AddOutput(recording.get());
-            }
-        }
-        if (ready && variant.stream) {
-            stream = std::make_unique<LiveStreamOutput>(mode.width, mode.height, mode.frameRate);
-            ready = stream->start(server.address(), kKey);
-            if (ready) {
-                graph->AddOutput(stream.get());
             }
         }
         if (!ready) {

@@ -1,20 +1,23 @@
 #include "outputs/live_stream_output.h"
 
+#include <atomic>
+
 #include "audio/wave_audio_in.h"
 #include "base/debug_log.h"
 #include "libs/recorder/live_stream.h"
+#include "libs/recorder/live_target.h"
+#include "outputs/live_encode_share.h"
 
-// The stream's own part: the microphone's sink (on the audio thread) in front
-// of the stream.
-class LiveStreamOutputPrivate : public WaveAudioSink {
+// The stream's own part: the encoder it shares (with the microphone) and the
+// connections to the server.
+class LiveStreamOutputPrivate {
 public:
-    LiveStreamOutputPrivate() { microphone.SetSink(this); }
-
-    void OnWaveData(int, const uint8_t* data, int size) override { stream.pushSound(data, size); }
-
     LiveSettings settings;
     LiveStream stream;
-    WaveAudioIn microphone;
+    std::shared_ptr<LiveEncodeShare> share;
+    // What OnFrame24 hands pictures to; set once the share is ready, cleared
+    // before it is let go.
+    std::atomic<LiveEncodeShare*> feeding{nullptr};
 };
 
 LiveStreamOutput::LiveStreamOutput(int32_t width, int32_t height, int frameRate, int videoKbps)
@@ -35,28 +38,42 @@ LiveStreamOutput::~LiveStreamOutput() { stop(); }
 
 bool LiveStreamOutput::start(const std::string& address, const std::string& key,
                              LiveStreamListener* listener) {
-    WaveAudioIn& microphone = private_->microphone;
-    if (!microphone.SetWaveFormat(private_->settings.channels, private_->settings.sampleRate, 16)) {
+    if (private_->share) {
         return false;
     }
-    if (!private_->stream.start(address, key, private_->settings, listener)) {
+    if (!parseLiveTarget(address)) {
+        // No encoder or microphone for an address that cannot be streamed
+        // to: the stream says why.
+        return private_->stream.start(address, key, nullptr, listener);
+    }
+    std::shared_ptr<LiveEncodeShare> share = LiveEncodeShare::open(private_->settings);
+    if (!share) {
+        debugLog("LiveStreamOutput, no encoders: the stream does not start");
         return false;
     }
-    // The microphone after the stream, which takes its first blocks at once.
-    if ((!microphone.IsOpen() && !microphone.Open(-1)) || !microphone.Start()) {
-        debugLog("LiveStreamOutput, no microphone: the stream stops");
-        private_->stream.stop();
-        microphone.Close();
+    if (!private_->stream.start(address, key, share->encoder(), listener)) {
         return false;
     }
+    private_->share = share;
+    private_->feeding = share.get();
+    // A recording started from now on takes this stream's encoded pictures.
+    LiveEncodeShare::publish(share);
     return true;
 }
 
 void LiveStreamOutput::stop() {
-    // The sound stops first, so nothing reaches the stream while it ends.
-    private_->microphone.Stop();
-    private_->microphone.Close();
+    LiveEncodeShare* share = private_->feeding.exchange(nullptr);
+    if (share != nullptr) {
+        LiveEncodeShare::withdraw(share);
+        share->release(this);
+    }
     private_->stream.stop();
+    // A recording beside the stream keeps the encoder and the microphone.
+    private_->share.reset();
+}
+
+bool LiveStreamOutput::hasSound() const {
+    return private_->share != nullptr && private_->share->hasSound();
 }
 
 LiveState LiveStreamOutput::state() const { return private_->stream.state(); }
@@ -66,8 +83,9 @@ LiveStopReason LiveStreamOutput::stopReason() const { return private_->stream.st
 LiveCounters LiveStreamOutput::counters() const { return private_->stream.counters(); }
 
 void LiveStreamOutput::OnFrame24(const uint8_t* data, size_t size, int32_t width, int32_t height) {
-    if (width != Width() || height != Height()) {
-        return;  // the encoder was set up for another size
+    LiveEncodeShare* share = private_->feeding.load();
+    if (share == nullptr || width != Width() || height != Height()) {
+        return;  // not streaming, or the encoder was set up for another size
     }
-    private_->stream.pushPicture(data, size);
+    share->feed(this, data, size);
 }

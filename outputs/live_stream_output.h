@@ -12,7 +12,9 @@ class LiveStreamOutputPrivate;
 // (rtmp://, rtmps:// or srt://), at the output mode's size and rate. Made for
 // each stream, started, registered with the graph, and destroyed at the end.
 // Pictures that come before start or after stop are dropped; a stream that
-// falls behind leaves pictures out and never holds the graph's tick.
+// falls behind leaves pictures out and never holds the graph's tick. While
+// it is live, a recording of the same size and rate started beside it takes
+// its encoded pictures and sound (WmvRecordOutput), so both cost one encode.
 //
 // Threads: construction, start, stop and destruction on one control thread
 // (stop once the output is out of the graph); OnFrame24 on the graph's
@@ -25,8 +27,9 @@ public:
     ~LiveStreamOutput() override;
 
     // Starts the microphone and the stream to `address` under `key`, which is
-    // kept in memory only. False when the address is no stream address (the
-    // state is then Stopped with BadUrl) or the microphone cannot start.
+    // kept in memory only; without a microphone the stream has pictures only
+    // (hasSound). False when the address is no stream address (the state is
+    // then Stopped with BadUrl) or the encoders cannot be made.
     //
     // For rtmp:// and rtmps:// the key is the stream key, sent after the
     // address. For srt:// it is the listener's passphrase (10 to 79
@@ -37,9 +40,12 @@ public:
     // KeyRefused, and it is not tried again.
     bool start(const std::string& address, const std::string& key,
                LiveStreamListener* listener = nullptr);
-    // Ends the stream cleanly (at most about 2 s) and the microphone.
+    // Ends the stream cleanly (at most about 2 s). The encoder and the
+    // microphone end with it, or go on for a recording that shares them.
     void stop();
 
+    // The stream carries the microphone's sound (there was one to open).
+    bool hasSound() const;
     LiveState state() const;
     LiveStopReason stopReason() const;
     LiveCounters counters() const;

@@ -1,9 +1,13 @@
 #include "outputs/wmv_record_output.h"
 
+#include <QString>
+
 #include <atomic>
 
 #include "audio/wave_audio_in.h"
+#include "libs/recorder/encoded_recording.h"
 #include "libs/recorder/recorder_helper.h"
+#include "outputs/live_encode_share.h"
 
 // The recording's own part: sets the recorder up, feeds it sound from the
 // microphone (as the capture's sink, on the audio thread) and pictures.
@@ -13,6 +17,9 @@ public:
     ~WmvRecordOutputPrivate();
 
     bool setup(int width, int height, const std::wstring& path, int frameRate, int channels);
+    // Records what the live stream's encoder makes, when one runs at this
+    // size and rate and pictures are wanted.
+    bool setupBesideStream(const std::wstring& path, int frameRate);
     bool start();
     void stop();
     void OnWaveData(int message, const uint8_t* data, int size) override;
@@ -27,6 +34,9 @@ public:
     int width = 640;
     int height = 480;
     std::unique_ptr<RecorderHelper> recorder;
+    // Beside a live stream: its encoder, and the file its output goes to.
+    std::shared_ptr<LiveEncodeShare> share;
+    EncodedRecording besideStream;
 };
 
 WmvRecordOutputPrivate::WmvRecordOutputPrivate() { capture.SetSink(this); }
@@ -41,6 +51,9 @@ bool WmvRecordOutputPrivate::setup(int pictureWidth, int pictureHeight, const st
     channels = selection;
     if (channels == 0) {
         return false;
+    }
+    if ((channels & RECORD_VIDEO) && setupBesideStream(path, frameRate)) {
+        return opened;
     }
     if (!recorder) {
         recorder = std::make_unique<RecorderHelper>();
@@ -67,9 +80,32 @@ bool WmvRecordOutputPrivate::setup(int pictureWidth, int pictureHeight, const st
     return true;
 }
 
+bool WmvRecordOutputPrivate::setupBesideStream(const std::wstring& path, int frameRate) {
+    share = LiveEncodeShare::current(width, height, frameRate);
+    // A stream without sound cannot give a recording that wants some.
+    if (share && (channels & RECORD_SOUND) && !share->hasSound()) {
+        share.reset();
+    }
+    if (!share) {
+        return false;
+    }
+    // Its bit rate and sound rate are then the stream's.
+    opened = besideStream.open(QString::fromStdWString(path).toStdString(),
+                               (channels & RECORD_SOUND) != 0);
+    if (!opened) {
+        share.reset();
+    }
+    return true;
+}
+
 bool WmvRecordOutputPrivate::start() {
     if (!opened) {
         return false;
+    }
+    if (share) {
+        besideStream.start(share->encoder());
+        recording = true;
+        return true;
     }
     // Recording before the microphone starts: its first buffers may come at
     // once (a source that delivers in large blocks) and must not be lost.
@@ -86,6 +122,13 @@ bool WmvRecordOutputPrivate::start() {
 void WmvRecordOutputPrivate::stop() {
     // Feeding stops first, so nothing reaches the recorder while it finishes.
     recording = false;
+    if (share) {
+        share->release(this);
+        besideStream.stop();
+        share.reset();
+        opened = false;
+        return;
+    }
     if (channels & RECORD_SOUND) {
         capture.Stop();
         capture.Close();
@@ -106,7 +149,9 @@ void WmvRecordOutputPrivate::OnWaveData(int, const uint8_t* data, int size) {
 }
 
 void WmvRecordOutputPrivate::feedPicture(const uint8_t* data, size_t size) {
-    if (recording && recorder) {
+    if (recording && share) {
+        share->feed(this, data, size);
+    } else if (recording && recorder) {
         recorder->InputChannelData(videoChannel, reinterpret_cast<const char*>(data),
                                    static_cast<int>(size));
     }

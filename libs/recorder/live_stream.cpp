@@ -16,15 +16,9 @@ using Clock = std::chrono::steady_clock;
 // sink's first acceptance is seen within this time.
 constexpr GstClockTime kWatchStep = 50 * GST_MSECOND;
 
-uint64_t nanosecondsOf(Clock::time_point when) {
-    return static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(when.time_since_epoch()).count());
-}
-
-Clock::time_point timeOf(uint64_t nanoseconds) {
-    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(
-        std::chrono::nanoseconds(static_cast<int64_t>(nanoseconds))));
-}
+// How long stop() waits for the encoder to turn the pictures already
+// handed to it into what the connection sends.
+constexpr std::chrono::milliseconds kEncoderCatchUp{1000};
 }  // namespace
 
 LiveStream::LiveStream() { gst_init(nullptr, nullptr); }
@@ -32,7 +26,7 @@ LiveStream::LiveStream() { gst_init(nullptr, nullptr); }
 LiveStream::~LiveStream() { stop(); }
 
 bool LiveStream::start(const std::string& address, const std::string& key,
-                       const LiveSettings& settings, LiveStreamListener* listener) {
+                       std::shared_ptr<LiveEncoder> encoder, LiveStreamListener* listener) {
     if (thread_.joinable()) {
         return false;
     }
@@ -44,66 +38,33 @@ bool LiveStream::start(const std::string& address, const std::string& key,
         setState(LiveState::Stopped, LiveStopReason::BadUrl);
         return false;
     }
+    if (!encoder) {
+        return false;
+    }
     key_ = key;
-    settings_ = settings;
+    encoder_ = std::move(encoder);
     {
         std::lock_guard<std::mutex> guard(wakeLock_);
         stopping_ = false;
     }
-    picturesSent_ = 0;
-    picturesLeftOut_ = 0;
+    picturesBefore_ = 0;
     bytesBefore_ = 0;
+    handedAtStart_ = encoder_->picturesHanded();
     {
         std::lock_guard<std::mutex> guard(stateLock_);
         liveSince_.reset();
         secondsLiveBefore_ = 0;
-    }
-    handOff_.start(
-        settings.width, settings.height,
-        [this](const uint8_t* upright, uint64_t made, uint64_t) { deliver(upright, made); });
-    {
-        std::unique_lock<std::shared_mutex> guard(handLock_);
-        accepting_ = true;
     }
     setState(LiveState::Connecting);
     thread_ = std::thread([this] { run(); });
     return true;
 }
 
-void LiveStream::pushPicture(const uint8_t* bottomUpBgr, size_t size) {
-    std::shared_lock<std::shared_mutex> guard(handLock_, std::try_to_lock);
-    if (!guard.owns_lock() || !accepting_ ||
-        size != static_cast<size_t>(settings_.width) * settings_.height * 3) {
-        return;
-    }
-    if (!handOff_.hand(bottomUpBgr, nanosecondsOf(Clock::now()), 0)) {
-        ++picturesLeftOut_;  // the hand-off is still busy with the pictures before
-    }
-}
-
-void LiveStream::deliver(const uint8_t* uprightBgr, uint64_t madeNs) {
-    std::shared_lock<std::shared_mutex> guard(feedLock_);
-    if (pipeline_ && pipeline_->pushPicture(uprightBgr, timeOf(madeNs))) {
-        ++picturesSent_;
-    } else {
-        ++picturesLeftOut_;
-    }
-}
-
-void LiveStream::pushSound(const uint8_t* pcm, int size) {
-    std::shared_lock<std::shared_mutex> guard(feedLock_);
-    if (pipeline_) {
-        pipeline_->pushSound(pcm, size);
-    }
-}
-
 void LiveStream::stop() {
-    {
-        std::unique_lock<std::shared_mutex> guard(handLock_);
-        accepting_ = false;
-    }
     // The pictures already handed over reach the connection before its end.
-    handOff_.finish();
+    if (encoder_ && thread_.joinable() && state() != LiveState::Stopped) {
+        encoder_->waitForPictures(kEncoderCatchUp);
+    }
     {
         std::lock_guard<std::mutex> guard(wakeLock_);
         stopping_ = true;
@@ -154,10 +115,11 @@ bool LiveStream::connect() {
     auto next = std::make_unique<LivePipeline>();
     std::string problem;
     debugLog("LiveStream, connecting to %s", target_->shown().c_str());
-    if (!next->start(*target_, key_, settings_, &problem)) {
+    if (!next->start(*target_, key_, encoder_->settings(), &problem)) {
         debugLog("LiveStream, cannot stream: %s", withoutKey(problem, key_).c_str());
         return false;
     }
+    encoder_->attach(next->feed());
     std::unique_lock<std::shared_mutex> guard(feedLock_);
     pipeline_ = std::move(next);
     return true;
@@ -172,7 +134,9 @@ void LiveStream::disconnect(bool drain) {
     if (!ending) {
         return;
     }
+    encoder_->detach(ending->feed());
     bytesBefore_ += ending->bytesSent();
+    picturesBefore_ += ending->feed()->picturesTaken();
     // A connection that never got through has nothing to drain: its sink
     // would only keep waiting for the server.
     const bool clean = drain && ending->isLive();
@@ -211,7 +175,7 @@ LiveStopReason LiveStream::watch() {
         serverTookConnection = serverTookConnection || acknowledged.has_value();
         if (bytesOut > 0 &&
             stall.stalled(acknowledged.value_or(bytesOut),
-                          picturesSent_.load() + picturesLeftOut_.load(), Clock::now())) {
+                          encoder_->picturesHanded() - handedAtStart_, Clock::now())) {
             debugLog("LiveStream, %s took nothing for %lld s", target_->shown().c_str(),
                      static_cast<long long>(kStallLimit.count()));
             return LiveStopReason::NoAnswer;
@@ -268,10 +232,6 @@ void LiveStream::setState(LiveState state, LiveStopReason reason) {
         state_ = state;
         reason_ = reason;
     }
-    if (state == LiveState::Stopped) {
-        std::unique_lock<std::shared_mutex> guard(handLock_);
-        accepting_ = false;  // nothing will take pictures any more
-    }
     if (listener_ != nullptr) {
         listener_->onLiveState(state, reason);
     }
@@ -298,14 +258,23 @@ LiveCounters LiveStream::counters() const {
         }
     }
     counters.bytesSent = bytesBefore_.load();
+    counters.picturesSent = picturesBefore_.load();
     {
         std::shared_lock<std::shared_mutex> guard(feedLock_);
         if (pipeline_) {
             counters.bytesSent += pipeline_->bytesSent();
             counters.bytesWaiting = pipeline_->bytesWaiting();
+            counters.picturesSent += pipeline_->feed()->picturesTaken();
         }
     }
-    counters.picturesSent = picturesSent_.load();
-    counters.picturesLeftOut = picturesLeftOut_.load();
+    if (encoder_) {
+        counters.bytesWaiting += encoder_->bytesWaiting();
+        // What the stream did not send of what it was given: left out
+        // before the encoder, behind a slow network, while reconnecting,
+        // or (for a moment) still in the encoder.
+        const uint64_t handed = encoder_->picturesHanded() - handedAtStart_;
+        counters.picturesLeftOut =
+            handed > counters.picturesSent ? handed - counters.picturesSent : 0;
+    }
     return counters;
 }

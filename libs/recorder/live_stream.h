@@ -11,30 +11,26 @@
 #include <string>
 #include <thread>
 
+#include "libs/recorder/live_encoder.h"
 #include "libs/recorder/live_pipeline.h"
 #include "libs/recorder/live_state.h"
 #include "libs/recorder/live_target.h"
-#include "libs/recorder/picture_hand_off.h"
 
-// Streams pictures and sound live to an RTMP, RTMPS or SRT server, through
-// one LivePipeline per connection. A stream that was live and loses its
-// server tries again after 1, 2, 4, … at most 30 s; one that never got live,
-// or whose key is refused, stops with the reason (LiveState).
+// Streams what a LiveEncoder makes live to an RTMP, RTMPS or SRT server,
+// through one LivePipeline per connection; the encoder goes on across
+// connections and may feed others (a recording) at the same time. A stream that was live and loses
+// its server tries again after 1, 2, 4, … at most 30 s; one that never got live, or whose key is
+// refused, stops with the reason (LiveState).
 //
 // The stream key is held in memory only: it goes to the sink as a property,
 // and every line this stream logs shows the address without it.
 //
-// Threads: start, stop and the destructor from one control thread.
-// pushPicture from the graph's worker, which it never makes wait: it only
-// copies the picture into the hand-off (or leaves it out when a slot is not
-// free at once). pushSound from the audio thread. The stream's own thread
-// owns the connections and tells the listener what becomes of them (see
-// LiveStreamListener). Locks, each with one purpose:
-// - handLock_: the graph's worker against stop() for the hand-off (the
-//   worker only tries it, so it never waits);
-// - feedLock_: the hand-off's and the audio thread (shared, while they push)
-//   against the stream's thread replacing the connection (alone, for the
-//   swap of one pointer);
+// Threads: start, stop and the destructor from one control thread. The
+// stream's own thread owns the connections and tells the listener what
+// becomes of them (see LiveStreamListener). Locks, each with one purpose:
+// - feedLock_: readers of the connection's counters (shared) against the
+//   stream's thread replacing the connection (alone, for the swap of one
+//   pointer);
 // - stateLock_: the state and the time live, between the stream's thread
 //   and readers;
 // - wakeLock_: the stop request, which ends the stream's thread's waits.
@@ -45,20 +41,16 @@ public:
     LiveStream(const LiveStream&) = delete;
     LiveStream& operator=(const LiveStream&) = delete;
 
-    // Starts streaming to `address` under `key`. False when the address is
-    // no stream address (the state is then Stopped with BadUrl, and the
-    // listener told so) or a stream already runs. The listener, when given,
-    // must outlive the stream.
-    bool start(const std::string& address, const std::string& key, const LiveSettings& settings,
-               LiveStreamListener* listener);
-    // A bottom-row-first 24-bit picture of the settings' size.
-    void pushPicture(const uint8_t* bottomUpBgr, size_t size);
-    // A block of 16-bit interleaved sound as the settings describe it.
-    void pushSound(const uint8_t* pcm, int size);
-    // Ends the stream: the pictures handed over and what the encoders hold
-    // go out, the server is told the stream ended (at most kDrainLimit),
-    // then the connection closes. Call it once pushPicture is no longer
-    // called (the output is out of the graph).
+    // Starts streaming what `encoder` (started) makes to `address` under
+    // `key`. False when the address is no stream address (the state is then
+    // Stopped with BadUrl, and the listener told so; checked first, so the
+    // encoder may be null then), there is no encoder, or a stream already
+    // runs. The listener, when given, must outlive the stream.
+    bool start(const std::string& address, const std::string& key,
+               std::shared_ptr<LiveEncoder> encoder, LiveStreamListener* listener);
+    // Ends the stream: the pictures handed to the encoder go out, the server
+    // is told the stream ended (at most kDrainLimit), then the connection
+    // closes. The encoder goes on for whoever else holds it.
     void stop();
 
     LiveState state() const;
@@ -93,20 +85,16 @@ private:
     // The reason in an error or end of stream the connection posted;
     // serverTookConnection: a TCP connection to the server was seen open.
     LiveStopReason reasonOf(GstMessage* message, bool serverTookConnection) const;
-    void deliver(const uint8_t* uprightBgr, uint64_t madeNs);
     void setState(LiveState state, LiveStopReason reason = LiveStopReason::None);
     // Waits until `until` or a stop; false on a stop.
     bool waitUntil(std::chrono::steady_clock::time_point until);
 
     std::optional<LiveTarget> target_;
     std::string key_;
-    LiveSettings settings_;
+    // Kept until the stream is destroyed, so that its counters stay readable.
+    std::shared_ptr<LiveEncoder> encoder_;
     LiveStreamListener* listener_ = nullptr;
     std::thread thread_;
-    PictureHandOff handOff_;
-
-    std::shared_mutex handLock_;
-    bool accepting_ = false;  // pictures are taken (under handLock_)
 
     mutable std::shared_mutex feedLock_;
     std::unique_ptr<LivePipeline> pipeline_;  // the connection; replaced under feedLock_
@@ -121,7 +109,7 @@ private:
     std::optional<std::chrono::steady_clock::time_point> liveSince_;
     double secondsLiveBefore_ = 0;
 
-    std::atomic<uint64_t> bytesBefore_{0};  // sent by the connections that ended
-    std::atomic<uint64_t> picturesSent_{0};
-    std::atomic<uint64_t> picturesLeftOut_{0};
+    std::atomic<uint64_t> bytesBefore_{0};     // sent by the connections that ended
+    std::atomic<uint64_t> picturesBefore_{0};  // likewise, pictures
+    uint64_t handedAtStart_ = 0;               // the encoder's count when the stream began
 };

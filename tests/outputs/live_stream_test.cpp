@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -39,9 +42,11 @@ public:
     void Process(uint8_t* data, size_t, int32_t width, int32_t height) override {
         FrameNumberBand::draw(data, width, height, ++painted_);
     }
+    // The number of the last picture painted.
+    int painted() const { return painted_.load(); }
 
 private:
-    int painted_ = 0;  // only the graph's worker paints
+    std::atomic<int> painted_{0};  // only the graph's worker paints; the test reads
 };
 
 // Covers each picture with new noise before its number is drawn, so that
@@ -128,12 +133,13 @@ std::vector<uint8_t> bandedPicture(int32_t width, int32_t height) {
 // The numbers in the band of every decoded picture of a file, in the order
 // they are shown; empty where a picture has none. Decoded at 320 x 240 to
 // keep the test's memory small; the band's cells are large enough for it.
-std::vector<std::optional<int>> frameNumbersOf(const std::string& path) {
-    constexpr int kWidth = 320, kHeight = 240;
+// Wide pictures are decoded at 640 x 360, whose cells keep their shape.
+std::vector<std::optional<int>> frameNumbersOf(const std::string& path, bool wide = false) {
+    const int kWidth = wide ? 640 : 320, kHeight = wide ? 360 : 240;
     std::string bytes =
         commandOutput("ffmpeg -v error -i '" + path +
-                      "' -map 0:v:0 -fps_mode passthrough -vf scale=320:240,vflip -f rawvideo "
-                      "-pix_fmt bgra -");
+                      "' -map 0:v:0 -fps_mode passthrough -vf scale=" + std::to_string(kWidth) +
+                      ":" + std::to_string(kHeight) + ",vflip -f rawvideo -pix_fmt bgra -");
     const size_t frameBytes = static_cast<size_t>(kWidth) * kHeight * 4;
     std::vector<std::optional<int>> numbers;
     for (size_t at = 0; at + frameBytes <= bytes.size(); at += frameBytes) {
@@ -534,6 +540,200 @@ TEST_F(LiveStreamTest, AServerThatFallsSilentIsLeftTriedAgainAndNothingPilesUpMe
     graph->RemoveOutput(&output);
     output.stop();
     EXPECT_EQ(states.text(), "connecting live reconnecting live stopped(requested) ");
+}
+
+// The sizes of a file's video packets, in file order.
+std::vector<int> videoPacketSizes(const std::string& path) {
+    std::vector<int> sizes;
+    std::string text = commandOutput(
+        "ffprobe -v error -select_streams v:0 -show_entries "
+        "packet=size -of csv=p=0 '" +
+        path + "'");
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end;
+        if (end > at) {
+            sizes.push_back(std::atoi(text.substr(at, end - at).c_str()));
+        }
+        at = end + 1;
+    }
+    return sizes;
+}
+
+// How many pictures the recordings made of the stream's encoder said they
+// left out.
+uint64_t sharedRecordingLeftOut(const LogCapture& log) {
+    uint64_t leftOut = 0;
+    for (const std::string& line : log.lines()) {
+        unsigned long long count = 0;
+        if (std::sscanf(line.c_str(), "EncodedRecording, %llu pictures left out", &count) == 1) {
+            leftOut += count;
+        }
+    }
+    return leftOut;
+}
+
+TEST_F(LiveStreamTest, ARecordingBesideAnHdStreamIsMadeOfItsOwnEncodedPicturesAndOutlivesIt) {
+    LogCapture log;
+    ScratchDir dir;
+    graph->SetOutputMode(kHd720Mode);
+    OutputMode mode = graph->Mode();
+    const std::string whileLive = dir.file("while-live.flv");
+    const std::string outliving = dir.file("outliving.flv");
+    auto wide = [](const std::string& path) { return std::wstring(path.begin(), path.end()); };
+    LiveStreamOutput output(mode.width, mode.height, mode.frameRate);
+    ASSERT_TRUE(output.start(server.address(), kKey, &states));
+    graph->AddOutput(&output);
+    ASSERT_EQ(graph->Start(), 0);
+    ASSERT_TRUE(states.waitFor(LiveState::Live)) << states.text() << "\n" << server.log();
+    auto picturesGoOn = [&](uint64_t more) {
+        const uint64_t from = output.counters().picturesSent;
+        return eventually([&] { return output.counters().picturesSent >= from + more; }, 60s);
+    };
+    {
+        WmvRecordOutput recording(wide(whileLive), mode.frameRate, RECORD_VIDEO | RECORD_SOUND,
+                                  mode.width, mode.height);
+        ASSERT_TRUE(recording.start());
+        graph->AddOutput(&recording);
+        ASSERT_TRUE(picturesGoOn(45));
+        graph->RemoveOutput(&recording);
+        recording.stop();
+    }
+    ASSERT_TRUE(picturesGoOn(30)) << "the stream goes on when the recording ends";
+    EXPECT_EQ(output.state(), LiveState::Live);
+
+    int lastWhileLive = 0;
+    {
+        WmvRecordOutput recording(wide(outliving), mode.frameRate, RECORD_VIDEO | RECORD_SOUND,
+                                  mode.width, mode.height);
+        ASSERT_TRUE(recording.start());
+        graph->AddOutput(&recording);
+        ASSERT_TRUE(picturesGoOn(30));
+        graph->RemoveOutput(&output);
+        output.stop();
+        lastWhileLive = marker.painted();
+        ASSERT_TRUE(eventually([&] { return marker.painted() >= lastWhileLive + 30; }, 60s));
+        graph->RemoveOutput(&recording);
+        recording.stop();
+    }
+    EXPECT_EQ(states.text(), "connecting live stopped(requested) ");
+    ASSERT_TRUE(server.stop());
+
+    // The server and both recordings have pictures of the mode's size; the
+    // recordings carry the stream's sound (48 kHz; one of its own is
+    // 44.1 kHz).
+    const std::string received = server.recordingOf(kKey);
+    for (const std::string& path : {received, whileLive, outliving}) {
+        std::vector<ProbedStream> streams = probeStreams(path);
+        ASSERT_EQ(streams.size(), 2u) << path;
+        for (const ProbedStream& stream : streams) {
+            if (stream.type == "video") {
+                EXPECT_EQ(stream.width, mode.width) << path;
+                EXPECT_EQ(stream.height, mode.height) << path;
+            } else {
+                EXPECT_EQ(stream.sampleRate, 48000) << path;
+            }
+        }
+    }
+
+    // Encoded once: the recording's pictures are the very packets the
+    // server got, one after the other from the recording's first key frame
+    // (which the server got too), byte for byte as long.
+    const std::vector<int> sent = videoPacketSizes(received);
+    std::vector<int> recorded = videoPacketSizes(whileLive);
+    ASSERT_GE(recorded.size(), 40u) << whileLive;
+    recorded.resize(40);
+    EXPECT_NE(std::search(sent.begin(), sent.end(), recorded.begin(), recorded.end()), sent.end())
+        << "the recording's first 40 pictures are not a run of the stream's " << sent.size();
+
+    // The second recording went on after the stream ended, without a gap
+    // but for the pictures it says it left out.
+    std::vector<int> numbers;
+    for (const auto& number : frameNumbersOf(outliving, true)) {
+        if (number) {
+            numbers.push_back(*number);
+        }
+    }
+    ASSERT_GE(numbers.size(), 30u) << outliving;
+    EXPECT_GE(numbers.back(), lastWhileLive + 20) << "pictures after the stream ended";
+    uint64_t holes = 0;
+    for (size_t i = 1; i < numbers.size(); ++i) {
+        ASSERT_GT(numbers[i], numbers[i - 1]) << "picture " << i << " of the recording";
+        holes += static_cast<uint64_t>(numbers[i] - numbers[i - 1] - 1);
+    }
+    EXPECT_LE(holes, sharedRecordingLeftOut(log));
+}
+
+// Points the sound server's address somewhere nothing answers, as on a
+// desktop without one, for the life of the object.
+class NoSoundServer {
+public:
+    NoSoundServer() {
+        const char* was = std::getenv("PULSE_SERVER");
+        saved_ = was != nullptr ? std::optional<std::string>(was) : std::nullopt;
+        setenv("PULSE_SERVER", "unix:/nonexistent/lumora/native", 1);
+    }
+    ~NoSoundServer() {
+        if (saved_) {
+            setenv("PULSE_SERVER", saved_->c_str(), 1);
+        } else {
+            unsetenv("PULSE_SERVER");
+        }
+    }
+
+private:
+    std::optional<std::string> saved_;
+};
+
+TEST_F(LiveStreamTest, WithoutAMicrophoneTheStreamAndARecordingBesideItHavePicturesOnly) {
+    ScratchDir dir;
+    OutputMode mode = graph->Mode();
+    const std::string besideIt = dir.file("pictures-only.flv");
+    const std::string wantsSound = dir.file("wants-sound.flv");
+    auto wide = [](const std::string& path) { return std::wstring(path.begin(), path.end()); };
+    {
+        NoSoundServer deaf;
+        LiveStreamOutput output(mode.width, mode.height, mode.frameRate);
+        ASSERT_TRUE(output.start(server.address(), kKey, &states)) << "a stream needs no sound";
+        EXPECT_FALSE(output.hasSound());
+        graph->AddOutput(&output);
+        ASSERT_EQ(graph->Start(), 0);
+        ASSERT_TRUE(states.waitFor(LiveState::Live)) << states.text() << "\n" << server.log();
+        {
+            WmvRecordOutput withSound(wide(wantsSound), mode.frameRate, RECORD_SOUND | RECORD_VIDEO,
+                                      mode.width, mode.height);
+            EXPECT_FALSE(withSound.start()) << "a recording with sound still needs a microphone";
+            WmvRecordOutput pictures(wide(besideIt), mode.frameRate, RECORD_VIDEO, mode.width,
+                                     mode.height);
+            ASSERT_TRUE(pictures.start());
+            graph->AddOutput(&pictures);
+            const uint64_t from = output.counters().picturesSent;
+            ASSERT_TRUE(
+                eventually([&] { return output.counters().picturesSent >= from + 45; }, 60s));
+            graph->RemoveOutput(&pictures);
+            pictures.stop();
+        }
+        graph->RemoveOutput(&output);
+        output.stop();
+    }
+    EXPECT_EQ(states.text(), "connecting live stopped(requested) ");
+    ASSERT_TRUE(server.stop());
+    for (const std::string& path : {server.recordingOf(kKey), besideIt}) {
+        std::vector<ProbedStream> streams = probeStreams(path);
+        ASSERT_EQ(streams.size(), 1u) << path;
+        EXPECT_EQ(streams[0].type, "video") << path;
+        std::vector<int> read;
+        for (const auto& number : frameNumbersOf(path)) {
+            if (number) {
+                read.push_back(*number);
+            }
+        }
+        ASSERT_GE(read.size(), 30u) << path;
+        EXPECT_TRUE(std::is_sorted(read.begin(), read.end()) &&
+                    std::adjacent_find(read.begin(), read.end()) == read.end())
+            << path << ": numbers in order, each once";
+    }
 }
 
 TEST_F(LiveStreamTest, AKeyTheServerStillStreamsIsNotTakenForARefusedOne) {

@@ -1,0 +1,184 @@
+#include "libs/recorder/encoded_feed.h"
+
+#include <gst/app/gstappsrc.h>
+
+EncodedFeed::EncodedFeed(GstElement* pipeline, uint64_t mostVideoBytes, uint64_t mostSoundBytes)
+    : video_(gst_bin_get_by_name(GST_BIN(pipeline), "video")),
+      sound_(gst_bin_get_by_name(GST_BIN(pipeline), "sound")),
+      mostVideoBytes_(mostVideoBytes),
+      mostSoundBytes_(mostSoundBytes) {
+    // The appsrcs never refuse or block on their own: this feed bounds them.
+    for (GstElement* source : {video_, sound_}) {
+        if (source != nullptr) {
+            g_object_set(source, "max-bytes", G_GUINT64_CONSTANT(0), "block", FALSE, nullptr);
+        }
+    }
+}
+
+EncodedFeed::~EncodedFeed() {
+    dropKeptSound();
+    for (GstElement* source : {video_, sound_}) {
+        if (source != nullptr) {
+            gst_object_unref(source);
+        }
+    }
+}
+
+void EncodedFeed::take(GstSample* sample, bool video) {
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    GstCaps* caps = gst_sample_get_caps(sample);
+    const GstSegment* segment = gst_sample_get_segment(sample);
+    if (buffer == nullptr || caps == nullptr || segment == nullptr) {
+        return;
+    }
+    // The encoders' own times are shifted (x264 starts its segment 1000
+    // hours on, to keep decoding times positive); their running times are
+    // the encoder's clock for both.
+    const GstClockTime time =
+        gst_segment_to_running_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+    if (!GST_CLOCK_TIME_IS_VALID(time)) {
+        return;
+    }
+    if (video) {
+        takePicture(buffer, caps, time);
+    } else {
+        takeSound(buffer, caps, time);
+    }
+}
+
+void EncodedFeed::takePicture(GstBuffer* buffer, GstCaps* caps, GstClockTime time) {
+    if (video_ == nullptr) {
+        return;
+    }
+    const bool key = !GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT);
+    const bool begun = !waitingForKey_ || origin_.has_value();
+    const bool behind = gst_app_src_get_current_level_bytes(GST_APP_SRC(video_)) > mostVideoBytes_;
+    if (behind || (waitingForKey_ && !key)) {
+        // A picture left out breaks the ones after it until the next key
+        // frame: they are left out too.
+        waitingForKey_ = true;
+        if (begun) {
+            ++picturesLeftOut_;
+        }
+        return;
+    }
+    waitingForKey_ = false;
+    GstClockTime origin = 0;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!origin_) {
+            origin_ = time;
+        }
+        origin = *origin_;
+    }
+    if (time < origin) {
+        return;
+    }
+    pushWithCaps(video_, retimed(buffer, time - origin), caps);
+    ++picturesTaken_;
+}
+
+void EncodedFeed::takeSound(GstBuffer* buffer, GstCaps* caps, GstClockTime time) {
+    if (sound_ == nullptr) {
+        return;
+    }
+    std::optional<GstClockTime> origin;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        origin = origin_;
+    }
+    if (!origin) {
+        keepSound(buffer, caps, time);
+        return;
+    }
+    sendKeptSound(*origin);
+    pushSound(buffer, caps, time, *origin);
+}
+
+// Sound before the first picture would start the stream without one; sound
+// the pipeline cannot take is left out (each block decodes alone).
+void EncodedFeed::pushSound(GstBuffer* buffer, GstCaps* caps, GstClockTime time,
+                            GstClockTime origin) {
+    if (time < origin ||
+        gst_app_src_get_current_level_bytes(GST_APP_SRC(sound_)) > mostSoundBytes_) {
+        return;
+    }
+    pushWithCaps(sound_, retimed(buffer, time - origin), caps);
+}
+
+void EncodedFeed::keepSound(GstBuffer* buffer, GstCaps* caps, GstClockTime time) {
+    if (keptCount_ == kBacklog) {
+        KeptSound& oldest = kept_[keptFirst_];
+        gst_buffer_unref(oldest.buffer);
+        gst_caps_unref(oldest.caps);
+        keptFirst_ = (keptFirst_ + 1) % kBacklog;
+        --keptCount_;
+    }
+    KeptSound& slot = kept_[(keptFirst_ + keptCount_) % kBacklog];
+    slot.buffer = gst_buffer_ref(buffer);
+    slot.caps = gst_caps_ref(caps);
+    slot.time = time;
+    ++keptCount_;
+}
+
+void EncodedFeed::sendKeptSound(GstClockTime origin) {
+    while (keptCount_ > 0) {
+        KeptSound& next = kept_[keptFirst_];
+        pushSound(next.buffer, next.caps, next.time, origin);
+        gst_buffer_unref(next.buffer);
+        gst_caps_unref(next.caps);
+        next = KeptSound{};
+        keptFirst_ = (keptFirst_ + 1) % kBacklog;
+        --keptCount_;
+    }
+}
+
+void EncodedFeed::dropKeptSound() {
+    while (keptCount_ > 0) {
+        KeptSound& next = kept_[keptFirst_];
+        gst_buffer_unref(next.buffer);
+        gst_caps_unref(next.caps);
+        next = KeptSound{};
+        keptFirst_ = (keptFirst_ + 1) % kBacklog;
+        --keptCount_;
+    }
+}
+
+GstBuffer* EncodedFeed::retimed(GstBuffer* buffer, GstClockTime time) {
+    // The encoder's buffer goes to every feed, each with its own times: a
+    // copy of its metadata, its memory shared. Nothing is reordered (no
+    // B-frames), so decoding time is presentation time.
+    GstBuffer* copy = gst_buffer_copy(buffer);
+    GST_BUFFER_PTS(copy) = time;
+    GST_BUFFER_DTS(copy) = time;
+    return copy;
+}
+
+void EncodedFeed::pushWithCaps(GstElement* source, GstBuffer* buffer, GstCaps* caps) {
+    GstCaps* current = gst_app_src_get_caps(GST_APP_SRC(source));
+    if (current == nullptr || !gst_caps_is_equal(current, caps)) {
+        gst_app_src_set_caps(GST_APP_SRC(source), caps);
+    }
+    if (current != nullptr) {
+        gst_caps_unref(current);
+    }
+    gst_app_src_push_buffer(GST_APP_SRC(source), buffer);
+}
+
+void EncodedFeed::end() {
+    for (GstElement* source : {video_, sound_}) {
+        if (source != nullptr) {
+            gst_app_src_end_of_stream(GST_APP_SRC(source));
+        }
+    }
+}
+
+uint64_t EncodedFeed::bytesWaiting() const {
+    uint64_t waiting = 0;
+    for (GstElement* source : {video_, sound_}) {
+        if (source != nullptr) {
+            waiting += gst_app_src_get_current_level_bytes(GST_APP_SRC(source));
+        }
+    }
+    return waiting;
+}
