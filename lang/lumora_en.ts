@@ -289,8 +289,8 @@
         <translation>No keyring service runs: the stream key is kept in %1, a file only you can read or write.</translation>
     </message>
     <message>
-        <source>已停止：无法打开麦克风</source>
-        <translation>Stopped: the microphone cannot be opened</translation>
+        <source>（无声音：没有麦克风）</source>
+        <translation> (no sound: no microphone)</translation>
     </message>
     <message>
         <source>正在结束直播…</source>

@@ -284,6 +284,7 @@ void LiveControlView::onBtnStart() {
             onLiveState(generation, state, reason);
         });
     pending_ = std::make_shared<PendingStart>();
+    silent_ = false;  // known once it started
     showStarting();
     work_->post(
         [pending = pending_, relay = startingRelay_.get(), mode, kbps = rate_->value(),
@@ -306,13 +307,17 @@ void LiveControlView::onStarted() {
         restart_ = false;
         retire(std::move(output), std::move(startingRelay_));
         showIdle();
-        showState(reason == LiveStopReason::BadUrl ? liveStateText(LiveState::Stopped, reason)
-                                                   : tr("已停止：无法打开麦克风"),
+        showState(liveStateText(LiveState::Stopped,
+                                reason == LiveStopReason::BadUrl ? reason : LiveStopReason::Failed),
                   true);
         return;
     }
     output_ = std::move(output);
     relay_ = std::move(startingRelay_);
+    silent_ = !output_->hasSound();
+    if (silent_) {
+        showState(stateLine(output_->state(), output_->stopReason()), false);
+    }
     PlayGraph::Instance()->AddOutput(output_.get());
     lastSeconds_ = 0;
     lastBytes_ = 0;
@@ -353,10 +358,18 @@ void LiveControlView::onLiveState(unsigned generation, LiveState state, LiveStop
              state == LiveState::Stopped ? ", " : "",
              state == LiveState::Stopped ? liveStopReasonName(reason) : "");
     bool failed = state == LiveState::Stopped && reason != LiveStopReason::Requested;
-    showState(liveStateText(state, reason), failed);
+    showState(stateLine(state, reason), failed);
     if (state == LiveState::Stopped && output_) {
         endStream();  // it ended on its own; what is left of it goes too
     }
+}
+
+QString LiveControlView::stateLine(LiveState state, LiveStopReason reason) const {
+    QString text = liveStateText(state, reason);
+    if (silent_ && state != LiveState::Stopped) {
+        text += tr("（无声音：没有麦克风）");
+    }
+    return text;
 }
 
 void LiveControlView::showState(const QString& text, bool failed) {

@@ -84,6 +84,8 @@ private:
     void onLiveState(unsigned generation, LiveState state, LiveStopReason reason);
     void onStarted();
     void showState(const QString& text, bool failed);
+    // The state line for a state the stream reported.
+    QString stateLine(LiveState state, LiveStopReason reason) const;
     void endStream();
     void retire(std::unique_ptr<LiveStreamOutput> output, std::unique_ptr<LiveStateRelay> relay,
                 std::function<void()> done = {});
@@ -122,6 +124,7 @@ private:
     std::shared_ptr<PendingStart> pending_;
     unsigned generation_ = 0;  // of the running stream; older news is stale
     bool ending_ = false;      // a stream is being ended on the work queue
+    bool silent_ = false;      // the running stream has no microphone, so no sound
     bool restart_ = false;     // go live again once it ended (a new picture size)
     bool rateChosen_ = false;  // the person set the bit rate; the size no longer does
     bool loading_ = false;     // controls are being set from the settings
