@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/app/desktop_session.h"
 #include "tests/support/eventually.h"
@@ -26,9 +27,14 @@ constexpr int kShapeLeft = 8, kShapeTop = 8, kShapeWidth = 964, kShapeHeight = 6
 // Window coordinates of the fixed layout.
 constexpr int kVideoTabX = 789, kTabY = 78;
 constexpr int kTitleX = 300, kTitleY = 24;
-// The preview's area, and the page under the tabs, in the shape's coordinates.
+// The preview's area, the page under the tabs and the row of the tabs' names,
+// in the shape's coordinates.
 const ScreenBox kPreview{5, 45, 640, 480};
 const ScreenBox kPage{762, 212, 190, 400};
+const ScreenBox kTabNames{650, 72, 310, 24};
+// How much desktop the pictures for people keep around the window's shape,
+// so that its round corners show.
+constexpr int kDesktopMargin = 16;
 // The pointer is parked in the output's bottom right corner, where only a
 // corner of its picture is drawn.
 const ScreenBox kParkedPointer{kOutputWidth - 48, kOutputHeight - 48, 48, 48};
@@ -45,6 +51,17 @@ int differingPixels(const ScreenPicture& a, const ScreenPicture& b, const Screen
         }
     }
     return differing;
+}
+
+// Cuts `box` out of the screenshot at `from` into `to`, through ffmpeg as the
+// screenshots are read.
+bool cropPicture(const std::string& from, const ScreenBox& box, const std::string& to) {
+    ChildProcess ffmpeg;
+    std::string crop = "crop=" + std::to_string(box.width) + ":" + std::to_string(box.height) +
+                       ":" + std::to_string(box.x) + ":" + std::to_string(box.y);
+    return ffmpeg.spawn("/usr/bin/ffmpeg",
+                        {"-loglevel", "error", "-y", "-i", from, "-vf", crop, to}) &&
+           ffmpeg.wait(20s) == 0;
 }
 
 void parkPointer() {
@@ -170,4 +187,41 @@ TEST_F(WaylandProgramTest, ItsTabsSwitchAndItsTitleBarMovesItUnderThePointer) {
 
     lumora->signal(SIGTERM);
     EXPECT_EQ(lumora->wait(15s), 0);
+}
+
+// With LUMORA_DOCS_SHOTS naming a folder, the window in each language is kept
+// there as wayland-<language>.png, for the README.
+TEST_F(WaylandProgramTest, ItSpeaksEitherLanguageOnWayland) {
+    const char* docs = std::getenv("LUMORA_DOCS_SHOTS");
+    std::vector<ScreenPicture> screens;
+    std::vector<ScreenBox> shapes;
+    for (const std::string language : {"zh", "en"}) {
+        DesktopHome home;
+        setenv("LUMORA_LANG", language.c_str(), 1);
+        ASSERT_NO_FATAL_FAILURE(startCompositor(WestonCompositor::Output::Headless));
+        auto lumora = startLumora();
+        ScreenBox shape = shownWindow("window-" + language);
+        ASSERT_EQ(shape.width, kShapeWidth) << language;
+        screens.push_back(screen_);
+        shapes.push_back(shape);
+        if (docs != nullptr) {
+            ScreenBox framed{shape.x - kDesktopMargin, shape.y - kDesktopMargin,
+                             shape.width + 2 * kDesktopMargin, shape.height + 2 * kDesktopMargin};
+            std::string shot = std::string(LUMORA_WAYLAND_SHOTS) + "/window-" + language + ".png";
+            EXPECT_TRUE(
+                cropPicture(shot, framed, std::string(docs) + "/wayland-" + language + ".png"));
+        }
+        lumora->signal(SIGTERM);
+        EXPECT_EQ(lumora->wait(15s), 0) << language;
+    }
+    // The same layout, with the tabs named in the other language.
+    int renamed = 0;
+    for (int y = 0; y < kTabNames.height; ++y) {
+        for (int x = 0; x < kTabNames.width; ++x) {
+            int zhX = shapes[0].x + kTabNames.x + x, zhY = shapes[0].y + kTabNames.y + y;
+            int enX = shapes[1].x + kTabNames.x + x, enY = shapes[1].y + kTabNames.y + y;
+            renamed += screens[0].at(zhX, zhY) != screens[1].at(enX, enY) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(renamed, 300) << "the tabs' names change with the language";
 }
