@@ -171,10 +171,12 @@ int main(int argc, char** argv) {
         debugLog("virtual camera: our own reader feeds it");
     }
 
+    // Before the window shows: a session that ends as it appears still gets
+    // a clean quit (the request waits in the pipe until the loop runs).
+    quitOnTerminationSignals(&app);
     LumoraBox* box = LumoraBox::instance();
     box->showDialog();
     QObject::connect(&app, &SingleApplication::messageReceived, box, &LumoraBox::onAppMessage);
-    quitOnTerminationSignals(&app);
     int result = app.exec();
     // The worker must stop before main returns: it would go on ticking while
     // the libraries' statics are destroyed, and OpenCV's thread pool, torn
