@@ -16,7 +16,9 @@ EncodedFeed::EncodedFeed(GstElement* pipeline, uint64_t mostVideoBytes, uint64_t
 }
 
 EncodedFeed::~EncodedFeed() {
-    dropKeptSound();
+    while (keptCount_ > 0) {
+        dropOldestKept();
+    }
     for (GstElement* source : {video_, sound_}) {
         if (source != nullptr) {
             gst_object_unref(source);
@@ -108,11 +110,7 @@ void EncodedFeed::pushSound(GstBuffer* buffer, GstCaps* caps, GstClockTime time,
 
 void EncodedFeed::keepSound(GstBuffer* buffer, GstCaps* caps, GstClockTime time) {
     if (keptCount_ == kBacklog) {
-        KeptSound& oldest = kept_[keptFirst_];
-        gst_buffer_unref(oldest.buffer);
-        gst_caps_unref(oldest.caps);
-        keptFirst_ = (keptFirst_ + 1) % kBacklog;
-        --keptCount_;
+        dropOldestKept();
     }
     KeptSound& slot = kept_[(keptFirst_ + keptCount_) % kBacklog];
     slot.buffer = gst_buffer_ref(buffer);
@@ -123,25 +121,19 @@ void EncodedFeed::keepSound(GstBuffer* buffer, GstCaps* caps, GstClockTime time)
 
 void EncodedFeed::sendKeptSound(GstClockTime origin) {
     while (keptCount_ > 0) {
-        KeptSound& next = kept_[keptFirst_];
+        const KeptSound& next = kept_[keptFirst_];
         pushSound(next.buffer, next.caps, next.time, origin);
-        gst_buffer_unref(next.buffer);
-        gst_caps_unref(next.caps);
-        next = KeptSound{};
-        keptFirst_ = (keptFirst_ + 1) % kBacklog;
-        --keptCount_;
+        dropOldestKept();
     }
 }
 
-void EncodedFeed::dropKeptSound() {
-    while (keptCount_ > 0) {
-        KeptSound& next = kept_[keptFirst_];
-        gst_buffer_unref(next.buffer);
-        gst_caps_unref(next.caps);
-        next = KeptSound{};
-        keptFirst_ = (keptFirst_ + 1) % kBacklog;
-        --keptCount_;
-    }
+void EncodedFeed::dropOldestKept() {
+    KeptSound& oldest = kept_[keptFirst_];
+    gst_buffer_unref(oldest.buffer);
+    gst_caps_unref(oldest.caps);
+    oldest = KeptSound{};
+    keptFirst_ = (keptFirst_ + 1) % kBacklog;
+    --keptCount_;
 }
 
 GstBuffer* EncodedFeed::retimed(GstBuffer* buffer, GstClockTime time) {

@@ -53,7 +53,7 @@ private:
     // first once it is there. Only the sound thread touches them.
     void keepSound(GstBuffer* buffer, GstCaps* caps, GstClockTime time);
     void sendKeptSound(GstClockTime origin);
-    void dropKeptSound();
+    void dropOldestKept();
     void pushSound(GstBuffer* buffer, GstCaps* caps, GstClockTime time, GstClockTime origin);
     static void pushWithCaps(GstElement* source, GstBuffer* buffer, GstCaps* caps);
 
