@@ -99,6 +99,11 @@ bool ChildProcess::readExactly(void* buffer, size_t size, std::chrono::milliseco
     return true;
 }
 
+bool ChildProcess::hasOutput() {
+    return !pending_.empty() || waitReadable(readFd_, std::chrono::steady_clock::now() +
+                                                          std::chrono::milliseconds(1));
+}
+
 bool ChildProcess::readLine(std::string* line, std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {

@@ -27,6 +27,8 @@ public:
                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Reads one line (without the line feed); false on end of stream or time-out.
     bool readLine(std::string* line, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Whether something the child wrote (or its end) can be read without waiting.
+    bool hasOutput();
 
     void signal(int signalNumber);
     // Waits for the child to end; its exit code, 128 + signal when killed, or

@@ -69,6 +69,17 @@ bool LoopbackConsumer::read(std::vector<uint8_t>* rgb, int timeoutMs) {
     bool read =
         process_.readExactly(rgb->data(), rgb->size(), std::chrono::milliseconds(timeoutMs));
     readOne_ = readOne_ || read;
+    // Under an emulated processor the test looks at a picture slower than
+    // the program hands them out; what waits in the pipe (and behind it, in
+    // the program) is older than what the device shows now.
+    constexpr int kMostPassedOver = 64;
+    newer_.resize(rgb->size());
+    for (int i = 0; read && i < kMostPassedOver && process_.hasOutput(); ++i) {
+        if (!process_.readExactly(newer_.data(), newer_.size(), std::chrono::seconds(20))) {
+            break;  // ended: the picture in hand is still whole
+        }
+        rgb->swap(newer_);
+    }
     return read;
 }
 

@@ -20,8 +20,11 @@ public:
     LoopbackConsumer& operator=(const LoopbackConsumer&) = delete;
 
     bool started() const { return started_; }
-    // The next picture; false when the program ended or gave none in time
-    // (for the first picture at least four minutes: the program's start).
+    // The newest picture the program has given: the next one, or when more
+    // wait already, the last of those (at most 64 are passed over), so a
+    // reader slower than the program never falls behind the device. False
+    // when the program ended or gave none in time (for the first picture at
+    // least four minutes: the program's start).
     bool read(std::vector<uint8_t>* rgb, int timeoutMs = 20'000);
     // Whether the program still runs.
     bool alive();
@@ -34,6 +37,7 @@ private:
     int height_;
     bool started_ = false;
     bool readOne_ = false;
+    std::vector<uint8_t> newer_;
 };
 
 // Captures `count` pictures with v4l2-ctl (memory-mapped streaming, the
