@@ -84,6 +84,20 @@ void syncFolder(const QString& folder) {
     }
 }
 
+// What mkostemp makes of the key file's name: the name, a dot and six
+// letters or digits.
+bool isTemporaryOf(const QString& fileName, const QString& keyFileName) {
+    if (fileName.size() != keyFileName.size() + 7 || !fileName.startsWith(keyFileName + '.')) {
+        return false;
+    }
+    for (qsizetype i = keyFileName.size() + 1; i < fileName.size(); ++i) {
+        if (!fileName[i].isLetterOrNumber() || fileName[i].unicode() > 127) {
+            return false;
+        }
+    }
+    return true;
+}
+
 QByteArray encode(const QMap<QString, QString>& keys) {
     QJsonObject object;
     for (auto entry = keys.cbegin(); entry != keys.cend(); ++entry) {
@@ -200,12 +214,31 @@ bool PrivateKeyFile::write(const QMap<QString, QString>& keys) {
     int writeError = errno;
     if (fd.close() && written && ::rename(temporary.constData(), name.constData()) == 0) {
         syncFolder(QFileInfo(path_).absolutePath());
+        removeLeftTemporaries();
         return true;
     }
     debugLog("stream keys: %s not written, the old one stays: %s", name.constData(),
              std::strerror(written ? errno : writeError));
     ::unlink(temporary.constData());
     return false;
+}
+
+// A write cut off between making its temporary file and the rename (a kill,
+// a power cut) leaves that file behind, with keys in it. Only one Lumora
+// runs per person and keys are written from one thread, so once a write has
+// gone through, any such file is left over.
+void PrivateKeyFile::removeLeftTemporaries() const {
+    QFileInfo keyFile(path_);
+    const QStringList names = QDir(keyFile.absolutePath()).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& name : names) {
+        if (isTemporaryOf(name, keyFile.fileName())) {
+            QByteArray path = QFile::encodeName(keyFile.absolutePath() + '/' + name);
+            if (::unlink(path.constData()) == 0) {
+                debugLog("stream keys: removed %s, left by a write that never ended",
+                         path.constData());
+            }
+        }
+    }
 }
 
 // A folder this makes is the owner's alone (0700); one that is already there

@@ -9,7 +9,8 @@
 //
 // The file is never rewritten in place: a new one is made under a temporary
 // name with mode 0600 from its first byte, written, flushed to the disk and
-// renamed over the old one, so it is whole and private at every moment.
+// renamed over the old one, so it is whole and private at every moment. A
+// temporary file that a killed write left behind goes at the next write.
 // Nothing here writes a key to the log.
 class PrivateKeyFile {
 public:
@@ -27,6 +28,7 @@ private:
     Reading read(QMap<QString, QString>* keys) const;
     bool write(const QMap<QString, QString>& keys);
     bool keepGarbledAside();
+    void removeLeftTemporaries() const;
     bool makeFolder() const;
 
     QString path_;

@@ -158,8 +158,19 @@ TEST_F(KeyHome, WithoutASecretServiceKeysLiveInAFileOnlyItsOwnerReads) {
         EXPECT_EQ(store.find(q(servers[i])).toStdString(), keyFor(i, "first")) << i;
     }
 
+    // A write killed before its rename left its temporary file; the next
+    // write takes it away, and nothing that only looks like one.
+    std::string leftOver = keyFile() + ".k3Y9zQ";
+    std::string notOne = keyFile() + ".notes";
+    std::ofstream(leftOver) << R"({"rtmp://a/b":"KEYMARK-left"})";
+    std::ofstream(notOne) << "a person's own file";
+    ::chmod(leftOver.c_str(), 0600);
+
     // Replaced and forgotten, the others untouched.
     ASSERT_TRUE(store.store(q(servers[1]), q(keyFor(1, "second"))));
+    EXPECT_FALSE(fs::exists(leftOver));
+    EXPECT_TRUE(fs::exists(notOne));
+    fs::remove(notOne);
     ASSERT_TRUE(store.store(q(servers[3]), QString()));
     ASSERT_TRUE(store.store(q("never stored"), QString())) << "forgetting nothing is no failure";
 
