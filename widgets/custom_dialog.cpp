@@ -200,12 +200,13 @@ bool CustomDialog::inTitleArea(QPoint local) const {
            local.y() < titleBar_->minimumHeight();
 }
 
+// The press is measured in the window: a Wayland client is not told where
+// its window stands, so there its global position and pos() need not agree
+// (a dialog placed with move() keeps the asked place in pos()).
 void CustomDialog::mousePressEvent(QMouseEvent* event) {
     dragging_ = true;
     followingPointer_ = false;
-    windowPosition_ = pos();
-    pressPosition_ = event->globalPosition().toPoint();
-    dragOffset_ = pressPosition_ - windowPosition_;
+    dragOffset_ = event->position().toPoint();
 }
 
 // The first movement of a drag hands the window to the compositor or window
@@ -228,7 +229,7 @@ void CustomDialog::mouseMoveEvent(QMouseEvent* event) {
 void CustomDialog::mouseReleaseEvent(QMouseEvent*) {
     dragging_ = false;
     followingPointer_ = false;
-    dragOffset_ = pressPosition_ = windowPosition_ = QPoint();
+    dragOffset_ = QPoint();
 }
 
 void CustomDialog::paintEvent(QPaintEvent*) {

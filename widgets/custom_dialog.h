@@ -72,9 +72,7 @@ private:
     bool inTitleArea(QPoint local) const;
     void drawTitle(QPainter& painter);
 
-    QPoint dragOffset_;
-    QPoint pressPosition_;
-    QPoint windowPosition_;
+    QPoint dragOffset_;  // where the press was, in the window
     bool dragging_ = false;
     bool followingPointer_ = false;  // this drag moves the dialog itself
     bool hideOnClose_ = false;

@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -27,11 +28,15 @@ constexpr int kShapeLeft = 8, kShapeTop = 8, kShapeWidth = 964, kShapeHeight = 6
 // Window coordinates of the fixed layout.
 constexpr int kVideoTabX = 789, kTabY = 78;
 constexpr int kTitleX = 300, kTitleY = 24;
+constexpr int kRecordTabX = 891, kRecordButtonX = 728, kRecordButtonY = 135;
+// A point in a dialog's title area, from the dialog's top left corner.
+constexpr int kDialogTitleX = 80, kDialogTitleY = 20;
 // The preview's area, the page under the tabs and the row of the tabs' names,
 // in the shape's coordinates.
 const ScreenBox kPreview{5, 45, 640, 480};
 const ScreenBox kPage{762, 212, 190, 400};
 const ScreenBox kTabNames{650, 72, 310, 24};
+const ScreenBox kRecordButton{650, 100, 300, 70};
 // How much desktop the pictures for people keep around the window's shape,
 // so that its round corners show.
 constexpr int kDesktopMargin = 16;
@@ -53,6 +58,57 @@ int differingPixels(const ScreenPicture& a, const ScreenPicture& b, const Screen
     return differing;
 }
 
+// The smallest box holding every pixel that differs between a and b.
+ScreenBox differingBox(const ScreenPicture& a, const ScreenPicture& b) {
+    int left = a.width, top = a.height, right = -1, bottom = -1;
+    for (int y = 0; y < a.height; ++y) {
+        for (int x = 0; x < a.width; ++x) {
+            if (a.at(x, y) != b.at(x, y)) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    return right < 0 ? ScreenBox{} : ScreenBox{left, top, right - left + 1, bottom - top + 1};
+}
+
+// How many pixels of `box` on `before` show again on `after` moved by
+// (dx, dy).
+int pixelsMovedBy(const ScreenPicture& before, const ScreenPicture& after, const ScreenBox& box,
+                  int dx, int dy) {
+    int same = 0;
+    for (int y = box.y; y < box.y + box.height; ++y) {
+        for (int x = box.x; x < box.x + box.width; ++x) {
+            same += before.at(x, y) == after.at(x + dx, y + dy) ? 1 : 0;
+        }
+    }
+    return same;
+}
+
+void parkPointer() {
+    xdotool({"mousemove", std::to_string(kOutputWidth - 1), std::to_string(kOutputHeight - 1)});
+}
+
+// Presses the left button at (x, y) and drags by (dx, dy), a step at a time
+// as a hand moves.
+void dragBy(int x, int y, int dx, int dy) {
+    xdotool({"mousemove", std::to_string(x), std::to_string(y), "mousedown", "1"});
+    for (int step = 1; step <= 10; ++step) {
+        xdotool(
+            {"mousemove", std::to_string(x + dx * step / 10), std::to_string(y + dy * step / 10)});
+        usleep(30 * 1000);  // pacing only
+    }
+    xdotool({"mouseup", "1"});
+    parkPointer();
+}
+
+void clickOnScreen(int x, int y) {
+    xdotool({"mousemove", std::to_string(x), std::to_string(y), "click", "1"});
+    parkPointer();
+}
+
 // Cuts `box` out of the screenshot at `from` into `to`, through ffmpeg as the
 // screenshots are read.
 bool cropPicture(const std::string& from, const ScreenBox& box, const std::string& to) {
@@ -62,10 +118,6 @@ bool cropPicture(const std::string& from, const ScreenBox& box, const std::strin
     return ffmpeg.spawn("/usr/bin/ffmpeg",
                         {"-loglevel", "error", "-y", "-i", from, "-vf", crop, to}) &&
            ffmpeg.wait(20s) == 0;
-}
-
-void parkPointer() {
-    xdotool({"mousemove", std::to_string(kOutputWidth - 1), std::to_string(kOutputHeight - 1)});
 }
 
 class WaylandProgramTest : public ::testing::Test {
@@ -164,18 +216,10 @@ TEST_F(WaylandProgramTest, ItsTabsSwitchAndItsTitleBarMovesItUnderThePointer) {
         return differingPixels(cameraPage, screen, within(shape, kPage)) > 1000;
     })) << "the video page replaces the camera page";
 
-    // Pressed in the title area and dragged, a step at a time as a hand
-    // moves; the compositor moves the window by as much as the pointer went.
+    // Pressed in the title area and dragged; the compositor moves the
+    // window by as much as the pointer went.
     const int dx = shape.x > 100 ? -80 : 80, dy = shape.y > 80 ? -60 : 60;
-    int x = windowX + kTitleX, y = windowY + kTitleY;
-    xdotool({"mousemove", std::to_string(x), std::to_string(y), "mousedown", "1"});
-    for (int step = 1; step <= 10; ++step) {
-        xdotool(
-            {"mousemove", std::to_string(x + dx * step / 10), std::to_string(y + dy * step / 10)});
-        usleep(30 * 1000);  // pacing only
-    }
-    xdotool({"mouseup", "1"});
-    parkPointer();
+    dragBy(windowX + kTitleX, windowY + kTitleY, dx, dy);
     bool moved = screenShows("dragged", [&](const ScreenPicture&) {
         ScreenBox now = windowShape();
         return std::abs(now.x - (shape.x + dx)) <= 1 && std::abs(now.y - (shape.y + dy)) <= 1;
@@ -184,6 +228,64 @@ TEST_F(WaylandProgramTest, ItsTabsSwitchAndItsTitleBarMovesItUnderThePointer) {
     EXPECT_TRUE(moved) << "from " << shape.x << "," << shape.y << " by " << dx << "," << dy
                        << " to " << now.x << "," << now.y;
     EXPECT_EQ(now.width, kShapeWidth);
+
+    lumora->signal(SIGTERM);
+    EXPECT_EQ(lumora->wait(15s), 0);
+}
+
+// The dialog that a finished recording opens, dragged by its title area.
+TEST_F(WaylandProgramTest, ADialogsTitleBarMovesItUnderThePointer) {
+    DesktopHome home;
+    ASSERT_NO_FATAL_FAILURE(startCompositor(WestonCompositor::Output::XWindow));
+    parkPointer();
+    auto lumora = startLumora();
+    ScreenBox shape = shownWindow("dialog-window");
+    ASSERT_GE(shape.width, kShapeWidth);
+    const int windowX = shape.x - kShapeLeft, windowY = shape.y - kShapeTop;
+
+    ScreenPicture cameraPage = screen_;
+    clickOnScreen(windowX + kRecordTabX, windowY + kTabY);
+    ASSERT_TRUE(screenShows("record-tab", [&](const ScreenPicture& screen) {
+        return differingPixels(cameraPage, screen, within(shape, kPage)) > 1000;
+    })) << "the record page replaces the camera page";
+    const ScreenPicture idle = screen_;
+    clickOnScreen(windowX + kRecordButtonX, windowY + kRecordButtonY);  // 开始录制
+    ASSERT_TRUE(screenShows("recording", [&](const ScreenPicture& screen) {
+        return differingPixels(idle, screen, within(shape, kRecordButton)) > 100;
+    })) << "the record button turns into the stop button";
+    clickOnScreen(windowX + kRecordButtonX, windowY + kRecordButtonY);  // 停止录制
+    // The page is idle again, as before the recording: what differs from
+    // then is the dialog. Its video shows a still picture until played.
+    ScreenBox dialog;
+    ASSERT_TRUE(screenShows("dialog", [&](const ScreenPicture& screen) {
+        dialog = differingBox(idle, screen);
+        return dialog.width > 400 && dialog.height > 300;
+    })) << "the recording's dialog shows";
+    const ScreenPicture shown = screen_;
+
+    const int dx = dialog.x > 100 ? -90 : 90, dy = dialog.y > 70 ? -50 : 50;
+    dragBy(dialog.x + kDialogTitleX, dialog.y + kDialogTitleY, dx, dy);
+    // The dialog's title strip, its corners apart, shows again moved by as
+    // much as the pointer went.
+    const ScreenBox title{dialog.x + 8, dialog.y + 2, dialog.width - 16, 36};
+    const int strip = title.width * title.height;
+    int bestDx = 0, bestDy = 0, bestSame = 0;
+    bool moved = screenShows("dialog-dragged", [&](const ScreenPicture& screen) {
+        bestSame = 0;
+        for (int ny = dy - 1; ny <= dy + 1; ++ny) {
+            for (int nx = dx - 1; nx <= dx + 1; ++nx) {
+                int same = pixelsMovedBy(shown, screen, title, nx, ny);
+                if (same > bestSame) {
+                    bestSame = same, bestDx = nx, bestDy = ny;
+                }
+            }
+        }
+        return bestSame >= strip * 98 / 100;
+    });
+    EXPECT_TRUE(moved) << "the dialog at " << dialog.x << "," << dialog.y << " (" << dialog.width
+                       << " x " << dialog.height << ") dragged by " << dx << "," << dy
+                       << ": at best " << bestSame << " of " << strip
+                       << " pixels of its title moved by " << bestDx << "," << bestDy;
 
     lumora->signal(SIGTERM);
     EXPECT_EQ(lumora->wait(15s), 0);
