@@ -67,8 +67,8 @@ int ScreenPicture::coloursIn(const ScreenBox& box) const {
     return static_cast<int>(colours.size());
 }
 
-WestonCompositor::WestonCompositor(Output output, int width, int height)
-    : output_(output), width_(width), height_(height) {
+WestonCompositor::WestonCompositor(Output output, int width, int height, int scale)
+    : output_(output), width_(width), height_(height), scale_(scale) {
     // mkdtemp made it 0700 already; a runtime folder must never be more open.
     chmod(runtime_.file("").c_str(), 0700);
 }
@@ -100,6 +100,7 @@ std::vector<std::string> WestonCompositor::arguments() const {
         std::string("--socket=") + kSocketName,
         "--width=" + std::to_string(width_),
         "--height=" + std::to_string(height_),
+        "--scale=" + std::to_string(scale_),
         "--config=" + runtime_.file("weston.ini"),
         "--log=" + runtime_.file("weston.log"),
         "--debug"};
@@ -169,13 +170,13 @@ bool WestonCompositor::screenshot(const std::string& pngPath, ScreenPicture* pic
                                    std::filesystem::copy_options::overwrite_existing, error);
     }
     std::filesystem::remove_all(folder, error);
-    picture->width = width_;
-    picture->height = height_;
+    picture->width = width_ * scale_;
+    picture->height = height_ * scale_;
     std::string bytes = commandOutput("ffmpeg -loglevel error -i '" + pngPath +
                                       "' -f rawvideo -pix_fmt rgb24 - 2>/dev/null");
-    if (bytes.size() != static_cast<size_t>(width_) * height_ * 3) {
-        *problem = "the screenshot " + pngPath + " is not " + std::to_string(width_) + " x " +
-                   std::to_string(height_);
+    if (bytes.size() != static_cast<size_t>(picture->width) * picture->height * 3) {
+        *problem = "the screenshot " + pngPath + " is not " + std::to_string(picture->width) +
+                   " x " + std::to_string(picture->height);
         return false;
     }
     picture->rgb.assign(bytes.begin(), bytes.end());

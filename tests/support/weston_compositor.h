@@ -47,7 +47,10 @@ public:
     enum class Output { Headless, XWindow };
     static constexpr uint32_t kDesktopColour = 0x2a6fb0;
 
-    WestonCompositor(Output output, int width, int height);
+    // `width` x `height` are the output's size in the clients' (logical)
+    // pixels; at `scale` 2 Weston tells its clients so (wl_output's scale)
+    // and its output and screenshots hold twice as many pixels each way.
+    WestonCompositor(Output output, int width, int height, int scale = 1);
     ~WestonCompositor();
     WestonCompositor(const WestonCompositor&) = delete;
     WestonCompositor& operator=(const WestonCompositor&) = delete;
@@ -62,8 +65,9 @@ public:
     std::string display() const;
     // Weston's own log so far, for a failing test's message.
     std::string log() const;
-    // A screenshot through Weston's screenshooter protocol, kept as `pngPath`
-    // and read back. False, with the reason in *problem, when none came.
+    // A screenshot through Weston's screenshooter protocol in the output's
+    // own pixels, kept as `pngPath` and read back. False, with the reason in
+    // *problem, when none came.
     bool screenshot(const std::string& pngPath, ScreenPicture* picture, std::string* problem);
 
 private:
@@ -73,6 +77,7 @@ private:
     Output output_;
     int width_;
     int height_;
+    int scale_;
     ScratchDir runtime_;
     int shots_ = 0;
     std::unique_ptr<ChildProcess> weston_;
