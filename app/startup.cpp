@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -38,12 +39,33 @@ QFont interfaceFont(const QStringList& installedFamilies) {
     return font;
 }
 
-QString applicationStyleSheet(const QString& skinDirectory) {
+namespace {
+// A style sheet's border image: `picture` cut `top right bottom left` pixels
+// in from its edges. Above ratio 1 Qt's style sheets load the picture's
+// "@2x" twin where there is one, and take the cuts in the loaded picture's
+// own pixels: given in the plain picture's, they would cut the twin at half
+// the depth and stretch what lies between across the box, blurred.
+QString borderImage(const QString& skin, const QString& picture, const QList<int>& cuts,
+                    qreal devicePixelRatio) {
+    QFileInfo plain(skin + picture);
+    QString twin = plain.path() + "/" + plain.completeBaseName() + "@2x." + plain.suffix();
+    int ratio = devicePixelRatio > 1.0 && QFileInfo::exists(twin) ? 2 : 1;
+    QString rule = "border-image: url(" + skin + picture + ")";
+    for (int cut : cuts) {
+        rule += " " + QString::number(cut * ratio);
+    }
+    return rule + " stretch stretch;";
+}
+}  // namespace
+
+QString applicationStyleSheet(const QString& skinDirectory, qreal devicePixelRatio) {
     QString skin = skinDirectory + "/";
+    QString comboBox = borderImage(skin, "main/bg_combox.png", {0, 27, 0, 27}, devicePixelRatio);
+    QString scrollHandle =
+        borderImage(skin, "main/img_scroll_bar.png", {6, 0, 6, 0}, devicePixelRatio);
     return QString(
                "QComboBox { border: 1px solid gray; background: transparent; color: white;"
-               " border-image: url(%1main/bg_combox.png) 0 27 0 27 stretch stretch;"
-               " padding: 2px 10px 2px 10px; }"
+               " %2 padding: 2px 10px 2px 10px; }"
                "QComboBox::drop-down { border: none; background: transparent; }"
                "QComboBox::down-arrow { image: url(%1main/btn_combox_on.png);"
                " margin: 2px 10px 0 0; }"
@@ -53,11 +75,10 @@ QString applicationStyleSheet(const QString& skinDirectory) {
                " selection-background-color: #2D8FD0; border: 1px solid #3C4550; }"
                "QScrollBar:vertical { border: none; background: transparent; width: 12px;"
                " margin: 0; }"
-               "QScrollBar::handle:vertical { border-image: url(%1main/img_scroll_bar.png)"
-               " 6 0 6 0 stretch stretch; min-height: 20px; }"
+               "QScrollBar::handle:vertical { %3 min-height: 20px; }"
                "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical,"
                " QScrollBar::up-arrow:vertical, QScrollBar::down-arrow:vertical,"
                " QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical"
                " { border: none; background: transparent; width: 0; height: 0; }")
-        .arg(skin);
+        .arg(skin, comboBox, scrollHandle);
 }

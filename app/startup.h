@@ -29,5 +29,6 @@ bool installTranslations(Language language, QTranslator& translator);
 // The first installed of the preferred families, else the default one; 13 pixels.
 QFont interfaceFont(const QStringList& installedFamilies);
 
-// Combo boxes and vertical scroll bars drawn with the skin's pictures.
-QString applicationStyleSheet(const QString& skinDirectory);
+// Combo boxes and vertical scroll bars drawn with the skin's pictures, for a
+// screen of `devicePixelRatio` (the application's).
+QString applicationStyleSheet(const QString& skinDirectory, qreal devicePixelRatio = 1.0);

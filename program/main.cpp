@@ -157,7 +157,8 @@ int main(int argc, char** argv) {
         SkinStyle::instance()->setLanguageFolder("en");
     }
     QApplication::setFont(interfaceFont(QFontDatabase::families()));
-    app.setStyleSheet(applicationStyleSheet(SkinStyle::instance()->skinDirectory()));
+    app.setStyleSheet(
+        applicationStyleSheet(SkinStyle::instance()->skinDirectory(), app.devicePixelRatio()));
     PlayGraph::SetDefaultOutputProvider(&virtualCamera);
     MediaSite::SetModeListener(&tellVirtualCamera);
     // The user's lumora-vcam service, when it runs, feeds the camera for as

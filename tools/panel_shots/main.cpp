@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
         SkinStyle::instance()->setLanguageFolder("en");
     }
     QApplication::setFont(interfaceFont(QFontDatabase::families()));
-    app.setStyleSheet(applicationStyleSheet(SkinStyle::instance()->skinDirectory()));
+    app.setStyleSheet(
+        applicationStyleSheet(SkinStyle::instance()->skinDirectory(), app.devicePixelRatio()));
     QStringList pictures = makeSamplePictures(home.path() + "/pictures", 14);
     QStringList videos = makeSampleVideos(home.path() + "/videos", 4);
     const QSize page(316, 532);
