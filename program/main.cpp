@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/activation_request.h"
 #include "app/helper_keeper.h"
 #include "app/helper_process.h"
 #include "app/media_site.h"
@@ -144,7 +145,10 @@ int main(int argc, char** argv) {
         debugLog("language: the %s catalogue is missing", languageCode(language));
     }
     if (app.isRunning()) {
-        app.sendMessage("activate window", kMessageTimeoutMs);
+        // The launcher's activation token, if any, lets the running copy's
+        // window take the focus on Wayland.
+        app.sendMessage(activationMessage({qEnvironmentVariable("XDG_ACTIVATION_TOKEN")}),
+                        kMessageTimeoutMs);
         return 0;
     }
     CrashMainInstaller crashReports;

@@ -3,6 +3,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPainter>
@@ -10,6 +11,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/activation_request.h"
 #include "app/settings_db.h"
 #include "app/startup.h"
 #include "base/debug_log.h"
@@ -172,11 +174,33 @@ void LumoraBox::onActivate() {
 }
 
 void LumoraBox::onAppMessage(const QString& message) {
-    debugLog("app message: %s", qPrintable(message));
+    std::optional<ActivationRequest> request = activationRequestIn(message);
+    if (!request) {
+        debugLog("app message: %s (not understood)", qPrintable(message));
+        return;
+    }
+    debugLog("app message: activate window%s",
+             request->token.isEmpty() ? "" : " with an activation token");
     if (!isVisible()) {
         showMinimized();
     }
+    if (!request->token.isEmpty() && QGuiApplication::platformName().startsWith("wayland")) {
+        comeForwardWith(request->token);
+    }
+    // Where the compositor refuses the token (too old, or no input came with
+    // it), the window asks for attention instead; a window that did come
+    // forward is active and Qt leaves it be.
     QApplication::alert(this, kAttentionMs);
+}
+
+// Qt's Wayland window hands XDG_ACTIVATION_TOKEN to the compositor's
+// xdg-activation when it is asked to activate, and clears it. A compositor
+// without xdg-activation leaves it unread: it is cleared here too, so the
+// helpers the program starts later never inherit it.
+void LumoraBox::comeForwardWith(const QString& token) {
+    qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+    activateWindow();
+    qunsetenv("XDG_ACTIVATION_TOKEN");
 }
 
 // exit() rather than quit(): quit() first asks the windows to close, and

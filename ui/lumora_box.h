@@ -54,6 +54,8 @@ private:
     LumoraBox();
     void buildTray();
     void buildTrayMenu();
+    // Asks the compositor for the focus with a later start's activation token.
+    void comeForwardWith(const QString& token);
 
     QPixmap left_;
     QPixmap right_;

@@ -194,6 +194,14 @@ TEST_F(WaylandProgramTest, ItDrawsRoundAndASecondStartHandsOverAndLeaves) {
     auto second = startLumora();
     EXPECT_EQ(second->wait(6s), 0) << "the second start exits 0";
     EXPECT_TRUE(readsLine(*first, "app message: activate window", 10s));
+    // A start by a launcher that gave it an activation token passes the
+    // token on. (Weston has no xdg-activation: the window asks for
+    // attention as without one.)
+    setenv("XDG_ACTIVATION_TOKEN", "launcher-token_TIME42", 1);
+    auto third = startLumora();
+    unsetenv("XDG_ACTIVATION_TOKEN");
+    EXPECT_EQ(third->wait(6s), 0) << "the third start exits 0";
+    EXPECT_TRUE(readsLine(*first, "app message: activate window with an activation token", 10s));
 
     first->signal(SIGTERM);  // as the session ends it, or the tray's 退出
     EXPECT_EQ(first->wait(15s), 0);
