@@ -52,7 +52,9 @@ void PushFileQueue::push(const QStringList& paths) {
 
 QPixmap loadThumbnail(const QString& path, bool useCache, int width, int height, QString* problem) {
     if (useCache) {
-        if (auto cached = VideoInfoCache::read(path); cached && !cached->image.isNull()) {
+        auto cached = VideoInfoCache::read(path);
+        if (cached && !cached->image.isNull() && cached->image.width() >= width &&
+            cached->image.height() >= height) {
             return QPixmap::fromImage(cached->image);
         }
     }

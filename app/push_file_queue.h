@@ -32,8 +32,9 @@ private:
 };
 
 // A picture file's thumbnail at width x height (scaled bilinearly), through
-// the video information cache when useCache is set; an empty pixmap when the
-// picture cannot be read, and then, when `problem` is given, why in words
-// for the user.
+// the video information cache when useCache is set (a cached one smaller
+// than asked, made for a screen of a lower pixel ratio, is made again); an
+// empty pixmap when the picture cannot be read, and then, when `problem` is
+// given, why in words for the user.
 QPixmap loadThumbnail(const QString& path, bool useCache, int width, int height,
                       QString* problem = nullptr);

@@ -67,7 +67,9 @@ void PicGraphicView::addPic(const QString& path) {
         saveToDb();
     }
     QString problem;
-    QPixmap thumbnail = loadThumbnail(path, true, tile_.width(), tile_.height(), &problem);
+    // In the screen's pixels, so that the tile shows it unenlarged.
+    QSize pixels = tile_ * devicePixelRatioF();
+    QPixmap thumbnail = loadThumbnail(path, true, pixels.width(), pixels.height(), &problem);
     PicItem* tile = addTile(path, thumbnail);
     if (thumbnail.isNull()) {
         debugLog("picture list: %s cannot be read", qPrintable(path));

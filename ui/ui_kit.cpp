@@ -1,8 +1,9 @@
 #include "ui/ui_kit.h"
 
+#include <QGuiApplication>
 #include <QLabel>
-#include <QScrollArea>
 #include <QPainter>
+#include <QScrollArea>
 
 #include "widgets/button_skin.h"
 #include "widgets/skin_style.h"
@@ -39,7 +40,10 @@ QPixmap coveringPicture(const QPixmap& picture, QSize size) {
     if (picture.isNull()) {
         return picture;
     }
-    qreal ratio = picture.devicePixelRatio();
+    // Made once and drawn often: at the screen's ratio, a thumbnail or a
+    // pendant's frame shrunk from a large picture keeps its detail, where
+    // one made at the logical size would be enlarged again, blurred.
+    qreal ratio = qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : picture.devicePixelRatio();
     QPixmap scaled =
         picture.scaled(size * ratio, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
     scaled.setDevicePixelRatio(ratio);

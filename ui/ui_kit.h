@@ -33,5 +33,7 @@ QString clockText(int seconds);
 // Draws the middle of `picture` into `target`, the picture having been scaled
 // to cover the target's size; what overhangs is cut off evenly.
 void drawCovering(QPainter& painter, const QRect& target, const QPixmap& picture);
-// The picture scaled to cover `size`, keeping its proportions and its pixel ratio.
+// The picture scaled to cover `size` (logical pixels), keeping its
+// proportions, in the screen's own pixels: at device pixel ratio 2 it holds
+// twice as many each way, whatever the source's ratio.
 QPixmap coveringPicture(const QPixmap& picture, QSize size);

@@ -1,9 +1,11 @@
 #include "widgets/pic_item.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 
 #include "widgets/custom_graphic_item_listener.h"
 #include "widgets/problem_sign.h"
+#include "widgets/skin_style.h"
 
 namespace {
 constexpr int kInset = 8;  // the picture leaves 4 pixels of tile on every side
@@ -19,8 +21,12 @@ QString fileNameOf(const QString& path) {
 
 PicItem::PicItem(int width, int height, const QPixmap& picture) : width_(width), height_(height) {
     if (!picture.isNull()) {
-        picture_ = picture.scaled(width - kInset, height - kInset, Qt::KeepAspectRatioByExpanding,
-                                  Qt::FastTransformation);
+        // In the screen's pixels: made at the tile's logical size, the
+        // picture would be enlarged again on a screen of ratio 2.
+        qreal ratio = qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
+        picture_ = picture.scaled(QSize(width - kInset, height - kInset) * ratio,
+                                  Qt::KeepAspectRatioByExpanding, Qt::FastTransformation);
+        picture_.setDevicePixelRatio(ratio);
     }
     setAcceptHoverEvents(true);
     setFlag(ItemIsSelectable);
@@ -46,12 +52,15 @@ void PicItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*
     QRect tile(0, 0, width_, height_);
     painter->fillRect(tile, kTileColour);
     if (!picture_.isNull()) {
-        QSize shown = picture_.size().boundedTo(tile.size() - QSize(kInset, kInset));
-        QRect source(QPoint(0, 0), shown);
-        source.moveCenter(picture_.rect().center());
+        QSize size = logicalSize(picture_);
+        QSize shown = size.boundedTo(tile.size() - QSize(kInset, kInset));
         QRect target(QPoint(0, 0), shown);
         target.moveCenter(tile.center());
-        painter->drawPixmap(target, picture_, source);
+        // The middle of the picture, in its own pixels.
+        qreal ratio = picture_.devicePixelRatio();
+        QPointF corner((size.width() - shown.width()) / 2, (size.height() - shown.height()) / 2);
+        painter->drawPixmap(QRectF(target), picture_,
+                            QRectF(corner * ratio, QSizeF(shown) * ratio));
     }
     if (!problem_.isEmpty()) {
         paintProblem(painter, tile);

@@ -217,6 +217,10 @@ TEST(VideoInfoTest, PictureThumbnailsGoThroughTheSameCache) {
     ASSERT_TRUE(cached.has_value());
     EXPECT_EQ(cached->image.size(), QSize(96, 72));
     EXPECT_EQ(loadThumbnail(path, true, 96, 72).size(), QSize(96, 72));
+    // Asked at a screen's ratio 2, the small one kept is not enlarged: the
+    // picture is read again, and kept at that size.
+    EXPECT_EQ(loadThumbnail(path, true, 192, 144).size(), QSize(192, 144));
+    EXPECT_EQ(VideoInfoCache::read(path)->image.size(), QSize(192, 144));
 
     std::ofstream(dir.file("broken.png")) << "no picture";
     EXPECT_TRUE(

@@ -7,6 +7,7 @@
 #include "tests/support/offscreen_application.h"
 #include "tests/support/test_media.h"
 #include "widgets/button_skin.h"
+#include "widgets/pic_item.h"
 #include "widgets/play_slider_bar.h"
 #include "widgets/skin_style.h"
 
@@ -67,4 +68,33 @@ TEST(HiDpiTest, TheSharpTwinIsLoadedAndSizesStayLogical) {
     slider.setMaximum(10);
     slider.grab();
     EXPECT_EQ(slider.trackRect(), QRect(6, 3, 188, 6));
+}
+
+TEST(HiDpiTest, APictureTileShowsItsPictureInTheScreensPixels) {
+    // Every column unlike the next, so that an enlarged picture shows as
+    // pairs of equal columns.
+    QImage source(400, 400, QImage::Format_RGB32);
+    for (int x = 0; x < source.width(); ++x) {
+        for (int y = 0; y < source.height(); ++y) {
+            source.setPixel(x, y, qRgb((x * 7) % 256, (x * 13) % 256, 128 + y % 128));
+        }
+    }
+    PicItem tile(100, 100, QPixmap::fromImage(source));
+    EXPECT_EQ(tile.picture().devicePixelRatio(), 2.0);
+    EXPECT_EQ(logicalSize(tile.picture()), QSize(92, 92)) << "the tile less its border";
+
+    QImage drawn(200, 200, QImage::Format_ARGB32);
+    drawn.setDevicePixelRatio(2.0);
+    drawn.fill(Qt::black);
+    QPainter painter(&drawn);
+    tile.paint(&painter, nullptr, nullptr);
+    painter.end();
+    // The picture covers pixels 8 to 191 each way.
+    int pairs = 0;
+    for (int x = 10; x < 190; x += 2) {
+        pairs += drawn.pixel(x, 100) == drawn.pixel(x + 1, 100) ? 1 : 0;
+    }
+    EXPECT_LT(pairs, 9) << "the picture is not one of the tile's logical size enlarged";
+    EXPECT_NE(drawn.pixel(8, 8), qRgb(0, 0, 0)) << "it fills the tile's inside";
+    EXPECT_NE(drawn.pixel(191, 191), qRgb(0, 0, 0));
 }
