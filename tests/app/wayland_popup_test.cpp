@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "tests/app/desktop_session.h"
+#include "tests/support/eventually.h"
+#include "tests/support/weston_compositor.h"
+
+// The program's popups under a real Wayland compositor: Weston shown in the
+// private X server, whose pointer xdotool moves. A popup is a window of its
+// own there, placed by the compositor relative to the window it belongs to.
+namespace {
+using namespace std::chrono_literals;
+
+constexpr int kOutputWidth = 1280, kOutputHeight = 800;
+constexpr int kShapeWidth = 964;
+const ScreenBox kPreview{5, 45, 640, 480};
+// The capture size's box on the camera page, in the shape's coordinates.
+const ScreenBox kSizeBox{770, 257, 170, 24};
+const ScreenBox kParkedPointer{kOutputWidth - 48, kOutputHeight - 48, 48, 48};
+
+void parkPointer() {
+    xdotool({"mousemove", std::to_string(kOutputWidth - 1), std::to_string(kOutputHeight - 1)});
+}
+
+bool inside(const ScreenBox& box, int x, int y) {
+    return x >= box.x && x < box.x + box.width && y >= box.y && y < box.y + box.height;
+}
+
+// The smallest box holding every pixel that differs between the screens,
+// the parked pointer's corner left out.
+ScreenBox changedBetween(const ScreenPicture& before, const ScreenPicture& after) {
+    int left = after.width, top = after.height, right = -1, bottom = -1;
+    for (int y = 0; y < after.height; ++y) {
+        for (int x = 0; x < after.width; ++x) {
+            if (before.at(x, y) != after.at(x, y) && !inside(kParkedPointer, x, y)) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    return right < 0 ? ScreenBox{} : ScreenBox{left, top, right - left + 1, bottom - top + 1};
+}
+
+class WaylandPopupTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        unsetenv("WAYLAND_DISPLAY");
+        unsetenv("QT_QPA_PLATFORM");
+    }
+
+    void startCompositor() {
+        compositor_ = std::make_unique<WestonCompositor>(WestonCompositor::Output::XWindow,
+                                                         kOutputWidth, kOutputHeight);
+        std::string problem;
+        ASSERT_TRUE(compositor_->start(&problem)) << problem;
+        setenv("WAYLAND_DISPLAY", compositor_->display().c_str(), 1);
+        setenv("QT_QPA_PLATFORM", "wayland", 1);
+    }
+
+    // Takes screenshots until one shows what `wanted` looks for, at most
+    // 20 s; the last one is kept in the build tree as `name`.png.
+    bool screenShows(const std::string& name, const std::function<bool()>& wanted) {
+        std::filesystem::create_directories(LUMORA_WAYLAND_SHOTS);
+        std::string path = std::string(LUMORA_WAYLAND_SHOTS) + "/" + name + ".png";
+        std::string problem;
+        bool shown = eventually(
+            [&] {
+                if (!compositor_->screenshot(path, &screen_, &problem)) {
+                    return true;  // no screenshot will come: stop asking
+                }
+                return wanted();
+            },
+            20s);
+        EXPECT_EQ(problem, "");
+        return shown && problem.empty();
+    }
+
+    ScreenBox windowShape() const {
+        return screen_.boundsApartFrom(WestonCompositor::kDesktopColour, kParkedPointer);
+    }
+
+    std::unique_ptr<WestonCompositor> compositor_;
+    ScreenPicture screen_;
+};
+}  // namespace
+
+TEST_F(WaylandPopupTest, AComboBoxListOpensAtItsBox) {
+    DesktopHome home;
+    ASSERT_NO_FATAL_FAILURE(startCompositor());
+    parkPointer();
+    auto lumora = startLumora();
+    ScreenBox shape;
+    ASSERT_TRUE(screenShows("popup-window", [&] {
+        shape = windowShape();
+        ScreenBox preview{shape.x + kPreview.x, shape.y + kPreview.y, kPreview.width,
+                          kPreview.height};
+        return shape.width >= kShapeWidth && screen_.coloursIn(preview) > 100;
+    })) << compositor_->log();
+    ScreenPicture closed = screen_;
+
+    // A click on the box opens its list: drawn next to the box, whatever
+    // the list's own window, never at the screen's corner.
+    const ScreenBox box{shape.x + kSizeBox.x, shape.y + kSizeBox.y, kSizeBox.width,
+                        kSizeBox.height};
+    xdotool({"mousemove", std::to_string(box.x + box.width / 3),
+             std::to_string(box.y + box.height / 2), "click", "1"});
+    parkPointer();
+    ScreenBox list;
+    bool opened = screenShows("popup-open", [&] {
+        list = changedBetween(closed, screen_);
+        return list.height > box.height;  // more than the box's own look
+    });
+    EXPECT_TRUE(opened) << "the list opens";
+    EXPECT_LE(std::abs(list.x - box.x), 10) << "the list starts at the box's left";
+    EXPECT_GE(list.width, box.width - 20) << "as wide as the box";
+    EXPECT_LE(list.width, box.width + 20);
+    EXPECT_GE(list.y, box.y - list.height) << "over or below the box";
+    EXPECT_LE(list.y, box.y + box.height + 4);
+    EXPECT_GT(list.x, 0);
+    EXPECT_GT(list.y, 0);
+
+    xdotool({"key", "Escape"});
+    lumora->signal(SIGTERM);
+    EXPECT_EQ(lumora->wait(15s), 0);
+}
