@@ -26,7 +26,7 @@ EncodedFeed::~EncodedFeed() {
     }
 }
 
-void EncodedFeed::take(GstSample* sample, bool video) {
+void EncodedFeed::take(GstSample* sample, bool video, GstClockTime lag) {
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     GstCaps* caps = gst_sample_get_caps(sample);
     const GstSegment* segment = gst_sample_get_segment(sample);
@@ -36,11 +36,12 @@ void EncodedFeed::take(GstSample* sample, bool video) {
     // The encoders' own times are shifted (x264 starts its segment 1000
     // hours on, to keep decoding times positive); their running times are
     // the encoder's clock for both.
-    const GstClockTime time =
+    GstClockTime time =
         gst_segment_to_running_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
-    if (!GST_CLOCK_TIME_IS_VALID(time)) {
+    if (!GST_CLOCK_TIME_IS_VALID(time) || time < lag) {
         return;
     }
+    time -= lag;
     if (video) {
         takePicture(buffer, caps, time);
     } else {

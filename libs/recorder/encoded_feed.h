@@ -29,8 +29,11 @@ public:
     EncodedFeed(const EncodedFeed&) = delete;
     EncodedFeed& operator=(const EncodedFeed&) = delete;
 
-    // An encoded picture (video) or block of sound, with its caps.
-    void take(GstSample* sample, bool video);
+    // An encoded picture (video) or block of sound, with its caps. `lag`:
+    // how long after its stamped time the sample's content comes out of a
+    // decoder (an encoder's delay); it is timed that much earlier, and left
+    // out when that is before the encoder's zero.
+    void take(GstSample* sample, bool video, GstClockTime lag = 0);
     // Ends both streams (end of stream into the appsrcs).
     void end();
 

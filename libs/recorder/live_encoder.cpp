@@ -200,7 +200,7 @@ void LiveEncoder::handOn(GstAppSink* sink, bool video) {
     {
         std::lock_guard<std::mutex> guard(feedsLock_);
         for (EncodedFeed* feed : feeds_) {
-            feed->take(sample, video);
+            feed->take(sample, video, video ? 0 : kSoundLag);
         }
     }
     gst_sample_unref(sample);
