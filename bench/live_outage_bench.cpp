@@ -1,0 +1,206 @@
+// Whether a live stream's memory stays flat while its server is away: streams
+// a real graph (a moving ball and each picture's number) with the microphone
+// to a local nginx-rtmp server, kills the server, and samples this process's
+// anonymous memory (RssAnon) every SAMPLE seconds for OUTAGE seconds while
+// the stream tries again with its back-off. Then the server is started again
+// and the bench waits (at most 60 s) for the stream to be live and send
+// pictures again. Prints every sample, then the first, the highest and the
+// last, and how long the stream took to resume.
+//
+// Needs a sound server (the tests' one) and nginx with its RTMP module; run
+// through bench/live_outage_job.sh, which starts the sound server:
+//   bench/live_outage_job.sh BUILD_FOLDER [OUTAGE_SECONDS] [SAMPLE_SECONDS]
+// Defaults: 600 s of outage, a sample every 10 s.
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/output_mode.h"
+#include "engine/play_graph.h"
+#include "engine/video_effect.h"
+#include "engine/video_source.h"
+#include "outputs/live_stream_output.h"
+#include "tests/support/frame_number_band.h"
+#include "tests/support/rtmp_server.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+const std::string kKey = "outageKey7";
+
+// A white ball moving over black, then the picture's number: the encoder
+// has a picture that changes every tick.
+class MovingBall : public VideoEffect {
+public:
+    MovingBall() : VideoEffect(EFFECT_ORDER_TEXT + 1000) {}
+    void Process(uint8_t* data, size_t, int32_t width, int32_t height) override {
+        std::fill(data, data + static_cast<size_t>(width) * height * 4, 0);
+        const int radius = height / 24;
+        const int cx = width / 2 + static_cast<int>(width * 0.4 * std::sin(tick_ * 0.07));
+        const int cy = height / 2 + static_cast<int>(height * 0.35 * std::cos(tick_ * 0.05));
+        for (int y = std::max(0, cy - radius); y < std::min(height, cy + radius); ++y) {
+            for (int x = std::max(0, cx - radius); x < std::min(width, cx + radius); ++x) {
+                if ((x - cx) * (x - cx) + (y - cy) * (y - cy) < radius * radius) {
+                    uint8_t* px = data + (static_cast<size_t>(y) * width + x) * 4;
+                    px[0] = px[1] = px[2] = 255;
+                }
+            }
+        }
+        FrameNumberBand::draw(data, width, height, ++tick_);
+    }
+
+private:
+    int tick_ = 0;  // only the graph's worker draws
+};
+
+class Black : public VideoSource {
+public:
+    explicit Black(const OutputMode& mode) {
+        std::vector<uint8_t> frame(mode.Size32(), 0);
+        PushFrame(frame.data(), frame.size());
+    }
+    int32_t Start() override { return 0; }
+    void Stop() override {}
+    bool IsRunning() override { return true; }
+};
+
+// The stream's state as last told, for the bench's thread.
+class StateWatch : public LiveStreamListener {
+public:
+    void onLiveState(LiveState state, LiveStopReason) override {
+        state_ = state;
+        if (state == LiveState::Live) {
+            ++timesLive_;
+        }
+    }
+    LiveState state() const { return state_.load(); }
+    int timesLive() const { return timesLive_.load(); }
+
+private:
+    std::atomic<LiveState> state_{LiveState::Stopped};
+    std::atomic<int> timesLive_{0};
+};
+
+// A field of /proc/self/status in kB ("RssAnon"); 0 when absent.
+long statusKb(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field + ":", 0) == 0) {
+            return std::atol(line.c_str() + field.size() + 1);
+        }
+    }
+    return 0;
+}
+
+// Waits until `done` holds or `limit` passed; whether it held.
+template <typename Condition>
+bool waitFor(Condition done, Clock::duration limit) {
+    const auto deadline = Clock::now() + limit;
+    while (!done()) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+const char* stateName(LiveState state) { return liveStateName(state); }
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int outage = argc > 1 ? std::atoi(argv[1]) : 600;
+    const int step = argc > 2 ? std::atoi(argv[2]) : 10;
+    if (outage < step || step < 1) {
+        std::fprintf(stderr, "usage: live_outage_bench [OUTAGE_SECONDS] [SAMPLE_SECONDS]\n");
+        return 2;
+    }
+    RtmpServer server(kKey);
+    std::string problem;
+    if (!server.start(&problem)) {
+        std::fprintf(stderr, "nginx did not start: %s\n", problem.c_str());
+        return 1;
+    }
+    const OutputMode mode = kStandardMode;
+    PlayGraph* graph = PlayGraph::Create(mode.frameRate);
+    graph->SetOutputMode(mode);
+    Black black(mode);
+    MovingBall ball;
+    graph->SetPlaceholderSource(&black);
+    graph->AddEffect(&ball);
+    StateWatch watch;
+    int status = 0;
+    {
+        LiveStreamOutput stream(mode.width, mode.height, mode.frameRate);
+        if (!stream.start(server.address(), kKey, &watch)) {
+            std::fprintf(stderr, "the stream did not start\n");
+            return 1;
+        }
+        std::printf("%dx%d at %d fps to %s, sound: %s\n", mode.width, mode.height, mode.frameRate,
+                    server.address().c_str(), stream.hasSound() ? "yes" : "no");
+        graph->AddOutput(&stream);
+        graph->Start();
+        if (!waitFor([&] { return watch.state() == LiveState::Live; }, 60s)) {
+            std::fprintf(stderr, "never live\n");
+            return 1;
+        }
+        // Settled: the encoders, the muxer and the allocator's arenas made.
+        std::this_thread::sleep_for(20s);
+        const long live = statusKb("RssAnon");
+        std::printf("live, before the outage: RssAnon %ld kB, %llu pictures sent\n", live,
+                    static_cast<unsigned long long>(stream.counters().picturesSent));
+        std::fflush(stdout);
+
+        server.kill();
+        std::vector<long> samples;
+        const auto killed = Clock::now();
+        for (int at = step; at <= outage; at += step) {
+            std::this_thread::sleep_until(killed + std::chrono::seconds(at));
+            const long anon = statusKb("RssAnon");
+            samples.push_back(anon);
+            const LiveCounters counters = stream.counters();
+            std::printf("%4d s  RssAnon %ld kB  %s  %llu left out  %llu bytes waiting\n", at, anon,
+                        stateName(watch.state()),
+                        static_cast<unsigned long long>(counters.picturesLeftOut),
+                        static_cast<unsigned long long>(counters.bytesWaiting));
+            std::fflush(stdout);
+        }
+        const long highest = *std::max_element(samples.begin(), samples.end());
+        std::printf("outage of %d s: first %ld kB, max %ld kB, last %ld kB (live before: %ld kB)\n",
+                    outage, samples.front(), highest, samples.back(), live);
+
+        const int livesBefore = watch.timesLive();
+        if (!server.start(&problem)) {
+            std::fprintf(stderr, "nginx did not start again: %s\n", problem.c_str());
+            status = 1;
+        } else {
+            const auto back = Clock::now();
+            const bool resumed = waitFor([&] { return watch.timesLive() > livesBefore; }, 60s);
+            const double after = std::chrono::duration<double>(Clock::now() - back).count();
+            const uint64_t sent = stream.counters().picturesSent;
+            const bool sending =
+                resumed &&
+                waitFor([&] { return stream.counters().picturesSent >= sent + 30; }, 30s);
+            std::printf("server back: %s after %.1f s; pictures go on: %s\n",
+                        resumed ? "live again" : "NOT live again", after, sending ? "yes" : "no");
+            status = sending ? 0 : 1;
+        }
+        graph->RemoveOutput(&stream);
+        stream.stop();
+    }
+    graph->Stop();
+    graph->RemoveEffect(&ball);
+    PlayGraph::Destroy(&graph);
+    server.stop();
+    return status;
+}
