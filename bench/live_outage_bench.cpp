@@ -11,6 +11,8 @@
 // through bench/live_outage_job.sh, which starts the sound server:
 //   bench/live_outage_job.sh BUILD_FOLDER [OUTAGE_SECONDS] [SAMPLE_SECONDS]
 // Defaults: 600 s of outage, a sample every 10 s.
+//   live_outage_bench tries N   N connections to a refused port alone, with
+//                               RssAnon every hundred
 
 #include <algorithm>
 #include <atomic>
@@ -19,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,6 +30,8 @@
 #include "engine/play_graph.h"
 #include "engine/video_effect.h"
 #include "engine/video_source.h"
+#include "libs/recorder/live_pipeline.h"
+#include "libs/recorder/live_target.h"
 #include "outputs/live_stream_output.h"
 #include "tests/support/frame_number_band.h"
 #include "tests/support/rtmp_server.h"
@@ -116,9 +121,40 @@ bool waitFor(Condition done, Clock::duration limit) {
 }
 
 const char* stateName(LiveState state) { return liveStateName(state); }
+
+// The connection's part alone: `tries` connections to a port where nothing
+// listens, each built, refused and ended as the stream does it while its
+// server is away, with RssAnon before, every hundred tries and after.
+int measureTries(int tries) {
+    gst_init(nullptr, nullptr);
+    const std::optional<LiveTarget> target =
+        parseLiveTarget("rtmp://127.0.0.1:" + std::to_string(unusedLocalPort()) + "/live");
+    LiveSettings settings;
+    std::printf("%d tries to a refused port: RssAnon %ld kB before\n", tries, statusKb("RssAnon"));
+    for (int i = 1; i <= tries; ++i) {
+        LivePipeline pipeline;
+        std::string problem;
+        if (!target || !pipeline.start(*target, kKey, settings, &problem)) {
+            std::fprintf(stderr, "no pipeline: %s\n", problem.c_str());
+            return 1;
+        }
+        if (GstMessage* failure = pipeline.popFailure(5 * GST_SECOND)) {
+            gst_message_unref(failure);
+        }
+        pipeline.finish(0);
+        if (i % 100 == 0) {
+            std::printf("%5d tries  RssAnon %ld kB\n", i, statusKb("RssAnon"));
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 2 && std::string(argv[1]) == "tries") {
+        return measureTries(std::atoi(argv[2]));
+    }
     const int outage = argc > 1 ? std::atoi(argv[1]) : 600;
     const int step = argc > 2 ? std::atoi(argv[2]) : 10;
     if (outage < step || step < 1) {
