@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -225,6 +226,14 @@ TEST_F(LiveStreamTest, TheServerGetsTheModesPictureWithSoundKeyFramesAndEveryNum
         EXPECT_LE(keys[i] - keys[i - 1], 2.0 + 0.002)
             << "key frames at " << keys[i - 1] << " s and " << keys[i] << " s";
     }
+
+    // Picture and sound begin together, with the real microphone.
+    const std::vector<double> soundTimes = packetTimes(recording, "a");
+    ASSERT_FALSE(soundTimes.empty());
+    std::printf("first picture at %.3f s, first sound at %.3f s\n", pictures.front(),
+                soundTimes.front());
+    EXPECT_LE(std::abs(soundTimes.front() - pictures.front()), 0.040)
+        << "picture from " << pictures.front() << " s, sound from " << soundTimes.front() << " s";
 
     // Every picture's number, in the order composed: none repeated or out of
     // order, and none missing beyond those the stream said it left out.
