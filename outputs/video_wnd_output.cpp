@@ -15,13 +15,54 @@
 #include "base/video_frame.h"
 
 namespace {
+// The graph's pictures leave their fourth byte unused, and often 0 (a picture
+// never made, a decoder's padding). Qt takes a Format_RGB32 picture's fourth
+// byte as it is: it copies it into the window, where a translucent window (a
+// rounded dialog on Wayland) shows a 0 as a hole to what lies behind. So every
+// picture kept for painting has its fourth byte set.
+constexpr uint32_t kOpaque = 0xFF000000u;
+
+// Copies `height` rows in reverse order, as VideoFrame::CopyFlipped, setting
+// each pixel's fourth byte on the way.
+void copyFlippedOpaque(const uint8_t* src, uint8_t* dst, uint32_t rowBytes, int32_t height) {
+    const size_t pixels = rowBytes / 4;
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* from = src + static_cast<size_t>(height - 1 - y) * rowBytes;
+        uint8_t* to = dst + static_cast<size_t>(y) * rowBytes;
+        for (size_t x = 0; x < pixels; ++x) {
+            uint32_t pixel;
+            std::memcpy(&pixel, from + x * 4, 4);
+            pixel |= kOpaque;
+            std::memcpy(to + x * 4, &pixel, 4);
+        }
+    }
+}
+
+// Sets the fourth byte of every pixel of a 32-bit picture.
+void makeOpaque(std::vector<uint8_t>& picture) {
+    for (size_t at = 3; at < picture.size(); at += 4) {
+        picture[at] = 0xFF;
+    }
+}
+
 // Black everywhere in `whole` but `window`.
 void blackenAround(cv::Mat& whole, const cv::Rect& window) {
-    whole.rowRange(0, window.y).setTo(cv::Scalar::all(0));
-    whole.rowRange(window.y + window.height, whole.rows).setTo(cv::Scalar::all(0));
+    const cv::Scalar black(0, 0, 0, 255);
+    whole.rowRange(0, window.y).setTo(black);
+    whole.rowRange(window.y + window.height, whole.rows).setTo(black);
     cv::Mat band = whole.rowRange(window.y, window.y + window.height);
-    band.colRange(0, window.x).setTo(cv::Scalar::all(0));
-    band.colRange(window.x + window.width, whole.cols).setTo(cv::Scalar::all(0));
+    band.colRange(0, window.x).setTo(black);
+    band.colRange(window.x + window.width, whole.cols).setTo(black);
+}
+
+// Sets the fourth byte of every pixel of `part` (8-bit, four channels).
+void makeOpaque(cv::Mat& part) {
+    for (int y = 0; y < part.rows; ++y) {
+        cv::Vec4b* row = part.ptr<cv::Vec4b>(y);
+        for (int x = 0; x < part.cols; ++x) {
+            row[x][3] = 0xFF;
+        }
+    }
 }
 }  // namespace
 
@@ -43,8 +84,9 @@ VideoWndOutput::VideoWndOutput(QWidget* window, bool keepTopDownCopy)
     : hasWindow_(window != nullptr), keep_(keepTopDownCopy), window_(window) {
     if (hasWindow_ || keep_) {
         back_.assign(VideoFrame::kSize32, 0);
-        front_.assign(VideoFrame::kSize32, 0);
-        ready_.assign(VideoFrame::kSize32, 0);
+        makeOpaque(back_);  // black, as the kept picture is before the first frame
+        front_ = back_;
+        ready_ = back_;
     }
 }
 
@@ -55,7 +97,7 @@ void VideoWndOutput::OnFrame32(const uint8_t* data, size_t size, int32_t width, 
         return;
     }
     if (width == Width() && height == Height()) {
-        VideoFrame::CopyFlipped(data, back_.data(), VideoFrame::kRowBytes32, height);
+        copyFlippedOpaque(data, back_.data(), VideoFrame::kRowBytes32, height);
     } else {
         fitIntoBack(data, width, height);
     }
@@ -95,6 +137,7 @@ void VideoWndOutput::fitIntoBack(const uint8_t* data, int32_t width, int32_t hei
         cv::resize(picture, fitted, fitted.size(), 0, 0, cv::INTER_AREA);
         cv::flip(fitted, fitted, 0);
     }
+    makeOpaque(fitted);
 }
 
 void VideoWndOutput::setDrawEnabled(bool enabled) {

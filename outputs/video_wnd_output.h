@@ -25,7 +25,9 @@ void drawImageToDC(const QImage& image, const QRect& target, QPainter& painter);
 // The widget (a VideoWndView, or any widget that calls paintLatest from its
 // paint event) then draws the latest picture over its whole area. Optionally
 // the output also keeps the picture for a widget that paints it itself
-// (paintKept) while drawing is turned off.
+// (paintKept) while drawing is turned off. What it paints is opaque whatever
+// the frames' unused fourth byte holds, so a translucent window shows nothing
+// of what lies behind the picture.
 //
 // Threads: OnFrame32 on the graph's worker; everything else on the
 // user-interface thread. Pictures pass through three buffers: the worker

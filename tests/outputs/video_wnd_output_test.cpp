@@ -202,6 +202,43 @@ TEST(VideoWndOutputTest, FramesFromTheGraphsWorkerReachTheWidget) {
     EXPECT_EQ(colourAt(shown, 500, 400), "white");
 }
 
+// The graph's 32-bit pictures leave their fourth byte unused (a picture
+// never made, a decoder's padding: 0). Drawn into a translucent window (a
+// rounded dialog on Wayland) the area is still opaque: black before a
+// picture, then the picture, and nothing of what is behind shows through.
+TEST(VideoWndOutputTest, ATranslucentWindowsPictureAreaIsOpaque) {
+    QWidget window;
+    window.setAttribute(Qt::WA_TranslucentBackground);
+    window.resize(200, 150);
+    VideoWndView view(&window);
+    view.setGeometry(20, 10, 160, 120);
+    VideoWndOutput output(&view, false);
+    view.setOutput(&output);
+    auto alphaAt = [&](int x, int y) {
+        return qAlpha(window.grab().toImage().convertToFormat(QImage::Format_ARGB32).pixel(x, y));
+    };
+    EXPECT_EQ(alphaAt(100, 70), 255) << "black before a picture";
+    EXPECT_EQ(alphaAt(5, 5), 0) << "the window around the view stays see-through";
+
+    std::vector<uint8_t> unmade(VideoFrame::kSize32, 0);
+    output.OnFrame32(unmade.data(), unmade.size(), 640, 480);
+    QImage shown = window.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(qAlpha(shown.pixel(100, 70)), 255) << "a picture whose fourth byte is 0";
+    EXPECT_EQ(qAlpha(shown.pixel(20, 10)), 255) << "to the view's very corner";
+    EXPECT_EQ(shown.pixel(100, 70), qRgb(0, 0, 0));
+
+    auto frame = quadrants();  // fourth bytes 0 too
+    output.OnFrame32(frame.data(), frame.size(), 640, 480);
+    shown = window.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(shown.pixel(60, 40), qRgb(255, 0, 0)) << "the picture itself, opaque";
+    EXPECT_EQ(shown.pixel(140, 100), qRgb(255, 255, 255));
+    auto wide = quadrants(1280, 720);  // shown whole, black bands above and below
+    output.OnFrame32(wide.data(), wide.size(), 1280, 720);
+    shown = window.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(shown.pixel(100, 12), qRgb(0, 0, 0)) << "a band";
+    EXPECT_EQ(shown.pixel(60, 40), qRgb(255, 0, 0));
+}
+
 // A paint device whose every picture drawn waits until the test lets it
 // go: a paint as slow as the test wants, on a fast machine or a slow one.
 class LatchedPaintEngine : public QPaintEngine {
