@@ -31,6 +31,10 @@ constexpr int kTitleX = 300, kTitleY = 24;
 constexpr int kRecordTabX = 891, kRecordButtonX = 728, kRecordButtonY = 135;
 // A point in a dialog's title area, from the dialog's top left corner.
 constexpr int kDialogTitleX = 80, kDialogTitleY = 20;
+// The recording dialog's 400 x 300 video, centred under its 8-pixel border
+// and 40-pixel title: the part of it kept 10 pixels clear of its edges, from
+// the dialog's top left corner and centre line.
+constexpr int kDialogVideoTop = 8 + 40 + 10, kDialogVideoWidth = 380, kDialogVideoHeight = 280;
 // The preview's area, the page under the tabs and the row of the tabs' names,
 // in the shape's coordinates.
 const ScreenBox kPreview{5, 45, 640, 480};
@@ -85,6 +89,28 @@ int pixelsMovedBy(const ScreenPicture& before, const ScreenPicture& after, const
         }
     }
     return same;
+}
+
+// The part of the recording dialog's video kept clear of its edges, for the
+// dialog found at `dialog` and moved by (dx, dy).
+ScreenBox dialogVideo(const ScreenBox& dialog, int dx, int dy) {
+    return {dialog.x + dx + dialog.width / 2 - kDialogVideoWidth / 2,
+            dialog.y + dy + kDialogVideoTop, kDialogVideoWidth, kDialogVideoHeight};
+}
+
+// The video, not played yet, is one plain dark colour on `screen`: nothing of
+// the window behind the translucent dialog (on `behind`, taken before the
+// dialog came) shows through it, neither its picture nor its text.
+void expectPlainDarkVideo(const ScreenPicture& screen, const ScreenPicture& behind,
+                          const ScreenBox& video, const std::string& when) {
+    const int pixels = video.width * video.height;
+    const int asBehind = pixels - differingPixels(behind, screen, video);
+    EXPECT_EQ(screen.coloursIn(video), 1) << when << ": the video at " << video.x << "," << video.y;
+    EXPECT_LT(asBehind, pixels / 100) << when << ": " << asBehind << " of " << pixels
+                                      << " pixels of the video are the window's behind the dialog";
+    const uint32_t colour = screen.at(video.x + video.width / 2, video.y + video.height / 2);
+    EXPECT_LT(std::max({colour >> 16, (colour >> 8) & 0xffu, colour & 0xffu}), 0x20u)
+        << when << ": not dark, " << std::hex << colour;
 }
 
 void parkPointer() {
@@ -263,13 +289,15 @@ TEST_F(WaylandProgramTest, ADialogsTitleBarMovesItUnderThePointer) {
     })) << "the record button turns into the stop button";
     clickOnScreen(windowX + kRecordButtonX, windowY + kRecordButtonY);  // 停止录制
     // The page is idle again, as before the recording: what differs from
-    // then is the dialog. Its video shows a still picture until played.
+    // then is the dialog. Its video is black until played.
     ScreenBox dialog;
     ASSERT_TRUE(screenShows("dialog", [&](const ScreenPicture& screen) {
         dialog = differingBox(idle, screen);
         return dialog.width > 400 && dialog.height > 300;
     })) << "the recording's dialog shows";
     const ScreenPicture shown = screen_;
+
+    expectPlainDarkVideo(shown, idle, dialogVideo(dialog, 0, 0), "as the dialog opens");
 
     const int dx = dialog.x > 100 ? -90 : 90, dy = dialog.y > 70 ? -50 : 50;
     dragBy(dialog.x + kDialogTitleX, dialog.y + kDialogTitleY, dx, dy);
@@ -294,6 +322,9 @@ TEST_F(WaylandProgramTest, ADialogsTitleBarMovesItUnderThePointer) {
                        << " x " << dialog.height << ") dragged by " << dx << "," << dy
                        << ": at best " << bestSame << " of " << strip
                        << " pixels of its title moved by " << bestDx << "," << bestDy;
+    // After the drag its player has sent pictures (all black, their unused
+    // fourth byte 0) for a while, not only the black of a view still empty.
+    expectPlainDarkVideo(screen_, idle, dialogVideo(dialog, bestDx, bestDy), "dragged");
 
     lumora->signal(SIGTERM);
     EXPECT_EQ(lumora->wait(15s), 0);
