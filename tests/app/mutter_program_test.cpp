@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/app/desktop_session.h"
+#include "tests/support/eventually.h"
 #include "tests/support/mutter_compositor.h"
 
 // The real program on GNOME's compositor, mutter, through Qt's wayland
@@ -29,6 +33,60 @@ std::string probeSays(ChildProcess& probe, const std::string& wanted, std::chron
         }
     }
     return "";
+}
+
+// Mutter's output as the private X server shows it (its nested window sits
+// at the server's top left): R, G, B, top row first. Mutter draws its own
+// pointer into it.
+std::vector<uint8_t> grabOutput() {
+    const size_t bytes = static_cast<size_t>(kOutputWidth) * kOutputHeight * 3;
+    std::vector<uint8_t> rgb(bytes);
+    ChildProcess grab;
+    std::string size = std::to_string(kOutputWidth) + "x" + std::to_string(kOutputHeight);
+    if (!grab.spawn("/usr/bin/ffmpeg",
+                    {"-loglevel", "error", "-f", "x11grab", "-draw_mouse", "0", "-video_size", size,
+                     "-i", std::getenv("DISPLAY"), "-frames:v", "1", "-f", "rawvideo", "-pix_fmt",
+                     "rgb24", "-"}) ||
+        !grab.readExactly(rgb.data(), bytes, 30s)) {
+        rgb.clear();
+    }
+    grab.wait(10s);
+    return rgb;
+}
+
+struct Box {
+    int left = 0, top = 0, right = -1, bottom = -1;
+    int width() const { return right - left + 1; }
+    int height() const { return bottom - top + 1; }
+};
+
+// The box of every pixel that differs from the desktop's picture (mutter's
+// background is a gradient, so it is compared with a picture of it).
+Box differingBox(const std::vector<uint8_t>& picture, const std::vector<uint8_t>& desktop) {
+    Box box{kOutputWidth, kOutputHeight, -1, -1};
+    for (int y = 0; y < kOutputHeight; ++y) {
+        for (int x = 0; x < kOutputWidth; ++x) {
+            size_t at = (static_cast<size_t>(y) * kOutputWidth + x) * 3;
+            int difference = 0;
+            for (int c = 0; c < 3; ++c) {
+                difference = std::max(difference, std::abs(picture[at + c] - desktop[at + c]));
+            }
+            if (difference > 24) {
+                box.left = std::min(box.left, x);
+                box.top = std::min(box.top, y);
+                box.right = std::max(box.right, x);
+                box.bottom = std::max(box.bottom, y);
+            }
+        }
+    }
+    return box;
+}
+
+// Where the pointer rests between drags: mutter's corner, drawn the same on
+// every picture.
+void parkPointer() {
+    xdotool({"mousemove", "--sync", std::to_string(kOutputWidth - 1),
+             std::to_string(kOutputHeight - 1)});
 }
 
 class MutterProgramTest : public ::testing::Test {
@@ -88,4 +146,75 @@ TEST_F(MutterProgramTest, ALaterStartWithTheLaunchersTokenBringsTheWindowForward
     EXPECT_EQ(first->wait(15s), 0);
     probe.signal(SIGTERM);
     probe.wait();
+}
+
+// Pressing on the title bar and moving the pointer hands the move to mutter
+// (a Wayland client cannot place itself): the window follows the drag. Mutter
+// centres the new window, so the drag goes up and left, where it stays whole
+// on the output.
+TEST_F(MutterProgramTest, ItsTitleBarMovesItUnderThePointer) {
+    constexpr int kTitleX = 300, kTitleY = 20;
+    constexpr int kSteps = 16, kStepX = -6, kStepY = -3;
+    constexpr int kDragX = kSteps * kStepX, kDragY = kSteps * kStepY;
+    DesktopHome home;
+    MutterCompositor mutter(kOutputWidth, kOutputHeight);
+    std::string problem;
+    ASSERT_TRUE(mutter.start(&problem)) << problem;
+    setenv("WAYLAND_DISPLAY", mutter.display().c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "wayland", 1);
+    parkPointer();
+    std::vector<uint8_t> desktop;
+    // The nested window shows once mutter has drawn into it.
+    ASSERT_TRUE(eventually(
+        [&] {
+            desktop = grabOutput();
+            return !desktop.empty() && desktop[0] + desktop[1] + desktop[2] > 0;
+        },
+        30s))
+        << mutter.log();
+
+    auto lumora = startLumora();
+    Box before;
+    ASSERT_TRUE(eventually(
+        [&] {
+            std::vector<uint8_t> shown = grabOutput();
+            before = shown.empty() ? Box{} : differingBox(shown, desktop);
+            return before.width() >= 900 && before.height() >= 600;
+        },
+        60s))
+        << "the window shows: " << before.width() << "x" << before.height() << "\n"
+        << mutter.log();
+    ASSERT_GT(before.left, -kDragX) << "room to drag it left";
+    ASSERT_GT(before.top, -kDragY) << "room to drag it up";
+
+    // Pacing by xdotool's own round trips: a moving pointer, not a jump.
+    xdotool({"mousemove", "--sync", std::to_string(before.left + kTitleX),
+             std::to_string(before.top + kTitleY), "mousedown", "1"});
+    for (int step = 0; step < kSteps; ++step) {
+        xdotool(
+            {"mousemove_relative", "--sync", "--", std::to_string(kStepX), std::to_string(kStepY)});
+    }
+    xdotool({"mouseup", "1"});
+    parkPointer();
+
+    // The first step may go to telling a drag from a click.
+    auto followed = [](int moved, int drag, int step) {
+        return std::abs(moved - drag) <= std::abs(step) + 2;
+    };
+    Box after;
+    bool moved = eventually(
+        [&] {
+            std::vector<uint8_t> shown = grabOutput();
+            after = shown.empty() ? Box{} : differingBox(shown, desktop);
+            return followed(after.left - before.left, kDragX, kStepX) &&
+                   followed(after.top - before.top, kDragY, kStepY);
+        },
+        30s);
+    EXPECT_TRUE(moved) << "from " << before.left << "," << before.top << " to " << after.left << ","
+                       << after.top << " after a drag by " << kDragX << "," << kDragY;
+    EXPECT_EQ(after.width(), before.width());
+    EXPECT_EQ(after.height(), before.height());
+
+    lumora->signal(SIGTERM);
+    EXPECT_EQ(lumora->wait(15s), 0);
 }
