@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "base/output_mode.h"
+#include "bench/live_scene.h"
 #include "bench/plain_pipeline.h"
 #include "engine/play_graph.h"
 #include "engine/video_effect.h"
@@ -63,30 +64,6 @@ int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
         .count();
 }
-
-// A white ball moving over black, so the encoders have a picture that
-// changes every tick, scaled to the mode.
-class MovingBall : public VideoEffect {
-public:
-    void Process(uint8_t* data, size_t, int32_t width, int32_t height) override {
-        std::fill(data, data + static_cast<size_t>(width) * height * 4, 0);
-        const int radius = height / 24;
-        const int cx = width / 2 + static_cast<int>(width * 0.4 * std::sin(tick_ * 0.07));
-        const int cy = height / 2 + static_cast<int>(height * 0.35 * std::cos(tick_ * 0.05));
-        for (int y = std::max(0, cy - radius); y < std::min(height, cy + radius); ++y) {
-            for (int x = std::max(0, cx - radius); x < std::min(width, cx + radius); ++x) {
-                if ((x - cx) * (x - cx) + (y - cy) * (y - cy) < radius * radius) {
-                    uint8_t* px = data + (static_cast<size_t>(y) * width + x) * 4;
-                    px[0] = px[1] = px[2] = 255;
-                }
-            }
-        }
-        ++tick_;
-    }
-
-private:
-    int tick_ = 0;  // only the graph's worker moves the ball
-};
 
 // Draws each picture's number, from 1, and notes when it was composed. The
 // table is made before the graph runs: nothing is allocated per picture.
@@ -112,29 +89,6 @@ private:
     int painted_ = 0;  // only the graph's worker paints
     std::vector<std::atomic<int64_t>> composedNs_;
 };
-
-class Black : public VideoSource {
-public:
-    explicit Black(const OutputMode& mode) {
-        std::vector<uint8_t> frame(mode.Size32(), 0);
-        PushFrame(frame.data(), frame.size());
-    }
-    int32_t Start() override { return 0; }
-    void Stop() override {}
-    bool IsRunning() override { return true; }
-};
-
-// A field of /proc/PID/status in kB ("VmHWM", "RssAnon"); 0 when absent.
-long statusKb(const std::string& pid, const std::string& field) {
-    std::ifstream status("/proc/" + pid + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field + ":", 0) == 0) {
-            return std::atol(line.c_str() + field.size() + 1);
-        }
-    }
-    return 0;
-}
 
 // Processor time (user + system) of another process so far, in seconds.
 double childCpuSeconds(pid_t pid) {
@@ -282,7 +236,7 @@ Figures runOurs(const Variant& variant, const OutputMode& mode, std::chrono::sec
                 RtmpServer& server, const ScratchDir& dir) {
     PlayGraph* graph = PlayGraph::Create(mode.frameRate);
     graph->SetOutputMode(mode);
-    Black black(mode);
+    BlackSource black(mode);
     MovingBall ball;
     NumberMarker marker(static_cast<size_t>(mode.frameRate) * (length.count() + 60));
     graph->SetPlaceholderSource(&black);

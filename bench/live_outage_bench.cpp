@@ -27,13 +27,13 @@
 #include <vector>
 
 #include "base/output_mode.h"
+#include "bench/live_scene.h"
 #include "engine/play_graph.h"
 #include "engine/video_effect.h"
 #include "engine/video_source.h"
 #include "libs/recorder/live_pipeline.h"
 #include "libs/recorder/live_target.h"
 #include "outputs/live_stream_output.h"
-#include "tests/support/frame_number_band.h"
 #include "tests/support/rtmp_server.h"
 
 namespace {
@@ -41,42 +41,6 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 const std::string kKey = "outageKey7";
-
-// A white ball moving over black, then the picture's number: the encoder
-// has a picture that changes every tick.
-class MovingBall : public VideoEffect {
-public:
-    MovingBall() : VideoEffect(EFFECT_ORDER_TEXT + 1000) {}
-    void Process(uint8_t* data, size_t, int32_t width, int32_t height) override {
-        std::fill(data, data + static_cast<size_t>(width) * height * 4, 0);
-        const int radius = height / 24;
-        const int cx = width / 2 + static_cast<int>(width * 0.4 * std::sin(tick_ * 0.07));
-        const int cy = height / 2 + static_cast<int>(height * 0.35 * std::cos(tick_ * 0.05));
-        for (int y = std::max(0, cy - radius); y < std::min(height, cy + radius); ++y) {
-            for (int x = std::max(0, cx - radius); x < std::min(width, cx + radius); ++x) {
-                if ((x - cx) * (x - cx) + (y - cy) * (y - cy) < radius * radius) {
-                    uint8_t* px = data + (static_cast<size_t>(y) * width + x) * 4;
-                    px[0] = px[1] = px[2] = 255;
-                }
-            }
-        }
-        FrameNumberBand::draw(data, width, height, ++tick_);
-    }
-
-private:
-    int tick_ = 0;  // only the graph's worker draws
-};
-
-class Black : public VideoSource {
-public:
-    explicit Black(const OutputMode& mode) {
-        std::vector<uint8_t> frame(mode.Size32(), 0);
-        PushFrame(frame.data(), frame.size());
-    }
-    int32_t Start() override { return 0; }
-    void Stop() override {}
-    bool IsRunning() override { return true; }
-};
 
 // The stream's state as last told, for the bench's thread.
 class StateWatch : public LiveStreamListener {
@@ -94,18 +58,6 @@ private:
     std::atomic<LiveState> state_{LiveState::Stopped};
     std::atomic<int> timesLive_{0};
 };
-
-// A field of /proc/self/status in kB ("RssAnon"); 0 when absent.
-long statusKb(const std::string& field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field + ":", 0) == 0) {
-            return std::atol(line.c_str() + field.size() + 1);
-        }
-    }
-    return 0;
-}
 
 // Waits until `done` holds or `limit` passed; whether it held.
 template <typename Condition>
@@ -130,7 +82,8 @@ int measureTries(int tries) {
     const std::optional<LiveTarget> target =
         parseLiveTarget("rtmp://127.0.0.1:" + std::to_string(unusedLocalPort()) + "/live");
     LiveSettings settings;
-    std::printf("%d tries to a refused port: RssAnon %ld kB before\n", tries, statusKb("RssAnon"));
+    std::printf("%d tries to a refused port: RssAnon %ld kB before\n", tries,
+                statusKb("self", "RssAnon"));
     for (int i = 1; i <= tries; ++i) {
         LivePipeline pipeline;
         std::string problem;
@@ -143,7 +96,7 @@ int measureTries(int tries) {
         }
         pipeline.finish(0);
         if (i % 100 == 0) {
-            std::printf("%5d tries  RssAnon %ld kB\n", i, statusKb("RssAnon"));
+            std::printf("%5d tries  RssAnon %ld kB\n", i, statusKb("self", "RssAnon"));
             std::fflush(stdout);
         }
     }
@@ -170,8 +123,8 @@ int main(int argc, char** argv) {
     const OutputMode mode = kStandardMode;
     PlayGraph* graph = PlayGraph::Create(mode.frameRate);
     graph->SetOutputMode(mode);
-    Black black(mode);
-    MovingBall ball;
+    BlackSource black(mode);
+    MovingBall ball(true);
     graph->SetPlaceholderSource(&black);
     graph->AddEffect(&ball);
     StateWatch watch;
@@ -192,7 +145,7 @@ int main(int argc, char** argv) {
         }
         // Settled: the encoders, the muxer and the allocator's arenas made.
         std::this_thread::sleep_for(20s);
-        const long live = statusKb("RssAnon");
+        const long live = statusKb("self", "RssAnon");
         std::printf("live, before the outage: RssAnon %ld kB, %llu pictures sent\n", live,
                     static_cast<unsigned long long>(stream.counters().picturesSent));
         std::fflush(stdout);
@@ -202,7 +155,7 @@ int main(int argc, char** argv) {
         const auto killed = Clock::now();
         for (int at = step; at <= outage; at += step) {
             std::this_thread::sleep_until(killed + std::chrono::seconds(at));
-            const long anon = statusKb("RssAnon");
+            const long anon = statusKb("self", "RssAnon");
             samples.push_back(anon);
             const LiveCounters counters = stream.counters();
             std::printf("%4d s  RssAnon %ld kB  %s  %llu left out  %llu bytes waiting\n", at, anon,
