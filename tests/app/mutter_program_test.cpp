@@ -82,6 +82,12 @@ Box differingBox(const std::vector<uint8_t>& picture, const std::vector<uint8_t>
     return box;
 }
 
+// The box of the windows on mutter's output now; empty when no picture came.
+Box windowsBox(const std::vector<uint8_t>& desktop) {
+    std::vector<uint8_t> shown = grabOutput();
+    return shown.empty() ? Box{} : differingBox(shown, desktop);
+}
+
 // Where the pointer rests between drags: mutter's corner, drawn the same on
 // every picture.
 void parkPointer() {
@@ -177,8 +183,7 @@ TEST_F(MutterProgramTest, ItsTitleBarMovesItUnderThePointer) {
     Box before;
     ASSERT_TRUE(eventually(
         [&] {
-            std::vector<uint8_t> shown = grabOutput();
-            before = shown.empty() ? Box{} : differingBox(shown, desktop);
+            before = windowsBox(desktop);
             return before.width() >= 900 && before.height() >= 600;
         },
         60s))
@@ -204,8 +209,7 @@ TEST_F(MutterProgramTest, ItsTitleBarMovesItUnderThePointer) {
     Box after;
     bool moved = eventually(
         [&] {
-            std::vector<uint8_t> shown = grabOutput();
-            after = shown.empty() ? Box{} : differingBox(shown, desktop);
+            after = windowsBox(desktop);
             return followed(after.left - before.left, kDragX, kStepX) &&
                    followed(after.top - before.top, kDragY, kStepY);
         },

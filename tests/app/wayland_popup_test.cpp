@@ -112,6 +112,16 @@ protected:
         return screen_.boundsApartFrom(WestonCompositor::kDesktopColour, kParkedPointer);
     }
 
+    // Waits until the window shows with its preview drawn; its shape then.
+    bool windowShows(const std::string& name, ScreenBox* shape) {
+        return screenShows(name, [&] {
+            *shape = windowShape();
+            ScreenBox preview{shape->x + kPreview.x, shape->y + kPreview.y, kPreview.width,
+                              kPreview.height};
+            return shape->width >= kShapeWidth && screen_.coloursIn(preview) > 100;
+        });
+    }
+
     std::unique_ptr<WestonCompositor> compositor_;
     ScreenPicture screen_;
 };
@@ -123,12 +133,7 @@ TEST_F(WaylandPopupTest, AComboBoxListOpensAtItsBox) {
     parkPointer();
     auto lumora = startLumora();
     ScreenBox shape;
-    ASSERT_TRUE(screenShows("popup-window", [&] {
-        shape = windowShape();
-        ScreenBox preview{shape.x + kPreview.x, shape.y + kPreview.y, kPreview.width,
-                          kPreview.height};
-        return shape.width >= kShapeWidth && screen_.coloursIn(preview) > 100;
-    })) << compositor_->log();
+    ASSERT_TRUE(windowShows("popup-window", &shape)) << compositor_->log();
     ScreenPicture closed = screen_;
 
     // A click on the box opens its list: drawn next to the box, whatever
@@ -163,12 +168,7 @@ TEST_F(WaylandPopupTest, AToolTipOpensAtThePointer) {
     parkPointer();
     auto lumora = startLumora();
     ScreenBox shape;
-    ASSERT_TRUE(screenShows("tip-window", [&] {
-        shape = windowShape();
-        ScreenBox preview{shape.x + kPreview.x, shape.y + kPreview.y, kPreview.width,
-                          kPreview.height};
-        return shape.width >= kShapeWidth && screen_.coloursIn(preview) > 100;
-    })) << compositor_->log();
+    ASSERT_TRUE(windowShows("tip-window", &shape)) << compositor_->log();
 
     // At high definition the capture size box explains itself in a tool tip:
     // the second entry of the quality's list is 1280 x 720.
