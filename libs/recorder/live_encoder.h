@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "libs/recorder/aac_delay.h"
 #include "libs/recorder/i420_picture.h"
 #include "libs/recorder/media_clock.h"
 #include "libs/recorder/picture_hand_off.h"
@@ -93,12 +94,9 @@ public:
     void finish();
 
     // How long after its stamped time the AAC encoder's sound is heard when
-    // decoded: voaacenc keeps 1,600 samples (at 48 kHz) in hand and stamps
-    // each block with the time of the sound that went in, not of the sound
-    // it holds. Measured by decoding a click; a player would otherwise hear
-    // everything 33 ms after it sees it. The feeds time the sound that much
-    // earlier.
-    static constexpr GstClockTime kSoundLag = 1600 * GST_SECOND / 48000;
+    // decoded (see aac_delay.h): a player would otherwise hear everything
+    // 33 ms after it sees it. The feeds time the sound that much earlier.
+    static constexpr GstClockTime kSoundLag = aacSoundLag(48000);
 
 private:
     std::string description() const;

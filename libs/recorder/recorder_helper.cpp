@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "base/debug_log.h"
+#include "libs/recorder/aac_delay.h"
 #include "libs/recorder/buffer_pool.h"
 #include "libs/recorder/muxer_tags.h"
 
@@ -65,6 +66,7 @@ int RecorderHelper::AddAudioChannelPcm(int blockSize, int samplesPerSec, int cha
         return -1;
     }
     hasAudio_ = true;
+    pictureLag_ = aacSoundLag(kEncodedRate);
     audioBlock_ = blockSize;
     sampleRate_ = samplesPerSec;
     channels_ = channels;
@@ -114,8 +116,10 @@ std::string RecorderHelper::description() const {
         text += " appsrc name=audio format=time is-live=true caps=audio/x-raw,format=S16LE,rate=" +
                 std::to_string(sampleRate_) + ",channels=" + std::to_string(channels_) +
                 ",layout=interleaved ! audioconvert ! audioresample !"
-                " audio/x-raw,rate=44100,channels=2 ! voaacenc"
-                " ! aacparse ! queue "
+                " audio/x-raw,rate=" +
+                std::to_string(kEncodedRate) +
+                ",channels=2 ! voaacenc"
+                " ! aacparse name=aac ! queue "
                 "! mux.";
     }
     return text;
@@ -155,6 +159,13 @@ bool RecorderHelper::InitChannels(const wchar_t* path) {
         audioSource_ = gst_bin_get_by_name(GST_BIN(pipeline_), "audio");
         // Sound is small and never left out: no limit.
         audioPool_ = makeBufferPool(audioSource_, audioBlock_, 8, 0);
+        // The encoder's first block is only its lead-in, before the first
+        // sound heard (see pictureLag_).
+        GstElement* parser = gst_bin_get_by_name(GST_BIN(pipeline_), "aac");
+        GstPad* parsed = gst_element_get_static_pad(parser, "src");
+        leaveOutAacLeadIn(parsed, pictureLag_);
+        gst_object_unref(parsed);
+        gst_object_unref(parser);
     }
     if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         debugLog("RecorderHelper, cannot write %s", utf8(path).c_str());
@@ -179,7 +190,7 @@ bool RecorderHelper::InputChannelData(int channel, const char* data, int size) {
         if (!pts) {
             return false;
         }
-        return handOff_.hand(reinterpret_cast<const uint8_t*>(data), *pts,
+        return handOff_.hand(reinterpret_cast<const uint8_t*>(data), *pts + pictureLag_,
                              clock_.pictureDuration());
     }
     if (channel == kAudio && hasAudio_ && size % bytesPerFrame_ == 0 && size <= audioBlock_) {

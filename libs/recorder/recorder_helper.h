@@ -15,8 +15,10 @@
 // frame every two seconds) and AAC. Each block of data is stamped on arrival
 // from one monotonic clock shared by both channels, so sound and picture stay
 // together; sound is stamped by its sample count from the moment its first
-// block came, so it never drifts. FLV is written as a stream, so a process
-// that dies mid-recording leaves a file that plays up to its last seconds.
+// block came, so it never drifts, and pictures go as much later as the AAC
+// encoder's sound is heard after its time stamp. FLV is written as a stream,
+// so a process that dies mid-recording leaves a file that plays up to its
+// last seconds.
 //
 // Threads: InputChannelData may be called from two threads at once (the
 // graph's worker for pictures, the audio thread for sound); the other calls
@@ -48,6 +50,8 @@ public:
 private:
     static constexpr int kAudio = 0;
     static constexpr int kVideo = 1;
+    // The sound's rate in the file.
+    static constexpr int kEncodedRate = 44100;
 
     // Converts an upright BGR picture into an I420 buffer for the encoder;
     // on the hand-off's thread.
@@ -69,6 +73,12 @@ private:
     int width_ = 0;
     int height_ = 0;
     int frameRate_ = 0;
+    // With sound, pictures are stamped this much later than the clock says:
+    // the AAC encoder's sound is heard that long after its stamped time
+    // (aac_delay.h), and its times cannot go earlier than the first block's
+    // without going below zero. Its lead-in is left out, so that the file
+    // still begins with the first sound heard and the first picture.
+    GstClockTime pictureLag_ = 0;
     // The encoder's input; only the hand-off's thread converts.
     I420Picture i420_;
     // Stamps pictures (on the graph's worker) and sound (on the audio thread).
