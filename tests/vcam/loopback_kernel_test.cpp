@@ -84,7 +84,7 @@ bool readsMarked(LoopbackConsumer& consumer, std::chrono::seconds limit = 240s) 
     std::vector<uint8_t> rgb;
     auto deadline = std::chrono::steady_clock::now() + limit;
     int pictures = 0;
-    while (std::chrono::steady_clock::now() < deadline && consumer.read(&rgb)) {
+    while (std::chrono::steady_clock::now() < deadline && consumer.readNewest(&rgb)) {
         ++pictures;
         double error = 0;
         if (markedNumber(rgb, 640, &error)) {
@@ -328,11 +328,13 @@ TEST(LoopbackKernelTest, ConsumersLiveThroughAKilledLumora) {
             bool paused = false;
             auto deadline = std::chrono::steady_clock::now() + 120s;
             while (!paused && std::chrono::steady_clock::now() < deadline) {
-                ASSERT_TRUE(consumer->read(&rgb)) << "kill " << kill;
+                ASSERT_TRUE(consumer->readNewest(&rgb)) << "kill " << kill;
                 double error = 0;
                 paused = !markedNumber(rgb, 640, &error).has_value();
             }
-            EXPECT_TRUE(paused) << "kill " << kill;
+            EXPECT_TRUE(paused) << "kill " << kill << ", "
+                                << (consumer == &ffmpeg ? "ffmpeg" : "GStreamer") << ": "
+                                << feeder.messages();
             EXPECT_TRUE(consumer->alive());
         }
         graph = std::make_unique<MarkedGraph>();
