@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -97,10 +98,21 @@ void parkPointer() {
 
 class MutterProgramTest : public ::testing::Test {
 protected:
+    // Starts mutter and points the programs started after at it, through
+    // Qt's wayland platform.
+    void startMutter() {
+        mutter_ = std::make_unique<MutterCompositor>(kOutputWidth, kOutputHeight);
+        std::string problem;
+        ASSERT_TRUE(mutter_->start(&problem)) << problem;
+        setenv("WAYLAND_DISPLAY", mutter_->display().c_str(), 1);
+        setenv("QT_QPA_PLATFORM", "wayland", 1);
+    }
     void TearDown() override {
         unsetenv("WAYLAND_DISPLAY");
         unsetenv("QT_QPA_PLATFORM");
     }
+
+    std::unique_ptr<MutterCompositor> mutter_;
 };
 }  // namespace
 
@@ -110,11 +122,8 @@ protected:
 // attention instead).
 TEST_F(MutterProgramTest, ALaterStartWithTheLaunchersTokenBringsTheWindowForward) {
     DesktopHome home;
-    MutterCompositor mutter(kOutputWidth, kOutputHeight);
-    std::string problem;
-    ASSERT_TRUE(mutter.start(&problem)) << problem;
-    setenv("WAYLAND_DISPLAY", mutter.display().c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "wayland", 1);
+    ASSERT_NO_FATAL_FAILURE(startMutter());
+    MutterCompositor& mutter = *mutter_;
 
     ChildProcess probe;
     ASSERT_TRUE(probe.spawn(LUMORA_FOCUS_PROBE, {}));
@@ -163,11 +172,8 @@ TEST_F(MutterProgramTest, ItsTitleBarMovesItUnderThePointer) {
     constexpr int kSteps = 16, kStepX = -6, kStepY = -3;
     constexpr int kDragX = kSteps * kStepX, kDragY = kSteps * kStepY;
     DesktopHome home;
-    MutterCompositor mutter(kOutputWidth, kOutputHeight);
-    std::string problem;
-    ASSERT_TRUE(mutter.start(&problem)) << problem;
-    setenv("WAYLAND_DISPLAY", mutter.display().c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "wayland", 1);
+    ASSERT_NO_FATAL_FAILURE(startMutter());
+    MutterCompositor& mutter = *mutter_;
     parkPointer();
     std::vector<uint8_t> desktop;
     // The nested window shows once mutter has drawn into it.
