@@ -41,6 +41,22 @@ bool inside(const ScreenBox& box, int x, int y) {
 
 // The smallest box holding every pixel that differs between the screens,
 // the parked pointer's corner left out.
+// How many pixels of `region` differ between two pictures, leaving out the
+// rows of `row`.
+int changedOutsideRow(const ScreenPicture& before, const ScreenPicture& after,
+                      const ScreenBox& region, const ScreenBox& row) {
+    int changed = 0;
+    for (int y = region.y; y < region.y + region.height; ++y) {
+        if (y >= row.y && y < row.y + row.height) {
+            continue;
+        }
+        for (int x = region.x; x < region.x + region.width; ++x) {
+            changed += before.at(x, y) != after.at(x, y) ? 1 : 0;
+        }
+    }
+    return changed;
+}
+
 ScreenBox changedBetween(const ScreenPicture& before, const ScreenPicture& after) {
     int left = after.width, top = after.height, right = -1, bottom = -1;
     for (int y = 0; y < after.height; ++y) {
@@ -172,11 +188,23 @@ TEST_F(WaylandPopupTest, AToolTipOpensAtThePointer) {
 
     // At high definition the capture size box explains itself in a tool tip:
     // the second entry of the quality's list is 1280 x 720.
-    xdotool({"mousemove", std::to_string(shape.x + kQualityBox.x + kQualityBox.width / 3),
-             std::to_string(shape.y + kQualityBox.y + kQualityBox.height / 2), "click", "1"});
-    usleep(700 * 1000);  // pacing only: the list opens before its keys
+    const ScreenBox quality{shape.x + kQualityBox.x, shape.y + kQualityBox.y, kQualityBox.width,
+                            kQualityBox.height};
+    const ScreenPicture closed = screen_;
+    xdotool({"mousemove", std::to_string(quality.x + quality.width / 3),
+             std::to_string(quality.y + quality.height / 2), "click", "1"});
+    parkPointer();
+    ScreenBox list;
+    ASSERT_TRUE(screenShows("tip-list-open", [&] {
+        list = changedBetween(closed, screen_);
+        return list.height > quality.height;
+    })) << "the quality list opens";
     xdotool({"key", "Down", "Return"});
-    usleep(700 * 1000);  // pacing only
+    // Gone once where it was shows what it showed before, but for the box's
+    // own row, which now names the new quality.
+    ASSERT_TRUE(screenShows("tip-list-closed", [&] {
+        return changedOutsideRow(closed, screen_, list, quality) == 0;
+    })) << "the quality list closes";
     // Resting on the box, as a hand comes to rest.
     const int x = shape.x + kSizeBox.x + kSizeBox.width / 3;
     const int y = shape.y + kSizeBox.y + kSizeBox.height / 2;
