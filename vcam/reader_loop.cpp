@@ -107,6 +107,9 @@ void ReaderLoop::followWriter(bool fresh) {
     int64_t now = monotonicMs();
     if (fresh) {
         lastFreshMs_ = now;
+        if (paused_) {
+            std::fprintf(stderr, "lumora-vcam: pictures again from picture %u on\n", lastSequence_);
+        }
         paused_ = false;
         for (auto& entry : converted_) {
             entry.current = false;
@@ -116,6 +119,9 @@ void ReaderLoop::followWriter(bool fresh) {
         pausedCard_.paint(picture_.get(), rowBytesOf(mode_.size), mode_.size.width,
                           mode_.size.height, card_.data());
         paused_ = true;
+        std::fprintf(stderr,
+                     "lumora-vcam: no new picture since picture %u, showing the paused card\n",
+                     lastSequence_);
         for (auto& entry : converted_) {
             entry.current = false;
         }
