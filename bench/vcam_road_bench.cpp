@@ -236,9 +236,9 @@ void loopbackRoad(int seconds, Mode mode) {
         std::ifstream current(format);
         std::string line;
         if (std::getline(current, line) && line.find(size) != std::string::npos) {
-            consumer.spawn("/usr/bin/ffmpeg",
-                           {"-hide_banner", "-loglevel", "error", "-f", "v4l2", "-i", "/dev/video0",
-                            "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+            consumer.spawn("/usr/bin/ffmpeg", {"-hide_banner", "-loglevel", "error", "-f", "v4l2",
+                                               "-i", "/dev/video0", "-fps_mode", "passthrough",
+                                               "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
         } else {
             std::this_thread::sleep_for(100ms);
         }

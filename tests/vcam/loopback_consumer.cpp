@@ -45,9 +45,15 @@ const char* LoopbackConsumer::name(Kind kind) {
 LoopbackConsumer::LoopbackConsumer(Kind kind, std::string device, int width, int height)
     : width_(width), height_(height) {
     if (kind == Kind::Ffmpeg) {
-        started_ = process_.spawn("/usr/bin/ffmpeg",
-                                  {"-hide_banner", "-loglevel", "error", "-f", "v4l2", "-i", device,
-                                   "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+        // Each picture the device hands out, once: on its own, ffmpeg keeps a
+        // constant output rate and fills every gap in the device's time
+        // stamps with copies of the picture before it, so a test that reads
+        // slower than real time (an emulated processor under load) falls
+        // further behind the device with every gap, by minutes in the end.
+        started_ =
+            process_.spawn("/usr/bin/ffmpeg", {"-hide_banner", "-loglevel", "error", "-f", "v4l2",
+                                               "-i", device, "-fps_mode", "passthrough", "-f",
+                                               "rawvideo", "-pix_fmt", "rgb24", "-"});
     } else {
         started_ = process_.spawn("/usr/bin/gst-launch-1.0",
                                   {"-q", "v4l2src", "device=" + device, "!", "videoconvert", "!",
