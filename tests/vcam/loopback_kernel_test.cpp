@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 
 #include "engine/play_graph.h"
@@ -60,20 +61,31 @@ std::vector<uint32_t> markedNumbers(LoopbackConsumer& consumer, size_t wanted, i
 
 // Marked pictures come in order, each as the graph made it: every picture
 // not seen before is newer than all seen so far, and the graph's pace shows
-// in the numbers rising. A picture already shown may come once more after a
-// newer one: a reader of v4l2loopback 0.12 is handed one of the ring's two
-// buffers again when it finds nothing new (GStreamer's reader once showed
-// 211 and then 210 under load), which is the module's, not the writer's.
+// in the numbers rising. Two exceptions are v4l2loopback 0.12's, not the
+// writer's (its ring has two buffers and nothing keeps a writer off a
+// buffer a reader has been handed):
+// - a picture already shown may come once more after a newer one: a reader
+//   that finds nothing new is handed a buffer again (GStreamer's reader
+//   once showed 211 and then 210 under load);
+// - a reader too slow for the writer may show a buffer after the writer has
+//   filled it anew, so the newest picture comes first and the one from the
+//   ring's other buffer after it (GStreamer showed 305, then 304). Such a
+//   picture is still newer than every other one seen, and it is rare: a
+//   writer that swapped pictures would make half of them late.
 void expectInOrder(const std::vector<uint32_t>& numbers, double worstError, const std::string& who,
                    size_t different = 5) {
     ASSERT_GE(numbers.size(), 20u) << who;
     std::set<uint32_t> seen{numbers[0]};
+    size_t late = 0;
     for (size_t i = 1; i < numbers.size(); ++i) {
-        if (seen.insert(numbers[i]).second) {
-            ASSERT_EQ(numbers[i], *seen.rbegin()) << who << " picture " << i << " came late";
+        if (seen.insert(numbers[i]).second && numbers[i] != *seen.rbegin()) {
+            ASSERT_EQ(*std::next(seen.find(numbers[i])), *seen.rbegin())
+                << who << " picture " << i << " (" << numbers[i] << ") came after newer ones";
+            ++late;
         }
     }
     EXPECT_GE(seen.size(), different) << who;
+    EXPECT_LE(late * 4, seen.size()) << who << ": " << late << " pictures came after a newer one";
     EXPECT_LT(worstError, 40) << who << ": colours off";
 }
 
@@ -326,15 +338,23 @@ TEST(LoopbackKernelTest, ConsumersLiveThroughAKilledLumora) {
             // given time, not a number of pictures.
             std::vector<uint8_t> rgb;
             bool paused = false;
+            std::vector<uint32_t> seen;  // what came instead, for a failure's message
             auto deadline = std::chrono::steady_clock::now() + 120s;
             while (!paused && std::chrono::steady_clock::now() < deadline) {
                 ASSERT_TRUE(consumer->readNewest(&rgb)) << "kill " << kill;
                 double error = 0;
-                paused = !markedNumber(rgb, 640, &error).has_value();
+                auto number = markedNumber(rgb, 640, &error);
+                paused = !number.has_value();
+                if (number) {
+                    seen.push_back(*number);
+                }
             }
             EXPECT_TRUE(paused) << "kill " << kill << ", "
-                                << (consumer == &ffmpeg ? "ffmpeg" : "GStreamer") << ": "
-                                << feeder.messages();
+                                << (consumer == &ffmpeg ? "ffmpeg" : "GStreamer") << " read "
+                                << seen.size() << " marked pictures, "
+                                << std::set<uint32_t>(seen.begin(), seen.end()).size()
+                                << " different, from " << seen.front() << " to " << seen.back()
+                                << "; " << feeder.messages();
             EXPECT_TRUE(consumer->alive());
         }
         graph = std::make_unique<MarkedGraph>();
