@@ -9,6 +9,7 @@
 
 #include "libs/recorder/live_encoder.h"
 #include "libs/recorder/live_stream.h"
+#include "tests/libs/recorder/flash_live_settings.h"
 #include "tests/support/flash_and_click.h"
 #include "tests/support/media_probe.h"
 #include "tests/support/rtmp_server.h"
@@ -20,7 +21,8 @@
 
 namespace {
 const std::string kKey = "syncKey5";
-constexpr int kSampleRate = 48000, kChannels = 2, kBlockFrames = 1024;
+constexpr int kSampleRate = kFlashSampleRate, kChannels = kFlashChannels,
+              kBlockFrames = kFlashBlockFrames;
 constexpr double kMostApart = 0.040;
 // The grid of the frame rate moves the white pictures by up to half a
 // picture's time each, by a 16th of it on the whole.
@@ -38,13 +40,7 @@ std::string syncFaultOfOneStream() {
         return "no server: " + problem;
     }
     const FlashPlan plan;
-    LiveSettings settings;
-    settings.width = plan.width;
-    settings.height = plan.height;
-    settings.frameRate = plan.frameRate;
-    settings.sampleRate = kSampleRate;
-    settings.channels = kChannels;
-    settings.soundBlock = kBlockFrames * kChannels * 2;
+    const LiveSettings settings = flashLiveSettings(plan);
     auto encoder = std::make_shared<LiveEncoder>();
     if (!encoder->start(settings, &problem)) {
         ADD_FAILURE() << problem;

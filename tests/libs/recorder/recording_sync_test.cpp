@@ -10,6 +10,7 @@
 #include "libs/recorder/encoded_recording.h"
 #include "libs/recorder/live_encoder.h"
 #include "libs/recorder/recorder_helper.h"
+#include "tests/libs/recorder/flash_live_settings.h"
 #include "tests/support/flash_and_click.h"
 #include "tests/support/media_probe.h"
 #include "tests/support/test_media.h"
@@ -20,7 +21,7 @@
 // recording encodes on its own or shares a live stream's encoders.
 
 namespace {
-constexpr int kChannels = 2, kBlockFrames = 1024;
+constexpr int kChannels = kFlashChannels, kBlockFrames = kFlashBlockFrames;
 constexpr double kMostApart = 0.040;
 // The grid of the frame rate moves the white pictures by up to half a
 // picture's time each, by a 16th of it on the whole.
@@ -93,14 +94,8 @@ TEST(RecorderSync, BesideALiveStreamTheClicksAreWithTheirPicturesToo) {
     ScratchDir dir;
     const std::string file = dir.file("beside.flv");
     const FlashPlan plan;
-    constexpr int kSampleRate = 48000;
-    LiveSettings settings;
-    settings.width = plan.width;
-    settings.height = plan.height;
-    settings.frameRate = plan.frameRate;
-    settings.sampleRate = kSampleRate;
-    settings.channels = kChannels;
-    settings.soundBlock = kBlockFrames * kChannels * 2;
+    constexpr int kSampleRate = kFlashSampleRate;
+    const LiveSettings settings = flashLiveSettings(plan);
     auto encoder = std::make_shared<LiveEncoder>();
     std::string problem;
     ASSERT_TRUE(encoder->start(settings, &problem)) << problem;
