@@ -17,5 +17,6 @@ struct Seen {
     bool live = true;
 };
 
-// Every picture the page reported in its /events posts, in order.
+// Every picture the page reported in its /events posts, in the order the
+// page presented them.
 std::vector<Seen> seenIn(const std::vector<LocalWebServer::Post>& posts);
