@@ -47,13 +47,15 @@ public:
         }
     }
     // Whether it manages the screen: it announces itself on the root window.
+    // Beside a loaded build xfwm4 once took longer than 30 s to announce
+    // itself; the bound only tells one that never does.
     bool manages() {
         return started_ && eventually(
                                [] {
                                    return commandOutput("xprop -root _NET_SUPPORTING_WM_CHECK")
                                               .find("window id") != std::string::npos;
                                },
-                               30s);
+                               120s);
     }
 
 private:
