@@ -28,16 +28,20 @@ endfunction()
 # With NEEDS_KERNEL each test runs as root in a Linux kernel of its own under
 # QEMU (tools/kernel-vm.sh), prefixed "kernel.", and may load modules there;
 # one kernel runs at a time, each taking both processors.
+# TIMEOUT: seconds a test may take, 120 unless given.
 # With ALONE the tests run with no other test beside them: they keep both
 # processors busy themselves (encoders, servers, decoders), which would starve
 # tests that run in real time next to them.
 function(lumora_add_test name)
-    cmake_parse_arguments(ARG "NEEDS_SOUND;NEEDS_PIPEWIRE;NEEDS_DESKTOP;NEEDS_KERNEL;ALONE" ""
-        "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "NEEDS_SOUND;NEEDS_PIPEWIRE;NEEDS_DESKTOP;NEEDS_KERNEL;ALONE"
+        "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 120)
+    endif()
     add_executable(${name} ${ARG_SOURCES})
     lumora_target_defaults(${name})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
-    set(properties LABELS "${ARG_LABELS}" TIMEOUT 120)
+    set(properties LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT})
     if(ARG_ALONE)
         list(APPEND properties RUN_SERIAL TRUE)
     endif()

@@ -24,47 +24,73 @@ constexpr int kDragX = 160, kDragY = 120, kDragSteps = 16;
 
 class WindowManager {
 public:
-    WindowManager() {
-        // It needs its settings daemon, which comes up on a session bus of
-        // its own. All of them run in a process group of their own, writing
-        // nowhere, so that ending the group leaves nothing behind that holds
-        // the test's output open.
-        started_ =
-            process_.spawn("/usr/bin/setsid",
-                           {"/bin/sh", "-c",
-                            "exec env NO_AT_BRIDGE=1 dbus-run-session -- xfwm4 --compositor=off "
-                            "--sm-client-disable >/dev/null 2>&1"});
-    }
-    ~WindowManager() {
-        if (process_.pid() > 0) {
-            ::kill(-process_.pid(), SIGTERM);
-            if (process_.wait(10s) == -1) {
-                ::kill(-process_.pid(), SIGKILL);
-                process_.wait();
-            }
-            // The bus's daemons may outlive the session's end by a moment.
-            ::kill(-process_.pid(), SIGKILL);
-        }
-    }
-    // Whether it manages the screen: it announces itself on the root window.
-    // Beside a loaded build xfwm4 once took longer than 30 s to announce
-    // itself; the bound only tells one that never does.
+    // `log`: where its own words go.
+    explicit WindowManager(std::string log) : log_(std::move(log)) {}
+    ~WindowManager() { end(); }
+
+    // Starts it and waits until it manages the screen: it announces itself
+    // on the root window, within a few seconds even beside a loaded build.
+    // Beside one, a start in many never announced itself; it is then started
+    // again, and what it said is printed.
     bool manages() {
-        return started_ && eventually(
-                               [] {
-                                   return commandOutput("xprop -root _NET_SUPPORTING_WM_CHECK")
-                                              .find("window id") != std::string::npos;
-                               },
-                               120s);
+        for (int start = 1; start <= kStarts; ++start) {
+            if (begin() && announced()) {
+                return true;
+            }
+            std::printf("xfwm4, start %d of %d, did not announce itself in %lld s; it said:\n%s\n",
+                        start, kStarts, static_cast<long long>(kAnnounceLimit.count()),
+                        contentsOf(log_).c_str());
+            end();
+        }
+        return false;
     }
 
 private:
-    ChildProcess process_;
-    bool started_ = false;
+    static constexpr int kStarts = 3;
+    static constexpr std::chrono::seconds kAnnounceLimit{45};
+
+    bool begin() {
+        // It needs its settings daemon, which comes up on a session bus of
+        // its own. All of them run in a process group of their own, writing
+        // to a file, so that ending the group leaves nothing behind that
+        // holds the test's output open.
+        process_ = std::make_unique<ChildProcess>();
+        return process_->spawn("/usr/bin/setsid",
+                               {"/bin/sh", "-c",
+                                "exec env NO_AT_BRIDGE=1 dbus-run-session -- xfwm4 "
+                                "--compositor=off --sm-client-disable >\"$0\" 2>&1",
+                                log_});
+    }
+
+    static bool announced() {
+        return eventually(
+            [] {
+                return commandOutput("timeout 10 xprop -root _NET_SUPPORTING_WM_CHECK")
+                           .find("window id") != std::string::npos;
+            },
+            kAnnounceLimit);
+    }
+
+    void end() {
+        if (!process_ || process_->pid() <= 0) {
+            return;
+        }
+        ::kill(-process_->pid(), SIGTERM);
+        if (process_->wait(10s) == -1) {
+            ::kill(-process_->pid(), SIGKILL);
+            process_->wait();
+        }
+        // The bus's daemons may outlive the session's end by a moment.
+        ::kill(-process_->pid(), SIGKILL);
+        process_.reset();
+    }
+
+    std::string log_;
+    std::unique_ptr<ChildProcess> process_;
 };
 
 std::optional<std::pair<int, int>> windowPlace(const std::string& window) {
-    std::string shell = commandOutput("xdotool getwindowgeometry --shell " + window);
+    std::string shell = commandOutput("timeout 10 xdotool getwindowgeometry --shell " + window);
     int x = 0, y = 0;
     size_t at = shell.find("X=");
     size_t atY = shell.find("Y=");
@@ -92,7 +118,7 @@ void dragTitleBar(const std::string& window) {
 
 TEST(WindowManagerTest, ItsTitleBarMovesItUnderAnX11WindowManager) {
     DesktopHome home;
-    WindowManager manager;
+    WindowManager manager(home.folder.file("xfwm4.log"));
     ASSERT_TRUE(manager.manages()) << "xfwm4 did not take the screen";
     auto lumora = startLumora();
     std::string window = visibleWindow();
