@@ -16,11 +16,14 @@ constexpr uint64_t kMostSoundBytes = 256u << 10;
 EncodedRecording::~EncodedRecording() { stop(); }
 
 bool EncodedRecording::open(const std::string& path, bool sound) {
+    // Each appsrc holds what waits for the muxer and pushes from a thread of
+    // its own: a queue behind it would only add a thread and a hand-over
+    // per picture and per block of sound.
     std::string text =
         "flvmux name=mux streamable=true ! filesink name=file buffer-mode=unbuffered "
-        "appsrc name=video format=time is-live=false block=false ! queue ! mux.video ";
+        "appsrc name=video format=time is-live=false block=false ! mux.video ";
     if (sound) {
-        text += "appsrc name=sound format=time is-live=false block=false ! queue ! mux.audio ";
+        text += "appsrc name=sound format=time is-live=false block=false ! mux.audio ";
     }
     GError* error = nullptr;
     pipeline_ = gst_parse_launch(text.c_str(), &error);
