@@ -1,28 +1,11 @@
 #include "libs/recorder/encoded_feed.h"
 
-#include <gst/app/gstappsrc.h>
-
-EncodedFeed::EncodedFeed(GstElement* pipeline, uint64_t mostVideoBytes, uint64_t mostSoundBytes)
-    : video_(gst_bin_get_by_name(GST_BIN(pipeline), "video")),
-      sound_(gst_bin_get_by_name(GST_BIN(pipeline), "sound")),
-      mostVideoBytes_(mostVideoBytes),
-      mostSoundBytes_(mostSoundBytes) {
-    // The appsrcs never refuse or block on their own: this feed bounds them.
-    for (GstElement* source : {video_, sound_}) {
-        if (source != nullptr) {
-            g_object_set(source, "max-bytes", G_GUINT64_CONSTANT(0), "block", FALSE, nullptr);
-        }
-    }
-}
+EncodedFeed::EncodedFeed(EncodedTarget& target, uint64_t mostVideoBytes, uint64_t mostSoundBytes)
+    : target_(target), mostVideoBytes_(mostVideoBytes), mostSoundBytes_(mostSoundBytes) {}
 
 EncodedFeed::~EncodedFeed() {
     while (keptCount_ > 0) {
         dropOldestKept();
-    }
-    for (GstElement* source : {video_, sound_}) {
-        if (source != nullptr) {
-            gst_object_unref(source);
-        }
     }
 }
 
@@ -50,12 +33,9 @@ void EncodedFeed::take(GstSample* sample, bool video, GstClockTime lag) {
 }
 
 void EncodedFeed::takePicture(GstBuffer* buffer, GstCaps* caps, GstClockTime time) {
-    if (video_ == nullptr) {
-        return;
-    }
     const bool key = !GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT);
     const bool begun = !waitingForKey_ || origin_.has_value();
-    const bool behind = gst_app_src_get_current_level_bytes(GST_APP_SRC(video_)) > mostVideoBytes_;
+    const bool behind = target_.videoBytesWaiting() > mostVideoBytes_;
     if (behind || (waitingForKey_ && !key)) {
         // A picture left out breaks the ones after it until the next key
         // frame: they are left out too.
@@ -77,12 +57,12 @@ void EncodedFeed::takePicture(GstBuffer* buffer, GstCaps* caps, GstClockTime tim
     if (time < origin) {
         return;
     }
-    pushWithCaps(video_, retimed(buffer, time - origin), caps);
+    target_.push(true, retimed(buffer, time - origin), caps);
     ++picturesTaken_;
 }
 
 void EncodedFeed::takeSound(GstBuffer* buffer, GstCaps* caps, GstClockTime time) {
-    if (sound_ == nullptr) {
+    if (!target_.hasSound()) {
         return;
     }
     std::optional<GstClockTime> origin;
@@ -99,14 +79,13 @@ void EncodedFeed::takeSound(GstBuffer* buffer, GstCaps* caps, GstClockTime time)
 }
 
 // Sound before the first picture would start the stream without one; sound
-// the pipeline cannot take is left out (each block decodes alone).
+// the target cannot take is left out (each block decodes alone).
 void EncodedFeed::pushSound(GstBuffer* buffer, GstCaps* caps, GstClockTime time,
                             GstClockTime origin) {
-    if (time < origin ||
-        gst_app_src_get_current_level_bytes(GST_APP_SRC(sound_)) > mostSoundBytes_) {
+    if (time < origin || target_.soundBytesWaiting() > mostSoundBytes_) {
         return;
     }
-    pushWithCaps(sound_, retimed(buffer, time - origin), caps);
+    target_.push(false, retimed(buffer, time - origin), caps);
 }
 
 void EncodedFeed::keepSound(GstBuffer* buffer, GstCaps* caps, GstClockTime time) {
@@ -145,33 +124,4 @@ GstBuffer* EncodedFeed::retimed(GstBuffer* buffer, GstClockTime time) {
     GST_BUFFER_PTS(copy) = time;
     GST_BUFFER_DTS(copy) = time;
     return copy;
-}
-
-void EncodedFeed::pushWithCaps(GstElement* source, GstBuffer* buffer, GstCaps* caps) {
-    GstCaps* current = gst_app_src_get_caps(GST_APP_SRC(source));
-    if (current == nullptr || !gst_caps_is_equal(current, caps)) {
-        gst_app_src_set_caps(GST_APP_SRC(source), caps);
-    }
-    if (current != nullptr) {
-        gst_caps_unref(current);
-    }
-    gst_app_src_push_buffer(GST_APP_SRC(source), buffer);
-}
-
-void EncodedFeed::end() {
-    for (GstElement* source : {video_, sound_}) {
-        if (source != nullptr) {
-            gst_app_src_end_of_stream(GST_APP_SRC(source));
-        }
-    }
-}
-
-uint64_t EncodedFeed::bytesWaiting() const {
-    uint64_t waiting = 0;
-    for (GstElement* source : {video_, sound_}) {
-        if (source != nullptr) {
-            waiting += gst_app_src_get_current_level_bytes(GST_APP_SRC(source));
-        }
-    }
-    return waiting;
 }

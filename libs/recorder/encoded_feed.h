@@ -7,13 +7,14 @@
 #include <mutex>
 #include <optional>
 
-// Where a LiveEncoder's output enters one muxing pipeline (a connection to a
-// server, a recording's file): the pipeline's appsrc named "video" and,
-// when it has one, "sound". The feed begins at the first key frame it is
-// given and times everything from there, so each pipeline's stream starts
+#include "libs/recorder/encoded_target.h"
+
+// Where a LiveEncoder's output enters one muxer (a connection to a server, a
+// recording's file), its EncodedTarget. The feed begins at the first key frame it is
+// given and times everything from there, so each muxer's stream starts
 // at zero with a picture that decodes.
 //
-// It never holds the encoder up: when the pipeline is behind (more than
+// It never holds the encoder up: when the target is behind (more than
 // `mostVideoBytes` of pictures or `mostSoundBytes` of sound wait in front of
 // it), what comes is left out, pictures up to the next key frame so that
 // what goes on still decodes.
@@ -23,8 +24,8 @@
 // time origin, which the picture thread sets and the sound thread reads.
 class EncodedFeed {
 public:
-    // `pipeline` holds the appsrcs; the feed keeps its own references to them.
-    EncodedFeed(GstElement* pipeline, uint64_t mostVideoBytes, uint64_t mostSoundBytes);
+    // `target` must outlive the feed.
+    EncodedFeed(EncodedTarget& target, uint64_t mostVideoBytes, uint64_t mostSoundBytes);
     ~EncodedFeed();
     EncodedFeed(const EncodedFeed&) = delete;
     EncodedFeed& operator=(const EncodedFeed&) = delete;
@@ -34,15 +35,17 @@ public:
     // decoder (an encoder's delay); it is timed that much earlier, and left
     // out when that is before the encoder's zero.
     void take(GstSample* sample, bool video, GstClockTime lag = 0);
-    // Ends both streams (end of stream into the appsrcs).
-    void end();
+    // Ends both streams in the target.
+    void end() { target_.end(); }
 
-    bool hasSound() const { return sound_ != nullptr; }
+    bool hasSound() const { return target_.hasSound(); }
     // Pictures passed on, and pictures left out since the first key frame.
     uint64_t picturesTaken() const { return picturesTaken_.load(); }
     uint64_t picturesLeftOut() const { return picturesLeftOut_.load(); }
-    // Bytes waiting in the appsrcs.
-    uint64_t bytesWaiting() const;
+    // Bytes waiting in the target.
+    uint64_t bytesWaiting() const {
+        return target_.videoBytesWaiting() + target_.soundBytesWaiting();
+    }
 
 private:
     // `time`: the buffer's running time in the encoder.
@@ -58,10 +61,8 @@ private:
     void sendKeptSound(GstClockTime origin);
     void dropOldestKept();
     void pushSound(GstBuffer* buffer, GstCaps* caps, GstClockTime time, GstClockTime origin);
-    static void pushWithCaps(GstElement* source, GstBuffer* buffer, GstCaps* caps);
 
-    GstElement* video_ = nullptr;
-    GstElement* sound_ = nullptr;
+    EncodedTarget& target_;
     uint64_t mostVideoBytes_ = 0;
     uint64_t mostSoundBytes_ = 0;
     // Only the picture thread: left out until a key frame comes.

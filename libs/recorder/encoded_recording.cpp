@@ -1,60 +1,40 @@
 #include "libs/recorder/encoded_recording.h"
 
 #include "base/debug_log.h"
-#include "libs/recorder/muxer_tags.h"
 
 namespace {
-constexpr auto kDrainLimit = 5 * GST_SECOND;
+// How long stopping waits for the disk to take the rest of the file.
+constexpr std::chrono::milliseconds kDrainLimit{5000};
 // How long stopping waits for the pictures the encoder still holds.
 constexpr std::chrono::milliseconds kEncoderCatchUp{1000};
 // A disk may stall for a moment: up to 4 MiB of pictures (seconds of them at
 // live bit rates) and 256 KiB of sound wait for it before any is left out.
+// The writer's room adds one more picture's worth past those bounds.
 constexpr uint64_t kMostVideoBytes = 4u << 20;
 constexpr uint64_t kMostSoundBytes = 256u << 10;
+constexpr uint64_t kWriterRoom = kMostVideoBytes + kMostSoundBytes + (1u << 20);
 }  // namespace
 
 EncodedRecording::~EncodedRecording() { stop(); }
 
 bool EncodedRecording::open(const std::string& path, bool sound) {
-    // Each appsrc holds what waits for the muxer and pushes from a thread of
-    // its own: a queue behind it would only add a thread and a hand-over
-    // per picture and per block of sound.
-    std::string text =
-        "flvmux name=mux streamable=true ! filesink name=file buffer-mode=unbuffered "
-        "appsrc name=video format=time is-live=false block=false ! mux.video ";
-    if (sound) {
-        text += "appsrc name=sound format=time is-live=false block=false ! mux.audio ";
-    }
-    GError* error = nullptr;
-    pipeline_ = gst_parse_launch(text.c_str(), &error);
-    if (pipeline_ == nullptr || error != nullptr) {
-        debugLog("EncodedRecording, cannot build the recording: %s",
-                 error != nullptr ? error->message : "?");
-        g_clear_error(&error);
-        close();
+    auto writer = std::make_unique<FlvFileWriter>(kWriterRoom);
+    if (!writer->open(path, sound)) {
         return false;
     }
-    dropTagsIntoMuxer(pipeline_);
-    GstElement* file = gst_bin_get_by_name(GST_BIN(pipeline_), "file");
-    g_object_set(file, "location", path.c_str(), nullptr);
-    gst_object_unref(file);
-    feed_ = std::make_unique<EncodedFeed>(pipeline_, kMostVideoBytes, kMostSoundBytes);
-    // The file is created on the way to PAUSED; the muxer then waits for
-    // its first picture.
-    if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        debugLog("EncodedRecording, cannot write %s", path.c_str());
-        close();
-        return false;
-    }
+    writer_ = std::move(writer);
+    feed_ = std::make_unique<EncodedFeed>(*writer_, kMostVideoBytes, kMostSoundBytes);
     return true;
 }
 
 void EncodedRecording::start(std::shared_ptr<LiveEncoder> encoder) {
-    if (pipeline_ == nullptr || !encoder || encoder_) {
+    if (!writer_ || !encoder || encoder_) {
         return;
     }
     encoder_ = std::move(encoder);
     encoderLeftOutAtStart_ = encoder_->picturesLeftOut();
+    const LiveSettings& settings = encoder_->settings();
+    writer_->describe(settings.width, settings.height, settings.frameRate);
     encoder_->attach(feed_.get());
 }
 
@@ -67,33 +47,17 @@ void EncodedRecording::stop() {
         leftOut = encoder_->picturesLeftOut() - encoderLeftOutAtStart_;
         encoder_.reset();
     }
-    if (pipeline_ != nullptr && feed_ && feed_->picturesTaken() > 0) {
-        feed_->end();
-        GstBus* bus = gst_element_get_bus(pipeline_);
-        GstMessage* end = gst_bus_timed_pop_filtered(
-            bus, kDrainLimit, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-        if (end == nullptr) {
-            debugLog("EncodedRecording, the recording did not drain in time");
-        } else {
-            gst_message_unref(end);
-        }
-        gst_object_unref(bus);
+    if (!writer_) {
+        return;
     }
-    leftOut += feed_ ? feed_->picturesLeftOut() : 0;
+    if (!writer_->finish(kDrainLimit)) {
+        debugLog("EncodedRecording, the recording did not reach the disk whole");
+    }
+    leftOut += feed_->picturesLeftOut() + writer_->picturesLeftOut();
     if (leftOut > 0) {
         debugLog("EncodedRecording, %llu pictures left out: the encoder or the disk was behind",
                  static_cast<unsigned long long>(leftOut));
     }
-    close();
-}
-
-void EncodedRecording::close() {
-    if (pipeline_ != nullptr) {
-        gst_element_set_state(pipeline_, GST_STATE_NULL);
-    }
     feed_.reset();
-    if (pipeline_ != nullptr) {
-        gst_object_unref(pipeline_);
-        pipeline_ = nullptr;
-    }
+    writer_.reset();
 }

@@ -1,19 +1,19 @@
 #pragma once
 
-#include <gst/gst.h>
-
 #include <memory>
 #include <string>
 
 #include "libs/recorder/encoded_feed.h"
+#include "libs/recorder/flv_file_writer.h"
 #include "libs/recorder/live_encoder.h"
 
 // A recording made of what a LiveEncoder already encodes for a live stream:
 // its pictures and sound muxed a second time, into an FLV file, so that a
-// recording beside a stream costs no second encode. The file begins at a key
-// frame the encoder makes for it, and is written as a stream (unbuffered), so
-// a process that dies mid-recording leaves a file that plays up to its last
-// seconds, as a recording of its own does.
+// recording beside a stream costs no second encode, and is written by an
+// FlvFileWriter, which costs no muxing pipeline either. The file begins at a
+// key frame the encoder makes for it, and reaches the disk as it goes (every
+// quarter second), so a process that dies mid-recording leaves a file that
+// plays up to its last moments, as a recording of its own does.
 //
 // Threads: start and stop from one control thread; the encoder feeds it on
 // its own threads between them.
@@ -32,12 +32,10 @@ public:
     // Leaves the encoder, lets what the file was given reach it (at most a
     // few seconds) and closes it.
     void stop();
-    bool isOpen() const { return pipeline_ != nullptr; }
+    bool isOpen() const { return writer_ != nullptr; }
 
 private:
-    void close();
-
-    GstElement* pipeline_ = nullptr;
+    std::unique_ptr<FlvFileWriter> writer_;  // outlives feed_
     std::unique_ptr<EncodedFeed> feed_;
     std::shared_ptr<LiveEncoder> encoder_;
     uint64_t encoderLeftOutAtStart_ = 0;

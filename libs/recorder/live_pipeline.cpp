@@ -1,7 +1,5 @@
 #include "libs/recorder/live_pipeline.h"
 
-#include <gst/app/gstappsrc.h>
-
 #include <algorithm>
 
 #include "libs/recorder/muxer_tags.h"
@@ -120,7 +118,8 @@ bool LivePipeline::start(const LiveTarget& target, const std::string& key,
     dropTagsIntoMuxer(pipeline_);
     pointSink(target, key);
     watchSink();
-    feed_ = std::make_unique<EncodedFeed>(pipeline_, mostVideoBytes(settings), kMostSoundBytes);
+    target_ = std::make_unique<AppSrcTarget>(pipeline_);
+    feed_ = std::make_unique<EncodedFeed>(*target_, mostVideoBytes(settings), kMostSoundBytes);
     // A sink that cannot connect fails the change of state; its error is on
     // the bus, where the stream reads why.
     gst_element_set_state(pipeline_, GST_STATE_PLAYING);
@@ -149,6 +148,7 @@ void LivePipeline::finish(GstClockTime limit) {
         gst_element_set_state(pipeline_, GST_STATE_NULL);
     }
     feed_.reset();
+    target_.reset();
     if (sink_ != nullptr) {
         gst_object_unref(sink_);
         sink_ = nullptr;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "libs/recorder/appsrc_target.h"
 #include "libs/recorder/encoded_feed.h"
 #include "libs/recorder/live_encoder.h"
 #include "libs/recorder/live_target.h"
@@ -70,6 +71,7 @@ private:
     LiveSettings settings_;
     GstElement* pipeline_ = nullptr;
     GstElement* sink_ = nullptr;
+    std::unique_ptr<AppSrcTarget> target_;  // outlives feed_
     std::unique_ptr<EncodedFeed> feed_;
     std::atomic<uint64_t> bytesSent_{0};
 };

@@ -1,0 +1,125 @@
+#include "libs/recorder/flv_tags.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace flv {
+namespace {
+constexpr uint8_t kSoundTag = 8, kPictureTag = 9, kScriptTag = 18;
+constexpr size_t kTagHeader = 11, kTagTrailer = 4;
+constexpr size_t kPictureIntro = 5;  // frame type and codec, packet type, composition time
+constexpr size_t kSoundIntro = 2;    // format, packet type
+constexpr uint8_t kAvc = 7;
+// AAC, "44 kHz", 16 bits, stereo: what FLV asks of every AAC tag; the real
+// rate and channels are in the AudioSpecificConfig.
+constexpr uint8_t kAacSoundByte = 0xAF;
+
+void putBigEndian(std::vector<uint8_t>& out, uint64_t value, int bytes) {
+    for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<uint8_t>(value >> shift));
+    }
+}
+
+void putTagHeader(std::vector<uint8_t>& out, uint8_t type, size_t dataSize, uint32_t ms) {
+    out.push_back(type);
+    putBigEndian(out, dataSize, 3);
+    putBigEndian(out, ms & 0xFFFFFF, 3);
+    out.push_back(static_cast<uint8_t>(ms >> 24));  // the time's upper byte
+    putBigEndian(out, 0, 3);                        // stream id
+}
+
+void putBytes(std::vector<uint8_t>& out, const uint8_t* data, size_t size) {
+    out.insert(out.end(), data, data + size);
+}
+
+void putAmfName(std::vector<uint8_t>& out, std::string_view name) {
+    putBigEndian(out, name.size(), 2);
+    putBytes(out, reinterpret_cast<const uint8_t*>(name.data()), name.size());
+}
+
+void putAmfNumber(std::vector<uint8_t>& out, std::string_view name, double value) {
+    putAmfName(out, name);
+    out.push_back(0);  // number
+    uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    putBigEndian(out, bits, 8);
+}
+
+void putAmfBool(std::vector<uint8_t>& out, std::string_view name, bool value) {
+    putAmfName(out, name);
+    out.push_back(1);  // boolean
+    out.push_back(value ? 1 : 0);
+}
+
+bool fits(const std::vector<uint8_t>& out, size_t bytes) {
+    return out.capacity() - out.size() >= bytes;
+}
+}  // namespace
+
+void appendHeader(std::vector<uint8_t>& out, bool sound) {
+    putBytes(out, reinterpret_cast<const uint8_t*>("FLV"), 3);
+    out.push_back(1);                    // version
+    out.push_back(sound ? 0x05 : 0x01);  // sound and pictures, or pictures
+    putBigEndian(out, 9, 4);             // header size
+    putBigEndian(out, 0, 4);             // PreviousTagSize0
+}
+
+size_t pictureTagBytes(size_t payload) {
+    return kTagHeader + kPictureIntro + payload + kTagTrailer;
+}
+
+size_t soundTagBytes(size_t payload) { return kTagHeader + kSoundIntro + payload + kTagTrailer; }
+
+bool appendMetadata(std::vector<uint8_t>& out, int width, int height, double frameRate,
+                    bool sound) {
+    std::vector<uint8_t> data;
+    data.push_back(2);  // string
+    putAmfName(data, "onMetaData");
+    data.push_back(8);  // ECMA array
+    putBigEndian(data, sound ? 6 : 4, 4);
+    putAmfNumber(data, "width", width);
+    putAmfNumber(data, "height", height);
+    putAmfNumber(data, "framerate", frameRate);
+    putAmfNumber(data, "videocodecid", kAvc);
+    if (sound) {
+        putAmfNumber(data, "audiocodecid", 10);
+        putAmfBool(data, "stereo", true);
+    }
+    putBigEndian(data, 9, 3);  // empty name and the object's end marker
+    if (!fits(out, kTagHeader + data.size() + kTagTrailer)) {
+        return false;
+    }
+    putTagHeader(out, kScriptTag, data.size(), 0);
+    putBytes(out, data.data(), data.size());
+    putBigEndian(out, kTagHeader + data.size(), 4);
+    return true;
+}
+
+bool appendPicture(std::vector<uint8_t>& out, uint32_t ms, bool key, Payload kind,
+                   const uint8_t* data, size_t size) {
+    if (!fits(out, pictureTagBytes(size))) {
+        return false;
+    }
+    putTagHeader(out, kPictureTag, kPictureIntro + size, ms);
+    out.push_back(static_cast<uint8_t>((key ? 0x10 : 0x20) | kAvc));
+    out.push_back(kind == Payload::kSequenceHeader ? 0 : 1);
+    putBigEndian(out, 0, 3);  // composition time
+    putBytes(out, data, size);
+    putBigEndian(out, kTagHeader + kPictureIntro + size, 4);
+    return true;
+}
+
+bool appendSound(std::vector<uint8_t>& out, uint32_t ms, Payload kind, const uint8_t* data,
+                 size_t size) {
+    if (!fits(out, soundTagBytes(size))) {
+        return false;
+    }
+    putTagHeader(out, kSoundTag, kSoundIntro + size, ms);
+    out.push_back(kAacSoundByte);
+    out.push_back(kind == Payload::kSequenceHeader ? 0 : 1);
+    putBytes(out, data, size);
+    putBigEndian(out, kTagHeader + kSoundIntro + size, 4);
+    return true;
+}
+
+}  // namespace flv
