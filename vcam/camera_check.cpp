@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/loopback_module.h"
 #include "channel/vcam_reader.h"
 #include "vcam/camera_label.h"
 #include "vcam/desktop_probe.h"
@@ -27,6 +28,7 @@ std::string say(const CameraCheckPlaces& places, const std::string& english,
 
 constexpr const char* kLoadModule =
     "sudo modprobe v4l2loopback exclusive_caps=1 card_label=\"Lumora直播伴侣\"";
+constexpr const char* kInstallModule = "sudo apt-get install v4l2loopback-dkms";
 constexpr const char* kReloadModule =
     "sudo modprobe -r v4l2loopback && sudo modprobe v4l2loopback exclusive_caps=1 "
     "card_label=\"Lumora直播伴侣\"";
@@ -120,9 +122,19 @@ void checkModule(const CameraCheckPlaces& places, std::vector<CameraFinding>* fi
                  kLoadModule});
     }
     if (!fs::exists(places.moduleDir)) {
-        findings->push_back(
-            {say(places, "the v4l2loopback module is not loaded", "v4l2loopback 模块没有加载"),
-             kLoadModule});
+        // Loading a module that is not there fails: the package comes first.
+        LoopbackPlaces module;
+        module.moduleDir = places.moduleDir;
+        module.modulesDir = places.modulesDir;
+        if (loopbackModuleState(module) == LoopbackModule::Missing) {
+            findings->push_back({say(places, "the v4l2loopback module is not installed",
+                                     "v4l2loopback 模块没有安装"),
+                                 kInstallModule});
+        } else {
+            findings->push_back(
+                {say(places, "the v4l2loopback module is not loaded", "v4l2loopback 模块没有加载"),
+                 kLoadModule});
+        }
         return;
     }
     auto devices = places.labelledDevices ? places.labelledDevices() : std::vector<std::string>{};

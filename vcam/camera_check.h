@@ -22,6 +22,9 @@ struct CameraFinding {
 // them elsewhere.
 struct CameraCheckPlaces {
     std::string moduleDir = "/sys/module/v4l2loopback";
+    // The running kernel's modules, where an unloaded v4l2loopback is
+    // found; empty: /lib/modules/<uname -r>.
+    std::string modulesDir;
     std::string procDir = "/proc";
     std::vector<std::string> devices;           // devices to look at; empty: those labelled for us
     std::function<std::string()> kernelLog;     // readable kernel messages, may be empty

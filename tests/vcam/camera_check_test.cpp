@@ -53,11 +53,27 @@ TEST(CameraCheckTest, EveryFindingComesWithTheCommandThatMendsIt) {
     places.moduleDir = dir.file("module-absent");
     places.procDir = dir.file("proc");
     places.pipeWireAnswers = [] { return false; };
+    // Built for the running kernel, not loaded: load it.
+    places.modulesDir = dir.file("modules");
+    writeFile(places.modulesDir + "/modules.dep",
+              "updates/dkms/v4l2loopback.ko.xz: kernel/drivers/media/v4l2-core/videodev.ko.xz\n");
     auto findings = checkVirtualCamera(places);
     EXPECT_TRUE(
         mentions(findings, "module is not loaded",
                  "sudo modprobe v4l2loopback exclusive_caps=1 card_label=\"Lumora直播伴侣\""));
     EXPECT_TRUE(mentions(findings, "no PipeWire daemon", "systemctl --user enable --now"));
+    EXPECT_FALSE(mentions(findings, "not installed", ""));
+    // Not there at all: loading it would fail, so the package comes first.
+    writeFile(places.modulesDir + "/modules.dep",
+              "kernel/drivers/media/v4l2-core/videodev.ko.xz:\n");
+    findings = checkVirtualCamera(places);
+    EXPECT_TRUE(
+        mentions(findings, "module is not installed", "sudo apt-get install v4l2loopback-dkms"));
+    EXPECT_FALSE(mentions(findings, "not loaded", ""));
+    places.language = Language::Chinese;
+    EXPECT_TRUE(mentions(checkVirtualCamera(places), "v4l2loopback 模块没有安装",
+                         "sudo apt-get install v4l2loopback-dkms"));
+    places.language = Language::English;
 
     // Loaded, but without exclusive_caps and with no device labelled for us.
     places.moduleDir = dir.file("module");
