@@ -29,6 +29,8 @@ const ScreenBox kSizeBox{770, 257, 170, 24};
 const ScreenBox kQualityBox{743, 524, 197, 24};
 // The toolkit's tool tips are pale yellow.
 constexpr uint32_t kToolTipColour = 0xffffdc;
+// The camera page's virtual-camera notice is pale red.
+constexpr uint32_t kNoticeColour = 0xffb0b0;
 const ScreenBox kParkedPointer{kOutputWidth - 48, kOutputHeight - 48, 48, 48};
 
 void parkPointer() {
@@ -42,7 +44,7 @@ bool inside(const ScreenBox& box, int x, int y) {
 // The share of what opening a list drew in `region` (pixels that differ
 // between `closed` and `opened`), leaving out the rows of `row`, that `now`
 // still shows as `opened` did. What the window draws anew there once the
-// list is gone (a notice that changes with the chosen entry) is not the
+// list is gone (a notice that came meanwhile) is not the
 // list, though a pixel of it may match the list's by chance.
 double stillShowingList(const ScreenPicture& closed, const ScreenPicture& opened,
                         const ScreenPicture& now, const ScreenBox& region, const ScreenBox& row) {
@@ -135,6 +137,19 @@ protected:
         return screen_.boundsApartFrom(WestonCompositor::kDesktopColour, kParkedPointer);
     }
 
+    // The camera page asks lumora-vcam in the background what stands in the
+    // virtual camera's way and puts its answer under the quality box, where
+    // a list opened there is drawn: what a list changes is told apart from
+    // that only once the answer is in. Where nothing stands in the way, no
+    // notice comes and the wait ends at its bound with nothing to tell apart.
+    void waitForTheCameraNotice(const std::string& name) {
+        screenShows(name, [&] {
+            int pixels = 0;
+            boundsOf(screen_, kNoticeColour, &pixels);
+            return pixels > 50;
+        });
+    }
+
     // Waits until the window shows with its preview drawn; its shape then.
     bool windowShows(const std::string& name, ScreenBox* shape) {
         return screenShows(name, [&] {
@@ -157,6 +172,7 @@ TEST_F(WaylandPopupTest, AComboBoxListOpensAtItsBox) {
     auto lumora = startLumora();
     ScreenBox shape;
     ASSERT_TRUE(windowShows("popup-window", &shape)) << compositor_->log();
+    waitForTheCameraNotice("popup-notice");
     ScreenPicture closed = screen_;
 
     // A click on the box opens its list: drawn next to the box, whatever
@@ -192,6 +208,7 @@ TEST_F(WaylandPopupTest, AToolTipOpensAtThePointer) {
     auto lumora = startLumora();
     ScreenBox shape;
     ASSERT_TRUE(windowShows("tip-window", &shape)) << compositor_->log();
+    waitForTheCameraNotice("tip-notice");
 
     // At high definition the capture size box explains itself in a tool tip:
     // the second entry of the quality's list is 1280 x 720.
@@ -209,8 +226,7 @@ TEST_F(WaylandPopupTest, AToolTipOpensAtThePointer) {
     const ScreenPicture opened = screen_;
     xdotool({"key", "Down", "Return"});
     // Gone once nothing of it shows where it was, but for the box's own
-    // row, which now names the new quality. The virtual camera's notice
-    // under the box may change with the new quality meanwhile.
+    // row, which now names the new quality.
     ASSERT_TRUE(screenShows("tip-list-closed", [&] {
         return stillShowingList(closed, opened, screen_, list, quality) < 0.01;
     })) << "the quality list closes";

@@ -65,7 +65,8 @@ private:
     static bool announced() {
         return eventually(
             [] {
-                return commandOutput("timeout 10 xprop -root _NET_SUPPORTING_WM_CHECK")
+                return commandOutput("xprop -root _NET_SUPPORTING_WM_CHECK",
+                                     std::chrono::seconds(10))
                            .find("window id") != std::string::npos;
             },
             kAnnounceLimit);
@@ -90,7 +91,8 @@ private:
 };
 
 std::optional<std::pair<int, int>> windowPlace(const std::string& window) {
-    std::string shell = commandOutput("timeout 10 xdotool getwindowgeometry --shell " + window);
+    std::string shell =
+        commandOutput("xdotool getwindowgeometry --shell " + window, std::chrono::seconds(10));
     int x = 0, y = 0;
     size_t at = shell.find("X=");
     size_t atY = shell.find("Y=");

@@ -100,8 +100,8 @@ bool ChildProcess::readExactly(void* buffer, size_t size, std::chrono::milliseco
 }
 
 bool ChildProcess::hasOutput() {
-    return !pending_.empty() || waitReadable(readFd_, std::chrono::steady_clock::now() +
-                                                          std::chrono::milliseconds(1));
+    return !pending_.empty() ||
+           waitReadable(readFd_, std::chrono::steady_clock::now() + std::chrono::milliseconds(1));
 }
 
 bool ChildProcess::readLine(std::string* line, std::chrono::milliseconds timeout) {
@@ -161,9 +161,22 @@ void writeAll(int fd, const std::string& text) {
     }
 }
 
-std::string commandOutput(const std::string& command) {
+namespace {
+// `text` as one word of the shell, whatever it holds.
+std::string shellWord(const std::string& text) {
+    std::string word = "'";
+    for (char c : text) {
+        word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return word + "'";
+}
+}  // namespace
+
+std::string commandOutput(const std::string& command, std::chrono::seconds limit) {
     std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
+    const std::string bounded = "timeout -k 5 " + std::to_string(limit.count()) + " sh -c " +
+                                shellWord(command) + " </dev/null";
+    FILE* pipe = popen(bounded.c_str(), "r");
     if (pipe == nullptr) {
         return output;
     }

@@ -48,5 +48,9 @@ void writeAll(int fd, const std::string& text);
 // The path of a program built beside this test program (lumora-vcam, ...).
 std::string programBeside(const std::string& name);
 
-// Runs a shell command and returns all it wrote on standard output.
-std::string commandOutput(const std::string& command);
+// Runs a shell command, with nothing on its standard input, and returns all
+// it wrote on standard output. A command still running after `limit` is
+// ended (TERM, then KILL 5 s later), so that a hung child fails its test with
+// what it said instead of holding the test up to its bound.
+std::string commandOutput(const std::string& command,
+                          std::chrono::seconds limit = std::chrono::seconds(120));

@@ -86,11 +86,12 @@ private:
 // The driver's report, the set-up row run as our user through `setpriv`,
 // with a bare environment as a desktop session would give no more.
 std::string setUpAsUser(const std::string& mode) {
-    return commandOutput("timeout 600 setpriv --reuid=" + std::string(kUser) + " --regid=" + kUser +
-                         " --init-groups env -i PATH=/usr/bin:/bin HOME=/tmp " +
-                         "LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen " +
-                         programBeside("loopback_setup_driver") + " " + kHelper + " " + mode +
-                         " 2>&1");
+    return commandOutput("setpriv --reuid=" + std::string(kUser) + " --regid=" + kUser +
+                             " --init-groups env -i PATH=/usr/bin:/bin HOME=/tmp " +
+                             "LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen " +
+                             programBeside("loopback_setup_driver") + " " + kHelper + " " + mode +
+                             " 2>&1",
+                         std::chrono::seconds(600));
 }
 
 // The card labels of the video devices that exist now.
