@@ -20,6 +20,7 @@
 #include "libs/recorder/flv_repair.h"
 #include "libs/recorder/live_encoder.h"
 #include "tests/libs/recorder/flash_live_settings.h"
+#include "tests/support/eventually.h"
 #include "tests/support/flash_and_click.h"
 #include "tests/support/media_probe.h"
 #include "tests/support/test_media.h"
@@ -33,7 +34,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 constexpr size_t kRoom = 1u << 20;
-constexpr auto kDeadline = std::chrono::seconds(20);
+constexpr std::chrono::milliseconds kDeadline{20000};
 
 // Hands `count` grey pictures (a different grey each) at the settings' rate.
 void handPictures(LiveEncoder& encoder, int count) {
@@ -104,11 +105,13 @@ TEST(FlvFileWriterTest, TheFileHoldsEveryPictureAndTheSoundAndReachesTheDiskAsIt
     // plays.
     handPictures(encoder, 30);
     ASSERT_TRUE(encoder.waitForPictures(std::chrono::seconds(10)));
-    const auto until = Clock::now() + kDeadline;
     int onDisk = 0;
-    while (Clock::now() < until && (onDisk = picturesOnDiskNow(file, dir.file("snapshot.flv"))) <
-                                       static_cast<int>(feed.picturesTaken())) {
-    }
+    eventually(
+        [&] {
+            onDisk = picturesOnDiskNow(file, dir.file("snapshot.flv"));
+            return onDisk >= static_cast<int>(feed.picturesTaken());
+        },
+        kDeadline);
     EXPECT_GT(feed.picturesTaken(), 0u);
     EXPECT_EQ(onDisk, static_cast<int>(feed.picturesTaken())) << "on disk before the end";
 
@@ -160,13 +163,14 @@ TEST(FlvFileWriterTest, AFewPicturesReachTheDiskWithoutWaitingForMore) {
     for (int i = 0; i < 3; ++i) {
         stream.push(writer, i, 1000);
     }
-    const auto until = Clock::now() + kDeadline;
     FlvRepairResult onDisk;
-    while (Clock::now() < until && onDisk.tags < 4) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // polls the file
-        fs::copy_file(file, dir.file("copy.flv"), fs::copy_options::overwrite_existing);
-        onDisk = repairFlvTail(dir.file("copy.flv"));
-    }
+    eventually(
+        [&] {
+            fs::copy_file(file, dir.file("copy.flv"), fs::copy_options::overwrite_existing);
+            onDisk = repairFlvTail(dir.file("copy.flv"));
+            return onDisk.tags >= 4;
+        },
+        kDeadline);
     EXPECT_EQ(onDisk.tags, 4) << "the picture header and three pictures, before the end";
     EXPECT_EQ(onDisk.lastTimestampMs, 133);
     EXPECT_TRUE(writer.finish(std::chrono::seconds(10)));
@@ -237,13 +241,12 @@ TEST(FlvFileWriterTest, AFullDiskEndsTheFileAndKeepsWhatWasWritten) {
     rlimit tight = previous;
     tight.rlim_cur = 200'000;
     ::setrlimit(RLIMIT_FSIZE, &tight);
+    // 400 kB, in the writer's room: twice what the disk takes.
     int pushed = 0;
-    const auto until = Clock::now() + kDeadline;
-    while (Clock::now() < until && !writer.failed()) {
+    while (pushed < 40) {
         stream.push(writer, pushed++, 10'000);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));  // a producer's pace
     }
-    const bool failed = writer.failed();
+    const bool failed = eventually([&] { return writer.failed(); }, kDeadline);
     const uint64_t leftOutAtFailure = writer.picturesLeftOut();
     stream.push(writer, pushed++, 10'000);
     const bool finished = writer.finish(std::chrono::seconds(10));
