@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <initializer_list>
+#include <mutex>
 #include <utility>
 
 #include "base/debug_log.h"
