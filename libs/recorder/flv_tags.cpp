@@ -20,12 +20,37 @@ void putBigEndian(std::vector<uint8_t>& out, uint64_t value, int bytes) {
     }
 }
 
-void putTagHeader(std::vector<uint8_t>& out, uint8_t type, size_t dataSize, uint32_t ms) {
-    out.push_back(type);
-    putBigEndian(out, dataSize, 3);
-    putBigEndian(out, ms & 0xFFFFFF, 3);
-    out.push_back(static_cast<uint8_t>(ms >> 24));  // the time's upper byte
-    putBigEndian(out, 0, 3);                        // stream id
+uint8_t* putBigEndian(uint8_t* at, uint64_t value, int bytes) {
+    for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) {
+        *at++ = static_cast<uint8_t>(value >> shift);
+    }
+    return at;
+}
+
+uint8_t* putTagHeader(uint8_t* at, uint8_t type, size_t dataSize, uint32_t ms) {
+    *at++ = type;
+    at = putBigEndian(at, dataSize, 3);
+    at = putBigEndian(at, ms & 0xFFFFFF, 3);
+    *at++ = static_cast<uint8_t>(ms >> 24);  // the time's upper byte
+    return putBigEndian(at, 0, 3);           // stream id
+}
+
+uint8_t* putBytes(uint8_t* at, const uint8_t* data, size_t size) {
+    if (size > 0) {
+        std::memcpy(at, data, size);
+    }
+    return at + size;
+}
+
+// Room for `bytes` more at the end of `out`, within its capacity; null
+// when they do not fit.
+uint8_t* grow(std::vector<uint8_t>& out, size_t bytes) {
+    if (out.capacity() - out.size() < bytes) {
+        return nullptr;
+    }
+    const size_t at = out.size();
+    out.resize(at + bytes);
+    return out.data() + at;
 }
 
 void putBytes(std::vector<uint8_t>& out, const uint8_t* data, size_t size) {
@@ -49,10 +74,6 @@ void putAmfBool(std::vector<uint8_t>& out, std::string_view name, bool value) {
     putAmfName(out, name);
     out.push_back(1);  // boolean
     out.push_back(value ? 1 : 0);
-}
-
-bool fits(const std::vector<uint8_t>& out, size_t bytes) {
-    return out.capacity() - out.size() >= bytes;
 }
 }  // namespace
 
@@ -86,40 +107,52 @@ bool appendMetadata(std::vector<uint8_t>& out, int width, int height, double fra
         putAmfBool(data, "stereo", true);
     }
     putBigEndian(data, 9, 3);  // empty name and the object's end marker
-    if (!fits(out, kTagHeader + data.size() + kTagTrailer)) {
+    uint8_t* at = grow(out, kTagHeader + data.size() + kTagTrailer);
+    if (at == nullptr) {
         return false;
     }
-    putTagHeader(out, kScriptTag, data.size(), 0);
-    putBytes(out, data.data(), data.size());
-    putBigEndian(out, kTagHeader + data.size(), 4);
+    at = putTagHeader(at, kScriptTag, data.size(), 0);
+    at = putBytes(at, data.data(), data.size());
+    putBigEndian(at, kTagHeader + data.size(), 4);
     return true;
 }
 
 bool appendPicture(std::vector<uint8_t>& out, uint32_t ms, bool key, Payload kind,
                    const uint8_t* data, size_t size) {
-    if (!fits(out, pictureTagBytes(size))) {
+    uint8_t* at = grow(out, pictureTagBytes(size));
+    if (at == nullptr) {
         return false;
     }
-    putTagHeader(out, kPictureTag, kPictureIntro + size, ms);
-    out.push_back(static_cast<uint8_t>((key ? 0x10 : 0x20) | kAvc));
-    out.push_back(kind == Payload::kSequenceHeader ? 0 : 1);
-    putBigEndian(out, 0, 3);  // composition time
-    putBytes(out, data, size);
-    putBigEndian(out, kTagHeader + kPictureIntro + size, 4);
+    writePicture(at, ms, key, kind, data, size);
     return true;
 }
 
 bool appendSound(std::vector<uint8_t>& out, uint32_t ms, Payload kind, const uint8_t* data,
                  size_t size) {
-    if (!fits(out, soundTagBytes(size))) {
+    uint8_t* at = grow(out, soundTagBytes(size));
+    if (at == nullptr) {
         return false;
     }
-    putTagHeader(out, kSoundTag, kSoundIntro + size, ms);
-    out.push_back(kAacSoundByte);
-    out.push_back(kind == Payload::kSequenceHeader ? 0 : 1);
-    putBytes(out, data, size);
-    putBigEndian(out, kTagHeader + kSoundIntro + size, 4);
+    writeSound(at, ms, kind, data, size);
     return true;
+}
+
+void writePicture(uint8_t* out, uint32_t ms, bool key, Payload kind, const uint8_t* data,
+                  size_t size) {
+    uint8_t* at = putTagHeader(out, kPictureTag, kPictureIntro + size, ms);
+    *at++ = static_cast<uint8_t>((key ? 0x10 : 0x20) | kAvc);
+    *at++ = kind == Payload::kSequenceHeader ? 0 : 1;
+    at = putBigEndian(at, 0, 3);  // composition time
+    at = putBytes(at, data, size);
+    putBigEndian(at, kTagHeader + kPictureIntro + size, 4);
+}
+
+void writeSound(uint8_t* out, uint32_t ms, Payload kind, const uint8_t* data, size_t size) {
+    uint8_t* at = putTagHeader(out, kSoundTag, kSoundIntro + size, ms);
+    *at++ = kAacSoundByte;
+    *at++ = kind == Payload::kSequenceHeader ? 0 : 1;
+    at = putBytes(at, data, size);
+    putBigEndian(at, kTagHeader + kSoundIntro + size, 4);
 }
 
 }  // namespace flv

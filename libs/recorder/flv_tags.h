@@ -12,7 +12,9 @@
 //
 // The tags are appended only when they fit in the buffer's capacity (the
 // functions say whether they did), so that a buffer reserved once is never
-// reallocated; the header, written before anything else, may grow it.
+// reallocated; the header, written before anything else, may grow it. A tag
+// may also be written into memory of its own, sized by pictureTagBytes or
+// soundTagBytes (a buffer handed on whole, one tag each).
 namespace flv {
 
 enum class Payload { kSequenceHeader, kData };
@@ -32,5 +34,10 @@ bool appendPicture(std::vector<uint8_t>& out, uint32_t ms, bool key, Payload kin
 // Sound: the AudioSpecificConfig (kSequenceHeader) or one raw AAC block.
 bool appendSound(std::vector<uint8_t>& out, uint32_t ms, Payload kind, const uint8_t* data,
                  size_t size);
+// The same tags, written at `out`, which holds pictureTagBytes(size) or
+// soundTagBytes(size) bytes.
+void writePicture(uint8_t* out, uint32_t ms, bool key, Payload kind, const uint8_t* data,
+                  size_t size);
+void writeSound(uint8_t* out, uint32_t ms, Payload kind, const uint8_t* data, size_t size);
 
 }  // namespace flv
