@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "libs/recorder/appsrc_target.h"
+#include "libs/recorder/flv_appsrc_target.h"
 #include "libs/recorder/muxer_tags.h"
 
 namespace {
-// What may wait in front of a connection's muxer: a second of pictures at
+// What may wait in front of a connection's sink: a second of pictures at
 // twice the bit rate (a key frame is several times an ordinary picture), at
 // least 256 KiB, and two seconds of sound.
 uint64_t mostVideoBytes(const LiveSettings& settings) {
@@ -19,25 +21,39 @@ constexpr uint64_t kMostSoundBytes = 2 * 128000 / 8;
 LivePipeline::~LivePipeline() { finish(0); }
 
 std::string LivePipeline::description(const LiveTarget& target) const {
-    // The encoded pictures and sound come whole and in time order, each from
-    // its encoder; the muxer interleaves them by time. The sink does not
-    // wait for the clock: what is ready goes out at once.
-    const std::string video = "appsrc name=video format=time is-live=false block=false ";
-    const std::string sound =
-        settings_.sound ? "appsrc name=sound format=time is-live=false block=false ! aacparse "
-                        : std::string();
+    // The sinks do not wait for the clock: what is ready goes out at once.
     if (target.kind == LiveTarget::Kind::Srt) {
-        // A receiver joining an MPEG-TS stream midway needs the parameter
-        // sets with every key frame; FLV carries them once, in its header.
-        return "mpegtsmux name=mux alignment=7 ! srtsink name=sink sync=false " + video +
+        // The encoded pictures and sound come whole and in time order, each
+        // from its encoder; the muxer interleaves them by time. A receiver
+        // joining an MPEG-TS stream midway needs the parameter sets with
+        // every key frame; FLV carries them once, in its header.
+        const std::string sound =
+            settings_.sound ? "appsrc name=sound format=time is-live=false block=false ! aacparse "
+                              "! mux. "
+                            : std::string();
+        return "mpegtsmux name=mux alignment=7 ! srtsink name=sink sync=false "
+               "appsrc name=video format=time is-live=false block=false "
                "! h264parse config-interval=-1 ! video/x-h264,stream-format=byte-stream ! mux. " +
-               (sound.empty() ? std::string() : sound + "! mux. ");
+               sound;
     }
     // RTMP's first chunk size, 128 bytes, cuts a 1500 kbit/s stream into
     // about 1,500 chunks a second; 4 KiB chunks, as other publishers send,
     // spare the connection's thread most of that work.
-    return "flvmux name=mux streamable=true ! rtmp2sink name=sink sync=false chunk-size=4096 " +
-           video + "! mux.video " + (sound.empty() ? std::string() : sound + "! mux.audio ");
+    return "appsrc name=flv format=time is-live=false block=false "
+           "! rtmp2sink name=sink sync=false chunk-size=4096";
+}
+
+std::unique_ptr<EncodedTarget> LivePipeline::makeTarget(const LiveTarget& target) const {
+    if (target.kind == LiveTarget::Kind::Srt) {
+        dropTagsIntoMuxer(pipeline_);
+        return std::make_unique<AppSrcTarget>(pipeline_);
+    }
+    FlvAppSrcTarget::Stream stream;
+    stream.width = settings_.width;
+    stream.height = settings_.height;
+    stream.frameRate = settings_.frameRate;
+    stream.sound = settings_.sound;
+    return std::make_unique<FlvAppSrcTarget>(pipeline_, stream);
 }
 
 // The address and key go in as properties, never through the description,
@@ -91,7 +107,7 @@ uint64_t LivePipeline::bytesOut() const {
 
 uint64_t LivePipeline::bytesWaiting() const { return feed_ ? feed_->bytesWaiting() : 0; }
 
-// On the muxer's thread, before the sink renders each buffer.
+// On the thread that feeds the sink, before it renders each buffer.
 GstPadProbeReturn LivePipeline::noteSent(GstPad*, GstPadProbeInfo* info, gpointer self) {
     auto* pipeline = static_cast<LivePipeline*>(self);
     gsize bytes = 0;
@@ -115,10 +131,9 @@ bool LivePipeline::start(const LiveTarget& target, const std::string& key,
         finish(0);
         return false;
     }
-    dropTagsIntoMuxer(pipeline_);
     pointSink(target, key);
     watchSink();
-    target_ = std::make_unique<AppSrcTarget>(pipeline_);
+    target_ = makeTarget(target);
     feed_ = std::make_unique<EncodedFeed>(*target_, mostVideoBytes(settings), kMostSoundBytes);
     // A sink that cannot connect fails the change of state; its error is on
     // the bus, where the stream reads why.
