@@ -5,11 +5,10 @@
 #include <initializer_list>
 #include <vector>
 
+#include "libs/recorder/flv_layout.h"
 #include "libs/recorder/flv_tags.h"
 
 namespace {
-constexpr uint8_t kSoundTagType = 8;
-
 uint32_t milliseconds(GstClockTime time) {
     return static_cast<uint32_t>((time + GST_MSECOND / 2) / GST_MSECOND);
 }
@@ -233,6 +232,6 @@ GstPadProbeReturn FlvAppSrcTarget::noteLeft(GstPad*, GstPadProbeInfo* info, gpoi
     uint8_t type = 0;
     gst_buffer_extract(tag, 0, &type, 1);
     // Counted when it was made, before it reached the appsrc.
-    target->waiting_[type == kSoundTagType ? kSound : kPictures] -= gst_buffer_get_size(tag);
+    target->waiting_[type == flv::kSoundTag ? kSound : kPictures] -= gst_buffer_get_size(tag);
     return GST_PAD_PROBE_OK;
 }

@@ -6,10 +6,13 @@
 
 #include <array>
 
+#include "libs/recorder/flv_layout.h"
+
 namespace {
-constexpr int kHeaderSize = 9;
-constexpr int kTagHeaderSize = 11;
-constexpr int kBackPointerSize = 4;
+// Signed, for the file offsets they are added to.
+constexpr int kHeaderSize = flv::kFileHeaderBytes;
+constexpr int kTagHeaderSize = flv::kTagHeaderBytes;
+constexpr int kBackPointerSize = flv::kBackPointerBytes;
 
 uint32_t bigEndian(const uint8_t* bytes, int count) {
     uint32_t value = 0;

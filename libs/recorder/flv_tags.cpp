@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string_view>
 
+#include "libs/recorder/flv_layout.h"
+
 namespace flv {
 namespace {
-constexpr uint8_t kSoundTag = 8, kPictureTag = 9, kScriptTag = 18;
-constexpr size_t kTagHeader = 11, kTagTrailer = 4;
 constexpr size_t kPictureIntro = 5;  // frame type and codec, packet type, composition time
 constexpr size_t kSoundIntro = 2;    // format, packet type
 constexpr uint8_t kAvc = 7;
@@ -86,10 +86,12 @@ void appendHeader(std::vector<uint8_t>& out, bool sound) {
 }
 
 size_t pictureTagBytes(size_t payload) {
-    return kTagHeader + kPictureIntro + payload + kTagTrailer;
+    return kTagHeaderBytes + kPictureIntro + payload + kBackPointerBytes;
 }
 
-size_t soundTagBytes(size_t payload) { return kTagHeader + kSoundIntro + payload + kTagTrailer; }
+size_t soundTagBytes(size_t payload) {
+    return kTagHeaderBytes + kSoundIntro + payload + kBackPointerBytes;
+}
 
 bool appendMetadata(std::vector<uint8_t>& out, int width, int height, double frameRate,
                     bool sound) {
@@ -107,13 +109,13 @@ bool appendMetadata(std::vector<uint8_t>& out, int width, int height, double fra
         putAmfBool(data, "stereo", true);
     }
     putBigEndian(data, 9, 3);  // empty name and the object's end marker
-    uint8_t* at = grow(out, kTagHeader + data.size() + kTagTrailer);
+    uint8_t* at = grow(out, kTagHeaderBytes + data.size() + kBackPointerBytes);
     if (at == nullptr) {
         return false;
     }
     at = putTagHeader(at, kScriptTag, data.size(), 0);
     at = putBytes(at, data.data(), data.size());
-    putBigEndian(at, kTagHeader + data.size(), 4);
+    putBigEndian(at, kTagHeaderBytes + data.size(), 4);
     return true;
 }
 
@@ -144,7 +146,7 @@ void writePicture(uint8_t* out, uint32_t ms, bool key, Payload kind, const uint8
     *at++ = kind == Payload::kSequenceHeader ? 0 : 1;
     at = putBigEndian(at, 0, 3);  // composition time
     at = putBytes(at, data, size);
-    putBigEndian(at, kTagHeader + kPictureIntro + size, 4);
+    putBigEndian(at, kTagHeaderBytes + kPictureIntro + size, 4);
 }
 
 void writeSound(uint8_t* out, uint32_t ms, Payload kind, const uint8_t* data, size_t size) {
@@ -152,7 +154,7 @@ void writeSound(uint8_t* out, uint32_t ms, Payload kind, const uint8_t* data, si
     *at++ = kAacSoundByte;
     *at++ = kind == Payload::kSequenceHeader ? 0 : 1;
     at = putBytes(at, data, size);
-    putBigEndian(at, kTagHeader + kSoundIntro + size, 4);
+    putBigEndian(at, kTagHeaderBytes + kSoundIntro + size, 4);
 }
 
 }  // namespace flv
