@@ -8,20 +8,26 @@
 // For each: processor time per second of picture as a fraction of one core
 // (this process for a-c, the ffmpeg child for d), the ratios b/a, c/a and
 // b/d, and peak anonymous memory (RssAnon sampled while live, and VmHWM).
-// For (b) also the delay from composing a picture (the graph's worker draws
-// its number) to its arrival back from the server: a reader (ffmpeg pulling
-// rtmp://127.0.0.1:PORT/live/KEY, decoding to raw pictures whose numbers this
-// program reads) notes when each number comes. p50 and p99 include that
-// reader's own decode and pipe time. The reader thread's processor time is
-// taken out of (b)'s cost; the reader's ffmpeg, nginx and the sound server
-// count in none of the figures.
+// (a)-(d) take turns for ROUNDS rounds; each round's figures are printed,
+// then the medians and their ratios.
+// Then (e), streaming once more with a reader, for the delay from composing
+// a picture (the graph's worker draws its number) to its arrival back from
+// the server: the reader (ffmpeg pulling rtmp://127.0.0.1:PORT/live/KEY,
+// decoding to raw pictures whose numbers this program reads) notes when
+// each number comes. p50 and p99 include that reader's own decode and pipe
+// time. The reader decodes on the other core and pipes 4.6 MB/s into this
+// process, which slows this process's own threads too, so (b) runs without
+// it, as (a) and (c) do; (e)'s cost, the reader thread's time taken out, is
+// shown but not compared. The reader's ffmpeg, nginx and the sound server
+// count in none of the figures. Under each of (a)-(c) and (e), this
+// process's threads by name with their share of a core.
 //
 // Needs a sound server (the tests' one) and nginx with its RTMP module; run
 // through bench/live_job.sh, which starts the sound server:
-//   bench/live_job.sh BUILD_FOLDER [standard|720p|1080p] [SECONDS]
+//   bench/live_job.sh BUILD_FOLDER [standard|720p|1080p] [SECONDS] [ROUNDS]
 // or by hand, with PULSE_SERVER set:
-//   BUILD_FOLDER/bin/live_bench [standard|720p|1080p] [SECONDS]
-// Defaults: standard (640 x 480 at 15 fps), 30 s per variant.
+//   BUILD_FOLDER/bin/live_bench [standard|720p|1080p] [SECONDS] [ROUNDS]
+// Defaults: standard (640 x 480 at 15 fps), 30 s per variant, 3 rounds.
 
 #include <signal.h>
 #include <time.h>
@@ -44,6 +50,7 @@
 #include "base/output_mode.h"
 #include "bench/live_scene.h"
 #include "bench/plain_pipeline.h"
+#include "bench/thread_times.h"
 #include "engine/play_graph.h"
 #include "engine/video_effect.h"
 #include "engine/video_source.h"
@@ -116,6 +123,7 @@ struct Figures {
     long peakAnonKb = 0;
     long peakResidentKb = 0;
     std::vector<double> delaysMs;
+    std::vector<ThreadTimes::Share> threads;  // this process's, by name (not for d)
 };
 
 // Waits `length`, noting the highest RssAnon of `pid` meanwhile.
@@ -229,6 +237,7 @@ private:
 struct Variant {
     bool record = false;
     bool stream = false;
+    bool readBack = false;  // a reader pulls the stream back from the server
 };
 
 // Runs the graph with the variant's outputs for `length`; its figures.
@@ -270,12 +279,14 @@ Figures runOurs(const Variant& variant, const OutputMode& mode, std::chrono::sec
             std::fprintf(stderr, "an output did not start (is PULSE_SERVER set?)\n");
         } else {
             resetPeak();
+            ThreadTimes threads;
+            threads.start();
             const double before = processCpuSeconds();
             const auto started = Clock::now();
             graph->Start();
             ArrivalReader reader(marker, mode);
             bool reading = false;
-            if (variant.stream && !variant.record) {
+            if (variant.stream && variant.readBack) {
                 const auto deadline = Clock::now() + 20s;
                 while (stream->state() != LiveState::Live && Clock::now() < deadline) {
                     std::this_thread::sleep_for(20ms);
@@ -288,6 +299,7 @@ Figures runOurs(const Variant& variant, const OutputMode& mode, std::chrono::sec
             figures.peakResidentKb = statusKb("self", "VmHWM");
             const double wall = std::chrono::duration<double>(Clock::now() - started).count();
             const double cpu = processCpuSeconds() - before;
+            figures.threads = threads.since(wall);
             if (reading) {
                 figures.delaysMs = reader.stop();
                 figures.coreFraction = (cpu - reader.threadCpuSeconds()) / wall;
@@ -410,10 +422,36 @@ double percentile(std::vector<double> values, double fraction) {
     return values[std::min(at, values.size() - 1)];
 }
 
-void printFigures(const char* name, const Figures& figures) {
+void printFigures(const char* name, const Figures& figures, bool withThreads = true) {
     std::printf("%-28s %.3f core   peak anon %.1f MiB   VmHWM %.1f MiB\n", name,
                 figures.coreFraction, static_cast<double>(figures.peakAnonKb) / 1024,
                 static_cast<double>(figures.peakResidentKb) / 1024);
+    for (const ThreadTimes::Share& share : figures.threads) {
+        if (withThreads) {
+            std::printf("    %-24s x%-2d %.4f core\n", share.name.c_str(), share.threads,
+                        share.coreFraction);
+        }
+    }
+    std::fflush(stdout);
+}
+
+// The middle of the rounds' figures for one variant: its median core share
+// and its highest peak memory.
+Figures middleOf(const std::vector<Figures>& rounds) {
+    Figures middle;
+    std::vector<double> cores;
+    for (const Figures& round : rounds) {
+        cores.push_back(round.coreFraction);
+        middle.peakAnonKb = std::max(middle.peakAnonKb, round.peakAnonKb);
+        middle.peakResidentKb = std::max(middle.peakResidentKb, round.peakResidentKb);
+    }
+    std::sort(cores.begin(), cores.end());
+    if (!cores.empty()) {
+        middle.coreFraction = cores.size() % 2 == 1
+                                  ? cores[cores.size() / 2]
+                                  : (cores[cores.size() / 2 - 1] + cores[cores.size() / 2]) / 2;
+    }
+    return middle;
 }
 
 double ratio(const Figures& a, const Figures& b) {
@@ -424,6 +462,7 @@ double ratio(const Figures& a, const Figures& b) {
 int main(int argc, char** argv) {
     const std::string modeName = argc > 1 ? argv[1] : "standard";
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 30;
+    const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
     OutputMode mode = kStandardMode;
     int kbps = 1500;  // the stream's own default at each size
     if (modeName == "720p") {
@@ -432,8 +471,9 @@ int main(int argc, char** argv) {
     } else if (modeName == "1080p") {
         mode = kHd1080Mode;
         kbps = 4500;
-    } else if (modeName != "standard" || seconds < 3) {
-        std::fprintf(stderr, "usage: live_bench [standard|720p|1080p] [SECONDS, at least 3]\n");
+    } else if (modeName != "standard" || seconds < 3 || rounds < 1) {
+        std::fprintf(stderr,
+                     "usage: live_bench [standard|720p|1080p] [SECONDS, at least 3] [ROUNDS]\n");
         return 2;
     }
     const std::chrono::seconds length(seconds);
@@ -444,29 +484,45 @@ int main(int argc, char** argv) {
         return 1;
     }
     ScratchDir dir;
-    std::printf("%dx%d at %d fps, %d s a variant, server %s\n", mode.width, mode.height,
-                mode.frameRate, seconds, server.address().c_str());
+    std::printf("%dx%d at %d fps, %d s a variant, %d rounds, server %s\n", mode.width, mode.height,
+                mode.frameRate, seconds, rounds, server.address().c_str());
     std::fflush(stdout);
 
-    const Figures recording = runOurs({true, false}, mode, length, server, dir);
-    printFigures("(a) recording alone", recording);
-    std::fflush(stdout);
-    const Figures streaming = runOurs({false, true}, mode, length, server, dir);
-    printFigures("(b) streaming alone", streaming);
-    std::fflush(stdout);
-    const Figures both = runOurs({true, true}, mode, length, server, dir);
-    printFigures("(c) recording and streaming", both);
-    std::fflush(stdout);
-    const Figures ffmpeg = runFfmpeg(mode, kbps, length, server);
-    printFigures("(d) ffmpeg to the server", ffmpeg);
+    // The variants take turns, round after round, so that what the machine
+    // does meanwhile (its other guests, its clock speed) falls on all of
+    // them alike; the medians are compared.
+    std::vector<Figures> recording, streaming, both, ffmpeg;
+    for (int round = 1; round <= rounds; ++round) {
+        const bool last = round == rounds;
+        std::printf("round %d of %d\n", round, rounds);
+        recording.push_back(runOurs({true, false}, mode, length, server, dir));
+        printFigures("(a) recording alone", recording.back(), last);
+        streaming.push_back(runOurs({false, true}, mode, length, server, dir));
+        printFigures("(b) streaming alone", streaming.back(), last);
+        both.push_back(runOurs({true, true}, mode, length, server, dir));
+        printFigures("(c) recording and streaming", both.back(), last);
+        ffmpeg.push_back(runFfmpeg(mode, kbps, length, server));
+        printFigures("(d) ffmpeg to the server", ffmpeg.back(), last);
+        std::printf("  round %d: b/a %.2f   c/a %.2f   b/d %.2f\n", round,
+                    ratio(streaming.back(), recording.back()), ratio(both.back(), recording.back()),
+                    ratio(streaming.back(), ffmpeg.back()));
+    }
+    const Figures readBack = runOurs({false, true, true}, mode, length, server, dir);
+    printFigures("(e) streaming, read back", readBack);
 
-    std::printf("b/a %.2f   c/a %.2f   b/d %.2f\n", ratio(streaming, recording),
-                ratio(both, recording), ratio(streaming, ffmpeg));
+    std::printf("medians of %d rounds:\n", rounds);
+    const Figures a = middleOf(recording), b = middleOf(streaming), c = middleOf(both),
+                  d = middleOf(ffmpeg);
+    printFigures("(a) recording alone", a);
+    printFigures("(b) streaming alone", b);
+    printFigures("(c) recording and streaming", c);
+    printFigures("(d) ffmpeg to the server", d);
+    std::printf("b/a %.2f   c/a %.2f   b/d %.2f\n", ratio(b, a), ratio(c, a), ratio(b, d));
     std::printf(
         "delay composed -> read back from the server (reader's decode included): "
         "p50 %.1f ms, p99 %.1f ms over %zu pictures\n",
-        percentile(streaming.delaysMs, 0.5), percentile(streaming.delaysMs, 0.99),
-        streaming.delaysMs.size());
+        percentile(readBack.delaysMs, 0.5), percentile(readBack.delaysMs, 0.99),
+        readBack.delaysMs.size());
     server.stop();
     return 0;
 }
