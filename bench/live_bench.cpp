@@ -435,15 +435,18 @@ void printFigures(const char* name, const Figures& figures, bool withThreads = t
     std::fflush(stdout);
 }
 
-// The middle of the rounds' figures for one variant: its median core share
-// and its highest peak memory.
+// The middle of the rounds' figures for one variant: its median core share,
+// and the first round's peak memory (later rounds also hold what the
+// earlier ones left in this process's heap).
 Figures middleOf(const std::vector<Figures>& rounds) {
     Figures middle;
+    if (!rounds.empty()) {
+        middle.peakAnonKb = rounds.front().peakAnonKb;
+        middle.peakResidentKb = rounds.front().peakResidentKb;
+    }
     std::vector<double> cores;
     for (const Figures& round : rounds) {
         cores.push_back(round.coreFraction);
-        middle.peakAnonKb = std::max(middle.peakAnonKb, round.peakAnonKb);
-        middle.peakResidentKb = std::max(middle.peakResidentKb, round.peakResidentKb);
     }
     std::sort(cores.begin(), cores.end());
     if (!cores.empty()) {
