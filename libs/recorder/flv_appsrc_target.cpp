@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "libs/recorder/codec_data.h"
 #include "libs/recorder/flv_layout.h"
 #include "libs/recorder/flv_tags.h"
 
@@ -12,35 +13,6 @@ namespace {
 uint32_t milliseconds(GstClockTime time) {
     return static_cast<uint32_t>((time + GST_MSECOND / 2) / GST_MSECOND);
 }
-
-// The codec_data of `caps`, mapped while this lives.
-class CodecRecord {
-public:
-    explicit CodecRecord(GstCaps* caps) {
-        const GValue* value =
-            gst_structure_get_value(gst_caps_get_structure(caps, 0), "codec_data");
-        if (value != nullptr && G_VALUE_HOLDS(value, GST_TYPE_BUFFER)) {
-            buffer_ = gst_value_get_buffer(value);
-            mapped_ = gst_buffer_map(buffer_, &map_, GST_MAP_READ);
-        }
-    }
-    ~CodecRecord() {
-        if (mapped_) {
-            gst_buffer_unmap(buffer_, &map_);
-        }
-    }
-    CodecRecord(const CodecRecord&) = delete;
-    CodecRecord& operator=(const CodecRecord&) = delete;
-
-    bool valid() const { return mapped_; }
-    const uint8_t* data() const { return map_.data; }
-    size_t size() const { return map_.size; }
-
-private:
-    GstBuffer* buffer_ = nullptr;
-    GstMapInfo map_{};
-    bool mapped_ = false;
-};
 
 // A buffer holding one tag of pictures or sound at `time` around `data`.
 GstBuffer* tagBuffer(bool picture, GstClockTime time, bool key, flv::Payload payload,
@@ -172,7 +144,7 @@ bool FlvAppSrcTarget::makeTags(Kind kind, GstBuffer* buffer, GstCaps* caps, GstB
     if (announced_[kind] != nullptr && gst_caps_is_equal(announced_[kind], caps)) {
         return true;
     }
-    CodecRecord record(caps);
+    CodecData record(caps);
     if (record.valid()) {
         *header = tagBuffer(picture, time, true, flv::Payload::kSequenceHeader, record.data(),
                             record.size());

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "base/debug_log.h"
+#include "libs/recorder/codec_data.h"
 #include "libs/recorder/flv_tags.h"
 
 namespace {
@@ -37,35 +38,6 @@ uint32_t milliseconds(GstClockTime time) {
                ? static_cast<uint32_t>((time + GST_MSECOND / 2) / GST_MSECOND)
                : 0;
 }
-
-// The codec_data of `caps`, mapped; unmapped by the destructor.
-class CodecData {
-public:
-    explicit CodecData(GstCaps* caps) {
-        const GValue* value =
-            gst_structure_get_value(gst_caps_get_structure(caps, 0), "codec_data");
-        if (value != nullptr && G_VALUE_HOLDS(value, GST_TYPE_BUFFER)) {
-            buffer_ = gst_value_get_buffer(value);
-            mapped_ = gst_buffer_map(buffer_, &map_, GST_MAP_READ);
-        }
-    }
-    ~CodecData() {
-        if (mapped_) {
-            gst_buffer_unmap(buffer_, &map_);
-        }
-    }
-    CodecData(const CodecData&) = delete;
-    CodecData& operator=(const CodecData&) = delete;
-
-    bool valid() const { return mapped_; }
-    const uint8_t* data() const { return map_.data; }
-    size_t size() const { return map_.size; }
-
-private:
-    GstBuffer* buffer_ = nullptr;
-    GstMapInfo map_{};
-    bool mapped_ = false;
-};
 
 bool sameCaps(GstCaps* written, GstCaps* caps) {
     return written != nullptr && (written == caps || gst_caps_is_equal(written, caps));
