@@ -12,12 +12,11 @@
 
 #include "libs/recorder/encoded_feed.h"
 #include "libs/recorder/flv_appsrc_target.h"
-#include "libs/recorder/flv_repair.h"
 #include "libs/recorder/live_encoder.h"
+#include "tests/libs/recorder/encoded_flv_checks.h"
 #include "tests/libs/recorder/flash_live_settings.h"
 #include "tests/support/eventually.h"
 #include "tests/support/flash_and_click.h"
-#include "tests/support/media_probe.h"
 #include "tests/support/test_media.h"
 
 // The FLV tags a live connection sends without a muxer: read back by ffprobe
@@ -186,20 +185,29 @@ private:
     int newest_[2] = {0, 0};  // pictures, sound
 };
 
-FlvAppSrcTarget::Stream standardStream(bool sound) {
+FlvAppSrcTarget::Stream standardStream() {
     FlvAppSrcTarget::Stream stream;
     stream.width = 640;
     stream.height = 480;
     stream.frameRate = 15;
-    stream.sound = sound;
+    stream.sound = true;
     return stream;
 }
 }  // namespace
 
+// A target with sound on an appsink pipeline, and made-up codecs to push.
+class FlvTagOrderTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(pipeline.play()); }
+
+    FakeCodecs codecs;
+    TagPipeline pipeline;
+    FlvAppSrcTarget target{pipeline.get(), standardStream()};
+};
+
 // Real pictures and sound from the live encoders, through the feed as a
 // connection takes them: what the appsrc lets out is an FLV stream that
-// ffprobe reads whole, every picture the feed passed on in it, with both
-// kinds' times rising.
+// ffprobe reads whole, every picture the feed passed on in it.
 TEST(FlvAppSrcTargetTest, TheEncodersOutputBecomesAStreamThatPlays) {
     ScratchDir dir;
     const std::string file = dir.file("sent.flv");
@@ -208,7 +216,7 @@ TEST(FlvAppSrcTargetTest, TheEncodersOutputBecomesAStreamThatPlays) {
     ASSERT_NE(pipeline.get(), nullptr);
     uint64_t taken = 0;
     {
-        FlvAppSrcTarget target(pipeline.get(), standardStream(true));
+        FlvAppSrcTarget target(pipeline.get(), standardStream());
         ASSERT_TRUE(pipeline.play());
         LiveEncoder encoder;
         std::string problem;
@@ -239,39 +247,14 @@ TEST(FlvAppSrcTargetTest, TheEncodersOutputBecomesAStreamThatPlays) {
         EXPECT_EQ(target.soundBytesWaiting(), 0u);
     }
     ASSERT_GT(taken, 30u);
-    EXPECT_EQ(countVideoFrames(file), static_cast<int>(taken));
-    const std::vector<ProbedStream> streams = probeStreams(file);
-    ASSERT_EQ(streams.size(), 2u);
-    EXPECT_EQ(streams[0].codec, "h264");
-    EXPECT_EQ(streams[0].width, 640);
-    EXPECT_EQ(streams[0].height, 480);
-    EXPECT_EQ(streams[1].codec, "aac");
-    EXPECT_EQ(streams[1].sampleRate, 48000);
-    EXPECT_EQ(statedFrameRate(file), "15/1");
-    const std::vector<double> pictures = packetTimes(file, "v");
-    ASSERT_FALSE(pictures.empty());
-    EXPECT_DOUBLE_EQ(pictures.front(), 0.0);
-    for (size_t i = 1; i < pictures.size(); ++i) {
-        EXPECT_GT(pictures[i], pictures[i - 1]) << "picture " << i;
-    }
-    const std::vector<double> sound = packetTimes(file, "a");
-    ASSERT_FALSE(sound.empty());
-    EXPECT_GT(sound.back(), pictures.back() - 0.5) << "sound to the end";
-    const FlvRepairResult whole = repairFlvTail(file);
-    EXPECT_TRUE(whole.isFlv);
-    EXPECT_EQ(whole.bytesCut, 0) << "every tag complete";
+    expectWholeEncodedFlv(file, static_cast<int>(taken));
 }
 
 // Pictures and sound pushed from two threads, each kind at times ahead of
 // the other by turns, are held until the other catches up: the sink gets one
 // whole tag a buffer, in time order, each kind's sequence header before its
 // first tag, and everything pushed once.
-TEST(FlvAppSrcTargetTest, TagsGoOutOneABufferInTimeOrder) {
-    FakeCodecs codecs;
-    TagPipeline pipeline;
-    ASSERT_NE(pipeline.get(), nullptr);
-    FlvAppSrcTarget target(pipeline.get(), standardStream(true));
-    ASSERT_TRUE(pipeline.play());
+TEST_F(FlvTagOrderTest, TagsGoOutOneABufferInTimeOrder) {
     Lockstep lockstep;
     std::thread sound([&] {
         for (uint32_t block = 0; block < 48; ++block) {
@@ -340,12 +323,7 @@ TEST(FlvAppSrcTargetTest, TagsGoOutOneABufferInTimeOrder) {
 // coming holds later pictures back for at most half a second of their own
 // time, and what is held counts as waiting; new caps bring a new sequence
 // header; a picture whose caps lack the codec's record is left out.
-TEST(FlvAppSrcTargetTest, SoundThatStopsHoldsPicturesBackOnlyBriefly) {
-    FakeCodecs codecs;
-    TagPipeline pipeline;
-    ASSERT_NE(pipeline.get(), nullptr);
-    FlvAppSrcTarget target(pipeline.get(), standardStream(true));
-    ASSERT_TRUE(pipeline.play());
+TEST_F(FlvTagOrderTest, SoundThatStopsHoldsPicturesBackOnlyBriefly) {
     pipeline.next();  // the header
     pipeline.next();  // onMetaData
 

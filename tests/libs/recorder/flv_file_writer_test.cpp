@@ -19,6 +19,7 @@
 #include "libs/recorder/flv_file_writer.h"
 #include "libs/recorder/flv_repair.h"
 #include "libs/recorder/live_encoder.h"
+#include "tests/libs/recorder/encoded_flv_checks.h"
 #include "tests/libs/recorder/flash_live_settings.h"
 #include "tests/support/eventually.h"
 #include "tests/support/flash_and_click.h"
@@ -124,32 +125,7 @@ TEST(FlvFileWriterTest, TheFileHoldsEveryPictureAndTheSoundAndReachesTheDiskAsIt
 
     EXPECT_EQ(writer.picturesLeftOut(), 0u);
     EXPECT_EQ(feed.picturesLeftOut(), 0u);
-    EXPECT_EQ(countVideoFrames(file), static_cast<int>(feed.picturesTaken()));
-    const std::vector<ProbedStream> streams = probeStreams(file);
-    ASSERT_EQ(streams.size(), 2u);
-    EXPECT_EQ(streams[0].codec, "h264");
-    EXPECT_EQ(streams[0].width, 640);
-    EXPECT_EQ(streams[0].height, 480);
-    EXPECT_EQ(streams[1].codec, "aac");
-    EXPECT_EQ(streams[1].sampleRate, 48000);
-    EXPECT_EQ(streams[1].channels, 2);
-    EXPECT_EQ(statedFrameRate(file), "15/1");
-    const std::vector<double> pictures = packetTimes(file, "v");
-    ASSERT_FALSE(pictures.empty());
-    EXPECT_DOUBLE_EQ(pictures.front(), 0.0);
-    const std::vector<double> keys = keyFrameTimes(file);
-    ASSERT_FALSE(keys.empty());
-    EXPECT_EQ(keys.front(), 0.0);
-    for (size_t i = 1; i < pictures.size(); ++i) {
-        EXPECT_GT(pictures[i], pictures[i - 1]) << "picture " << i;
-    }
-    const std::vector<double> sound = packetTimes(file, "a");
-    ASSERT_FALSE(sound.empty());
-    EXPECT_LT(sound.front(), 0.5);
-    EXPECT_GT(sound.back(), pictures.back() - 0.5) << "sound to the end";
-    const FlvRepairResult whole = repairFlvTail(file);
-    EXPECT_TRUE(whole.isFlv);
-    EXPECT_EQ(whole.bytesCut, 0) << "every tag complete";
+    expectWholeEncodedFlv(file, static_cast<int>(feed.picturesTaken()));
 }
 
 // A few small pictures, far less than the writer gathers for a write, still
