@@ -40,7 +40,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -99,20 +98,9 @@ private:
 
 // Processor time (user + system) of another process so far, in seconds.
 double childCpuSeconds(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const size_t close = text.rfind(')');  // the name may hold spaces
-    if (close == std::string::npos) {
-        return 0;
-    }
-    // After ") ": state is field 3; utime and stime are fields 14 and 15.
-    const char* at = text.c_str() + close + 2;
-    unsigned long long utime = 0, stime = 0;
-    if (std::sscanf(at, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) !=
-        2) {
-        return 0;
-    }
-    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    std::string name;
+    double seconds = 0;
+    return readProcStat("/proc/" + std::to_string(pid) + "/stat", &name, &seconds) ? seconds : 0;
 }
 
 // Starts a fresh peak for this process's VmHWM.
@@ -426,16 +414,16 @@ void printFigures(const char* name, const Figures& figures, bool withThreads = t
     std::printf("%-28s %.3f core   peak anon %.1f MiB   VmHWM %.1f MiB\n", name,
                 figures.coreFraction, static_cast<double>(figures.peakAnonKb) / 1024,
                 static_cast<double>(figures.peakResidentKb) / 1024);
-    for (const ThreadTimes::Share& share : figures.threads) {
-        if (withThreads) {
-            std::printf("    %-24s x%-2d %.4f core\n", share.name.c_str(), share.threads,
-                        share.coreFraction);
-        }
+    for (size_t i = 0; withThreads && i < figures.threads.size(); ++i) {
+        const ThreadTimes::Share& share = figures.threads[i];
+        std::printf("    %-24s x%-2d %.4f core\n", share.name.c_str(), share.threads,
+                    share.coreFraction);
     }
     std::fflush(stdout);
 }
 
-// The middle of the rounds' figures for one variant: its median core share,
+// The middle of the rounds' figures for one variant: its median core share
+// (percentile's, the upper of the middle two for an even count of rounds),
 // and the first round's peak memory (later rounds also hold what the
 // earlier ones left in this process's heap).
 Figures middleOf(const std::vector<Figures>& rounds) {
@@ -448,12 +436,7 @@ Figures middleOf(const std::vector<Figures>& rounds) {
     for (const Figures& round : rounds) {
         cores.push_back(round.coreFraction);
     }
-    std::sort(cores.begin(), cores.end());
-    if (!cores.empty()) {
-        middle.coreFraction = cores.size() % 2 == 1
-                                  ? cores[cores.size() / 2]
-                                  : (cores[cores.size() / 2 - 1] + cores[cores.size() / 2]) / 2;
-    }
+    middle.coreFraction = percentile(cores, 0.5);
     return middle;
 }
 

@@ -9,10 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace {
-// A thread's name and its user + system time from its stat line; false
-// when the thread ended meanwhile.
-bool readStat(const std::string& path, std::string* name, double* seconds) {
+bool readProcStat(const std::string& path, std::string* name, double* cpuSeconds) {
     std::ifstream stat(path);
     std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
     const size_t open = text.find('(');
@@ -27,10 +24,9 @@ bool readStat(const std::string& path, std::string* name, double* seconds) {
                     "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) != 2) {
         return false;
     }
-    *seconds = static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    *cpuSeconds = static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
     return true;
 }
-}  // namespace
 
 std::vector<ThreadTimes::Reading> ThreadTimes::read() {
     std::vector<Reading> readings;
@@ -44,8 +40,8 @@ std::vector<ThreadTimes::Reading> ThreadTimes::read() {
         Reading reading;
         reading.tid = tid;
         if (end != entry->d_name && *end == '\0' &&
-            readStat(std::string("/proc/self/task/") + entry->d_name + "/stat", &reading.name,
-                     &reading.seconds)) {
+            readProcStat(std::string("/proc/self/task/") + entry->d_name + "/stat", &reading.name,
+                         &reading.seconds)) {
             readings.push_back(reading);
         }
     }

@@ -3,6 +3,11 @@
 #include <string>
 #include <vector>
 
+// The name and the user + system processor time, in seconds, in a
+// /proc/.../stat file, a process's or a thread's; false when it cannot be
+// read (the process or thread ended).
+bool readProcStat(const std::string& path, std::string* name, double* cpuSeconds);
+
 // Processor time of this process's threads, by thread name, between two
 // readings of /proc/self/task: where a job's core goes. A thread that ended
 // between the readings is not seen; one that began counts from its start.
