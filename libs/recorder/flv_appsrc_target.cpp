@@ -10,10 +10,6 @@
 #include "libs/recorder/flv_tags.h"
 
 namespace {
-uint32_t milliseconds(GstClockTime time) {
-    return static_cast<uint32_t>((time + GST_MSECOND / 2) / GST_MSECOND);
-}
-
 // A buffer holding one tag of pictures or sound at `time` around `data`.
 GstBuffer* tagBuffer(bool picture, GstClockTime time, bool key, flv::Payload payload,
                      const uint8_t* data, size_t size) {
@@ -26,7 +22,7 @@ GstBuffer* tagBuffer(bool picture, GstClockTime time, bool key, flv::Payload pay
         }
         return nullptr;
     }
-    const uint32_t ms = milliseconds(time);
+    const uint32_t ms = flv::milliseconds(time);
     if (picture) {
         flv::writePicture(map.data, ms, key, payload, data, size);
     } else {

@@ -34,9 +34,7 @@ bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
 }
 
 uint32_t milliseconds(GstClockTime time) {
-    return GST_CLOCK_TIME_IS_VALID(time)
-               ? static_cast<uint32_t>((time + GST_MSECOND / 2) / GST_MSECOND)
-               : 0;
+    return GST_CLOCK_TIME_IS_VALID(time) ? flv::milliseconds(time) : 0;
 }
 
 bool sameCaps(GstCaps* written, GstCaps* caps) {

@@ -77,6 +77,10 @@ void putAmfBool(std::vector<uint8_t>& out, std::string_view name, bool value) {
 }
 }  // namespace
 
+uint32_t milliseconds(uint64_t nanoseconds) {
+    return static_cast<uint32_t>((nanoseconds + 500'000) / 1'000'000);
+}
+
 void appendHeader(std::vector<uint8_t>& out, bool sound) {
     putBytes(out, reinterpret_cast<const uint8_t*>("FLV"), 3);
     out.push_back(1);                    // version

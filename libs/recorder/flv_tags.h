@@ -19,6 +19,9 @@ namespace flv {
 
 enum class Payload { kSequenceHeader, kData };
 
+// A time in nanoseconds as a tag's milliseconds, to the nearest.
+uint32_t milliseconds(uint64_t nanoseconds);
+
 // The FLV header with its flags and the PreviousTagSize 0 that follows it.
 void appendHeader(std::vector<uint8_t>& out, bool sound);
 // Bytes a picture's or a block of sound's tag takes, from its payload.
