@@ -84,14 +84,22 @@ TEST(PlayGraphModeTest, PicturesTakeTheModesSizeAndSourcesFollowOrAreScaled) {
                       [&](const RecordingOutput::Call& c) { return c.data == wide; });
     ASSERT_EQ(call.width, 1280);
     EXPECT_EQ(call.data, wide);
-    bool saw24 = false;
+    // The tick hands the 24-bit picture on after the 32-bit one the test
+    // found, and may not have done so yet.
+    bool saw24 = eventually([&] {
+        for (const auto& c : output.calls()) {
+            if (!c.is32 && c.width == 1280) {
+                return true;
+            }
+        }
+        return false;
+    });
+    EXPECT_TRUE(saw24);
     for (const auto& c : output.calls()) {
         if (!c.is32 && c.width == 1280) {
-            saw24 = true;
             EXPECT_EQ(c.data.size(), VideoFrame::Size24(1280, 720));
         }
     }
-    EXPECT_TRUE(saw24);
 
     // A source that keeps its old size is scaled to fill the new picture.
     FixedSizeSource fixed;
