@@ -91,9 +91,7 @@ int measureTries(int tries) {
             std::fprintf(stderr, "no pipeline: %s\n", problem.c_str());
             return 1;
         }
-        if (GstMessage* failure = pipeline.popFailure(5 * GST_SECOND)) {
-            gst_message_unref(failure);
-        }
+        pipeline.popEnding(5 * GST_SECOND);
         pipeline.finish(0);
         if (i % 100 == 0) {
             std::printf("%5d tries  RssAnon %ld kB\n", i, statusKb("self", "RssAnon"));

@@ -10,12 +10,12 @@
 #include <optional>
 
 #include "libs/recorder/encoded_target.h"
+#include "libs/recorder/flv_tag_sink.h"
 
-// A connection's way in when its sink takes FLV (rtmp2sink): each picture
-// and block of sound becomes one FLV tag in a buffer of its own, handed to
-// the pipeline's single appsrc named "flv", with no muxer and its threads
-// in between. First come the FLV header (which the sink skips) and
-// onMetaData; a kind's sequence header (avcC, AudioSpecificConfig) comes
+// A connection's way in when it sends FLV tags (RTMP): each picture and
+// block of sound becomes one FLV tag in a buffer of its own, handed to a
+// FlvTagSink, with no muxer and its threads in between. First come the FLV
+// header and onMetaData; a kind's sequence header (avcC, AudioSpecificConfig) comes
 // before its first tag and again whenever its caps change.
 //
 // Pictures and sound arrive on two threads, each in time order. A tag is
@@ -26,8 +26,8 @@
 //
 // Threads: push from one picture thread and one sound thread at once; end
 // after both stopped; the counters from any thread. lock_ guards the held
-// tags, so that what the two threads release reaches the appsrc in order.
-class FlvAppSrcTarget final : public EncodedTarget {
+// tags, so that what the two threads release reaches the sink in order.
+class FlvTagTarget final : public EncodedTarget {
 public:
     struct Stream {
         int width = 0;
@@ -37,12 +37,12 @@ public:
     };
     static constexpr GstClockTime kMostHeldTime = 500 * GST_MSECOND;
 
-    // Keeps its own reference to the pipeline's appsrc "flv" and sets its
-    // caps; the header and onMetaData for `stream` go in at once.
-    FlvAppSrcTarget(GstElement* pipeline, const Stream& stream);
-    ~FlvAppSrcTarget() override;
-    FlvAppSrcTarget(const FlvAppSrcTarget&) = delete;
-    FlvAppSrcTarget& operator=(const FlvAppSrcTarget&) = delete;
+    // Hands its tags to `sink`, which must outlive it; the header and
+    // onMetaData for `stream` go at once.
+    FlvTagTarget(FlvTagSink& sink, const Stream& stream);
+    ~FlvTagTarget() override;
+    FlvTagTarget(const FlvTagTarget&) = delete;
+    FlvTagTarget& operator=(const FlvTagTarget&) = delete;
 
     bool hasSound() const override { return sound_; }
     // Pictures need caps with the avcC record as codec_data (stream-format
@@ -51,9 +51,13 @@ public:
     void push(bool video, GstBuffer* buffer, GstCaps* caps) override;
     // What is held goes out, then the end of stream.
     void end() override;
-    // Bytes of tags held here or queued in the appsrc, by kind.
-    uint64_t videoBytesWaiting() const override { return waiting_[kPictures].load(); }
-    uint64_t soundBytesWaiting() const override { return waiting_[kSound].load(); }
+    // Bytes of tags held here or waiting in the sink, by kind.
+    uint64_t videoBytesWaiting() const override {
+        return heldBytes(kPictures) + sink_.bytesWaiting(false);
+    }
+    uint64_t soundBytesWaiting() const override {
+        return heldBytes(kSound) + sink_.bytesWaiting(true);
+    }
 
 private:
     enum Kind { kPictures = 0, kSound = 1 };
@@ -83,12 +87,9 @@ private:
     void release(bool all);
     // Whether the front of `held` may go while `other` has nothing held.
     bool mayGoAlone(const Held& held, const Held& other, bool all) const;
-    void send(GstBuffer* tag);
-    static GstPadProbeReturn noteLeft(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    uint64_t heldBytes(Kind kind) const { return heldBytes_[kind].load(); }
 
-    GstElement* source_ = nullptr;
-    GstPad* sourcePad_ = nullptr;
-    gulong probe_ = 0;
+    FlvTagSink& sink_;
     bool sound_ = false;
     // Each touched by its own kind's pushing thread only.
     GstCaps* announced_[2] = {nullptr, nullptr};
@@ -96,5 +97,5 @@ private:
     std::mutex lock_;
     Held held_[2];
 
-    std::atomic<uint64_t> waiting_[2] = {0, 0};
+    std::atomic<uint64_t> heldBytes_[2] = {0, 0};
 };

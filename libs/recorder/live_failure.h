@@ -2,15 +2,23 @@
 
 #include <glib.h>
 
+#include <string>
+
 #include "libs/recorder/live_state.h"
 #include "libs/recorder/live_target.h"
 
-// What an error the stream's sink posted means for a person, from its error
-// and its debug text (rtmp2sink names the network's own error there:
-// "domain g-resolver-error-quark" for a name that does not resolve), and
-// whether the server had taken a TCP connection from this stream before.
-LiveStopReason classifyLiveError(const GError* error, const char* debug, LiveTarget::Kind kind,
-                                 bool serverTookConnection);
+// How one connection of a stream ended: cleanly, after the end of what it
+// was given, or failed for a reason, with the words of whatever failed
+// (never holding the key).
+struct LiveEnding {
+    bool clean = false;
+    LiveStopReason reason = LiveStopReason::Failed;
+    std::string text;
+};
+
+// What an error srtsink posted means for a person, from its error and its
+// debug text.
+LiveStopReason classifySrtError(const GError* error, const char* debug);
 
 // Whether a stream that was live tries again after this failure. A refused
 // key would be refused again, and retrying it looks like an attack to some

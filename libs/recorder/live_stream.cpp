@@ -5,9 +5,7 @@
 #include <algorithm>
 
 #include "base/debug_log.h"
-#include "libs/recorder/live_failure.h"
 #include "libs/recorder/live_stall.h"
-#include "libs/recorder/srt_refusal.h"
 #include "libs/recorder/tcp_delivery.h"
 
 namespace {
@@ -155,24 +153,24 @@ LiveStopReason LiveStream::watch() {
     if (target_->kind != LiveTarget::Kind::Srt) {
         delivery.emplace(target_->serverPort());
     }
-    bool serverTookConnection = false;
     while (!stopAsked()) {
-        if (GstMessage* message = pipeline_->popFailure(kWatchStep)) {
-            LiveStopReason reason = reasonOf(message, serverTookConnection);
-            gst_message_unref(message);
+        if (std::optional<LiveEnding> ending = pipeline_->popEnding(kWatchStep)) {
+            // A clean end nobody asked for: the server ended the stream.
+            const LiveStopReason reason = ending->clean ? LiveStopReason::Failed : ending->reason;
+            debugLog("LiveStream, %s: %s (%s)", target_->shown().c_str(),
+                     withoutKey(ending->text, key_).c_str(), liveStopReasonName(reason));
             return reason;
         }
         const uint64_t bytesOut = pipeline_->bytesOut();
         if (bytesOut > 0 && state() != LiveState::Live) {
             noteLive();
         }
-        // Before it is live, the sink's own time limit on the connection
+        // Before it is live, the connection's own time limit on each step
         // and the server's first answers cover a silent server. Over TCP
         // what left is what the server acknowledged. (SRT's own keep-alive
         // ends a connection whose peer fell silent.)
         const std::optional<uint64_t> acknowledged =
             delivery ? delivery->acknowledged() : std::nullopt;
-        serverTookConnection = serverTookConnection || acknowledged.has_value();
         if (bytesOut > 0 &&
             stall.stalled(acknowledged.value_or(bytesOut),
                           encoder_->picturesHanded() - handedAtStart_, Clock::now())) {
@@ -196,26 +194,6 @@ void LiveStream::noteLive() {
     }
     debugLog("LiveStream, live at %s", target_->shown().c_str());
     setState(LiveState::Live);
-}
-
-LiveStopReason LiveStream::reasonOf(GstMessage* message, bool serverTookConnection) const {
-    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR) {
-        return LiveStopReason::Failed;  // the server ended the stream
-    }
-    GError* error = nullptr;
-    gchar* debug = nullptr;
-    gst_message_parse_error(message, &error, &debug);
-    LiveStopReason reason = classifyLiveError(error, debug, target_->kind, serverTookConnection);
-    if (reason == LiveStopReason::ConnectionRefused && target_->kind == LiveTarget::Kind::Srt &&
-        !key_.empty()) {
-        reason = askSrtListener(*target_, key_);  // srtsink hides a refused passphrase
-    }
-    debugLog("LiveStream, %s: %s (%s)", target_->shown().c_str(),
-             withoutKey(error != nullptr ? error->message : "?", key_).c_str(),
-             liveStopReasonName(reason));
-    g_clear_error(&error);
-    g_free(debug);
-    return reason;
 }
 
 bool LiveStream::waitUntil(Clock::time_point until) {

@@ -82,9 +82,6 @@ private:
     bool stopAsked();
     // The connection's sink has sent: the stream is live from now.
     void noteLive();
-    // The reason in an error or end of stream the connection posted;
-    // serverTookConnection: a TCP connection to the server was seen open.
-    LiveStopReason reasonOf(GstMessage* message, bool serverTookConnection) const;
     void setState(LiveState state, LiveStopReason reason = LiveStopReason::None);
     // Waits until `until` or a stop; false on a stop.
     bool waitUntil(std::chrono::steady_clock::time_point until);

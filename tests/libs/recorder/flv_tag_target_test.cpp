@@ -1,31 +1,30 @@
-#include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "libs/recorder/encoded_feed.h"
-#include "libs/recorder/flv_appsrc_target.h"
+#include "libs/recorder/flv_tag_target.h"
 #include "libs/recorder/live_encoder.h"
 #include "tests/libs/recorder/encoded_flv_checks.h"
 #include "tests/libs/recorder/flash_live_settings.h"
-#include "tests/support/eventually.h"
 #include "tests/support/flash_and_click.h"
 #include "tests/support/test_media.h"
 
 // The FLV tags a live connection sends without a muxer: read back by ffprobe
-// from a file of what the appsrc let out, and tag by tag from an appsink.
+// from a file of what the target let out, and tag by tag.
 
 using Clock = std::chrono::steady_clock;
 
 namespace {
-constexpr std::chrono::milliseconds kDeadline{20000};
 constexpr uint8_t kSoundTag = 8, kPictureTag = 9, kScriptTag = 18;
 
 uint32_t bigEndian(const uint8_t* bytes, int count) {
@@ -110,58 +109,56 @@ struct FakeCodecs {
     }
 };
 
-// appsrc "flv" into an appsink that takes what comes without waiting.
-class TagPipeline {
+// Takes the tags as a connection would, in the order given, and hands them
+// back one by one.
+class TagCollector : public FlvTagSink {
 public:
-    explicit TagPipeline(const std::string& sink = "appsink name=out sync=false") {
-        gst_init(nullptr, nullptr);
-        pipeline_ = gst_parse_launch(
-            ("appsrc name=flv format=time is-live=false block=false ! " + sink).c_str(), nullptr);
-    }
-    ~TagPipeline() {
-        if (pipeline_ != nullptr) {
-            gst_element_set_state(pipeline_, GST_STATE_NULL);
-            gst_object_unref(pipeline_);
-        }
-    }
-    TagPipeline(const TagPipeline&) = delete;
-    TagPipeline& operator=(const TagPipeline&) = delete;
+    TagCollector() { gst_init(nullptr, nullptr); }
 
-    GstElement* get() const { return pipeline_; }
-    bool play() {
-        return pipeline_ != nullptr &&
-               gst_element_set_state(pipeline_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+    void take(GstBuffer* tag) override {
+        std::vector<uint8_t> bytes(gst_buffer_get_size(tag));
+        gst_buffer_extract(tag, 0, bytes.data(), bytes.size());
+        gst_buffer_unref(tag);
+        std::lock_guard<std::mutex> guard(lock_);
+        tags_.push_back(std::move(bytes));
     }
-    // The next buffer the appsink took, waiting at most 10 s; empty at the
-    // end of the stream or the wait's end.
+    void end() override {
+        std::lock_guard<std::mutex> guard(lock_);
+        ended_ = true;
+    }
+    uint64_t bytesWaiting(bool) const override { return 0; }
+
+    // The next tag taken; empty when none is left.
     std::vector<uint8_t> next() {
-        GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline_), "out");
-        GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND);
-        gst_object_unref(sink);
-        std::vector<uint8_t> bytes;
-        if (sample != nullptr) {
-            GstBuffer* buffer = gst_sample_get_buffer(sample);
-            bytes.resize(gst_buffer_get_size(buffer));
-            gst_buffer_extract(buffer, 0, bytes.data(), bytes.size());
-            gst_sample_unref(sample);
+        std::lock_guard<std::mutex> guard(lock_);
+        if (tags_.empty()) {
+            return {};
         }
+        std::vector<uint8_t> bytes = std::move(tags_.front());
+        tags_.pop_front();
         return bytes;
     }
-    // Whether the end of stream reached the bus within the deadline.
     bool ended() {
-        GstBus* bus = gst_element_get_bus(pipeline_);
-        GstMessage* message = gst_bus_timed_pop_filtered(
-            bus, 20 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-        const bool eos = message != nullptr && GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS;
-        if (message != nullptr) {
-            gst_message_unref(message);
+        std::lock_guard<std::mutex> guard(lock_);
+        return ended_;
+    }
+    // Every tag not yet handed back, one after another, into `path`.
+    bool save(const std::string& path) {
+        FILE* file = std::fopen(path.c_str(), "wb");
+        if (file == nullptr) {
+            return false;
         }
-        gst_object_unref(bus);
-        return eos;
+        bool written = true;
+        for (auto bytes = next(); !bytes.empty(); bytes = next()) {
+            written = written && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        }
+        return std::fclose(file) == 0 && written;
     }
 
 private:
-    GstElement* pipeline_ = nullptr;
+    std::mutex lock_;  // the pushing threads against the test reading
+    std::deque<std::vector<uint8_t>> tags_;
+    bool ended_ = false;
 };
 
 // Two pushing threads kept within 100 ms of media time of each other, in
@@ -185,8 +182,8 @@ private:
     int newest_[2] = {0, 0};  // pictures, sound
 };
 
-FlvAppSrcTarget::Stream standardStream() {
-    FlvAppSrcTarget::Stream stream;
+FlvTagTarget::Stream standardStream() {
+    FlvTagTarget::Stream stream;
     stream.width = 640;
     stream.height = 480;
     stream.frameRate = 15;
@@ -195,29 +192,25 @@ FlvAppSrcTarget::Stream standardStream() {
 }
 }  // namespace
 
-// A target with sound on an appsink pipeline, and made-up codecs to push.
+// A target with sound, and made-up codecs to push.
 class FlvTagOrderTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(pipeline.play()); }
-
     FakeCodecs codecs;
-    TagPipeline pipeline;
-    FlvAppSrcTarget target{pipeline.get(), standardStream()};
+    TagCollector sink;
+    FlvTagTarget target{sink, standardStream()};
 };
 
 // Real pictures and sound from the live encoders, through the feed as a
-// connection takes them: what the appsrc lets out is an FLV stream that
+// connection takes them: what the target lets out is an FLV stream that
 // ffprobe reads whole, every picture the feed passed on in it.
-TEST(FlvAppSrcTargetTest, TheEncodersOutputBecomesAStreamThatPlays) {
+TEST(FlvTagTargetTest, TheEncodersOutputBecomesAStreamThatPlays) {
     ScratchDir dir;
     const std::string file = dir.file("sent.flv");
     const LiveSettings settings = flashLiveSettings(FlashPlan{});
-    TagPipeline pipeline("filesink location=" + file);
-    ASSERT_NE(pipeline.get(), nullptr);
+    TagCollector collector;
     uint64_t taken = 0;
     {
-        FlvAppSrcTarget target(pipeline.get(), standardStream());
-        ASSERT_TRUE(pipeline.play());
+        FlvTagTarget target(collector, standardStream());
         LiveEncoder encoder;
         std::string problem;
         ASSERT_TRUE(encoder.start(settings, &problem)) << problem;
@@ -242,11 +235,12 @@ TEST(FlvAppSrcTargetTest, TheEncodersOutputBecomesAStreamThatPlays) {
         taken = feed.picturesTaken();
         EXPECT_EQ(feed.picturesLeftOut(), 0u);
         target.end();
-        ASSERT_TRUE(pipeline.ended());
+        ASSERT_TRUE(collector.ended());
         EXPECT_EQ(target.videoBytesWaiting(), 0u) << "all counted out again";
         EXPECT_EQ(target.soundBytesWaiting(), 0u);
     }
     ASSERT_GT(taken, 30u);
+    ASSERT_TRUE(collector.save(file));
     expectWholeEncodedFlv(file, static_cast<int>(taken));
 }
 
@@ -270,10 +264,10 @@ TEST_F(FlvTagOrderTest, TagsGoOutOneABufferInTimeOrder) {
     sound.join();
     target.end();
 
-    const std::vector<uint8_t> header = pipeline.next();
+    const std::vector<uint8_t> header = sink.next();
     ASSERT_GE(header.size(), 13u);
     EXPECT_EQ(std::string(header.begin(), header.begin() + 3), "FLV");
-    const std::vector<uint8_t> metadataBytes = pipeline.next();
+    const std::vector<uint8_t> metadataBytes = sink.next();
     const Tag metadata = readTag(metadataBytes);
     EXPECT_EQ(metadata.type, kScriptTag);
     EXPECT_TRUE(metadata.whole);
@@ -281,7 +275,7 @@ TEST_F(FlvTagOrderTest, TagsGoOutOneABufferInTimeOrder) {
               std::string::npos);
 
     std::vector<Tag> tags;
-    for (std::vector<uint8_t> bytes = pipeline.next(); !bytes.empty(); bytes = pipeline.next()) {
+    for (std::vector<uint8_t> bytes = sink.next(); !bytes.empty(); bytes = sink.next()) {
         tags.push_back(readTag(bytes));
     }
     int pictures = 0, blocks = 0;
@@ -324,8 +318,8 @@ TEST_F(FlvTagOrderTest, TagsGoOutOneABufferInTimeOrder) {
 // time, and what is held counts as waiting; new caps bring a new sequence
 // header; a picture whose caps lack the codec's record is left out.
 TEST_F(FlvTagOrderTest, SoundThatStopsHoldsPicturesBackOnlyBriefly) {
-    pipeline.next();  // the header
-    pipeline.next();  // onMetaData
+    sink.next();  // the header
+    sink.next();  // onMetaData
 
     GstBuffer* block = FakeCodecs::data(0, 0xA0, 200);
     GST_BUFFER_DURATION(block) = 100 * GST_MSECOND;
@@ -335,7 +329,7 @@ TEST_F(FlvTagOrderTest, SoundThatStopsHoldsPicturesBackOnlyBriefly) {
     // picture goes first. Each kind's header comes before its tag.
     std::vector<Tag> out;
     for (int i = 0; i < 4; ++i) {
-        out.push_back(readTag(pipeline.next()));
+        out.push_back(readTag(sink.next()));
     }
     const uint8_t types[] = {kPictureTag, kPictureTag, kSoundTag, kSoundTag};
     for (size_t i = 0; i < 4; ++i) {
@@ -345,7 +339,7 @@ TEST_F(FlvTagOrderTest, SoundThatStopsHoldsPicturesBackOnlyBriefly) {
     }
     // The sound block lasts to 100 ms: no sound can come before that.
     target.push(true, FakeCodecs::data(66, 1), codecs.pictures);
-    const Tag within = readTag(pipeline.next());
+    const Tag within = readTag(sink.next());
     EXPECT_EQ(within.ms, 66u);
     EXPECT_EQ(within.firstPayloadByte, 1);
 
@@ -357,7 +351,7 @@ TEST_F(FlvTagOrderTest, SoundThatStopsHoldsPicturesBackOnlyBriefly) {
     EXPECT_EQ(target.videoBytesWaiting(), 8u * (11 + 5 + 400 + 4))
         << "the eight held pictures count as waiting";
     target.push(true, FakeCodecs::data(10 * 66, 10), codecs.pictures);
-    const Tag firstLet = readTag(pipeline.next());
+    const Tag firstLet = readTag(sink.next());
     EXPECT_EQ(firstLet.type, kPictureTag);
     EXPECT_EQ(firstLet.ms, 132u) << "let go once the held span reached half a second";
     EXPECT_EQ(firstLet.firstPayloadByte, 2);
@@ -368,7 +362,7 @@ TEST_F(FlvTagOrderTest, SoundThatStopsHoldsPicturesBackOnlyBriefly) {
     target.push(true, FakeCodecs::data(12 * 66, 12), codecs.otherPictures);
     target.end();
     std::vector<Tag> rest;
-    for (std::vector<uint8_t> bytes = pipeline.next(); !bytes.empty(); bytes = pipeline.next()) {
+    for (std::vector<uint8_t> bytes = sink.next(); !bytes.empty(); bytes = sink.next()) {
         rest.push_back(readTag(bytes));
     }
     ASSERT_EQ(rest.size(), 10u) << "pictures 3-10, a new sequence header, picture 12";
@@ -379,6 +373,6 @@ TEST_F(FlvTagOrderTest, SoundThatStopsHoldsPicturesBackOnlyBriefly) {
     EXPECT_TRUE(rest[8].sequenceHeader);
     EXPECT_EQ(rest[8].firstPayloadByte, 1) << "the avcC record's version byte";
     EXPECT_EQ(rest[9].firstPayloadByte, 12);
-    eventually([&] { return target.videoBytesWaiting() == 0; }, kDeadline);
+    EXPECT_TRUE(sink.ended());
     EXPECT_EQ(target.videoBytesWaiting(), 0u);
 }
