@@ -6,6 +6,7 @@
 #include "libs/recorder/appsrc_target.h"
 #include "libs/recorder/flv_tag_target.h"
 #include "libs/recorder/muxer_tags.h"
+#include "libs/recorder/rtmp_publisher.h"
 #include "libs/recorder/srt_refusal.h"
 
 namespace {
@@ -33,6 +34,8 @@ std::string srtDescription(bool sound) {
            soundBranch;
 }
 }  // namespace
+
+LivePipeline::LivePipeline() = default;
 
 LivePipeline::~LivePipeline() { finish(0); }
 

@@ -13,7 +13,8 @@
 #include "libs/recorder/live_encoder.h"
 #include "libs/recorder/live_failure.h"
 #include "libs/recorder/live_target.h"
-#include "libs/recorder/rtmp_publisher.h"
+
+class RtmpPublisher;
 
 // One connection of a live stream, from the first key frame to the end of
 // that connection. A stream that loses its server makes a new one
@@ -32,7 +33,7 @@
 // given the encoded data on the encoder's threads between them.
 class LivePipeline {
 public:
-    LivePipeline() = default;
+    LivePipeline();
     ~LivePipeline();
     LivePipeline(const LivePipeline&) = delete;
     LivePipeline& operator=(const LivePipeline&) = delete;
