@@ -129,6 +129,10 @@ uint64_t LivePipeline::bytesOut() const {
     return sent;
 }
 
+std::optional<uint64_t> LivePipeline::bytesAcknowledged() const {
+    return publisher_ ? std::optional<uint64_t>(publisher_->bytesAcknowledged()) : std::nullopt;
+}
+
 uint64_t LivePipeline::bytesWaiting() const { return feed_ ? feed_->bytesWaiting() : 0; }
 
 // On the thread that feeds the sink, before it renders each buffer.

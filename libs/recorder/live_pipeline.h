@@ -56,6 +56,9 @@ public:
     // Bytes the connection wrote to the network (what the kernel took); 0
     // before the server accepted the stream.
     uint64_t bytesOut() const;
+    // Bytes the server's side acknowledged over TCP (RTMP); empty for SRT,
+    // whose own keep-alive ends a connection whose peer fell silent.
+    std::optional<uint64_t> bytesAcknowledged() const;
     // Bytes of encoded pictures and sound waiting in this connection;
     // bounded by the feed however long the network waits. Any thread.
     uint64_t bytesWaiting() const;

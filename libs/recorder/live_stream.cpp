@@ -1,12 +1,12 @@
 #include "libs/recorder/live_stream.h"
 
 #include <gst/gst.h>
+#include <pthread.h>
 
 #include <algorithm>
 
 #include "base/debug_log.h"
 #include "libs/recorder/live_stall.h"
-#include "libs/recorder/tcp_delivery.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -74,6 +74,7 @@ void LiveStream::stop() {
 }
 
 void LiveStream::run() {
+    pthread_setname_np(pthread_self(), "live:watch");  // for a look at what each thread costs
     int failures = 0;
     bool everLive = false;
     for (;;) {
@@ -149,10 +150,6 @@ void LiveStream::disconnect(bool drain) {
 
 LiveStopReason LiveStream::watch() {
     LiveStall stall(kStallLimit);
-    std::optional<TcpDelivery> delivery;
-    if (target_->kind != LiveTarget::Kind::Srt) {
-        delivery.emplace(target_->serverPort());
-    }
     while (!stopAsked()) {
         if (std::optional<LiveEnding> ending = pipeline_->popEnding(kWatchStep)) {
             // A clean end nobody asked for: the server ended the stream.
@@ -166,11 +163,9 @@ LiveStopReason LiveStream::watch() {
             noteLive();
         }
         // Before it is live, the connection's own time limit on each step
-        // and the server's first answers cover a silent server. Over TCP
-        // what left is what the server acknowledged. (SRT's own keep-alive
-        // ends a connection whose peer fell silent.)
-        const std::optional<uint64_t> acknowledged =
-            delivery ? delivery->acknowledged() : std::nullopt;
+        // covers a silent server. Over TCP what left is what the server
+        // acknowledged.
+        const std::optional<uint64_t> acknowledged = pipeline_->bytesAcknowledged();
         if (bytesOut > 0 &&
             stall.stalled(acknowledged.value_or(bytesOut),
                           encoder_->picturesHanded() - handedAtStart_, Clock::now())) {

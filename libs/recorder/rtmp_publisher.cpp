@@ -115,6 +115,7 @@ void RtmpPublisher::run() {
         if (!failed) {
             failed = session.answerServer();
         }
+        acknowledged_ = session.bytesAcknowledged().value_or(acknowledged_.load());
         {
             std::lock_guard<std::mutex> guard(queueLock_);
             if (!failed && overflowed_) {

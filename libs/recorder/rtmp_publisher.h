@@ -53,6 +53,11 @@ public:
     // accepted the stream (0 before).
     uint64_t bytesTaken() const { return taken_.load(); }
     uint64_t bytesOut() const { return out_.load(); }
+    // Bytes the server's side acknowledged, as the sending thread last saw
+    // them (after each write, and at least every kLongestNap while it is not
+    // held up in one): a server that stopped reading shows as a count that
+    // stays. 0 before the server accepted the stream.
+    uint64_t bytesAcknowledged() const { return acknowledged_.load(); }
 
     // How the connection ended, waiting at most `wait`; empty while it goes on.
     std::optional<LiveEnding> waitEnding(std::chrono::nanoseconds wait);
@@ -85,6 +90,7 @@ private:
     std::atomic<uint64_t> waiting_[2] = {0, 0};  // of the rest, of sound
     std::atomic<uint64_t> taken_{0};
     std::atomic<uint64_t> out_{0};
+    std::atomic<uint64_t> acknowledged_{0};
 
     std::mutex endLock_;
     std::condition_variable ended_;

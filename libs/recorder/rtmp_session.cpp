@@ -1,5 +1,9 @@
 #include "libs/recorder/rtmp_session.h"
 
+#include <linux/tcp.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <array>
 
 #include "libs/recorder/amf0.h"
@@ -503,4 +507,17 @@ std::optional<LiveEnding> RtmpSession::unpublish() {
         return failure(error, "closing");
     }
     return std::nullopt;
+}
+
+std::optional<uint64_t> RtmpSession::bytesAcknowledged() const {
+    if (connection_ == nullptr) {
+        return std::nullopt;
+    }
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    const int fd = g_socket_get_fd(g_socket_connection_get_socket(connection_));
+    if (::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) != 0) {
+        return std::nullopt;
+    }
+    return info.tcpi_bytes_acked;
 }

@@ -27,6 +27,8 @@
 class RtmpSession {
 public:
     static constexpr unsigned kSetupLimit = 5;  // seconds
+    // RTMP's first chunk size, 128 bytes, would cut a 1500 kbit/s stream
+    // into about 1,500 chunks a second; other publishers send 4 KiB.
     static constexpr size_t kChunkSize = 4096;
     static constexpr size_t kMostTags = 128;  // in one send
 
@@ -47,6 +49,10 @@ public:
 
     // Bytes written since the server accepted the stream.
     uint64_t bytesWritten() const { return written_; }
+    // Bytes of the whole connection the server's side acknowledged (TCP):
+    // what really left, where the kernel's socket buffers take megabytes
+    // before a write waits; empty before a connection stands.
+    std::optional<uint64_t> bytesAcknowledged() const;
 
 private:
     using Answer = std::vector<uint8_t>;
