@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <array>
+#include <cstdlib>
 
 #include "libs/recorder/amf0.h"
 #include "libs/recorder/flv_layout.h"
@@ -38,13 +39,6 @@ uint32_t bigEndian(const uint8_t* at, int bytes) {
         value = value << 8 | at[i];
     }
     return value;
-}
-
-void noteConnected(GSocketClient*, GSocketClientEvent event, GSocketConnectable*, GIOStream*,
-                   gpointer connected) {
-    if (event == G_SOCKET_CLIENT_CONNECTED) {
-        *static_cast<bool*>(connected) = true;
-    }
 }
 
 // A command's name, its transaction, and the information object that
@@ -90,6 +84,19 @@ RtmpSession::~RtmpSession() {
     if (connection_ != nullptr) {
         g_object_unref(connection_);
     }
+    if (authorities_ != nullptr) {
+        g_object_unref(authorities_);
+    }
+}
+
+void RtmpSession::onClientEvent(GSocketClient*, GSocketClientEvent event, GSocketConnectable*,
+                                GIOStream* connection, gpointer self) {
+    auto* session = static_cast<RtmpSession*>(self);
+    if (event == G_SOCKET_CLIENT_CONNECTED) {
+        session->tcpConnected_ = true;
+    } else if (event == G_SOCKET_CLIENT_TLS_HANDSHAKING && session->authorities_ != nullptr) {
+        g_tls_connection_set_database(G_TLS_CONNECTION(connection), session->authorities_);
+    }
 }
 
 std::optional<LiveEnding> RtmpSession::failure(GError* error, const char* doing) const {
@@ -115,10 +122,21 @@ std::optional<LiveEnding> RtmpSession::failure(GError* error, const char* doing)
 
 std::optional<LiveEnding> RtmpSession::open(const LiveTarget& target) {
     kind_ = target.kind;
+    const char* authorityFile = std::getenv("SSL_CERT_FILE");
+    if (kind_ == LiveTarget::Kind::Rtmps && authorityFile != nullptr && *authorityFile != '\0') {
+        GError* error = nullptr;
+        authorities_ = g_tls_file_database_new(authorityFile, &error);
+        if (authorities_ == nullptr) {
+            LiveEnding end =
+                ending(LiveStopReason::TlsFailure, std::string("SSL_CERT_FILE: ") + error->message);
+            g_error_free(error);
+            return end;
+        }
+    }
     GSocketClient* client = g_socket_client_new();
     g_socket_client_set_timeout(client, kSetupLimit);
     g_socket_client_set_tls(client, target.kind == LiveTarget::Kind::Rtmps);
-    g_signal_connect(client, "event", G_CALLBACK(noteConnected), &tcpConnected_);
+    g_signal_connect(client, "event", G_CALLBACK(onClientEvent), this);
     GSocketConnectable* address =
         g_network_address_new(target.host.c_str(), static_cast<guint16>(target.serverPort()));
     GError* error = nullptr;

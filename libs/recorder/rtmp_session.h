@@ -20,6 +20,10 @@
 // answers the server's pings and acknowledges what it reads; at the end it
 // unpublishes and deletes the stream, and closes.
 //
+// For rtmps:// the server's certificate is checked against the system's
+// authorities, or those of the file the SSL_CERT_FILE variable names (as
+// for other TLS programs, where a company or a test has its own).
+//
 // Until the server has accepted the stream every step waits at most
 // kSetupLimit for the server; after that a write waits as long as the
 // server does not read, and `cancel` (given at construction, cancellable
@@ -72,6 +76,10 @@ private:
     void handle(const rtmp::Received& message);
     std::optional<LiveEnding> flushReplies();
     std::optional<LiveEnding> failure(GError* error, const char* doing) const;
+    // GSocketClient's progress: notes the TCP connection standing, and gives
+    // the TLS handshake the authorities to check the server against.
+    static void onClientEvent(GSocketClient* client, GSocketClientEvent event,
+                              GSocketConnectable* address, GIOStream* connection, gpointer self);
 
     GCancellable* cancel_;
     LiveTarget::Kind kind_ = LiveTarget::Kind::Rtmp;
@@ -79,6 +87,7 @@ private:
     GInputStream* in_ = nullptr;
     GOutputStream* out_ = nullptr;
     bool tcpConnected_ = false;
+    GTlsDatabase* authorities_ = nullptr;  // SSL_CERT_FILE's, when set
     bool publishing_ = false;
 
     std::string streamName_;
