@@ -29,6 +29,7 @@
 #include "tests/support/media_probe.h"
 #include "tests/support/rtmp_server.h"
 #include "tests/support/test_components.h"
+#include "tests/support/tls_relay.h"
 
 namespace {
 using namespace std::chrono_literals;
@@ -827,6 +828,49 @@ TEST_F(LiveStreamTest, RtmpsToAPortThatSpeaksNoTlsIsATlsFailureAndToOneThatNever
     }
     EXPECT_EQ(server.publishAttempts(kKey), 0);
     full.signal(SIGTERM);
+}
+
+// rtmps:// through TLS in front of the server: with the relay's certificate
+// trusted (SSL_CERT_FILE, as other TLS programs take it) the stream goes
+// live through it and the server records it; without, the certificate no
+// authority signed is refused as a TLS failure, and nothing is published.
+TEST_F(LiveStreamTest, RtmpsGoesLiveThroughTlsAndAnUntrustedCertificateIsRefused) {
+    TlsRelay relay(server.port());
+    std::string problem;
+    ASSERT_TRUE(relay.start(&problem)) << problem;
+    const std::string address = "rtmps://127.0.0.1:" + std::to_string(relay.port()) + "/live";
+    OutputMode mode = graph->Mode();
+    ASSERT_EQ(graph->Start(), 0);
+    {
+        StateLog told;
+        LiveStreamOutput output(mode.width, mode.height, mode.frameRate);
+        ASSERT_TRUE(output.start(address, kKey, &told));
+        EXPECT_TRUE(told.waitFor(LiveState::Stopped)) << told.text();
+        output.stop();
+        EXPECT_EQ(told.text(), "connecting stopped(" +
+                                   std::string(liveStopReasonName(LiveStopReason::TlsFailure)) +
+                                   ") ");
+        EXPECT_EQ(server.publishAttempts(kKey), 0);
+    }
+    ::setenv("SSL_CERT_FILE", relay.certificateFile().c_str(), 1);
+    uint64_t sent = 0;
+    {
+        LiveStreamOutput output(mode.width, mode.height, mode.frameRate);
+        ASSERT_TRUE(output.start(address, kKey, &states));
+        graph->AddOutput(&output);
+        EXPECT_TRUE(states.waitFor(LiveState::Live)) << states.text() << "\n" << server.log();
+        EXPECT_TRUE(eventually([&] { return output.counters().picturesSent >= 30; }, 60s));
+        graph->RemoveOutput(&output);
+        output.stop();
+        sent = output.counters().picturesSent;
+    }
+    ::unsetenv("SSL_CERT_FILE");
+    EXPECT_EQ(states.text(), "connecting live stopped(requested) ");
+    EXPECT_EQ(relay.handshakes(), 1) << "the refused handshake is not counted";
+    const std::string recording = server.recordingOf(kKey);
+    EXPECT_TRUE(
+        eventually([&] { return countVideoFrames(recording) == static_cast<int>(sent); }, 20s))
+        << countVideoFrames(recording) << " pictures at the server, " << sent << " sent";
 }
 
 TEST_F(LiveStreamTest, AnSrtListenerTakesItsPassphraseAndRefusesAWrongOneOnce) {
