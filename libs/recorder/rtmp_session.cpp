@@ -33,6 +33,21 @@ std::string applicationOf(const LiveTarget& target) {
     return slash == std::string::npos ? std::string() : target.address.substr(slash + 1);
 }
 
+std::array<uint8_t, 4> bigEndianBytes(uint32_t value) {
+    return {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
+            static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+}
+
+// A protocol or user control message of the connection itself (stream 0).
+void appendControl(std::vector<uint8_t>& out, uint8_t type, const uint8_t* payload, size_t size) {
+    rtmp::Message message;
+    message.type = type;
+    message.chunkStream = rtmp::kControlStream;
+    message.data = payload;
+    message.size = size;
+    rtmp::appendChunks(out, message, RtmpSession::kChunkSize);
+}
+
 uint32_t bigEndian(const uint8_t* at, int bytes) {
     uint32_t value = 0;
     for (int i = 0; i < bytes; ++i) {
@@ -287,17 +302,9 @@ std::optional<LiveEnding> RtmpSession::command(const std::vector<uint8_t>& paylo
 }
 
 std::optional<LiveEnding> RtmpSession::control(uint8_t type, uint32_t value) {
-    const uint8_t payload[4] = {static_cast<uint8_t>(value >> 24),
-                                static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8),
-                                static_cast<uint8_t>(value)};
-    rtmp::Message message;
-    message.type = type;
-    message.chunkStream = rtmp::kControlStream;
-    message.data = payload;
-    message.size = sizeof payload;
+    const std::array<uint8_t, 4> payload = bigEndianBytes(value);
     std::vector<uint8_t> bytes;
-    // Sent before the chunk size changes: a control message fits any chunk.
-    rtmp::appendChunks(bytes, message, kChunkSize);
+    appendControl(bytes, type, payload.data(), payload.size());
     return writeBytes(bytes);
 }
 
@@ -355,16 +362,8 @@ std::optional<LiveEnding> RtmpSession::takeIn(const uint8_t* data, size_t size) 
     }
     if (windowSize_ > 0 && received_ - acknowledged_ >= windowSize_) {
         acknowledged_ = received_;
-        const uint32_t sequence = static_cast<uint32_t>(received_);
-        const uint8_t payload[4] = {
-            static_cast<uint8_t>(sequence >> 24), static_cast<uint8_t>(sequence >> 16),
-            static_cast<uint8_t>(sequence >> 8), static_cast<uint8_t>(sequence)};
-        rtmp::Message ack;
-        ack.type = rtmp::kAcknowledgement;
-        ack.chunkStream = rtmp::kControlStream;
-        ack.data = payload;
-        ack.size = sizeof payload;
-        rtmp::appendChunks(replies_, ack, kChunkSize);
+        const std::array<uint8_t, 4> sequence = bigEndianBytes(static_cast<uint32_t>(received_));
+        appendControl(replies_, rtmp::kAcknowledgement, sequence.data(), sequence.size());
     }
     return std::nullopt;
 }
@@ -387,14 +386,9 @@ void RtmpSession::handle(const rtmp::Received& message) {
             break;
         case rtmp::kUserControl:
             if (payload.size() >= 6 && bigEndian(payload.data(), 2) == kPingRequest) {
-                uint8_t pong[6] = {0,          kPingResponse, payload[2],
-                                   payload[3], payload[4],    payload[5]};
-                rtmp::Message reply;
-                reply.type = rtmp::kUserControl;
-                reply.chunkStream = rtmp::kControlStream;
-                reply.data = pong;
-                reply.size = sizeof pong;
-                rtmp::appendChunks(replies_, reply, kChunkSize);
+                const uint8_t pong[6] = {0,          kPingResponse, payload[2],
+                                         payload[3], payload[4],    payload[5]};
+                appendControl(replies_, rtmp::kUserControl, pong, sizeof pong);
             }
             break;
         default:
