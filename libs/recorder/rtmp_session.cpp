@@ -196,27 +196,43 @@ std::optional<LiveEnding> RtmpSession::shakeHands() {
 
 std::optional<LiveEnding> RtmpSession::publish(const LiveTarget& target, const std::string& key) {
     streamName_ = key;
-    if (auto failed = open(target)) {
+    // Each step only when the one before went through.
+    std::optional<LiveEnding> failed = open(target);
+    failed = failed ? failed : shakeHands();
+    failed = failed ? failed : connectApplication(target);
+    failed = failed ? failed : createStream();
+    failed = failed ? failed : startPublishing();
+    if (failed) {
         return failed;
     }
-    if (auto failed = shakeHands()) {
-        return failed;
-    }
+    // From now on a write waits for as long as the server does not read;
+    // the stream's own watch decides when that is too long.
+    g_socket_set_timeout(g_socket_connection_get_socket(connection_), 0);
+    publishing_ = true;
+    return std::nullopt;
+}
+
+std::vector<uint8_t> RtmpSession::commandNamed(const char* name) {
+    std::vector<uint8_t> payload;
+    amf0::putString(payload, name);
+    amf0::putNumber(payload, ++transaction_);
+    return payload;
+}
+
+std::optional<LiveEnding> RtmpSession::connectApplication(const LiveTarget& target) {
     if (auto failed = control(rtmp::kSetChunkSize, kChunkSize)) {
         return failed;
     }
-    std::vector<uint8_t> connect;
-    amf0::putString(connect, "connect");
-    amf0::putNumber(connect, ++transaction_);
+    std::vector<uint8_t> connect = commandNamed("connect");
     amf0::beginObject(connect);
-    amf0::putName(connect, "app");
-    amf0::putString(connect, applicationOf(target));
-    amf0::putName(connect, "type");
-    amf0::putString(connect, "nonprivate");
-    amf0::putName(connect, "flashVer");
-    amf0::putString(connect, kFlashVersion);
-    amf0::putName(connect, "tcUrl");
-    amf0::putString(connect, target.address);
+    for (const auto& [name, value] :
+         {std::pair<const char*, std::string>{"app", applicationOf(target)},
+          {"type", "nonprivate"},
+          {"flashVer", kFlashVersion},
+          {"tcUrl", target.address}}) {
+        amf0::putName(connect, name);
+        amf0::putString(connect, value);
+    }
     amf0::endObject(connect);
     Answer answer;
     if (auto failed = command(connect, 0)) {
@@ -233,10 +249,12 @@ std::optional<LiveEnding> RtmpSession::publish(const LiveTarget& target, const s
                           : LiveStopReason::Failed,
                       "connect refused: " + code);
     }
+    return std::nullopt;
+}
+
+std::optional<LiveEnding> RtmpSession::createStream() {
     for (const char* name : {"releaseStream", "FCPublish", "createStream"}) {
-        std::vector<uint8_t> payload;
-        amf0::putString(payload, name);
-        amf0::putNumber(payload, ++transaction_);
+        std::vector<uint8_t> payload = commandNamed(name);
         amf0::putNull(payload);
         if (std::string(name) != "createStream") {
             amf0::putString(payload, streamName_);
@@ -245,6 +263,7 @@ std::optional<LiveEnding> RtmpSession::publish(const LiveTarget& target, const s
             return failed;
         }
     }
+    Answer answer;
     if (auto failed = awaitAnswer(transaction_, &answer)) {
         return failed;
     }
@@ -254,15 +273,18 @@ std::optional<LiveEnding> RtmpSession::publish(const LiveTarget& target, const s
                       "createStream failed: " + (created ? said(*created) : std::string("?")));
     }
     streamId_ = static_cast<uint32_t>(*created->streamId);
-    std::vector<uint8_t> publish;
-    amf0::putString(publish, "publish");
-    amf0::putNumber(publish, ++transaction_);
+    return std::nullopt;
+}
+
+std::optional<LiveEnding> RtmpSession::startPublishing() {
+    std::vector<uint8_t> publish = commandNamed("publish");
     amf0::putNull(publish);
     amf0::putString(publish, streamName_);
     amf0::putString(publish, "live");
     if (auto failed = command(publish, streamId_)) {
         return failed;
     }
+    Answer answer;
     if (auto failed = awaitAnswer(0, &answer)) {
         // nginx-rtmp closes the connection when its on_publish hook says no.
         if (serverClosed_) {
@@ -281,10 +303,6 @@ std::optional<LiveEnding> RtmpSession::publish(const LiveTarget& target, const s
         return ending(taken ? LiveStopReason::Failed : LiveStopReason::KeyRefused,
                       "publish denied: " + code);
     }
-    // From now on a write waits for as long as the server does not read;
-    // the stream's own watch decides when that is too long.
-    g_socket_set_timeout(g_socket_connection_get_socket(connection_), 0);
-    publishing_ = true;
     return std::nullopt;
 }
 
@@ -501,9 +519,7 @@ std::optional<LiveEnding> RtmpSession::answerServer() {
 
 std::optional<LiveEnding> RtmpSession::unpublish() {
     for (const char* name : {"FCUnpublish", "deleteStream"}) {
-        std::vector<uint8_t> payload;
-        amf0::putString(payload, name);
-        amf0::putNumber(payload, ++transaction_);
+        std::vector<uint8_t> payload = commandNamed(name);
         amf0::putNull(payload);
         if (std::string(name) == "FCUnpublish") {
             amf0::putString(payload, streamName_);

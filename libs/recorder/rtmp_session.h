@@ -61,8 +61,14 @@ public:
 private:
     using Answer = std::vector<uint8_t>;
 
+    // The steps of publish, in order.
     std::optional<LiveEnding> open(const LiveTarget& target);
     std::optional<LiveEnding> shakeHands();
+    std::optional<LiveEnding> connectApplication(const LiveTarget& target);
+    std::optional<LiveEnding> createStream();
+    std::optional<LiveEnding> startPublishing();
+    // A command's payload begun: its name and the next transaction.
+    std::vector<uint8_t> commandNamed(const char* name);
     // Sends one command of the connection (stream 0) or of the stream.
     std::optional<LiveEnding> command(const std::vector<uint8_t>& payload, uint32_t streamId);
     std::optional<LiveEnding> control(uint8_t type, uint32_t value);
