@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "libs/recorder/big_endian.h"
+
 namespace amf0 {
 namespace {
 enum Marker : uint8_t {
@@ -21,12 +23,6 @@ enum Marker : uint8_t {
 // Objects nest this deep at most; deeper is taken for a malformed answer
 // rather than followed down the stack.
 constexpr int kDeepest = 16;
-
-void putBigEndian(std::vector<uint8_t>& out, uint64_t value, int bytes) {
-    for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) {
-        out.push_back(static_cast<uint8_t>(value >> shift));
-    }
-}
 
 // Reads over the input, failing once anything is missing.
 class Reader {
@@ -50,10 +46,8 @@ bool Reader::bigEndian(int bytes, uint64_t* out) {
     if (end_ - at_ < bytes) {
         return false;
     }
-    *out = 0;
-    for (int i = 0; i < bytes; ++i) {
-        *out = *out << 8 | *at_++;
-    }
+    *out = readBigEndian(at_, bytes);
+    at_ += bytes;
     return true;
 }
 
@@ -156,7 +150,7 @@ void putNumber(std::vector<uint8_t>& out, double value) {
     out.push_back(kNumber);
     uint64_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
-    putBigEndian(out, bits, 8);
+    appendBigEndian(out, bits, 8);
 }
 
 void putBoolean(std::vector<uint8_t>& out, bool value) {
@@ -167,7 +161,7 @@ void putBoolean(std::vector<uint8_t>& out, bool value) {
 void putString(std::vector<uint8_t>& out, std::string_view value) {
     const bool isLong = value.size() > 0xFFFF;
     out.push_back(isLong ? kLongString : kString);
-    putBigEndian(out, value.size(), isLong ? 4 : 2);
+    appendBigEndian(out, value.size(), isLong ? 4 : 2);
     out.insert(out.end(), value.begin(), value.end());
 }
 
@@ -176,12 +170,12 @@ void putNull(std::vector<uint8_t>& out) { out.push_back(kNull); }
 void beginObject(std::vector<uint8_t>& out) { out.push_back(kObject); }
 
 void putName(std::vector<uint8_t>& out, std::string_view name) {
-    putBigEndian(out, name.size(), 2);
+    appendBigEndian(out, name.size(), 2);
     out.insert(out.end(), name.begin(), name.end());
 }
 
 void endObject(std::vector<uint8_t>& out) {
-    putBigEndian(out, 0, 2);
+    appendBigEndian(out, 0, 2);
     out.push_back(kObjectEnd);
 }
 

@@ -14,14 +14,6 @@ constexpr int kHeaderSize = flv::kFileHeaderBytes;
 constexpr int kTagHeaderSize = flv::kTagHeaderBytes;
 constexpr int kBackPointerSize = flv::kBackPointerBytes;
 
-uint32_t bigEndian(const uint8_t* bytes, int count) {
-    uint32_t value = 0;
-    for (int i = 0; i < count; ++i) {
-        value = (value << 8) | bytes[i];
-    }
-    return value;
-}
-
 bool readAt(int fd, int64_t offset, uint8_t* buffer, size_t size) {
     return ::pread(fd, buffer, size, offset) == static_cast<ssize_t>(size);
 }
@@ -30,16 +22,16 @@ bool readAt(int fd, int64_t offset, uint8_t* buffer, size_t size) {
 int64_t endOfCompleteTags(int fd, int64_t fileSize, FlvRepairResult* result) {
     std::array<uint8_t, kHeaderSize> header{};
     readAt(fd, 0, header.data(), header.size());
-    int64_t offset = bigEndian(header.data() + 5, 4) + kBackPointerSize;
+    int64_t offset = static_cast<int64_t>(readBigEndian(header.data() + 5, 4)) + kBackPointerSize;
     int64_t end = offset;
     std::array<uint8_t, kTagHeaderSize> tag{};
     while (offset + kTagHeaderSize <= fileSize && readAt(fd, offset, tag.data(), tag.size())) {
-        int64_t dataSize = bigEndian(tag.data() + 1, 3);
+        int64_t dataSize = flv::tagDataSize(tag.data());
         int64_t next = offset + kTagHeaderSize + dataSize + kBackPointerSize;
         if (next > fileSize) {
             break;
         }
-        uint32_t stamp = bigEndian(tag.data() + 4, 3) | (static_cast<uint32_t>(tag[7]) << 24);
+        uint32_t stamp = flv::tagTime(tag.data());
         result->lastTimestampMs = stamp;
         ++result->tags;
         offset = end = next;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "libs/recorder/big_endian.h"
 #include "libs/recorder/flv_layout.h"
 
 namespace flv {
@@ -13,19 +14,6 @@ constexpr uint8_t kAvc = 7;
 // AAC, "44 kHz", 16 bits, stereo: what FLV asks of every AAC tag; the real
 // rate and channels are in the AudioSpecificConfig.
 constexpr uint8_t kAacSoundByte = 0xAF;
-
-void putBigEndian(std::vector<uint8_t>& out, uint64_t value, int bytes) {
-    for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) {
-        out.push_back(static_cast<uint8_t>(value >> shift));
-    }
-}
-
-uint8_t* putBigEndian(uint8_t* at, uint64_t value, int bytes) {
-    for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) {
-        *at++ = static_cast<uint8_t>(value >> shift);
-    }
-    return at;
-}
 
 uint8_t* putTagHeader(uint8_t* at, uint8_t type, size_t dataSize, uint32_t ms) {
     *at++ = type;
@@ -58,7 +46,7 @@ void putBytes(std::vector<uint8_t>& out, const uint8_t* data, size_t size) {
 }
 
 void putAmfName(std::vector<uint8_t>& out, std::string_view name) {
-    putBigEndian(out, name.size(), 2);
+    appendBigEndian(out, name.size(), 2);
     putBytes(out, reinterpret_cast<const uint8_t*>(name.data()), name.size());
 }
 
@@ -67,7 +55,7 @@ void putAmfNumber(std::vector<uint8_t>& out, std::string_view name, double value
     out.push_back(0);  // number
     uint64_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
-    putBigEndian(out, bits, 8);
+    appendBigEndian(out, bits, 8);
 }
 
 void putAmfBool(std::vector<uint8_t>& out, std::string_view name, bool value) {
@@ -85,8 +73,8 @@ void appendHeader(std::vector<uint8_t>& out, bool sound) {
     putBytes(out, reinterpret_cast<const uint8_t*>("FLV"), 3);
     out.push_back(1);                    // version
     out.push_back(sound ? 0x05 : 0x01);  // sound and pictures, or pictures
-    putBigEndian(out, 9, 4);             // header size
-    putBigEndian(out, 0, 4);             // PreviousTagSize0
+    appendBigEndian(out, 9, 4);          // header size
+    appendBigEndian(out, 0, 4);          // PreviousTagSize0
 }
 
 size_t pictureTagBytes(size_t payload) {
@@ -103,7 +91,7 @@ bool appendMetadata(std::vector<uint8_t>& out, int width, int height, double fra
     data.push_back(2);  // string
     putAmfName(data, "onMetaData");
     data.push_back(8);  // ECMA array
-    putBigEndian(data, sound ? 6 : 4, 4);
+    appendBigEndian(data, sound ? 6 : 4, 4);
     putAmfNumber(data, "width", width);
     putAmfNumber(data, "height", height);
     putAmfNumber(data, "framerate", frameRate);
@@ -112,7 +100,7 @@ bool appendMetadata(std::vector<uint8_t>& out, int width, int height, double fra
         putAmfNumber(data, "audiocodecid", 10);
         putAmfBool(data, "stereo", true);
     }
-    putBigEndian(data, 9, 3);  // empty name and the object's end marker
+    appendBigEndian(data, 9, 3);  // empty name and the object's end marker
     uint8_t* at = grow(out, kTagHeaderBytes + data.size() + kBackPointerBytes);
     if (at == nullptr) {
         return false;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "libs/recorder/big_endian.h"
+
 namespace rtmp {
 namespace {
 // A time this large or larger goes in the four bytes after the header.
@@ -13,21 +15,6 @@ constexpr size_t kMostVectors = 1000;
 constexpr size_t kHeaderRoom = 64 * 1024;
 // Servers send short messages; longer ones are taken for nonsense.
 constexpr uint32_t kLongestReceived = 1 << 20;
-
-uint8_t* putBigEndian(uint8_t* at, uint32_t value, int bytes) {
-    for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) {
-        *at++ = static_cast<uint8_t>(value >> shift);
-    }
-    return at;
-}
-
-uint32_t bigEndian(const uint8_t* at, int bytes) {
-    uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i) {
-        value = value << 8 | at[i];
-    }
-    return value;
-}
 
 // The first chunk's header (type 0: everything said); its length.
 size_t firstHeader(uint8_t* out, const Message& message) {
@@ -156,11 +143,11 @@ ChunkReader::Step ChunkReader::chunk(size_t* used,
     const bool starting = stream.payload.empty();
     uint32_t timeField = 0;
     if (format <= 2) {
-        timeField = bigEndian(header, 3);
+        timeField = static_cast<uint32_t>(readBigEndian(header, 3));
         stream.extended = timeField == kExtendedTime;
     }
     if (format <= 1) {
-        stream.length = bigEndian(header + 3, 3);
+        stream.length = static_cast<uint32_t>(readBigEndian(header + 3, 3));
         stream.type = header[6];
     }
     if (format == 0) {
@@ -172,7 +159,7 @@ ChunkReader::Step ChunkReader::chunk(size_t* used,
         if (have < read + 4) {
             return Step::kNeedMore;
         }
-        timeField = bigEndian(at + read, 4);
+        timeField = static_cast<uint32_t>(readBigEndian(at + read, 4));
         read += 4;
     }
     if (stream.length > kLongestReceived) {
@@ -205,8 +192,9 @@ ChunkReader::Step ChunkReader::chunk(size_t* used,
     message.streamId = stream.streamId;
     message.payload.swap(stream.payload);
     if (message.type == kSetChunkSize && message.payload.size() >= 4) {
-        chunkSize_ = std::clamp<uint32_t>(bigEndian(message.payload.data(), 4) & 0x7FFFFFFF, 1,
-                                          kLongestReceived);
+        chunkSize_ = std::clamp<uint32_t>(
+            static_cast<uint32_t>(readBigEndian(message.payload.data(), 4)) & 0x7FFFFFFF, 1,
+            kLongestReceived);
     }
     take(message);
     return Step::kDone;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "libs/recorder/amf0.h"
+#include "libs/recorder/big_endian.h"
 #include "libs/recorder/flv_layout.h"
 
 namespace {
@@ -34,8 +35,9 @@ std::string applicationOf(const LiveTarget& target) {
 }
 
 std::array<uint8_t, 4> bigEndianBytes(uint32_t value) {
-    return {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
-            static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+    std::array<uint8_t, 4> bytes;
+    putBigEndian(bytes.data(), value, 4);
+    return bytes;
 }
 
 // A protocol or user control message of the connection itself (stream 0).
@@ -46,14 +48,6 @@ void appendControl(std::vector<uint8_t>& out, uint8_t type, const uint8_t* paylo
     message.data = payload;
     message.size = size;
     rtmp::appendChunks(out, message, RtmpSession::kChunkSize);
-}
-
-uint32_t bigEndian(const uint8_t* at, int bytes) {
-    uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i) {
-        value = value << 8 | at[i];
-    }
-    return value;
 }
 
 // A command's name, its transaction, and the information object that
@@ -399,11 +393,11 @@ void RtmpSession::handle(const rtmp::Received& message) {
             break;
         case rtmp::kWindowAckSize:
             if (payload.size() >= 4) {
-                windowSize_ = bigEndian(payload.data(), 4);
+                windowSize_ = static_cast<uint32_t>(readBigEndian(payload.data(), 4));
             }
             break;
         case rtmp::kUserControl:
-            if (payload.size() >= 6 && bigEndian(payload.data(), 2) == kPingRequest) {
+            if (payload.size() >= 6 && readBigEndian(payload.data(), 2) == kPingRequest) {
                 const uint8_t pong[6] = {0,          kPingResponse, payload[2],
                                          payload[3], payload[4],    payload[5]};
                 appendControl(replies_, rtmp::kUserControl, pong, sizeof pong);
@@ -452,8 +446,8 @@ std::optional<LiveEnding> RtmpSession::send(GstBuffer* const* tags, size_t count
         }
         rtmp::Message message;
         message.type = tag[0];
-        message.size = bigEndian(tag + 1, 3);
-        message.time = bigEndian(tag + 4, 3) | static_cast<uint32_t>(tag[7]) << 24;
+        message.size = flv::tagDataSize(tag);
+        message.time = flv::tagTime(tag);
         message.streamId = streamId_;
         message.data = tag + flv::kTagHeaderBytes;
         if (flv::kTagHeaderBytes + message.size > map.size) {
