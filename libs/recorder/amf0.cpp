@@ -169,6 +169,11 @@ void putNull(std::vector<uint8_t>& out) { out.push_back(kNull); }
 
 void beginObject(std::vector<uint8_t>& out) { out.push_back(kObject); }
 
+void beginEcmaArray(std::vector<uint8_t>& out, uint32_t count) {
+    out.push_back(kEcmaArray);
+    appendBigEndian(out, count, 4);
+}
+
 void putName(std::vector<uint8_t>& out, std::string_view name) {
     appendBigEndian(out, name.size(), 2);
     out.insert(out.end(), name.begin(), name.end());

@@ -23,6 +23,9 @@ void putNull(std::vector<uint8_t>& out);
 void beginObject(std::vector<uint8_t>& out);
 void putName(std::vector<uint8_t>& out, std::string_view name);
 void endObject(std::vector<uint8_t>& out);
+// An ECMA array of `count` properties, as FLV's onMetaData carries them:
+// names and values as in an object, ended by endObject.
+void beginEcmaArray(std::vector<uint8_t>& out, uint32_t count);
 
 // One value read back. Objects and ECMA arrays keep their properties in
 // order; strict arrays, dates and the like are read over and kept as Other.

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "libs/recorder/amf0.h"
 #include "libs/recorder/big_endian.h"
 #include "libs/recorder/flv_layout.h"
 
@@ -45,23 +46,10 @@ void putBytes(std::vector<uint8_t>& out, const uint8_t* data, size_t size) {
     out.insert(out.end(), data, data + size);
 }
 
-void putAmfName(std::vector<uint8_t>& out, std::string_view name) {
-    appendBigEndian(out, name.size(), 2);
-    putBytes(out, reinterpret_cast<const uint8_t*>(name.data()), name.size());
-}
-
-void putAmfNumber(std::vector<uint8_t>& out, std::string_view name, double value) {
-    putAmfName(out, name);
-    out.push_back(0);  // number
-    uint64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    appendBigEndian(out, bits, 8);
-}
-
-void putAmfBool(std::vector<uint8_t>& out, std::string_view name, bool value) {
-    putAmfName(out, name);
-    out.push_back(1);  // boolean
-    out.push_back(value ? 1 : 0);
+// One name and number of onMetaData.
+void putProperty(std::vector<uint8_t>& out, std::string_view name, double value) {
+    amf0::putName(out, name);
+    amf0::putNumber(out, value);
 }
 }  // namespace
 
@@ -88,19 +76,18 @@ size_t soundTagBytes(size_t payload) {
 bool appendMetadata(std::vector<uint8_t>& out, int width, int height, double frameRate,
                     bool sound) {
     std::vector<uint8_t> data;
-    data.push_back(2);  // string
-    putAmfName(data, "onMetaData");
-    data.push_back(8);  // ECMA array
-    appendBigEndian(data, sound ? 6 : 4, 4);
-    putAmfNumber(data, "width", width);
-    putAmfNumber(data, "height", height);
-    putAmfNumber(data, "framerate", frameRate);
-    putAmfNumber(data, "videocodecid", kAvc);
+    amf0::putString(data, "onMetaData");
+    amf0::beginEcmaArray(data, sound ? 6 : 4);
+    putProperty(data, "width", width);
+    putProperty(data, "height", height);
+    putProperty(data, "framerate", frameRate);
+    putProperty(data, "videocodecid", kAvc);
     if (sound) {
-        putAmfNumber(data, "audiocodecid", 10);
-        putAmfBool(data, "stereo", true);
+        putProperty(data, "audiocodecid", 10);
+        amf0::putName(data, "stereo");
+        amf0::putBoolean(data, true);
     }
-    appendBigEndian(data, 9, 3);  // empty name and the object's end marker
+    amf0::endObject(data);
     uint8_t* at = grow(out, kTagHeaderBytes + data.size() + kBackPointerBytes);
     if (at == nullptr) {
         return false;
