@@ -32,15 +32,8 @@ GstBuffer* tagBuffer(bool picture, GstClockTime time, bool key, flv::Payload pay
 }
 }  // namespace
 
-GstBuffer* FlvTagTarget::Held::take() {
-    GstBuffer* tag = tags[first];
-    first = (first + 1) % kMostHeld;
-    --count;
-    return tag;
-}
-
 bool FlvTagTarget::Held::full() const {
-    return count + 2 > kMostHeld ||  // room for a sequence header and its tag
+    return size() + 2 > kMostHeld ||  // room for a sequence header and its tag
            GST_BUFFER_PTS(back()) - GST_BUFFER_PTS(front()) >= kMostHeldTime;
 }
 
@@ -63,11 +56,6 @@ FlvTagTarget::FlvTagTarget(FlvTagSink& sink, const Stream& stream)
 }
 
 FlvTagTarget::~FlvTagTarget() {
-    for (Held& held : held_) {
-        while (held.count > 0) {
-            gst_buffer_unref(held.take());
-        }
-    }
     for (GstCaps* caps : announced_) {
         if (caps != nullptr) {
             gst_caps_unref(caps);
@@ -137,12 +125,12 @@ void FlvTagTarget::release(bool all) {
     Held& sound = held_[kSound];
     for (;;) {
         Kind next;
-        if (pictures.count > 0 && sound.count > 0) {
+        if (pictures.size() > 0 && sound.size() > 0) {
             next = GST_BUFFER_PTS(sound.front()) < GST_BUFFER_PTS(pictures.front()) ? kSound
                                                                                     : kPictures;
-        } else if (pictures.count > 0 && mayGoAlone(pictures, sound, all)) {
+        } else if (pictures.size() > 0 && mayGoAlone(pictures, sound, all)) {
             next = kPictures;
-        } else if (sound.count > 0 && mayGoAlone(sound, pictures, all)) {
+        } else if (sound.size() > 0 && mayGoAlone(sound, pictures, all)) {
             next = kSound;
         } else {
             return;

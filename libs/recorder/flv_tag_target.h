@@ -2,7 +2,6 @@
 
 #include <gst/gst.h>
 
-#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +10,7 @@
 
 #include "libs/recorder/encoded_target.h"
 #include "libs/recorder/flv_tag_sink.h"
+#include "libs/recorder/tag_ring.h"
 
 // A connection's way in when it sends FLV tags (RTMP): each picture and
 // block of sound becomes one FLV tag in a buffer of its own, handed to a
@@ -64,18 +64,11 @@ private:
     static constexpr size_t kMostHeld = 64;
 
     // Tags of one kind waiting for the other to reach their time.
-    struct Held {
-        std::array<GstBuffer*, kMostHeld> tags{};
-        size_t first = 0;
-        size_t count = 0;
+    struct Held : TagRing<kMostHeld> {
         // Where this kind has come to: its next tag is at this time or
         // later (the latest one's end).
         std::optional<GstClockTime> reached;
 
-        GstBuffer* front() const { return tags[first]; }
-        GstBuffer* back() const { return tags[(first + count - 1) % kMostHeld]; }
-        void add(GstBuffer* tag) { tags[(first + count++) % kMostHeld] = tag; }
-        GstBuffer* take();
         bool full() const;
     };
 

@@ -2,6 +2,8 @@
 
 #include <pthread.h>
 
+#include <array>
+
 #include "libs/recorder/flv_layout.h"
 #include "libs/recorder/rtmp_session.h"
 
@@ -19,11 +21,6 @@ RtmpPublisher::RtmpPublisher(const LiveTarget& target, const std::string& key)
 RtmpPublisher::~RtmpPublisher() {
     cancel();
     thread_.join();
-    while (count_ > 0) {
-        gst_buffer_unref(queue_[first_]);
-        first_ = (first_ + 1) % kMostQueued;
-        --count_;
-    }
     g_object_unref(cancel_);
 }
 
@@ -42,14 +39,14 @@ void RtmpPublisher::take(GstBuffer* tag) {
     bool wake = false;
     {
         std::lock_guard<std::mutex> guard(queueLock_);
-        if (count_ == kMostQueued) {
+        if (queue_.atCapacity()) {
             // The connection fell this far behind despite the feed's bound:
             // it is lost; a new one starts clean.
             overflowed_ = true;
             gst_buffer_unref(tag);
             wake = true;
         } else {
-            queue_[(first_ + count_++) % kMostQueued] = tag;
+            queue_.add(tag);
             waiting_[sound ? 1 : 0] += bytes;
             taken_ += bytes;
             soundQueued_ += sound ? 1 : 0;
@@ -75,14 +72,12 @@ size_t RtmpPublisher::nextBatch(GstBuffer** batch, size_t most, bool* last) {
     wake_.wait_for(guard, kLongestNap,
                    [this] { return worthWriting_ || endAsked_ || overflowed_ || cancelled_; });
     size_t taken = 0;
-    while (taken < most && count_ > 0) {
-        batch[taken++] = queue_[first_];
-        first_ = (first_ + 1) % kMostQueued;
-        --count_;
+    while (taken < most && queue_.size() > 0) {
+        batch[taken++] = queue_.take();
     }
     soundQueued_ = 0;
-    worthWriting_ = count_ > 0;  // more than one write's worth: go on at once
-    *last = endAsked_ && count_ == 0;
+    worthWriting_ = queue_.size() > 0;  // more than one write's worth: go on at once
+    *last = endAsked_ && queue_.size() == 0;
     return taken;
 }
 

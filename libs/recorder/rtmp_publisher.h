@@ -3,7 +3,6 @@
 #include <gio/gio.h>
 #include <gst/gst.h>
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -16,6 +15,7 @@
 #include "libs/recorder/flv_tag_sink.h"
 #include "libs/recorder/live_failure.h"
 #include "libs/recorder/live_target.h"
+#include "libs/recorder/tag_ring.h"
 
 // Publishes the FLV tags it is given to an RTMP or RTMPS server, from one
 // thread of its own that connects (RtmpSession), then sends what waits.
@@ -78,9 +78,7 @@ private:
 
     std::mutex queueLock_;
     std::condition_variable wake_;
-    std::array<GstBuffer*, kMostQueued> queue_{};
-    size_t first_ = 0;
-    size_t count_ = 0;
+    TagRing<kMostQueued> queue_;
     size_t soundQueued_ = 0;
     bool worthWriting_ = false;
     bool endAsked_ = false;
