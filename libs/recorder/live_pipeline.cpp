@@ -20,6 +20,9 @@ uint64_t mostVideoBytes(const LiveSettings& settings) {
 }
 constexpr uint64_t kMostSoundBytes = 2 * 128000 / 8;
 
+// The name of the message interrupt() posts on an SRT connection's bus.
+constexpr const char* kWakeUp = "lumora-wake-up";
+
 // The encoded pictures and sound come whole and in time order, each from
 // its encoder; the muxer interleaves them by time. A receiver joining an
 // MPEG-TS stream midway needs the parameter sets with every key frame. The
@@ -155,15 +158,30 @@ std::optional<LiveEnding> LivePipeline::popEnding(GstClockTime wait) {
     return srtEnding(wait);
 }
 
+void LivePipeline::interrupt() {
+    if (publisher_) {
+        publisher_->interruptWait();
+    } else if (pipeline_ != nullptr) {
+        gst_element_post_message(
+            pipeline_,
+            gst_message_new_application(GST_OBJECT(pipeline_), gst_structure_new_empty(kWakeUp)));
+    }
+}
+
 std::optional<LiveEnding> LivePipeline::srtEnding(GstClockTime wait) {
     if (pipeline_ == nullptr) {
         return std::nullopt;
     }
     GstBus* bus = gst_element_get_bus(pipeline_);
     GstMessage* message = gst_bus_timed_pop_filtered(
-        bus, wait, static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS));
+        bus, wait,
+        static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS | GST_MESSAGE_APPLICATION));
     gst_object_unref(bus);
     if (message == nullptr) {
+        return std::nullopt;
+    }
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_APPLICATION) {
+        gst_message_unref(message);  // interrupt's
         return std::nullopt;
     }
     LiveEnding ending;
@@ -189,7 +207,16 @@ std::optional<LiveEnding> LivePipeline::srtEnding(GstClockTime wait) {
 void LivePipeline::finish(GstClockTime limit) {
     if (limit > 0 && feed_) {
         feed_->end();
-        popEnding(limit);
+        // An interrupt meant for the watch may still be pending: it does
+        // not cut the drain short.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::nanoseconds(limit);
+        for (auto now = std::chrono::steady_clock::now(); now < until;
+             now = std::chrono::steady_clock::now()) {
+            if (popEnding(static_cast<GstClockTime>(
+                    std::chrono::duration_cast<std::chrono::nanoseconds>(until - now).count()))) {
+                break;
+            }
+        }
     }
     if (pipeline_ != nullptr) {
         gst_element_set_state(pipeline_, GST_STATE_NULL);

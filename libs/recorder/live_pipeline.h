@@ -47,8 +47,10 @@ public:
     EncodedFeed* feed() { return feed_.get(); }
 
     // How the connection ended (failed, or cleanly after finish asked it
-    // to), waiting at most `wait`; empty while it goes on.
+    // to), waiting at most `wait` or until interrupt; empty while it goes on.
     std::optional<LiveEnding> popEnding(GstClockTime wait);
+    // Ends the popEnding under way, or else the next one, at once. Any thread.
+    void interrupt();
     // The server accepted the stream: the connection has sent.
     bool isLive() const { return bytesOut() > 0; }
     // Bytes of the stream the connection took.

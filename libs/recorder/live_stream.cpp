@@ -10,9 +10,12 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
-// How often the stream's thread looks at its connection: a stop or the
-// sink's first acceptance is seen within this time.
-constexpr GstClockTime kWatchStep = 50 * GST_MSECOND;
+// How often the stream's thread looks at its connection: until the server
+// accepts the stream, so that going live shows at once; once live, for a
+// connection that stalled (kStallLimit), so a wake-up a second costs next
+// to nothing. A stop or a failure ends the wait at once.
+constexpr GstClockTime kConnectingStep = 50 * GST_MSECOND;
+constexpr GstClockTime kLiveStep = GST_SECOND;
 
 // How long stop() waits for the encoder to turn the pictures already
 // handed to it into what the connection sends.
@@ -68,6 +71,12 @@ void LiveStream::stop() {
         stopping_ = true;
     }
     wake_.notify_all();
+    {
+        std::shared_lock<std::shared_mutex> guard(feedLock_);
+        if (pipeline_) {
+            pipeline_->interrupt();  // the watch sees the stop now
+        }
+    }
     if (thread_.joinable()) {
         thread_.join();
     }
@@ -151,7 +160,8 @@ void LiveStream::disconnect(bool drain) {
 LiveStopReason LiveStream::watch() {
     LiveStall stall(kStallLimit);
     while (!stopAsked()) {
-        if (std::optional<LiveEnding> ending = pipeline_->popEnding(kWatchStep)) {
+        const GstClockTime step = state() == LiveState::Live ? kLiveStep : kConnectingStep;
+        if (std::optional<LiveEnding> ending = pipeline_->popEnding(step)) {
             // A clean end nobody asked for: the server ended the stream.
             const LiveStopReason reason = ending->clean ? LiveStopReason::Failed : ending->reason;
             debugLog("LiveStream, %s: %s (%s)", target_->shown().c_str(),

@@ -143,6 +143,15 @@ void RtmpPublisher::finishWith(LiveEnding ending) {
 
 std::optional<LiveEnding> RtmpPublisher::waitEnding(std::chrono::nanoseconds wait) {
     std::unique_lock<std::mutex> guard(endLock_);
-    ended_.wait_for(guard, wait, [this] { return ending_.has_value(); });
+    ended_.wait_for(guard, wait, [this] { return ending_.has_value() || interrupted_; });
+    interrupted_ = false;
     return ending_;
+}
+
+void RtmpPublisher::interruptWait() {
+    {
+        std::lock_guard<std::mutex> guard(endLock_);
+        interrupted_ = true;
+    }
+    ended_.notify_all();
 }

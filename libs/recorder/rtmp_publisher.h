@@ -59,8 +59,11 @@ public:
     // stays. 0 before the server accepted the stream.
     uint64_t bytesAcknowledged() const { return acknowledged_.load(); }
 
-    // How the connection ended, waiting at most `wait`; empty while it goes on.
+    // How the connection ended, waiting at most `wait` or until
+    // interruptWait; empty while it goes on.
     std::optional<LiveEnding> waitEnding(std::chrono::nanoseconds wait);
+    // Ends the waitEnding under way, or else the next one, at once.
+    void interruptWait();
     // Ends every wait of the connection now; it then ends as failed.
     void cancel();
 
@@ -93,6 +96,7 @@ private:
     std::mutex endLock_;
     std::condition_variable ended_;
     std::optional<LiveEnding> ending_;
+    bool interrupted_ = false;
 
     std::thread thread_;  // last: starts when everything else is ready
 };
