@@ -306,7 +306,8 @@ std::vector<std::string> commandNames(const std::vector<rtmp::Received>& all) {
 // the stream the server made, the server's ping is answered and what it
 // sent acknowledged; pictures of several chunks and sound arrive whole, in
 // the order given and at their times, after onMetaData as @setDataFrame;
-// the end unpublishes, deletes the stream and closes.
+// the end unpublishes, deletes the stream and closes. An interrupted wait
+// for the ending comes back at once and empty.
 TEST(RtmpPublisherTest, APublishedStreamArrivesWholeAndEndsCleanly) {
     gst_init(nullptr, nullptr);
     ScriptedServer server(ScriptedServer::Script::kPublishStarts);
@@ -352,6 +353,12 @@ TEST(RtmpPublisherTest, APublishedStreamArrivesWholeAndEndsCleanly) {
             },
             20s))
             << "no answer to the ping";
+        // An interrupt ends the next wait for the ending at once (a wait of
+        // a minute would not end within the test's bound), without one.
+        publisher.interruptWait();
+        const auto interrupted = std::chrono::steady_clock::now();
+        EXPECT_FALSE(publisher.waitEnding(60s).has_value());
+        EXPECT_LT(std::chrono::steady_clock::now() - interrupted, 30s) << "the interrupt was lost";
         publisher.end();
         const std::optional<LiveEnding> ending = publisher.waitEnding(20s);
         ASSERT_TRUE(ending.has_value());
