@@ -13,7 +13,10 @@ using namespace std::chrono_literals;
 
 class PrivateDisplay : public ::testing::Environment {
 public:
-    void SetUp() override {
+    void SetUp() override { start(); }
+    void TearDown() override { end(); }
+
+    void start() {
         server_ = std::make_unique<ChildProcess>();
         ASSERT_TRUE(server_->spawn("/usr/bin/Xvfb", {"-displayfd", "1", "-screen", "0",
                                                      "1280x1024x24", "-nolisten", "tcp"}));
@@ -21,15 +24,27 @@ public:
         ASSERT_TRUE(server_->readLine(&number, 20s)) << "Xvfb did not start";
         setenv("DISPLAY", (":" + number).c_str(), 1);
     }
-    void TearDown() override {
-        server_->signal(SIGTERM);
-        server_->wait();
+    void end() {
+        if (server_ && server_->pid() > 0) {
+            server_->signal(SIGTERM);
+            server_->wait();
+        }
+        server_.reset();
+    }
+    // Whether it still runs, or how it ended.
+    std::string state() {
+        if (!server_ || server_->pid() <= 0) {
+            return "ended";
+        }
+        const int code = server_->wait(std::chrono::milliseconds(0));
+        return code == -1 ? "runs" : "ended with " + std::to_string(code);
     }
 
 private:
     std::unique_ptr<ChildProcess> server_;
 };
-const auto* const g_display = ::testing::AddGlobalTestEnvironment(new PrivateDisplay);
+PrivateDisplay* const g_display =
+    static_cast<PrivateDisplay*>(::testing::AddGlobalTestEnvironment(new PrivateDisplay));
 }  // namespace
 
 DesktopHome::DesktopHome() {
@@ -49,6 +64,23 @@ DesktopHome::DesktopHome() {
 
 std::string DesktopHome::settings() const {
     return contentsOf(folder.file("config/LumoraBox/Lumora.conf"));
+}
+
+bool privateDisplayAnswers() {
+    // It names the property whether or not the root window has it.
+    return commandOutput("xprop -root _NET_SUPPORTING_WM_CHECK 2>&1", 10s)
+               .find("_NET_SUPPORTING_WM_CHECK") != std::string::npos;
+}
+
+std::string privateDisplayReport() {
+    return std::string("DISPLAY=") + getenv("DISPLAY") + ", its Xvfb " + g_display->state() +
+           "; the X sockets and locks:\n" +
+           commandOutput("ls -la --time-style=full-iso /tmp/.X11-unix/ /tmp/.X*-lock 2>&1", 10s);
+}
+
+void restartPrivateDisplay() {
+    g_display->end();
+    g_display->start();
 }
 
 std::unique_ptr<ChildProcess> startLumora() {

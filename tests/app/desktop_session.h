@@ -19,6 +19,13 @@ struct DesktopHome {
     std::string settings() const;
 };
 
+// Whether the private X server takes a client; a report of its process and
+// of the X sockets and locks, for a test to print when it does not; and a
+// new private X server in its place (DISPLAY follows).
+bool privateDisplayAnswers();
+std::string privateDisplayReport();
+void restartPrivateDisplay();
+
 std::unique_ptr<ChildProcess> startLumora();
 // The id of the visible window whose name holds `name`, or "".
 std::string visibleWindow(const std::string& name = "Lumora",
