@@ -20,7 +20,8 @@
 // it, as (a) and (c) do; (e)'s cost, the reader thread's time taken out, is
 // shown but not compared. The reader's ffmpeg, nginx and the sound server
 // count in none of the figures. Under each of (a)-(c) and (e), this
-// process's threads by name with their share of a core.
+// process's threads by name with their share of a core (their medians with
+// the variants'), and the anonymous memory left once each variant ended.
 //
 // Needs a sound server (the tests' one) and nginx with its RTMP module; run
 // through bench/live_job.sh, which starts the sound server:
@@ -29,6 +30,7 @@
 //   BUILD_FOLDER/bin/live_bench [standard|720p|1080p] [SECONDS] [ROUNDS]
 // Defaults: standard (640 x 480 at 15 fps), 30 s per variant, 3 rounds.
 
+#include <malloc.h>
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
@@ -40,6 +42,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -110,6 +113,9 @@ struct Figures {
     double coreFraction = -1;
     long peakAnonKb = 0;
     long peakResidentKb = 0;
+    // RssAnon once the variant ended and the heap's free memory went back
+    // to the system: what a stream or recording left behind (ours only).
+    long anonAfterKb = 0;
     std::vector<double> delaysMs;
     std::vector<ThreadTimes::Share> threads;  // this process's, by name (not for d)
 };
@@ -317,6 +323,8 @@ Figures runOurs(const Variant& variant, const OutputMode& mode, std::chrono::sec
     graph->RemoveEffect(&marker);
     graph->RemoveEffect(&ball);
     PlayGraph::Destroy(&graph);
+    malloc_trim(0);
+    figures.anonAfterKb = statusKb("self", "RssAnon");
     return figures;
 }
 
@@ -411,9 +419,13 @@ double percentile(std::vector<double> values, double fraction) {
 }
 
 void printFigures(const char* name, const Figures& figures, bool withThreads = true) {
-    std::printf("%-28s %.3f core   peak anon %.1f MiB   VmHWM %.1f MiB\n", name,
-                figures.coreFraction, static_cast<double>(figures.peakAnonKb) / 1024,
+    std::printf("%-28s %.3f core   peak anon %.1f MiB   VmHWM %.1f MiB", name, figures.coreFraction,
+                static_cast<double>(figures.peakAnonKb) / 1024,
                 static_cast<double>(figures.peakResidentKb) / 1024);
+    if (figures.anonAfterKb > 0) {
+        std::printf("   anon after %.1f MiB", static_cast<double>(figures.anonAfterKb) / 1024);
+    }
+    std::printf("\n");
     for (size_t i = 0; withThreads && i < figures.threads.size(); ++i) {
         const ThreadTimes::Share& share = figures.threads[i];
         std::printf("    %-24s x%-2d %.4f core\n", share.name.c_str(), share.threads,
@@ -422,21 +434,45 @@ void printFigures(const char* name, const Figures& figures, bool withThreads = t
     std::fflush(stdout);
 }
 
+// Each named thread's median share over the rounds (0 in a round without
+// it), busiest first.
+std::vector<ThreadTimes::Share> threadMedians(const std::vector<Figures>& rounds) {
+    std::map<std::string, std::vector<double>> shares;
+    std::map<std::string, int> counts;
+    for (const Figures& round : rounds) {
+        for (const ThreadTimes::Share& share : round.threads) {
+            shares[share.name].push_back(share.coreFraction);
+            counts[share.name] = std::max(counts[share.name], share.threads);
+        }
+    }
+    std::vector<ThreadTimes::Share> middle;
+    for (auto& [name, values] : shares) {
+        values.resize(rounds.size(), 0.0);
+        middle.push_back({name, counts[name], percentile(values, 0.5)});
+    }
+    std::sort(middle.begin(), middle.end(),
+              [](const auto& a, const auto& b) { return a.coreFraction > b.coreFraction; });
+    return middle;
+}
+
 // The middle of the rounds' figures for one variant: its median core share
-// (percentile's, the upper of the middle two for an even count of rounds),
-// and the first round's peak memory (later rounds also hold what the
-// earlier ones left in this process's heap).
+// (percentile's, the upper of the middle two for an even count of rounds)
+// and each thread's, the first round's peak memory (later rounds also hold
+// what the earlier ones left in this process's heap), and the last round's
+// memory left after.
 Figures middleOf(const std::vector<Figures>& rounds) {
     Figures middle;
     if (!rounds.empty()) {
         middle.peakAnonKb = rounds.front().peakAnonKb;
         middle.peakResidentKb = rounds.front().peakResidentKb;
+        middle.anonAfterKb = rounds.back().anonAfterKb;
     }
     std::vector<double> cores;
     for (const Figures& round : rounds) {
         cores.push_back(round.coreFraction);
     }
     middle.coreFraction = percentile(cores, 0.5);
+    middle.threads = threadMedians(rounds);
     return middle;
 }
 
