@@ -434,15 +434,32 @@ void printFigures(const char* name, const Figures& figures, bool withThreads = t
     std::fflush(stdout);
 }
 
+// A thread's name without the numbers GStreamer gives each new element
+// ("queue9:src" is "queue:src"), so that each round's are counted together.
+std::string unnumbered(const std::string& name) {
+    std::string plain;
+    for (char c : name) {
+        if (c < '0' || c > '9') {
+            plain += c;
+        }
+    }
+    return plain;
+}
+
 // Each named thread's median share over the rounds (0 in a round without
 // it), busiest first.
 std::vector<ThreadTimes::Share> threadMedians(const std::vector<Figures>& rounds) {
     std::map<std::string, std::vector<double>> shares;
     std::map<std::string, int> counts;
     for (const Figures& round : rounds) {
+        std::map<std::string, double> inRound;
         for (const ThreadTimes::Share& share : round.threads) {
-            shares[share.name].push_back(share.coreFraction);
-            counts[share.name] = std::max(counts[share.name], share.threads);
+            const std::string name = unnumbered(share.name);
+            inRound[name] += share.coreFraction;
+            counts[name] = std::max(counts[name], share.threads);
+        }
+        for (const auto& [name, share] : inRound) {
+            shares[name].push_back(share);
         }
     }
     std::vector<ThreadTimes::Share> middle;

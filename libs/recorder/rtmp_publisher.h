@@ -26,9 +26,11 @@
 // message.
 //
 // Threads: take and end from the threads that feed it (never at once), the
-// counters and waitEnding from any thread, cancel and the destructor from
-// the owner. queueLock_ guards the queue between the feeding threads and the
-// sender; endLock_ the ending, between the sender and whoever waits for it.
+// counters, waitEnding and interruptWait from any thread, cancel and the
+// destructor from the owner. queueLock_ guards the queue between the
+// feeding threads and the sender; endLock_ the ending and an interrupt of
+// the wait for it, between the sender (or the interrupter) and whoever
+// waits for it.
 class RtmpPublisher final : public FlvTagSink {
 public:
     // Sound blocks that wait before they wake the sender on their own.
