@@ -26,7 +26,7 @@ inline uint8_t* putBigEndian(uint8_t* at, uint64_t value, int bytes) {
 
 // The same, appended to `out`.
 inline void appendBigEndian(std::vector<uint8_t>& out, uint64_t value, int bytes) {
-    for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) {
-        out.push_back(static_cast<uint8_t>(value >> shift));
-    }
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(bytes));
+    putBigEndian(out.data() + at, value, bytes);
 }
