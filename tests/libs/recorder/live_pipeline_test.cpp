@@ -15,9 +15,9 @@ using Clock = std::chrono::steady_clock;
 // An SRT connection that was given nothing to send has nothing to say: a
 // wait for its ending goes on until interrupted, and the interrupt ends the
 // wait that follows it at once (a wait of a minute would not end within the
-// test's bound), once. The RTMP connection's interrupt is its publisher's
+// test's bound). The RTMP connection's interrupt is its publisher's
 // (RtmpPublisherTest).
-TEST(LivePipelineTest, AnInterruptEndsTheWaitForAnSrtConnectionsEndingOnce) {
+TEST(LivePipelineTest, AnInterruptEndsTheWaitForAnSrtConnectionsEnding) {
     gst_init(nullptr, nullptr);
     const auto target = parseLiveTarget("srt://127.0.0.1:" + std::to_string(unusedLocalPort()));
     ASSERT_TRUE(target.has_value());
@@ -31,9 +31,6 @@ TEST(LivePipelineTest, AnInterruptEndsTheWaitForAnSrtConnectionsEndingOnce) {
     const auto interrupted = Clock::now();
     EXPECT_FALSE(pipeline.popEnding(60 * GST_SECOND).has_value());
     EXPECT_LT(Clock::now() - interrupted, 30s) << "the interrupt was lost";
-    const auto waited = Clock::now();
-    EXPECT_FALSE(pipeline.popEnding(200 * GST_MSECOND).has_value());
-    EXPECT_GE(Clock::now() - waited, 150ms) << "one interrupt ended two waits";
     EXPECT_FALSE(pipeline.isLive());
     pipeline.finish(0);
 }
